@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "portlibrary.h"
+
+// The port I/O library as the program reaches it: the shared library is opened with
+// dlopen at the first call of any function, never before, and each function is looked
+// up by its export name at its own first call and kept. A library or function that cannot
+// be found makes that call fail cleanly with the loader's reason.
+class ModIOSCMdef final : public PortLibrary {
+public:
+    // fileName: the library's file name, e.g. "libregwise-portio-sim.so". It is looked for
+    // in the executable's own folder, then in ../lib/regwise/ beside it, by absolute path.
+    explicit ModIOSCMdef(std::string fileName);
+    // For tests: look only in these folders, in this order.
+    ModIOSCMdef(std::string fileName, std::vector<std::string> folders);
+    ~ModIOSCMdef() override;
+    ModIOSCMdef(const ModIOSCMdef&) = delete;
+    ModIOSCMdef& operator=(const ModIOSCMdef&) = delete;
+
+    PortCall start() override;
+    PortCall stop() override;
+    PortCall inpB(int16_t port) override;
+    PortCall outB(int16_t port, int16_t data) override;
+
+    bool loaded() const;
+
+private:
+    struct Impl;
+    Impl* m_impl;
+};

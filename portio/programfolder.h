@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+// The absolute folder that holds the running executable (from /proc/self/exe), or an
+// empty string when it cannot be found.
+std::string programFolder();
+
+// Makes programFolder() the process's working directory. Returns an empty string on
+// success, else the reason it failed (UTF-8).
+std::string makeProgramFolderCurrent();

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+
+class Dialogs;
+class PortLibrary;
+
+// The I/O start button: makes the program's folder the working directory again, calls the
+// library's start once and sets ioStarted to -1 (open) or 0 (failed, with a message).
+void cmdIOStart_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs);
+
+// The I/O end button: calls the library's stop once; 0 closes the session (ioStarted := 0),
+// anything else shows a message and keeps ioStarted as it was.
+void cmdIOEnd_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs);

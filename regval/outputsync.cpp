@@ -1,0 +1,3 @@
+#include "outputsync.h"
+
+void txtOutput_Validate(ValueForm, RowFields&, const BitWeightTable&) {}

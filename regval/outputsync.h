@@ -1,0 +1,7 @@
+#pragma once
+
+#include "rowfields.h"
+
+// The focus is leaving the row's output box of this form: bring the row's other output
+// boxes into step with it.
+void txtOutput_Validate(ValueForm left, RowFields& fields, const BitWeightTable& bitWeight);

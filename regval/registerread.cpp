@@ -1,0 +1,3 @@
+#include "registerread.h"
+
+void cmdInput_Click(const RowContext&) {}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include "rowfields.h"
+
+// A row's INPUT button: refuses while no session is open; else reads the row's port once
+// and shows the byte in the row's Hex, Dec and Bin input boxes, in that order.
+void cmdInput_Click(const RowContext& row);

@@ -1,0 +1,3 @@
+#include "registerwrite.h"
+
+void cmdOutput_Click(const RowContext&, int) {}

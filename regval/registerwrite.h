@@ -1,0 +1,8 @@
+#pragma once
+
+#include "rowfields.h"
+
+// A row's OUTPUT button: refuses while no session is open; resets an empty Dec box to zero;
+// asks for confirmation while confirmState is 1 (the check box ticked); then writes the
+// Dec box's value to the row's port once.
+void cmdOutput_Click(const RowContext& row, int confirmState);

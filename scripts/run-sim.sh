@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts Regwise on its four simulated UARTs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh build
+exec build/bin/regwise-sim
