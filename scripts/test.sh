@@ -16,4 +16,4 @@ scripts/setup.sh build-asan -DREGWISE_WERROR=ON -DREGWISE_SANITIZE=ON -DCMAKE_BU
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-(cd build-asan && ctest --output-on-failure -j "$jobs")
+(cd build-asan && ctest --output-on-failure -j "$jobs" -LE vm)

@@ -1,0 +1,3 @@
+#pragma once
+
+// What a register value means, bit by bit (declared here).
