@@ -1,0 +1,39 @@
+// regwise-portd: the only Regwise process that may touch I/O ports. libregwise-portio.so
+// starts it with its end of a socketpair as fd 3. It gains access to the four COM port
+// windows, drops every privilege, tells the library whether it is ready, and then
+// serves one request at a time until asked to stop or until the socket closes.
+
+#include <cstdio>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "portdprotocol.h"
+#include "portdserver.h"
+#include "realportaccessor.h"
+
+int main() {
+    struct stat st {};
+    int type = 0;
+    socklen_t len = sizeof type;
+    if (fstat(portd::kSocketFd, &st) != 0 || !S_ISSOCK(st.st_mode) ||
+        getsockopt(portd::kSocketFd, SOL_SOCKET, SO_TYPE, &type, &len) != 0 ||
+        type != SOCK_SEQPACKET) {
+        std::fputs("regwise-portd: started by libregwise-portio.so only (fd 3 is not its socket)\n",
+                   stderr);
+        return 2;
+    }
+    // Nothing but the socket and the standard streams stays open while privileged.
+    syscall(SYS_close_range, portd::kSocketFd + 1, ~0U, 0);
+
+    RealPortAccessor ports;
+    PortdServer server(ports);
+    const portd::Reply first = server.start();
+    if (send(portd::kSocketFd, &first, sizeof first, MSG_NOSIGNAL) != sizeof first)
+        return 1;
+    if (first.status != portd::StatusOk)
+        return 1;
+    return server.serve(portd::kSocketFd);
+}

@@ -1,0 +1,110 @@
+#include "portdserver.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include <sys/socket.h>
+
+using namespace portd;
+
+PortdServer::PortdServer(PortAccessor& ports, std::string lockdownPath)
+    : m_ports(ports), m_lockdownPath(std::move(lockdownPath)) {}
+
+std::string PortdServer::lockdownMode(const std::string& path) {
+    std::ifstream file(path);
+    if (!file)
+        return {};
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    const auto open = text.find('[');
+    const auto close = text.find(']', open);
+    if (open == std::string::npos || close == std::string::npos)
+        return {};
+    return text.substr(open + 1, close - open - 1);
+}
+
+Reply PortdServer::start() {
+    Reply reply;
+    const int error = m_ports.open();
+    if (error == 0)
+        return reply;
+    if (error == EPERM) {
+        // Under lockdown even root gets EPERM from ioperm; tell the two apart.
+        const std::string mode = lockdownMode(m_lockdownPath);
+        if (!mode.empty() && mode != "none") {
+            reply.status = StatusLockdown;
+            reply.setText(mode.c_str());
+            return reply;
+        }
+        reply.status = StatusNotPermitted;
+        reply.setText(std::strerror(error));
+        return reply;
+    }
+    reply.status = StatusStartFailed;
+    reply.value = error;
+    reply.setText(std::strerror(error));
+    return reply;
+}
+
+Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
+    stop = false;
+    Reply reply;
+    Request request;
+    if (size != sizeof request) {
+        reply.status = StatusBadRequest;
+        reply.setText("wrong message size");
+        return reply;
+    }
+    std::memcpy(&request, message, sizeof request);
+    switch (request.op) {
+        case OpRead:
+        case OpWrite:
+            if (!portAllowed(request.port)) {
+                reply.status = StatusRefused;
+                reply.setText("port outside the COM windows");
+                return reply;
+            }
+            if (request.op == OpRead) {
+                reply.value = m_ports.read(static_cast<uint16_t>(request.port));
+                return reply;
+            }
+            if (request.data < 0 || request.data > 0xFF) {
+                reply.status = StatusBadRequest;
+                reply.setText("data outside 0-255");
+                return reply;
+            }
+            m_ports.write(static_cast<uint16_t>(request.port), static_cast<uint8_t>(request.data));
+            return reply;
+        case OpStop:
+            stop = true;
+            return reply;
+        default:
+            reply.status = StatusBadRequest;
+            reply.setText("unknown operation");
+            return reply;
+    }
+}
+
+int PortdServer::serve(int fd) {
+    for (;;) {
+        // Larger than any valid request, so an oversized one is seen whole (MSG_TRUNC
+        // returns its real length) and refused rather than read as a valid prefix.
+        alignas(Request) unsigned char buffer[sizeof(Request) + 1];
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_TRUNC);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return 1;
+        }
+        if (got == 0)
+            return 0;  // the library closed its end, or its process died
+        bool stop = false;
+        const Reply reply = handle(buffer, static_cast<std::size_t>(got), stop);
+        if (::send(fd, &reply, sizeof reply, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof reply))
+            return 1;
+        if (stop)
+            return 0;
+    }
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "portaccessor.h"
+#include "portdprotocol.h"
+
+// The helper's logic without the machine: the first reply, then one request at a time.
+// Every port access is checked against the windows before the accessor is called.
+class PortdServer {
+public:
+    explicit PortdServer(PortAccessor& ports, std::string lockdownPath = kLockdownPath);
+
+    static constexpr const char* kLockdownPath = "/sys/kernel/security/lockdown";
+
+    // Opens the windows and says whether the helper is ready, or why not.
+    portd::Reply start();
+
+    // Handles one received message of the given size. Sets stop when the helper is to exit
+    // after sending the reply.
+    portd::Reply handle(const void* message, std::size_t size, bool& stop);
+
+    // Serves requests on a connected SOCK_SEQPACKET socket until a stop request or until
+    // the other end closes. Returns the process exit code.
+    int serve(int fd);
+
+    // The selected mode in a lockdown file ("[none] integrity confidentiality" gives
+    // "none"), or an empty string when the file is missing or unreadable.
+    static std::string lockdownMode(const std::string& path);
+
+private:
+    PortAccessor& m_ports;
+    std::string m_lockdownPath;
+};

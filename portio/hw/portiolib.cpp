@@ -1,0 +1,189 @@
+// libregwise-portio.so: the port I/O library on the machine's real ports. It never
+// touches a port itself; every access is one request to the helper regwise-portd, which
+// alone holds the right to.
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "helperclient.h"
+#include "ioscm.h"
+#include "portdprotocol.h"
+
+namespace {
+
+thread_local std::string t_lastError;
+thread_local bool t_failed = false;
+
+void clearError() {
+    t_failed = false;
+}
+
+void fail(std::string text) {
+    t_lastError = std::move(text);
+    t_failed = true;
+}
+
+// The helper by absolute path: beside this library (build tree, and lib/regwise/ when
+// installed), then beside the executable, then in ../lib/regwise/ from the executable.
+std::string findHelper() {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> folders;
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&IOSCM_Start), &info) != 0 && info.dli_fname != nullptr) {
+        std::error_code error;
+        const fs::path self = fs::canonical(info.dli_fname, error);
+        if (!error)
+            folders.push_back(self.parent_path());
+    }
+    std::error_code error;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        folders.push_back(exe.parent_path());
+        folders.push_back((exe.parent_path() / "../lib/regwise").lexically_normal());
+    }
+    for (const fs::path& folder : folders) {
+        const fs::path helper = folder / "regwise-portd";
+        if (helper.is_absolute() && fs::exists(helper, error))
+            return helper.string();
+    }
+    return {};
+}
+
+std::mutex g_mutex;
+std::optional<HelperClient> g_client;
+
+HelperClient& client() {
+    if (!g_client)
+        g_client.emplace(findHelper());
+    return *g_client;
+}
+
+uint16_t portNumber(int16_t port) {
+    return static_cast<uint16_t>(port);
+}
+
+// The wide forms as consecutive byte accesses, low byte first, after checking that every
+// byte lies inside the windows so none is touched unless all can be.
+bool wideAllowed(int16_t port, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        if (!portd::portAllowed(portNumber(port) + i)) {
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "ポート 0x%X から %d バイトは COM ポートの範囲の外にかかるため、"
+                          "アクセスしませんでした。",
+                          static_cast<unsigned>(portNumber(port)), bytes);
+            fail(text);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<uint32_t> readWide(int16_t port, int bytes) {
+    clearError();
+    const std::lock_guard lock(g_mutex);
+    if (!wideAllowed(port, bytes))
+        return std::nullopt;
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        const HelperClient::Result r = client().read(portNumber(port) + i);
+        if (!r.error.empty()) {
+            fail(r.error);
+            return std::nullopt;
+        }
+        value |= static_cast<uint32_t>(r.value & 0xFF) << (8 * i);
+    }
+    return value;
+}
+
+int16_t writeWide(int16_t port, uint32_t data, int bytes) {
+    clearError();
+    const std::lock_guard lock(g_mutex);
+    if (!wideAllowed(port, bytes))
+        return -1;
+    for (int i = 0; i < bytes; ++i) {
+        const HelperClient::Result r =
+            client().write(portNumber(port) + i, static_cast<int>((data >> (8 * i)) & 0xFF));
+        if (!r.error.empty()) {
+            fail(r.error);
+            return -1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t IOSCM_Start(void) {
+    clearError();
+    const std::lock_guard lock(g_mutex);
+    const std::string error = client().start();
+    if (error.empty())
+        return 0;
+    fail(error);
+    return 1;
+}
+
+int16_t IOSCM_Stop(void) {
+    clearError();
+    const std::lock_guard lock(g_mutex);
+    const std::string error = client().stop();
+    if (error.empty())
+        return 0;
+    fail(error);
+    return 1;
+}
+
+int16_t InpB(int16_t port) {
+    clearError();
+    const std::lock_guard lock(g_mutex);
+    const HelperClient::Result r = client().read(portNumber(port));
+    if (!r.error.empty()) {
+        fail(r.error);
+        return 0;
+    }
+    return static_cast<int16_t>(r.value & 0xFF);
+}
+
+int16_t OutB(int16_t port, int16_t data) {
+    clearError();
+    const std::lock_guard lock(g_mutex);
+    const HelperClient::Result r = client().write(portNumber(port), data & 0xFF);
+    if (!r.error.empty()) {
+        fail(r.error);
+        return -1;
+    }
+    return 0;
+}
+
+int16_t InpW(int16_t port) {
+    const auto value = readWide(port, 2);
+    return value ? static_cast<int16_t>(*value) : 0;
+}
+
+int32_t InpD(int16_t port) {
+    const auto value = readWide(port, 4);
+    return value ? static_cast<int32_t>(*value) : 0;
+}
+
+int16_t OutW(int16_t port, int16_t data) {
+    return writeWide(port, static_cast<uint16_t>(data), 2);
+}
+
+int16_t OutD(int16_t port, int32_t data) {
+    return writeWide(port, static_cast<uint32_t>(data), 4);
+}
+
+const char* IOSCM_LastError(void) {
+    return t_failed ? t_lastError.c_str() : nullptr;
+}
+
+}  // extern "C"
