@@ -1,0 +1,132 @@
+// libregwise-portio-sim.so: the port I/O library on four simulated 16550A UARTs.
+//
+// Like the real library it refuses port access outside a session, so a program that
+// forgets IOSCM_Start fails here as it would on hardware. IOSCM_Start does not reset the
+// UARTs: a real chip keeps its registers across sessions, and so does this bus for the
+// life of the process.
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "ioscm.h"
+#include "uartbus.h"
+
+namespace {
+
+struct Machine {
+    std::mutex mutex;
+    UartBus bus;
+};
+
+Machine& machine() {
+    static Machine instance;
+    return instance;
+}
+
+std::atomic<bool> g_sessionOpen{false};
+
+thread_local std::string t_error;
+thread_local bool t_failed = false;
+
+void clearError() {
+    t_failed = false;
+}
+
+void fail(const char* reason) {
+    t_error = reason;
+    t_failed = true;
+}
+
+constexpr const char* kNoSession =
+    "I/Oセッションが開始されていません (IOSCM_Start が呼ばれていないか、IOSCM_Stop の後です)";
+
+uint16_t portOf(int16_t port) {
+    return static_cast<uint16_t>(port);
+}
+
+// Reads count consecutive ports, low byte first. Each port is touched once.
+bool readBytes(int16_t port, int count, uint32_t& value) {
+    if (!g_sessionOpen.load()) {
+        fail(kNoSession);
+        return false;
+    }
+    Machine& m = machine();
+    std::lock_guard lock(m.mutex);
+    value = 0;
+    for (int i = 0; i < count; ++i) {
+        const auto at = static_cast<uint16_t>(portOf(port) + i);
+        value |= static_cast<uint32_t>(m.bus.read(at)) << (8 * i);
+    }
+    return true;
+}
+
+bool writeBytes(int16_t port, int count, uint32_t data) {
+    if (!g_sessionOpen.load()) {
+        fail(kNoSession);
+        return false;
+    }
+    Machine& m = machine();
+    std::lock_guard lock(m.mutex);
+    for (int i = 0; i < count; ++i) {
+        const auto at = static_cast<uint16_t>(portOf(port) + i);
+        m.bus.write(at, static_cast<uint16_t>((data >> (8 * i)) & 0xFF));
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t IOSCM_Start(void) {
+    clearError();
+    machine();  // the bus exists before the first port access
+    g_sessionOpen.store(true);
+    return 0;
+}
+
+int16_t IOSCM_Stop(void) {
+    clearError();
+    g_sessionOpen.store(false);
+    return 0;
+}
+
+int16_t InpB(int16_t port) {
+    clearError();
+    uint32_t value = 0;
+    return readBytes(port, 1, value) ? static_cast<int16_t>(value) : 0;
+}
+
+int16_t OutB(int16_t port, int16_t data) {
+    clearError();
+    return writeBytes(port, 1, static_cast<uint16_t>(data)) ? 0 : -1;
+}
+
+int16_t InpW(int16_t port) {
+    clearError();
+    uint32_t value = 0;
+    return readBytes(port, 2, value) ? static_cast<int16_t>(static_cast<uint16_t>(value)) : 0;
+}
+
+int32_t InpD(int16_t port) {
+    clearError();
+    uint32_t value = 0;
+    return readBytes(port, 4, value) ? static_cast<int32_t>(value) : 0;
+}
+
+int16_t OutW(int16_t port, int16_t data) {
+    clearError();
+    return writeBytes(port, 2, static_cast<uint16_t>(data)) ? 0 : -1;
+}
+
+int16_t OutD(int16_t port, int32_t data) {
+    clearError();
+    return writeBytes(port, 4, static_cast<uint32_t>(data)) ? 0 : -1;
+}
+
+const char* IOSCM_LastError(void) {
+    return t_failed ? t_error.c_str() : nullptr;
+}
+
+}  // extern "C"

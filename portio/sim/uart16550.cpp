@@ -1,0 +1,342 @@
+#include "uart16550.h"
+
+Uart16550::Uart16550() {
+    reset();
+}
+
+Uart16550::~Uart16550() {
+    if (m_peer) {
+        m_peer->m_peer = nullptr;
+        m_peer->updateModemInputs();
+    }
+}
+
+void Uart16550::connectNullModem(Uart16550& a, Uart16550& b) {
+    if (&a == &b)
+        return;
+    for (Uart16550* end : {&a, &b}) {
+        if (end->m_peer && end->m_peer != &a && end->m_peer != &b) {
+            Uart16550* old = end->m_peer;
+            old->m_peer = nullptr;
+            old->updateModemInputs();
+        }
+    }
+    a.m_peer = &b;
+    b.m_peer = &a;
+    a.updateModemInputs();
+    b.updateModemInputs();
+}
+
+void Uart16550::reset() {
+    m_regs.rbr = 0x00;
+    m_regs.ier = 0x00;
+    m_regs.fcr = 0x00;
+    m_regs.lcr = 0x00;
+    m_regs.mcr = 0x00;
+    m_regs.lsr = LSR_THRE | LSR_TEMT;  // 0x60
+    m_regs.msr = 0x00;
+    m_regs.scr = 0x00;
+    m_regs.dll = 0x00;
+    m_regs.dlm = 0x00;
+    m_rxHead = 0;
+    m_rxCount = 0;
+    m_threPending = false;  // IIR 01
+
+    // MSR follows whatever the cable brings in, but reset leaves no change to report.
+    updateModemInputs();
+    m_regs.msr &= static_cast<uint8_t>(~MSR_DELTAS);
+    if (m_peer)
+        m_peer->updateModemInputs();
+}
+
+uint8_t Uart16550::read(unsigned offset) {
+    const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
+    switch (offset & 7) {
+        case RBR:
+            return dlab ? m_regs.dll : readRbr();
+        case IER:
+            return dlab ? m_regs.dlm : m_regs.ier;
+        case IIR:
+            return readIir();
+        case LSR:
+            return readLsr();
+        case MSR:
+            return readMsr();
+        default:
+            return peek(offset);
+    }
+}
+
+void Uart16550::write(unsigned offset, uint8_t value) {
+    const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
+    switch (offset & 7) {
+        case THR:
+            if (dlab)
+                m_regs.dll = value;
+            else
+                writeThr(value);
+            break;
+        case IER:
+            if (dlab)
+                m_regs.dlm = value;
+            else
+                writeIer(value);
+            break;
+        case FCR:
+            writeFcr(value);
+            break;
+        case LCR:
+            writeLcr(value);
+            break;
+        case MCR:
+            writeMcr(value);
+            break;
+        case LSR:
+        case MSR:
+            // Status registers: the 16550A's factory-test writes are not part of its interface.
+            break;
+        case SCR:
+            m_regs.scr = value;
+            break;
+    }
+}
+
+uint8_t Uart16550::peek(unsigned offset) const {
+    const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
+    switch (offset & 7) {
+        case RBR:
+            if (dlab)
+                return m_regs.dll;
+            return m_rxCount ? rxTop().data : m_regs.rbr;
+        case IER:
+            return dlab ? m_regs.dlm : m_regs.ier;
+        case IIR:
+            return iirValue();
+        case LCR:
+            return m_regs.lcr;
+        case MCR:
+            return m_regs.mcr;
+        case LSR:
+            return m_regs.lsr;
+        case MSR:
+            return m_regs.msr;
+        default:
+            return m_regs.scr;
+    }
+}
+
+uint8_t Uart16550::readRbr() {
+    // An empty receiver reads the holding register again: the last character.
+    if (m_rxCount == 0)
+        return m_regs.rbr;
+    m_regs.rbr = rxTop().data;
+    m_rxHead = (m_rxHead + 1) % kFifoSize;
+    --m_rxCount;
+    // The errors of a character show in LSR once it reaches the top of the FIFO.
+    if (m_rxCount)
+        m_regs.lsr |= rxTop().errors;
+    updateRxStatus();
+    return m_regs.rbr;
+}
+
+uint8_t Uart16550::readIir() {
+    const uint8_t value = iirValue();
+    // Reading IIR acknowledges a THRE interrupt only when it is the one being reported.
+    if ((value & 0x0F) == IIR_ID_THRE)
+        m_threPending = false;
+    return value;
+}
+
+uint8_t Uart16550::readLsr() {
+    const uint8_t value = m_regs.lsr;
+    m_regs.lsr &= static_cast<uint8_t>(~LSR_ERRORS);
+    // Bit 7 stays only for errors still waiting behind the character just reported.
+    if (!errorsBehindTop())
+        m_regs.lsr &= static_cast<uint8_t>(~LSR_RXFIFO_ERROR);
+    return value;
+}
+
+uint8_t Uart16550::readMsr() {
+    const uint8_t value = m_regs.msr;
+    m_regs.msr &= static_cast<uint8_t>(~MSR_DELTAS);
+    return value;
+}
+
+void Uart16550::writeThr(uint8_t value) {
+    // The byte goes straight through THR and the shift register onto the line, so the
+    // transmitter is empty again before the CPU can look: THRE and TEMT stay set.
+    if (Uart16550* receiver = receiverOfOwnTx()) {
+        const uint8_t data = value & wordMask() & receiver->wordMask();
+        const uint8_t errors = receiver == this || sameFrameFormat(*receiver) ? 0 : LSR_FE;
+        receiver->receive(data, errors);
+    }
+    m_threPending = true;
+}
+
+void Uart16550::writeIer(uint8_t value) {
+    const uint8_t old = m_regs.ier;
+    m_regs.ier = value & IER_MASK;
+    // Enabling the THRE interrupt while THR is already empty raises it at once.
+    if (!(old & IER_ETBEI) && (m_regs.ier & IER_ETBEI) && (m_regs.lsr & LSR_THRE))
+        m_threPending = true;
+}
+
+void Uart16550::writeFcr(uint8_t value) {
+    const bool enable = (value & FCR_ENABLE) != 0;
+    if (enable != fifosEnabled())
+        clearRx();  // the transmitter FIFO is always empty: nothing else to clear
+    if (!enable) {
+        // The other FCR bits are only taken together with bit 0.
+        m_regs.fcr = 0;
+        return;
+    }
+    if (value & FCR_RX_RESET)
+        clearRx();
+    // Bits 1 and 2 clear themselves; bits 4 and 5 are reserved.
+    m_regs.fcr = value & (FCR_ENABLE | FCR_DMA_MODE | FCR_TRIGGER);
+}
+
+void Uart16550::writeLcr(uint8_t value) {
+    const uint8_t old = m_regs.lcr;
+    m_regs.lcr = value;
+    if (!(old & LCR_BREAK) && (value & LCR_BREAK)) {
+        // The line goes to spacing: the receiver takes one all-zero character with BI.
+        Uart16550* receiver = m_regs.mcr & MCR_LOOP ? this : m_peer;
+        if (receiver)
+            receiver->receive(0x00, LSR_BI);
+    }
+}
+
+void Uart16550::writeMcr(uint8_t value) {
+    m_regs.mcr = value & MCR_MASK;
+    outputsChanged();
+}
+
+uint8_t Uart16550::iirValue() const {
+    const uint8_t fifoBits = fifosEnabled() ? IIR_FIFOS : 0;
+    const uint8_t ier = m_regs.ier;
+    if ((ier & IER_ELSI) && (m_regs.lsr & LSR_ERRORS))
+        return fifoBits | IIR_ID_RLS;
+    if ((ier & IER_ERBFI) && m_rxCount) {
+        if (!fifosEnabled() || m_rxCount >= rxTriggerLevel())
+            return fifoBits | IIR_ID_RDA;
+        return fifoBits | IIR_ID_TIMEOUT;
+    }
+    if ((ier & IER_ETBEI) && m_threPending)
+        return fifoBits | IIR_ID_THRE;
+    if ((ier & IER_EDSSI) && (m_regs.msr & MSR_DELTAS))
+        return fifoBits | IIR_ID_MSR;
+    return fifoBits | IIR_NO_INT;
+}
+
+uint8_t Uart16550::rxTriggerLevel() const {
+    static constexpr uint8_t levels[] = {1, 4, 8, 14};
+    return levels[m_regs.fcr >> 6];
+}
+
+void Uart16550::receive(uint8_t data, uint8_t errors) {
+    const std::size_t capacity = fifosEnabled() ? kFifoSize : 1;
+    if (m_rxCount == capacity) {
+        m_regs.lsr |= LSR_OE;
+        if (fifosEnabled())
+            return;  // a full FIFO keeps what it has: the new character is lost
+        // Without FIFOs the new character still lands in RBR over the unread one.
+        m_rxFifo[m_rxHead] = {data, errors};
+        m_regs.lsr |= errors;
+        updateRxStatus();
+        return;
+    }
+    m_rxFifo[(m_rxHead + m_rxCount) % kFifoSize] = {data, errors};
+    ++m_rxCount;
+    if (m_rxCount == 1)
+        m_regs.lsr |= errors;
+    if (errors && fifosEnabled())
+        m_regs.lsr |= LSR_RXFIFO_ERROR;
+    updateRxStatus();
+}
+
+void Uart16550::clearRx() {
+    m_rxHead = 0;
+    m_rxCount = 0;
+    m_regs.lsr &= static_cast<uint8_t>(~LSR_RXFIFO_ERROR);
+    updateRxStatus();
+}
+
+void Uart16550::updateRxStatus() {
+    if (m_rxCount)
+        m_regs.lsr |= LSR_DR;
+    else
+        m_regs.lsr &= static_cast<uint8_t>(~LSR_DR);
+}
+
+bool Uart16550::errorsBehindTop() const {
+    for (std::size_t i = 1; i < m_rxCount; ++i) {
+        if (m_rxFifo[(m_rxHead + i) % kFifoSize].errors)
+            return true;
+    }
+    return false;
+}
+
+Uart16550* Uart16550::receiverOfOwnTx() {
+    if (m_regs.lcr & LCR_BREAK)
+        return nullptr;  // the line is held at spacing
+    if (m_regs.mcr & MCR_LOOP)
+        return this;  // the shift register feeds the own receiver; the line stays marking
+    return m_peer;
+}
+
+bool Uart16550::sameFrameFormat(const Uart16550& other) const {
+    return divisor() == other.divisor() &&
+           (m_regs.lcr & LCR_FORMAT) == (other.m_regs.lcr & LCR_FORMAT);
+}
+
+uint8_t Uart16550::wordMask() const {
+    return static_cast<uint8_t>(0xFF >> (3 - (m_regs.lcr & LCR_WLS)));
+}
+
+// In loopback the modem outputs are cut off from the connector and read inactive there.
+bool Uart16550::dtrOnLine() const {
+    return (m_regs.mcr & (MCR_LOOP | MCR_DTR)) == MCR_DTR;
+}
+
+bool Uart16550::rtsOnLine() const {
+    return (m_regs.mcr & (MCR_LOOP | MCR_RTS)) == MCR_RTS;
+}
+
+void Uart16550::updateModemInputs() {
+    uint8_t lines = 0;
+    if (m_regs.mcr & MCR_LOOP) {
+        if (m_regs.mcr & MCR_RTS)
+            lines |= MSR_CTS;
+        if (m_regs.mcr & MCR_DTR)
+            lines |= MSR_DSR;
+        if (m_regs.mcr & MCR_OUT1)
+            lines |= MSR_RI;
+        if (m_regs.mcr & MCR_OUT2)
+            lines |= MSR_DCD;
+    } else if (m_peer) {
+        // The null-modem cable: RTS to CTS, DTR to DSR and DCD, RI not wired.
+        if (m_peer->rtsOnLine())
+            lines |= MSR_CTS;
+        if (m_peer->dtrOnLine())
+            lines |= MSR_DSR | MSR_DCD;
+    }
+    const uint8_t old = m_regs.msr;
+    const uint8_t changed = (old ^ lines) & 0xF0;
+    uint8_t deltas = 0;
+    if (changed & MSR_CTS)
+        deltas |= MSR_DCTS;
+    if (changed & MSR_DSR)
+        deltas |= MSR_DDSR;
+    if ((changed & MSR_RI) && (old & MSR_RI))
+        deltas |= MSR_TERI;
+    if (changed & MSR_DCD)
+        deltas |= MSR_DDCD;
+    m_regs.msr = static_cast<uint8_t>(lines | (old & MSR_DELTAS) | deltas);
+}
+
+void Uart16550::outputsChanged() {
+    updateModemInputs();
+    if (m_peer)
+        m_peer->updateModemInputs();
+}

@@ -1,0 +1,29 @@
+#include "uartbus.h"
+
+UartBus::UartBus() {
+    Uart16550::connectNullModem(m_uarts[0], m_uarts[1]);
+    Uart16550::connectNullModem(m_uarts[2], m_uarts[3]);
+}
+
+uint8_t UartBus::read(uint16_t port) {
+    Uart16550* uart = uartAt(port);
+    return uart ? uart->read(port % kPortsPerUart) : kFloatingBus;
+}
+
+void UartBus::write(uint16_t port, uint16_t data) {
+    if (Uart16550* uart = uartAt(port))
+        uart->write(port % kPortsPerUart, static_cast<uint8_t>(data & 0xFF));
+}
+
+void UartBus::reset() {
+    for (Uart16550& uart : m_uarts)
+        uart.reset();
+}
+
+Uart16550* UartBus::uartAt(uint16_t port) {
+    for (std::size_t i = 0; i < kBases.size(); ++i) {
+        if (port >= kBases[i] && port - kBases[i] < kPortsPerUart)
+            return &m_uarts[i];
+    }
+    return nullptr;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "uart16550.h"
+
+// Four 16550A UARTs on an I/O bus at the standard bases, COM1 with COM2 and COM3 with COM4
+// joined by null-modem cables. Ports that belong to no UART behave like an empty bus.
+class UartBus {
+public:
+    // COM1 ... COM4.
+    static constexpr std::array<uint16_t, 4> kBases{0x3F8, 0x2F8, 0x3E8, 0x2E8};
+    static constexpr uint16_t kPortsPerUart = 8;
+    static constexpr uint8_t kFloatingBus = 0xFF;
+
+    UartBus();
+    UartBus(const UartBus&) = delete;
+    UartBus& operator=(const UartBus&) = delete;
+
+    uint8_t read(uint16_t port);
+    // Only the low byte of data reaches the port.
+    void write(uint16_t port, uint16_t data);
+
+    // Master reset of all four UARTs; the cables stay.
+    void reset();
+
+    // index 0 ... 3: COM1 ... COM4.
+    Uart16550& uart(std::size_t index) { return m_uarts.at(index); }
+    // The UART whose eight ports include port, or null.
+    Uart16550* uartAt(uint16_t port);
+
+private:
+    std::array<Uart16550, 4> m_uarts;
+};
