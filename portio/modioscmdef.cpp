@@ -1,21 +1,159 @@
 #include "modioscmdef.h"
 
-// Placeholder until the loader lands: every call fails cleanly.
+#include <filesystem>
+#include <optional>
+#include <utility>
+
+#include "ioscm.h"
+#include "programfolder.h"
+#include "sharedlibrary.h"
+
+namespace {
+
+// The exports' types come from the C header, so the two cannot drift apart.
+using StartFn = decltype(&IOSCM_Start);
+using StopFn = decltype(&IOSCM_Stop);
+using InpBFn = decltype(&InpB);
+using OutBFn = decltype(&OutB);
+using LastErrorFn = decltype(&IOSCM_LastError);
+
+}  // namespace
+
 struct ModIOSCMdef::Impl {
     std::string fileName;
-    std::vector<std::string> folders;
+    std::optional<std::vector<std::string>> folders;  // empty: beside the executable
+    SharedLibrary library;
+
+    StartFn start = nullptr;
+    StopFn stop = nullptr;
+    InpBFn inpB = nullptr;
+    OutBFn outB = nullptr;
+    LastErrorFn lastError = nullptr;
+    bool lastErrorMissing = false;
+
+    // Where the library may be, as absolute paths in the order they are tried; else the
+    // reason there is nowhere to look.
+    std::vector<std::string> candidates(std::string& reason) const {
+        std::vector<std::string> folderList;
+        if (folders) {
+            folderList = *folders;
+        } else {
+            const std::string own = programFolder();
+            if (own.empty()) {
+                reason = "the program's own folder cannot be found (/proc/self/exe)";
+                return {};
+            }
+            folderList = {own, own + "/../lib/regwise"};
+        }
+        std::vector<std::string> paths;
+        for (const std::string& folder : folderList) {
+            // Only absolute folders: a relative one would be read against the current one.
+            if (folder.empty() || folder.front() != '/')
+                continue;
+            paths.push_back((std::filesystem::path(folder) / fileName).lexically_normal());
+        }
+        if (paths.empty())
+            reason = "no absolute folder to look in";
+        return paths;
+    }
+
+    // Opens the library if it is not open yet. A failure is retried at the next call, since
+    // the library may have been installed in between.
+    bool ensureLoaded(const char* function, std::string& error) {
+        if (library.isOpen())
+            return true;
+        const std::string prefix =
+            std::string(function) + ": the port I/O library " + fileName + " cannot be loaded: ";
+        if (fileName.empty() || fileName.find('/') != std::string::npos) {
+            error = prefix + "\"" + fileName + "\" is not a plain file name";
+            return false;
+        }
+        std::string reason;
+        for (const std::string& path : candidates(reason)) {
+            if (library.open(path)) {
+                lastError = nullptr;
+                lastErrorMissing = false;
+                return true;
+            }
+            reason += (reason.empty() ? "" : "; ") + library.error();
+        }
+        error = prefix + reason;
+        return false;
+    }
+
+    template <typename Fn>
+    bool resolve(Fn& slot, const char* name, std::string& error) {
+        if (slot != nullptr)
+            return true;
+        if (!ensureLoaded(name, error))
+            return false;
+        void* address = library.symbol(name);
+        if (address == nullptr) {
+            // The loader's text names the file and the function; add the file if it does not.
+            const std::string& reason = library.error();
+            error =
+                std::string(name) + ": " +
+                (reason.find(library.path()) != std::string::npos ? reason
+                                                                  : library.path() + ": " + reason);
+            return false;
+        }
+        slot = reinterpret_cast<Fn>(address);
+        return true;
+    }
+
+    // The library's reason for the call just made, or empty when it reports none.
+    std::string lastErrorText(const char* function) {
+        if (lastError == nullptr && !lastErrorMissing) {
+            if (void* address = library.symbol("IOSCM_LastError"))
+                lastError = reinterpret_cast<LastErrorFn>(address);
+            else
+                lastErrorMissing = true;  // optional: such a library gives no reasons
+        }
+        if (lastError == nullptr)
+            return {};
+        const char* text = lastError();
+        if (text == nullptr)
+            return {};
+        // Non-null means the call failed, even when the library has no words for it.
+        if (*text == '\0')
+            return std::string(function) + " failed without giving a reason";
+        return text;
+    }
+
+    template <typename Fn, typename... Args>
+    PortCall call(Fn& slot, const char* name, Args... args) {
+        PortCall result;
+        if (!resolve(slot, name, result.error))
+            return result;
+        result.made = true;
+        result.value = slot(args...);
+        result.error = lastErrorText(name);
+        return result;
+    }
 };
 
-ModIOSCMdef::ModIOSCMdef(std::string fileName) : ModIOSCMdef(std::move(fileName), {}) {}
-ModIOSCMdef::ModIOSCMdef(std::string fileName, std::vector<std::string> folders)
-    : m_impl(new Impl{std::move(fileName), std::move(folders)})
-{
-}
-ModIOSCMdef::~ModIOSCMdef() { delete m_impl; }
+ModIOSCMdef::ModIOSCMdef(std::string fileName) : m_impl(new Impl{std::move(fileName), {}, {}}) {}
 
-static PortCall notLoaded() { return PortCall{false, 0, "not built yet"}; }
-PortCall ModIOSCMdef::start() { return notLoaded(); }
-PortCall ModIOSCMdef::stop() { return notLoaded(); }
-PortCall ModIOSCMdef::inpB(int16_t) { return notLoaded(); }
-PortCall ModIOSCMdef::outB(int16_t, int16_t) { return notLoaded(); }
-bool ModIOSCMdef::loaded() const { return false; }
+ModIOSCMdef::ModIOSCMdef(std::string fileName, std::vector<std::string> folders)
+    : m_impl(new Impl{std::move(fileName), std::move(folders), {}}) {}
+
+ModIOSCMdef::~ModIOSCMdef() {
+    delete m_impl;
+}
+
+PortCall ModIOSCMdef::start() {
+    return m_impl->call(m_impl->start, "IOSCM_Start");
+}
+PortCall ModIOSCMdef::stop() {
+    return m_impl->call(m_impl->stop, "IOSCM_Stop");
+}
+PortCall ModIOSCMdef::inpB(int16_t port) {
+    return m_impl->call(m_impl->inpB, "InpB", port);
+}
+PortCall ModIOSCMdef::outB(int16_t port, int16_t data) {
+    return m_impl->call(m_impl->outB, "OutB", port, data);
+}
+
+bool ModIOSCMdef::loaded() const {
+    return m_impl->library.isOpen();
+}

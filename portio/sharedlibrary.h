@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+// One shared library opened with dlopen, closed when this object goes. Each failed step
+// keeps the dynamic loader's own text (dlerror) so the caller can say why.
+class SharedLibrary {
+public:
+    SharedLibrary() = default;
+    ~SharedLibrary();
+    SharedLibrary(const SharedLibrary&) = delete;
+    SharedLibrary& operator=(const SharedLibrary&) = delete;
+    SharedLibrary(SharedLibrary&& other) noexcept;
+    SharedLibrary& operator=(SharedLibrary&& other) noexcept;
+
+    // Opens the library at path with RTLD_NOW | RTLD_LOCAL, closing any library open before.
+    // The path must be absolute: the loader is never left to search for the file.
+    bool open(const std::string& path);
+    void close();
+
+    // The address of the export name, or nullptr with error() set.
+    void* symbol(const char* name);
+
+    bool isOpen() const { return m_handle != nullptr; }
+    const std::string& path() const { return m_path; }
+    const std::string& error() const { return m_error; }
+
+private:
+    void* m_handle = nullptr;
+    std::string m_path;
+    std::string m_error;
+};
