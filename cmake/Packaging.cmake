@@ -1,0 +1,72 @@
+# Desktop integration files and the Debian package. The programs, the port I/O libraries
+# and the helper are installed by their own folders (bin/ and lib/regwise/); this adds the
+# data files and sets up CPack.
+include(GNUInstallDirs)
+
+set(REGWISE_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+set(REGWISE_APPSTREAM_ID io.github.regwise.Regwise)
+
+install(FILES ${REGWISE_PACKAGING_DIR}/regwise.desktop ${REGWISE_PACKAGING_DIR}/regwise-sim.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${REGWISE_PACKAGING_DIR}/regwise.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${REGWISE_PACKAGING_DIR}/${REGWISE_APPSTREAM_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# Debian ships man pages compressed; gzip -n keeps the result byte-for-byte reproducible.
+find_program(REGWISE_GZIP gzip)
+if(REGWISE_GZIP)
+  set(regwise_man_dir ${CMAKE_BINARY_DIR}/packaging/man1)
+  add_custom_command(
+    OUTPUT ${regwise_man_dir}/regwise.1.gz ${regwise_man_dir}/regwise-sim.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${regwise_man_dir}
+    COMMAND ${REGWISE_GZIP} -9nc ${REGWISE_PACKAGING_DIR}/regwise.1 > ${regwise_man_dir}/regwise.1.gz
+    COMMAND ${REGWISE_GZIP} -9nc ${REGWISE_PACKAGING_DIR}/regwise-sim.1
+            > ${regwise_man_dir}/regwise-sim.1.gz
+    DEPENDS ${REGWISE_PACKAGING_DIR}/regwise.1 ${REGWISE_PACKAGING_DIR}/regwise-sim.1
+    COMMENT "Compressing the man pages"
+    VERBATIM)
+  add_custom_target(regwise_manpages ALL
+                    DEPENDS ${regwise_man_dir}/regwise.1.gz ${regwise_man_dir}/regwise-sim.1.gz)
+  install(FILES ${regwise_man_dir}/regwise.1.gz ${regwise_man_dir}/regwise-sim.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES ${REGWISE_PACKAGING_DIR}/regwise.1 ${REGWISE_PACKAGING_DIR}/regwise-sim.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# The Debian package always installs under /usr, whatever CMAKE_INSTALL_PREFIX says.
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(REGWISE_HELPER ${CPACK_PACKAGING_INSTALL_PREFIX}/lib/regwise/regwise-portd)
+configure_file(${REGWISE_PACKAGING_DIR}/postinst.in ${CMAKE_BINARY_DIR}/packaging/deb/postinst
+               @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                      GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME regwise)
+set(CPACK_PACKAGE_VENDOR "The Regwise developers")
+set(CPACK_PACKAGE_CONTACT "Regwise maintainers <maintainers@regwise.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read and write the registers of a PC serial port's UART")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "read and write the registers of a PC serial port's UART
+Regwise examines and drives, byte by byte, the seven registers of the 16550
+UART behind a PC serial port at 0x3F8, 0x2F8, 0x3E8 or 0x2E8, showing each
+value in hexadecimal, decimal and binary. The window is in Japanese.
+.
+regwise drives the real ports through a small helper that alone holds
+cap_sys_rawio and that members of the group dialout may run; regwise-sim
+drives four simulated 16550A UARTs and needs no privilege.")
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Qt 6.4 as in Debian 12; the xcb platform plugin lives in qt6-qpa-plugins. libcap2 is the
+# helper's; libcap2-bin brings setcap for postinst.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins, fonts-ipafont-gothic, libcap2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcap2-bin, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/deb/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_SOURCE_GENERATOR "")
+include(CPack)
