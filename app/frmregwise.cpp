@@ -1,0 +1,239 @@
+#include "frmregwise.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <algorithm>
+#include <limits>
+#include <map>
+
+#include "baseoption.h"
+#include "controltable.h"
+#include "dialogs.h"
+#include "lineeditrowfields.h"
+#include "outputsync.h"
+#include "programfolder.h"
+#include "registermap.h"
+#include "registerread.h"
+#include "registerwrite.h"
+#include "session.h"
+#include "startup.h"
+#include "validatefilter.h"
+
+namespace {
+
+constexpr int kClientWidth = 9735 / kTwipsPerPixel;
+constexpr int kClientHeight = 9555 / kTwipsPerPixel;
+
+// The window's own font, for frames, buttons, chkConfirm and lblVersion: the Japanese face
+// at 9 pt (12 px), the size dialog text usually has on a Japanese desktop.
+constexpr qreal kWindowPointSize = 9;
+constexpr qreal kBoxPointSize = 14.25;
+constexpr qreal kColumnLabelPointSize = 12;
+constexpr qreal kHeadingPointSize = 18;
+
+const QColor kLightYellow(255, 255, 192);
+const QColor kLightCyan(192, 255, 255);
+
+constexpr std::array<ValueForm, 3> kForms{ValueForm::Hex, ValueForm::Dec, ValueForm::Bin};
+
+QRect pixels(const ControlSpec& spec) {
+    return {spec.left / kTwipsPerPixel, spec.top / kTwipsPerPixel, spec.width / kTwipsPerPixel,
+            spec.height / kTwipsPerPixel};
+}
+
+void setBackground(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
+    switch (spec.kind) {
+        case ControlKind::Frame:
+            return new QGroupBox(spec.caption, parent);
+        case ControlKind::Label:
+            return new QLabel(spec.caption, parent);
+        case ControlKind::TextBox:
+            return new QLineEdit(parent);
+        case ControlKind::CommandButton: {
+            auto* button = new QPushButton(spec.caption, parent);
+            button->setAutoDefault(false);  // Enter and Escape press no button
+            return button;
+        }
+        case ControlKind::OptionButton: {
+            auto* option = new BaseOption(parent);
+            option->setText(spec.caption);
+            return option;
+        }
+        case ControlKind::CheckBox:
+            return new QCheckBox(spec.caption, parent);
+    }
+    return nullptr;
+}
+
+void applyLook(QWidget* widget, ControlLook look) {
+    switch (look) {
+        case ControlLook::Plain:
+            break;
+        case ControlLook::Heading: {
+            auto* label = static_cast<QLabel*>(widget);
+            label->setFont(japaneseFont(kHeadingPointSize));
+            label->setAlignment(Qt::AlignCenter);
+            label->setAutoFillBackground(true);
+            setBackground(label, QPalette::Window, Qt::white);
+            break;
+        }
+        case ControlLook::Version:
+            static_cast<QLabel*>(widget)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            break;
+        case ControlLook::ColumnLabel: {
+            auto* label = static_cast<QLabel*>(widget);
+            label->setFont(japaneseFont(kColumnLabelPointSize));
+            label->setAlignment(Qt::AlignCenter);
+            label->setAutoFillBackground(true);
+            setBackground(label, QPalette::Window, kLightCyan);
+            break;
+        }
+        case ControlLook::InputBox:
+        case ControlLook::OutputBox: {
+            auto* box = static_cast<QLineEdit*>(widget);
+            box->setFont(japaneseFont(kBoxPointSize));
+            // Values are short numbers under centred column labels.
+            box->setAlignment(Qt::AlignCenter);
+            box->setMaxLength(std::numeric_limits<int>::max());
+            if (look == ControlLook::InputBox) {
+                box->setReadOnly(true);
+                setBackground(box, QPalette::Base, kLightYellow);
+            }
+            break;
+        }
+        case ControlLook::BaseOption:
+            widget->setFont(japaneseFont(kColumnLabelPointSize));
+            break;
+    }
+}
+
+}  // namespace
+
+frmRegwise::frmRegwise(ModCommon& state, PortLibrary& library, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_state(state),
+      m_library(library),
+      m_dialogs(dialogs) {
+    setObjectName(QStringLiteral("frmRegwise"));
+    setWindowTitle(applicationTitle());
+    setFont(japaneseFont(kWindowPointSize));
+    setFixedSize(kClientWidth, kClientHeight);
+
+    buildControls();
+    bindEvents();
+    Form_Load();
+
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+frmRegwise::~frmRegwise() = default;
+
+void frmRegwise::buildControls() {
+    QHash<QString, QWidget*> byName;
+    std::map<int, QWidget*> tabOrder;
+    for (const ControlSpec& spec : windowControls()) {
+        QWidget* parent = spec.container.isEmpty() ? this : byName.value(spec.container);
+        QWidget* control = createControl(spec, parent);
+        control->setObjectName(spec.name);
+        control->setGeometry(pixels(spec));
+        applyLook(control, spec.look);
+        byName.insert(spec.name, control);
+        if (control->focusPolicy() != Qt::NoFocus)
+            tabOrder.emplace(spec.tabIndex, control);
+    }
+
+    QWidget* previous = nullptr;
+    for (const auto& [index, control] : tabOrder) {
+        if (previous)
+            setTabOrder(previous, control);
+        previous = control;
+    }
+
+    auto* opt3F8 = static_cast<QRadioButton*>(byName.value(QStringLiteral("opt3F8")));
+    opt3F8->setChecked(true);
+    opt3F8->setFocus();
+    m_chkConfirm = static_cast<QCheckBox*>(byName.value(QStringLiteral("chkConfirm")));
+    m_chkConfirm->setChecked(true);
+    m_lblVersion = static_cast<QLabel*>(byName.value(QStringLiteral("lblVersion")));
+
+    for (int row = 0; row < kRegisterCount; ++row) {
+        m_frames[static_cast<size_t>(row)] = static_cast<QGroupBox*>(byName.value(frameName(row)));
+        std::array<QLineEdit*, 3> inputs{};
+        std::array<QLineEdit*, 3> outputs{};
+        for (ValueForm form : kForms) {
+            const auto slot = static_cast<size_t>(form);
+            inputs[slot] = static_cast<QLineEdit*>(byName.value(inputBoxName(row, form)));
+            outputs[slot] = static_cast<QLineEdit*>(byName.value(outputBoxName(row, form)));
+        }
+        m_rows[static_cast<size_t>(row)] = std::make_unique<LineEditRowFields>(inputs, outputs);
+    }
+}
+
+void frmRegwise::bindEvents() {
+    for (int16_t base : kStandardBases) {
+        const QString name = QStringLiteral("opt") + QString::number(base, 16).toUpper();
+        connect(findChild<QRadioButton*>(name), &QAbstractButton::clicked, this, [this, base] {
+            optBase_Click(base, m_state.PortAdr, m_dialogs);
+            recaptionFrames();
+        });
+    }
+    connect(findChild<QPushButton*>(QStringLiteral("cmdIOStart")), &QAbstractButton::clicked, this,
+            [this] { cmdIOStart_Click(m_state.IoStarted, m_library, m_dialogs); });
+    connect(findChild<QPushButton*>(QStringLiteral("cmdIOEnd")), &QAbstractButton::clicked, this,
+            [this] { cmdIOEnd_Click(m_state.IoStarted, m_library, m_dialogs); });
+
+    for (int row = 0; row < kRegisterCount; ++row) {
+        connect(findChild<QPushButton*>(inputButtonName(row)), &QAbstractButton::clicked, this,
+                [this, row] { cmdInput_Click(rowContext(row)); });
+        connect(
+            findChild<QPushButton*>(outputButtonName(row)), &QAbstractButton::clicked, this,
+            [this, row] { cmdOutput_Click(rowContext(row), m_chkConfirm->isChecked() ? 1 : 0); });
+        for (ValueForm form : kForms) {
+            new ValidateFilter(findChild<QLineEdit*>(outputBoxName(row, form)), [this, row, form] {
+                txtOutput_Validate(form, *m_rows[static_cast<size_t>(row)], m_state.BitWeight);
+                emit outputValidated(row, form);
+            });
+        }
+    }
+}
+
+RowContext frmRegwise::rowContext(int row) {
+    const auto index = static_cast<size_t>(row);
+    return RowContext{m_state.IoStarted, m_state.PortAdr[index], *m_rows[index], m_library,
+                      m_dialogs,         m_state.BitWeight};
+}
+
+void frmRegwise::Form_Load() {
+    m_state.IoStarted = 0;
+    // Nothing later in the load step depends on the working directory, so a failure is
+    // reported and the load goes on.
+    if (const std::string error = makeProgramFolderCurrent(); !error.empty()) {
+        m_dialogs.message(QStringLiteral("プログラムのフォルダを作業フォルダにできません。"),
+                          QString::fromStdString(error));
+    }
+    m_lblVersion->setText(QStringLiteral("Version1.05 Rev.0001"));
+    for (size_t i = 0; i < 8; ++i)
+        m_state.BitWeight[i] = static_cast<int16_t>(1 << i);
+    m_state.PortAdr[0] = 0x3F8;
+    SetPortAddress(m_state.PortAdr, m_dialogs);
+    recaptionFrames();
+}
+
+void frmRegwise::recaptionFrames() {
+    const auto captions = SetFrameCaption(m_state.PortAdr);
+    for (size_t i = 0; i < m_frames.size(); ++i)
+        m_frames[i]->setTitle(captions[i]);
+}
