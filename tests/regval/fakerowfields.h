@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <map>
+#include <vector>
+
+#include "rowfields.h"
+
+// A row's six boxes in memory, recording every set and repaint in the order they happen.
+class FakeRowFields final : public RowFields {
+public:
+    struct Event {
+        enum Kind { SetOutput, SetInput, Repaint } kind;
+        ValueForm form = ValueForm::Hex;
+        QString text;
+        bool operator==(const Event&) const = default;
+    };
+
+    QString output(ValueForm form) const override {
+        const auto it = outputs.find(form);
+        return it == outputs.end() ? QString() : it->second;
+    }
+    void setOutput(ValueForm form, const QString& text) override {
+        outputs[form] = text;
+        events.push_back({Event::SetOutput, form, text});
+    }
+    void setInput(ValueForm form, const QString& text) override {
+        inputs[form] = text;
+        events.push_back({Event::SetInput, form, text});
+    }
+    void repaintWindow() override { events.push_back({Event::Repaint, ValueForm::Hex, QString()}); }
+
+    void setOutputs(const QString& hex, const QString& dec, const QString& bin) {
+        outputs = {{ValueForm::Hex, hex}, {ValueForm::Dec, dec}, {ValueForm::Bin, bin}};
+    }
+
+    std::map<ValueForm, QString> outputs;
+    std::map<ValueForm, QString> inputs;
+    std::vector<Event> events;
+};
+
+inline constexpr BitWeightTable kBitWeight{1, 2, 4, 8, 16, 32, 64, 128, 0};
