@@ -21,7 +21,7 @@ using LastErrorFn = decltype(&IOSCM_LastError);
 
 struct ModIOSCMdef::Impl {
     std::string fileName;
-    std::optional<std::vector<std::string>> folders;  // empty: beside the executable
+    std::optional<std::vector<std::string>> folders;  // none given: beside the executable
     SharedLibrary library;
 
     StartFn start = nullptr;
