@@ -1,3 +1,25 @@
 #include "registerread.h"
 
-void cmdInput_Click(const RowContext&) {}
+#include "dialogs.h"
+#include "portlibrary.h"
+
+void cmdInput_Click(const RowContext& row) {
+    if (row.ioStarted == 0) {
+        row.dialogs.message(QStringLiteral("I/O制御開始処理を行ってください。"), QString());
+        return;
+    }
+
+    const PortCall call = row.library.inpB(row.port);
+    if (call.failed()) {
+        row.dialogs.message(
+            QStringLiteral("ポート0x%1を読み取れませんでした。").arg(ToHex(row.port)),
+            QString::fromStdString(call.error));
+        return;
+    }
+
+    // Shown as the library returned it: a byte from a port, but never masked here.
+    const auto value = static_cast<int16_t>(call.value);
+    row.fields.setInput(ValueForm::Hex, ToHex2(value));
+    row.fields.setInput(ValueForm::Dec, ToDec(value));
+    row.fields.setInput(ValueForm::Bin, BinStr(value, row.bitWeight));
+}
