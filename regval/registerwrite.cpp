@@ -1,3 +1,58 @@
 #include "registerwrite.h"
 
-void cmdOutput_Click(const RowContext&, int) {}
+#include "dialogs.h"
+#include "portlibrary.h"
+
+namespace {
+
+// A pasted text can be arbitrarily long; the message names only its start.
+QString shortened(const QString& text) {
+    constexpr qsizetype kMaxShown = 40;
+    if (text.size() <= kMaxShown)
+        return text;
+    return text.left(kMaxShown) + u'…';
+}
+
+}  // namespace
+
+void cmdOutput_Click(const RowContext& row, int confirmState) {
+    if (row.ioStarted == 0) {
+        row.dialogs.message(QStringLiteral("I/O制御開始処理を行ってください。"), QString());
+        return;
+    }
+
+    // Only a truly empty box counts; blanks are a text the user typed.
+    if (row.fields.output(ValueForm::Dec).isEmpty()) {
+        row.fields.setOutput(ValueForm::Dec, ToDec(0));
+        row.fields.setOutput(ValueForm::Hex, QStringLiteral("00"));
+        row.fields.setOutput(ValueForm::Bin, QStringLiteral("00000000"));
+    }
+
+    // Checked before the confirmation: asking to confirm a write that cannot happen helps
+    // nobody.
+    const QString decText = row.fields.output(ValueForm::Dec);
+    const std::optional<int16_t> value = FromDec(decText);
+    if (!value) {
+        row.dialogs.message(
+            QStringLiteral("出力データ「%1」は%2～%3の数値ではないため、何も書き込みませんでした。")
+                .arg(shortened(decText), ToDec(kFromDecMin), ToDec(kFromDecMax)),
+            QString());
+        return;
+    }
+
+    if (confirmState == 1) {
+        const QString text = QStringLiteral("コントロールポート：0x") + ToHex(row.port) +
+                             QStringLiteral("にデータ：0x") + row.fields.output(ValueForm::Hex) +
+                             QStringLiteral("を書きこみます");
+        if (!row.dialogs.confirm(QStringLiteral("確認"), text))
+            return;
+    }
+
+    // The whole 16-bit value goes to the library; which byte reaches the port is its business.
+    const PortCall call = row.library.outB(row.port, *value);
+    if (call.failed()) {
+        row.dialogs.message(QStringLiteral("ポート0x%1にデータ%2を書き込めませんでした。")
+                                .arg(ToHex(row.port), ToDec(*value)),
+                            QString::fromStdString(call.error));
+    }
+}
