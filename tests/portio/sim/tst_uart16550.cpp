@@ -1,0 +1,497 @@
+#include <QTest>
+
+#include "uart16550.h"
+
+using U = Uart16550;
+
+namespace {
+
+void setFormat(U& uart, uint8_t lcr, uint16_t divisor) {
+    uart.write(U::LCR, U::LCR_DLAB);
+    uart.write(U::DLL, static_cast<uint8_t>(divisor & 0xFF));
+    uart.write(U::DLM, static_cast<uint8_t>(divisor >> 8));
+    uart.write(U::LCR, lcr);
+}
+
+// Sends count bytes 0x41, 0x42 ... as 8N1 through the UART's own loopback.
+void loopBytes(U& uart, int count) {
+    uart.write(U::LCR, 0x03);
+    uart.write(U::MCR, U::MCR_LOOP);
+    for (int i = 0; i < count; ++i)
+        uart.write(U::THR, static_cast<uint8_t>(0x41 + i));
+}
+
+QByteArray drain(U& uart) {
+    QByteArray bytes;
+    while (uart.peek(U::LSR) & U::LSR_DR)
+        bytes.append(static_cast<char>(uart.read(U::RBR)));
+    return bytes;
+}
+
+}  // namespace
+
+class TestUart16550 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void resetValues_data();
+    void resetValues();
+    void writableBits_data();
+    void writableBits();
+    void dlabBanksOffsetsZeroAndOne();
+    void readSideEffects_data();
+    void readSideEffects();
+    void loopbackData_data();
+    void loopbackData();
+    void loopbackModemLines_data();
+    void loopbackModemLines();
+    void receiverFillAndOverrun_data();
+    void receiverFillAndOverrun();
+    void fifoControl_data();
+    void fifoControl();
+    void triggerLevel_data();
+    void triggerLevel();
+    void iirPriority_data();
+    void iirPriority();
+    void fifoErrorShowsWhenCharacterReachesTop();
+    void nullModemFraming_data();
+    void nullModemFraming();
+    void nullModemLines_data();
+    void nullModemLines();
+    void breakHoldsTheLine();
+};
+
+void TestUart16550::resetValues_data() {
+    QTest::addColumn<unsigned>("offset");
+    QTest::addColumn<bool>("dlab");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("RBR") << U::RBR << false << 0x00;
+    QTest::newRow("IER") << U::IER << false << 0x00;
+    QTest::newRow("IIR") << U::IIR << false << 0x01;
+    QTest::newRow("LCR") << U::LCR << false << 0x00;
+    QTest::newRow("MCR") << U::MCR << false << 0x00;
+    QTest::newRow("LSR") << U::LSR << false << 0x60;
+    QTest::newRow("MSR") << U::MSR << false << 0x00;
+    QTest::newRow("SCR") << U::SCR << false << 0x00;
+    QTest::newRow("DLL") << U::DLL << true << 0x00;
+    QTest::newRow("DLM") << U::DLM << true << 0x00;
+}
+
+void TestUart16550::resetValues() {
+    QFETCH(unsigned, offset);
+    QFETCH(bool, dlab);
+    QFETCH(int, expected);
+
+    U fresh;
+    U used;
+    setFormat(used, 0x1F, 0xABCD);
+    used.write(U::FCR, 0xC1);
+    used.write(U::IER, 0x0F);
+    used.write(U::SCR, 0x55);
+    loopBytes(used, 3);
+    used.write(U::MCR, 0x1F);
+    used.reset();
+
+    for (U* uart : {&fresh, &used}) {
+        if (dlab)
+            uart->write(U::LCR, U::LCR_DLAB);
+        QCOMPARE(uart->read(offset), expected);
+    }
+    QCOMPARE(used.rxFifoCount(), 0u);
+}
+
+void TestUart16550::writableBits_data() {
+    QTest::addColumn<unsigned>("offset");
+    QTest::addColumn<int>("written");
+    QTest::addColumn<int>("readBack");
+    QTest::newRow("IER FF") << U::IER << 0xFF << 0x0F;
+    QTest::newRow("MCR FF") << U::MCR << 0xFF << 0x1F;
+    QTest::newRow("LCR 3F") << U::LCR << 0x3F << 0x3F;
+    QTest::newRow("SCR A5") << U::SCR << 0xA5 << 0xA5;
+    QTest::newRow("LSR 00 ignored") << U::LSR << 0x00 << 0x60;
+    QTest::newRow("MSR FF ignored") << U::MSR << 0xFF << 0x00;
+    QTest::newRow("FCR 07 not readable") << U::FCR << 0x07 << 0xC1;
+}
+
+void TestUart16550::writableBits() {
+    QFETCH(unsigned, offset);
+    QFETCH(int, written);
+    QFETCH(int, readBack);
+    U uart;
+    uart.write(offset, static_cast<uint8_t>(written));
+    QCOMPARE(uart.read(offset), readBack);
+}
+
+void TestUart16550::dlabBanksOffsetsZeroAndOne() {
+    U uart;
+    uart.write(U::IER, 0x05);
+    loopBytes(uart, 1);
+    setFormat(uart, 0x03, 0x0180);
+    QCOMPARE(uart.divisor(), 0x0180);
+
+    uart.write(U::LCR, 0x83);
+    QCOMPARE(uart.read(U::DLL), 0x80);
+    QCOMPARE(uart.read(U::DLM), 0x01);
+    QCOMPARE(uart.rxFifoCount(), 1u);  // reading DLL took nothing from the receiver
+
+    uart.write(U::LCR, 0x03);
+    QCOMPARE(uart.read(U::IER), 0x05);
+    QCOMPARE(uart.read(U::RBR), 0x41);
+}
+
+enum Setup { OneByteLooped, Overrun, LoopDtr, ThreEnabled };
+Q_DECLARE_METATYPE(Setup)
+
+void TestUart16550::readSideEffects_data() {
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<unsigned>("offset");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<unsigned>("afterOffset");
+    QTest::addColumn<int>("afterValue");
+    // Reading RBR takes the byte and clears DR.
+    QTest::newRow("RBR") << OneByteLooped << U::RBR << 0x41 << U::LSR << 0x60;
+    // Reading LSR clears OE/PE/FE/BI but not DR.
+    QTest::newRow("LSR") << Overrun << U::LSR << 0x63 << U::LSR << 0x61;
+    // Reading MSR clears the deltas, not the line states.
+    QTest::newRow("MSR") << LoopDtr << U::MSR << 0x22 << U::MSR << 0x20;
+    // Reading IIR acknowledges the THRE interrupt it reports.
+    QTest::newRow("IIR") << ThreEnabled << U::IIR << 0x02 << U::IIR << 0x01;
+}
+
+void TestUart16550::readSideEffects() {
+    QFETCH(Setup, setup);
+    QFETCH(unsigned, offset);
+    QFETCH(int, expected);
+    QFETCH(unsigned, afterOffset);
+    QFETCH(int, afterValue);
+
+    U uart;
+    switch (setup) {
+        case OneByteLooped:
+            loopBytes(uart, 1);
+            break;
+        case Overrun:
+            loopBytes(uart, 2);
+            break;
+        case LoopDtr:
+            uart.write(U::MCR, U::MCR_LOOP | U::MCR_DTR);
+            break;
+        case ThreEnabled:
+            uart.write(U::IER, U::IER_ETBEI);
+            break;
+    }
+    QCOMPARE(uart.peek(offset), expected);
+    QCOMPARE(uart.peek(offset), expected);  // peek changes nothing
+    QCOMPARE(uart.read(offset), expected);
+    QCOMPARE(uart.peek(afterOffset), afterValue);
+}
+
+void TestUart16550::loopbackData_data() {
+    QTest::addColumn<int>("lcr");
+    QTest::addColumn<int>("sent");
+    QTest::addColumn<int>("received");
+    QTest::newRow("8 bits A5") << 0x03 << 0xA5 << 0xA5;
+    QTest::newRow("7 bits FF") << 0x02 << 0xFF << 0x7F;
+    QTest::newRow("6 bits FF") << 0x01 << 0xFF << 0x3F;
+    QTest::newRow("5 bits FF") << 0x00 << 0xFF << 0x1F;
+    QTest::newRow("8E2 5A") << 0x1F << 0x5A << 0x5A;
+}
+
+void TestUart16550::loopbackData() {
+    QFETCH(int, lcr);
+    QFETCH(int, sent);
+    QFETCH(int, received);
+
+    U uart;
+    U peer;
+    U::connectNullModem(uart, peer);
+    uart.write(U::LCR, static_cast<uint8_t>(lcr));
+    uart.write(U::MCR, U::MCR_LOOP);
+    uart.write(U::THR, static_cast<uint8_t>(sent));
+    QCOMPARE(uart.read(U::LSR), 0x61);  // no framing error against itself; THRE/TEMT back
+    QCOMPARE(uart.read(U::RBR), received);
+    QCOMPARE(peer.rxFifoCount(), 0u);
+}
+
+void TestUart16550::loopbackModemLines_data() {
+    QTest::addColumn<int>("mcrBefore");
+    QTest::addColumn<int>("mcrAfter");
+    QTest::addColumn<int>("msr");
+    QTest::newRow("DTR on") << 0x10 << 0x11 << 0x22;
+    QTest::newRow("RTS on") << 0x10 << 0x12 << 0x11;
+    QTest::newRow("OUT1 on") << 0x10 << 0x14 << 0x40;  // TERI only on the falling edge
+    QTest::newRow("OUT2 on") << 0x10 << 0x18 << 0x88;
+    QTest::newRow("all on") << 0x10 << 0x1F << 0xFB;
+    QTest::newRow("DTR off") << 0x11 << 0x10 << 0x02;
+    QTest::newRow("RTS off") << 0x12 << 0x10 << 0x01;
+    QTest::newRow("OUT1 off") << 0x14 << 0x10 << 0x04;
+    QTest::newRow("OUT2 off") << 0x18 << 0x10 << 0x08;
+    QTest::newRow("unchanged") << 0x1F << 0x1F << 0xF0;
+    QTest::newRow("Linux probe 1A") << 0x00 << 0x1A << 0x99;
+}
+
+void TestUart16550::loopbackModemLines() {
+    QFETCH(int, mcrBefore);
+    QFETCH(int, mcrAfter);
+    QFETCH(int, msr);
+
+    U uart;
+    U peer;
+    U::connectNullModem(uart, peer);
+    uart.write(U::MCR, static_cast<uint8_t>(mcrBefore));
+    uart.read(U::MSR);
+    peer.read(U::MSR);
+    uart.write(U::MCR, static_cast<uint8_t>(mcrAfter));
+    QCOMPARE(uart.read(U::MSR), msr);
+    QCOMPARE(peer.read(U::MSR), 0x00);  // outputs in loopback stay inactive on the cable
+}
+
+void TestUart16550::receiverFillAndOverrun_data() {
+    QTest::addColumn<bool>("fifo");
+    QTest::addColumn<int>("sent");
+    QTest::addColumn<int>("lsr");
+    QTest::addColumn<QByteArray>("received");
+    QTest::newRow("no FIFO, 1 byte") << false << 1 << 0x61 << QByteArray("A");
+    // In overrun the new character still lands in RBR.
+    QTest::newRow("no FIFO, 2 bytes") << false << 2 << 0x63 << QByteArray("B");
+    QTest::newRow("no FIFO, 5 bytes") << false << 5 << 0x63 << QByteArray("E");
+    QTest::newRow("FIFO, 15 bytes") << true << 15 << 0x61 << QByteArray("ABCDEFGHIJKLMNO");
+    QTest::newRow("FIFO, 16 bytes") << true << 16 << 0x61 << QByteArray("ABCDEFGHIJKLMNOP");
+    // A full FIFO keeps its 16; the 17th character is lost.
+    QTest::newRow("FIFO, 17 bytes") << true << 17 << 0x63 << QByteArray("ABCDEFGHIJKLMNOP");
+    QTest::newRow("FIFO, 20 bytes") << true << 20 << 0x63 << QByteArray("ABCDEFGHIJKLMNOP");
+}
+
+void TestUart16550::receiverFillAndOverrun() {
+    QFETCH(bool, fifo);
+    QFETCH(int, sent);
+    QFETCH(int, lsr);
+    QFETCH(QByteArray, received);
+
+    U uart;
+    uart.write(U::FCR, fifo ? U::FCR_ENABLE : 0);
+    loopBytes(uart, sent);
+    QCOMPARE(uart.rxFifoCount(), static_cast<std::size_t>(received.size()));
+    QCOMPARE(uart.read(U::LSR), lsr);
+    QCOMPARE(drain(uart), received);
+    QCOMPARE(uart.read(U::LSR), 0x60);
+}
+
+void TestUart16550::fifoControl_data() {
+    QTest::addColumn<int>("fcr");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("iir");
+    // Each row starts with FIFOs on (FCR 01) and three bytes received.
+    QTest::newRow("01 again") << 0x01 << 3 << 0xC1;
+    QTest::newRow("03 RX reset") << 0x03 << 0 << 0xC1;
+    QTest::newRow("05 TX reset") << 0x05 << 3 << 0xC1;
+    QTest::newRow("C1 trigger 14") << 0xC1 << 3 << 0xC1;
+    QTest::newRow("00 off") << 0x00 << 0 << 0x01;
+    QTest::newRow("02 without enable") << 0x02 << 0 << 0x01;
+}
+
+void TestUart16550::fifoControl() {
+    QFETCH(int, fcr);
+    QFETCH(int, count);
+    QFETCH(int, iir);
+
+    U uart;
+    uart.write(U::FCR, U::FCR_ENABLE);
+    loopBytes(uart, 3);
+    uart.write(U::FCR, static_cast<uint8_t>(fcr));
+    QCOMPARE(uart.rxFifoCount(), static_cast<std::size_t>(count));
+    QCOMPARE(uart.read(U::IIR), iir);
+    QCOMPARE(uart.peek(U::LSR) & U::LSR_DR, count ? U::LSR_DR : 0);
+}
+
+void TestUart16550::triggerLevel_data() {
+    QTest::addColumn<int>("fcr");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<int>("iir");
+    // Below the trigger level the data is reported as a character timeout (CC).
+    QTest::newRow("trigger 1, 1 byte") << 0x01 << 1 << 0xC4;
+    QTest::newRow("trigger 4, 3 bytes") << 0x41 << 3 << 0xCC;
+    QTest::newRow("trigger 4, 4 bytes") << 0x41 << 4 << 0xC4;
+    QTest::newRow("trigger 8, 7 bytes") << 0x81 << 7 << 0xCC;
+    QTest::newRow("trigger 8, 8 bytes") << 0x81 << 8 << 0xC4;
+    QTest::newRow("trigger 14, 13 bytes") << 0xC1 << 13 << 0xCC;
+    QTest::newRow("trigger 14, 14 bytes") << 0xC1 << 14 << 0xC4;
+    QTest::newRow("trigger 14, 16 bytes") << 0xC1 << 16 << 0xC4;
+    QTest::newRow("no FIFO, 1 byte") << 0x00 << 1 << 0x04;
+    QTest::newRow("trigger 4, none") << 0x41 << 0 << 0xC1;
+}
+
+void TestUart16550::triggerLevel() {
+    QFETCH(int, fcr);
+    QFETCH(int, bytes);
+    QFETCH(int, iir);
+
+    U uart;
+    uart.write(U::FCR, static_cast<uint8_t>(fcr));
+    uart.write(U::IER, U::IER_ERBFI);
+    loopBytes(uart, bytes);
+    QCOMPARE(uart.read(U::IIR), iir);
+    QCOMPARE(uart.read(U::IIR), iir);  // only reading the data clears it
+}
+
+enum Pending { RLS = 1, DATA = 2, THRE = 4, MODEM = 8 };
+
+void TestUart16550::iirPriority_data() {
+    QTest::addColumn<int>("pending");
+    QTest::addColumn<int>("ier");
+    QTest::addColumn<int>("iir");
+    QTest::newRow("all, IER 0F") << (RLS | DATA | THRE | MODEM) << 0x0F << 0x06;
+    QTest::newRow("all, IER 0B") << (RLS | DATA | THRE | MODEM) << 0x0B << 0x04;
+    QTest::newRow("all, IER 0A") << (RLS | DATA | THRE | MODEM) << 0x0A << 0x02;
+    QTest::newRow("all, IER 08") << (RLS | DATA | THRE | MODEM) << 0x08 << 0x00;
+    QTest::newRow("all, IER 00") << (RLS | DATA | THRE | MODEM) << 0x00 << 0x01;
+    QTest::newRow("all, IER 04") << (RLS | DATA | THRE | MODEM) << 0x04 << 0x06;
+    QTest::newRow("DATA THRE MODEM, IER 0F") << (DATA | THRE | MODEM) << 0x0F << 0x04;
+    QTest::newRow("THRE MODEM, IER 0F") << (THRE | MODEM) << 0x0F << 0x02;
+    QTest::newRow("RLS MODEM, IER 0B") << (RLS | MODEM) << 0x0B << 0x00;
+    QTest::newRow("MODEM, IER 0F") << int(MODEM) << 0x0F << 0x00;
+    QTest::newRow("RLS, IER 0F") << int(RLS) << 0x0F << 0x06;
+    QTest::newRow("none, IER 0F") << 0 << 0x0F << 0x01;
+}
+
+void TestUart16550::iirPriority() {
+    QFETCH(int, pending);
+    QFETCH(int, ier);
+    QFETCH(int, iir);
+
+    U uart;
+    uart.write(U::MCR, U::MCR_LOOP);
+    if (pending & RLS) {
+        loopBytes(uart, 2);  // OE stays until LSR is read
+        uart.read(U::RBR);
+    }
+    if (pending & DATA)
+        loopBytes(uart, 1);
+    if (pending & MODEM)
+        uart.write(U::MCR, U::MCR_LOOP | U::MCR_DTR);
+    // Acknowledge the THRE interrupt left by the writes, then raise it again if wanted.
+    uart.write(U::IER, U::IER_ETBEI);
+    QCOMPARE(uart.read(U::IIR), 0x02);
+    if (pending & THRE)
+        uart.write(U::IER, 0);
+    uart.write(U::IER, static_cast<uint8_t>(ier));
+    QCOMPARE(uart.peek(U::IIR), iir);
+}
+
+void TestUart16550::fifoErrorShowsWhenCharacterReachesTop() {
+    U a;
+    U b;
+    U::connectNullModem(a, b);
+    setFormat(a, 0x03, 12);
+    setFormat(b, 0x03, 12);
+    b.write(U::FCR, U::FCR_ENABLE);
+    a.write(U::THR, 0x31);
+    setFormat(a, 0x03, 6);
+    a.write(U::THR, 0x32);  // arrives with a framing error
+
+    QCOMPARE(b.read(U::LSR), 0xE1);  // an error waits in the FIFO, not yet at the top
+    QCOMPARE(b.read(U::RBR), 0x31);
+    QCOMPARE(b.read(U::LSR), 0xE9);  // its FE shows at the top
+    QCOMPARE(b.read(U::LSR), 0x61);  // and bit 7 goes: no error behind it
+    QCOMPARE(b.read(U::RBR), 0x32);
+}
+
+void TestUart16550::nullModemFraming_data() {
+    QTest::addColumn<int>("txLcr");
+    QTest::addColumn<int>("txDivisor");
+    QTest::addColumn<int>("rxLcr");
+    QTest::addColumn<int>("rxDivisor");
+    QTest::addColumn<int>("rxFcr");
+    QTest::addColumn<int>("sent");
+    QTest::addColumn<int>("received");
+    QTest::addColumn<int>("lsr");
+    QTest::newRow("8N1 12 both") << 0x03 << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
+    QTest::newRow("reset defaults") << 0x00 << 0 << 0x00 << 0 << 0x00 << 0xA5 << 0x05 << 0x61;
+    QTest::newRow("7E1 both") << 0x1A << 1 << 0x1A << 1 << 0x00 << 0xC1 << 0x41 << 0x61;
+    QTest::newRow("divisor 12 vs 6") << 0x03 << 12 << 0x03 << 6 << 0x00 << 0xA5 << 0xA5 << 0x69;
+    QTest::newRow("divisor 0100 vs 0001")
+        << 0x03 << 0x100 << 0x03 << 1 << 0x00 << 0xA5 << 0xA5 << 0x69;
+    QTest::newRow("8 vs 7 bits") << 0x03 << 12 << 0x02 << 12 << 0x00 << 0xA5 << 0x25 << 0x69;
+    QTest::newRow("1 vs 2 stop bits") << 0x03 << 12 << 0x07 << 12 << 0x00 << 0xA5 << 0xA5 << 0x69;
+    QTest::newRow("even vs odd") << 0x1B << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x69;
+    QTest::newRow("parity vs none") << 0x0B << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x69;
+    QTest::newRow("stick vs not") << 0x2B << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x69;
+    QTest::newRow("mismatch, FIFO on") << 0x03 << 12 << 0x03 << 6 << 0x01 << 0xA5 << 0xA5 << 0xE9;
+}
+
+void TestUart16550::nullModemFraming() {
+    QFETCH(int, txLcr);
+    QFETCH(int, txDivisor);
+    QFETCH(int, rxLcr);
+    QFETCH(int, rxDivisor);
+    QFETCH(int, rxFcr);
+    QFETCH(int, sent);
+    QFETCH(int, received);
+    QFETCH(int, lsr);
+
+    U tx;
+    U rx;
+    U::connectNullModem(tx, rx);
+    setFormat(tx, static_cast<uint8_t>(txLcr), static_cast<uint16_t>(txDivisor));
+    setFormat(rx, static_cast<uint8_t>(rxLcr), static_cast<uint16_t>(rxDivisor));
+    rx.write(U::FCR, static_cast<uint8_t>(rxFcr));
+    tx.write(U::THR, static_cast<uint8_t>(sent));
+    QCOMPARE(tx.read(U::LSR), 0x60);  // sent at once, nothing came back
+    QCOMPARE(rx.read(U::LSR), lsr);
+    QCOMPARE(rx.read(U::RBR), received);
+    QCOMPARE(tx.rxFifoCount(), 0u);
+}
+
+void TestUart16550::nullModemLines_data() {
+    QTest::addColumn<int>("mcrBefore");
+    QTest::addColumn<int>("mcrAfter");
+    QTest::addColumn<int>("peerMsr");
+    QTest::newRow("DTR on") << 0x00 << 0x01 << 0xAA;
+    QTest::newRow("RTS on") << 0x00 << 0x02 << 0x11;
+    QTest::newRow("DTR RTS on") << 0x00 << 0x03 << 0xBB;
+    QTest::newRow("OUT1 OUT2 not wired") << 0x00 << 0x0C << 0x00;
+    QTest::newRow("DTR off") << 0x01 << 0x00 << 0x0A;
+    QTest::newRow("RTS off") << 0x03 << 0x01 << 0xA1;
+    QTest::newRow("loopback hides DTR RTS") << 0x03 << 0x13 << 0x0B;
+    QTest::newRow("leaving loopback") << 0x13 << 0x03 << 0xBB;
+}
+
+void TestUart16550::nullModemLines() {
+    QFETCH(int, mcrBefore);
+    QFETCH(int, mcrAfter);
+    QFETCH(int, peerMsr);
+
+    U uart;
+    U peer;
+    U::connectNullModem(uart, peer);
+    uart.write(U::MCR, static_cast<uint8_t>(mcrBefore));
+    peer.read(U::MSR);
+    uart.write(U::MCR, static_cast<uint8_t>(mcrAfter));
+    QCOMPARE(peer.read(U::MSR), peerMsr);
+    QCOMPARE(peer.read(U::MSR), peerMsr & 0xF0);
+
+    // A reset drops the lines the other end sees.
+    uart.reset();
+    QCOMPARE(peer.peek(U::MSR) & 0xF0, 0x00);
+}
+
+void TestUart16550::breakHoldsTheLine() {
+    U a;
+    U b;
+    U::connectNullModem(a, b);
+    a.write(U::LCR, U::LCR_BREAK);
+    QCOMPARE(b.read(U::LSR), 0x71);  // BI and a zero character, no FE
+    QCOMPARE(b.read(U::RBR), 0x00);
+
+    a.write(U::THR, 0x41);  // lost while the line is held
+    a.write(U::LCR, U::LCR_BREAK);
+    QCOMPARE(b.rxFifoCount(), 0u);
+
+    a.write(U::LCR, 0x00);
+    a.write(U::THR, 0x05);
+    QCOMPARE(b.read(U::LSR), 0x61);
+    QCOMPARE(b.read(U::RBR), 0x05);
+}
+
+QTEST_APPLESS_MAIN(TestUart16550)
+#include "tst_uart16550.moc"
