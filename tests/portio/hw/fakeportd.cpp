@@ -1,0 +1,80 @@
+// A stand-in for regwise-portd that the client tests start in its place. It speaks the
+// same protocol through the same server logic but touches no port: its "ports" are an
+// array, and every access is appended to the file "accesses" beside it. How it behaves
+// is read from the file "mode" beside it (the client passes no arguments or environment).
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "portdprotocol.h"
+#include "portdserver.h"
+
+namespace {
+
+class MemoryPorts final : public PortAccessor {
+public:
+    MemoryPorts(std::string log, int openError) : m_log(std::move(log)), m_openError(openError) {}
+    int open() override { return m_openError; }
+    uint8_t read(uint16_t port) override {
+        record('R', port, m_bytes[port]);
+        return m_bytes[port];
+    }
+    void write(uint16_t port, uint8_t value) override {
+        record('W', port, value);
+        m_bytes[port] = value;
+    }
+
+private:
+    void record(char kind, uint16_t port, uint8_t value) {
+        std::ofstream(m_log, std::ios::app)
+            << kind << ' ' << std::hex << port << ' ' << int(value) << '\n';
+    }
+    std::string m_log;
+    int m_openError;
+    uint8_t m_bytes[0x10000] = {};
+};
+
+}  // namespace
+
+int main(int, char** argv) {
+    struct stat st {};
+    if (fstat(portd::kSocketFd, &st) != 0 || !S_ISSOCK(st.st_mode))
+        return 2;
+    std::string folder = argv[0];
+    folder.erase(folder.rfind('/') + 1);
+    std::string mode;
+    std::ifstream(folder + "mode") >> mode;
+
+    if (mode == "exit")
+        return 3;
+    if (mode == "hang") {
+        pause();
+        return 0;
+    }
+    const int openError = mode == "eperm" || mode == "lockdown" ? EPERM
+                          : mode == "enomem"                    ? ENOMEM
+                                                                : 0;
+    if (mode == "lockdown")
+        std::ofstream(folder + "lockdown") << "none [integrity] confidentiality\n";
+    MemoryPorts ports(folder + "accesses", openError);
+    PortdServer server(ports, folder + "lockdown");
+    const portd::Reply first = server.start();
+    send(portd::kSocketFd, &first, sizeof first, MSG_NOSIGNAL);
+    if (first.status != portd::StatusOk)
+        return 1;
+    if (mode == "die-after-1") {
+        portd::Request request;
+        recv(portd::kSocketFd, &request, sizeof request, 0);
+        bool stop = false;
+        const portd::Reply reply = server.handle(&request, sizeof request, stop);
+        send(portd::kSocketFd, &reply, sizeof reply, MSG_NOSIGNAL);
+        return 0;
+    }
+    return server.serve(portd::kSocketFd);
+}

@@ -1,0 +1,228 @@
+// The library's side of the helper, against fakeportd standing in for regwise-portd.
+// The real helper is never started here.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "helperclient.h"
+
+namespace {
+
+// A folder holding a "regwise-portd" that is really fakeportd, and its mode file.
+class FakeHelperFolder {
+public:
+    explicit FakeHelperFolder(const char* mode) {
+        QFile::copy(QStringLiteral(FAKE_PORTD), helper());
+        QFile mode_file(m_dir.filePath(QStringLiteral("mode")));
+        if (mode_file.open(QIODevice::WriteOnly))
+            mode_file.write(mode);
+    }
+    QString helper() const { return m_dir.filePath(QStringLiteral("regwise-portd")); }
+    std::string path() const { return helper().toStdString(); }
+    QStringList accesses() const {
+        QFile file(m_dir.filePath(QStringLiteral("accesses")));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+bool gone(pid_t pid) {
+    return pid > 0 && kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+}  // namespace
+
+class TestHelperClient : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startFails_data();
+    void startFails();
+    void readWriteTouchOncePerCall();
+    void refusedPortNamesThePort();
+    void notStarted();
+    void startWhileRunningKeepsHelper();
+    void startAfterHelperDiedReplacesIt();
+    void helperDiesMidSession();
+    void stopEndsHelper();
+    void clientDeathEndsHelper();
+};
+
+void TestHelperClient::startFails_data() {
+    QTest::addColumn<QByteArray>("setup");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no helper file") << QByteArray("missing") << QStringLiteral("見つかりません");
+    QTest::newRow("helper not executable")
+        << QByteArray("noexec") << QStringLiteral("実行する権限がありません");
+    QTest::newRow("ioperm EPERM") << QByteArray("eperm") << QStringLiteral("許可されていません");
+    QTest::newRow("lockdown") << QByteArray("lockdown")
+                              << QStringLiteral("カーネルのロックダウン（integrity）");
+    QTest::newRow("other open error")
+        << QByteArray("enomem") << QStringLiteral("開始できませんでした");
+    QTest::newRow("exits before ready")
+        << QByteArray("exit") << QStringLiteral("準備の前に終了しました（終了コード 3）");
+    QTest::newRow("never answers") << QByteArray("hang") << QStringLiteral("応答しません");
+}
+
+void TestHelperClient::startFails() {
+    QFETCH(QByteArray, setup);
+    QFETCH(QString, message);
+    FakeHelperFolder folder(setup.constData());
+    if (setup == "missing")
+        QFile::remove(folder.helper());
+    if (setup == "noexec")
+        chmod(folder.path().c_str(), 0644);  // even root cannot exec a file with no x bit
+
+    HelperClient client(folder.path(), 300);
+    const std::string error = client.start();
+    QVERIFY2(text(error).contains(message), error.c_str());
+    QVERIFY(!client.running());
+    QCOMPARE(client.pid(), -1);
+    QVERIFY(client.read(0x3F8).error.size() > 0);
+}
+
+void TestHelperClient::readWriteTouchOncePerCall() {
+    FakeHelperFolder folder("ok");
+    HelperClient client(folder.path());
+    QCOMPARE(text(client.start()), QString());
+    QVERIFY(client.running());
+
+    QCOMPARE(text(client.write(0x3FF, 0x1A5).error), QString());  // low byte only
+    const HelperClient::Result read = client.read(0x3FF);
+    QCOMPARE(text(read.error), QString());
+    QCOMPARE(read.value, 0xA5);
+    QCOMPARE(text(client.write(0x2E8, -1).error), QString());
+    QCOMPARE(client.read(0x2E8).value, 0xFF);
+    QCOMPARE(text(client.stop()), QString());
+    QCOMPARE(folder.accesses(), QStringList({"W 3ff a5", "R 3ff a5", "W 2e8 ff", "R 2e8 ff"}));
+}
+
+void TestHelperClient::refusedPortNamesThePort() {
+    FakeHelperFolder folder("ok");
+    HelperClient client(folder.path());
+    QCOMPARE(text(client.start()), QString());
+    const HelperClient::Result r = client.read(0x400);
+    QVERIFY2(text(r.error).contains(QStringLiteral("0x400")), r.error.c_str());
+    QVERIFY(!client.write(0x3E7, 1).error.empty());
+    QVERIFY(client.running());  // a refusal does not end the session
+    QCOMPARE(client.read(0x3E8).error, std::string());
+    QCOMPARE(folder.accesses(), QStringList({"R 3e8 0"}));
+}
+
+void TestHelperClient::notStarted() {
+    FakeHelperFolder folder("ok");
+    HelperClient client(folder.path());
+    QVERIFY(text(client.read(0x3F8).error).contains(QStringLiteral("開始されていません")));
+    QVERIFY(!client.write(0x3F8, 1).error.empty());
+    QCOMPARE(text(client.stop()), QString());  // stopping with none running succeeds
+    QVERIFY(folder.accesses().isEmpty());
+}
+
+void TestHelperClient::startWhileRunningKeepsHelper() {
+    FakeHelperFolder folder("ok");
+    HelperClient client(folder.path());
+    QCOMPARE(text(client.start()), QString());
+    const pid_t first = client.pid();
+    client.write(0x3FF, 0x42);
+    QCOMPARE(text(client.start()), QString());
+    QCOMPARE(client.pid(), first);
+    QCOMPARE(client.read(0x3FF).value, 0x42);  // same helper, same state
+}
+
+void TestHelperClient::startAfterHelperDiedReplacesIt() {
+    FakeHelperFolder folder("ok");
+    HelperClient client(folder.path());
+    QCOMPARE(text(client.start()), QString());
+    const pid_t first = client.pid();
+    kill(first, SIGKILL);
+    const auto deadNotReaped = [first] {
+        siginfo_t info{};
+        return waitid(P_PID, id_t(first), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               info.si_pid == first;
+    };
+    QTRY_VERIFY(deadNotReaped());
+    QCOMPARE(text(client.start()), QString());
+    QVERIFY(client.pid() != first);
+    QVERIFY(gone(first));  // the old one was reaped
+    QCOMPARE(client.read(0x3F8).error, std::string());
+}
+
+void TestHelperClient::helperDiesMidSession() {
+    FakeHelperFolder folder("die-after-1");
+    HelperClient client(folder.path());
+    QCOMPARE(text(client.start()), QString());
+    const pid_t pid = client.pid();
+    QCOMPARE(client.read(0x3F8).error, std::string());
+    const HelperClient::Result r = client.read(0x3F8);
+    QVERIFY2(text(r.error).contains(QStringLiteral("終了しました")), r.error.c_str());
+    QVERIFY(!client.running());
+    QVERIFY(gone(pid));
+}
+
+void TestHelperClient::stopEndsHelper() {
+    FakeHelperFolder folder("ok");
+    HelperClient client(folder.path());
+    QCOMPARE(text(client.start()), QString());
+    const pid_t pid = client.pid();
+    QCOMPARE(text(client.stop()), QString());
+    QVERIFY(!client.running());
+    QVERIFY(gone(pid));
+    QCOMPARE(text(client.stop()), QString());
+}
+
+// A program that dies with a session open (the window closed without I/O end) leaves no
+// helper behind: the helper sees its socket close and exits.
+void TestHelperClient::clientDeathEndsHelper() {
+    FakeHelperFolder folder("ok");
+    QCOMPARE(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);  // orphaned helpers come back to us
+    int pipeEnds[2];
+    QCOMPARE(pipe(pipeEnds), 0);
+    const pid_t program = fork();
+    QVERIFY(program >= 0);
+    if (program == 0) {
+        HelperClient* client = new HelperClient(folder.path());  // never destroyed
+        pid_t helper = client->start().empty() ? client->pid() : -1;
+        (void)!write(pipeEnds[1], &helper, sizeof helper);
+        _exit(0);
+    }
+    pid_t helper = -1;
+    QCOMPARE(read(pipeEnds[0], &helper, sizeof helper), ssize_t(sizeof helper));
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    QVERIFY(helper > 0);
+    QCOMPARE(waitpid(program, nullptr, 0), program);
+
+    QElapsedTimer timer;
+    timer.start();
+    int status = 0;
+    pid_t done = 0;
+    while (done == 0 && timer.elapsed() < 5000) {
+        done = waitpid(helper, &status, WNOHANG);
+        if (done == 0)
+            QTest::qWait(10);
+    }
+    QCOMPARE(done, helper);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+QTEST_APPLESS_MAIN(TestHelperClient)
+#include "tst_helperclient.moc"

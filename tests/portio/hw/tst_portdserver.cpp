@@ -1,0 +1,244 @@
+// The helper's request handling, against a fake port accessor: no port is touched.
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "portdprotocol.h"
+#include "portdserver.h"
+
+using namespace portd;
+
+namespace {
+
+struct Access {
+    char kind;
+    uint16_t port;
+    uint8_t value;
+    bool operator==(const Access&) const = default;
+};
+
+class FakePorts final : public PortAccessor {
+public:
+    int openError = 0;
+    uint8_t readValue = 0x5A;
+    std::vector<Access> accesses;
+
+    int open() override { return openError; }
+    uint8_t read(uint16_t port) override {
+        accesses.push_back({'R', port, readValue});
+        return readValue;
+    }
+    void write(uint16_t port, uint8_t value) override { accesses.push_back({'W', port, value}); }
+};
+
+Reply send(PortdServer& server, Request request, bool& stop) {
+    return server.handle(&request, sizeof request, stop);
+}
+
+}  // namespace
+
+class TestPortdServer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void allowList_data();
+    void allowList();
+    void writeData_data();
+    void writeData();
+    void malformed_data();
+    void malformed();
+    void stopRequest();
+    void start_data();
+    void start();
+    void serveOverSocket();
+};
+
+void TestPortdServer::allowList_data() {
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("allowed");
+    for (int base : {0x2E8, 0x2F8, 0x3E8, 0x3F8}) {
+        for (int port = base; port < base + 8; ++port)
+            QTest::addRow("0x%X", port) << port << true;
+    }
+    for (int port : {0x2E7, 0x2F0, 0x2F7, 0x3E7, 0x3F0, 0x3F7, 0x400, 0x0, 0xE9, 0x80, 0xFFFF,
+                     0x103F8, -1, -0x3F8, -0x8000})
+        QTest::addRow("%s0x%X", port < 0 ? "-" : "", port < 0 ? -port : port) << port << false;
+}
+
+// Every port of the four windows is served with exactly one access; every other port,
+// including one that would alias a window if truncated to 16 bits, is refused untouched.
+void TestPortdServer::allowList() {
+    QFETCH(int, port);
+    QFETCH(bool, allowed);
+    FakePorts ports;
+    PortdServer server(ports);
+    bool stop = true;
+
+    const Reply read = send(server, {OpRead, port, 0}, stop);
+    const Reply write = send(server, {OpWrite, port, 0x81}, stop);
+    QCOMPARE(stop, false);
+    if (allowed) {
+        QCOMPARE(read.status, StatusOk);
+        QCOMPARE(read.value, 0x5A);
+        QCOMPARE(write.status, StatusOk);
+        const std::vector<Access> expected{{'R', uint16_t(port), 0x5A},
+                                           {'W', uint16_t(port), 0x81}};
+        QVERIFY(ports.accesses == expected);
+    } else {
+        QCOMPARE(read.status, StatusRefused);
+        QCOMPARE(write.status, StatusRefused);
+        QCOMPARE(read.value, 0);
+        QVERIFY(ports.accesses.empty());
+    }
+}
+
+void TestPortdServer::writeData_data() {
+    QTest::addColumn<int>("data");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("0") << 0 << true;
+    QTest::newRow("255") << 255 << true;
+    QTest::newRow("256") << 256 << false;
+    QTest::newRow("-1") << -1 << false;
+    QTest::newRow("0x7FFFFFFF") << 0x7FFFFFFF << false;
+}
+
+void TestPortdServer::writeData() {
+    QFETCH(int, data);
+    QFETCH(bool, accepted);
+    FakePorts ports;
+    PortdServer server(ports);
+    bool stop = false;
+    const Reply reply = send(server, {OpWrite, 0x3FF, data}, stop);
+    QCOMPARE(reply.status, accepted ? StatusOk : StatusBadRequest);
+    QCOMPARE(ports.accesses.size(), accepted ? 1u : 0u);
+    if (accepted)
+        QCOMPARE(ports.accesses[0].value, uint8_t(data));
+}
+
+void TestPortdServer::malformed_data() {
+    QTest::addColumn<QByteArray>("message");
+    const Request read{OpRead, 0x3F8, 0};
+    const QByteArray whole(reinterpret_cast<const char*>(&read), sizeof read);
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("one byte short") << whole.left(sizeof read - 1);
+    QTest::newRow("one byte long") << whole + '\0';
+    QTest::newRow("reply-sized") << QByteArray(sizeof(Reply), '\0');
+    const auto withOp = [](uint32_t op) {
+        const Request r{op, 0x3F8, 0};
+        return QByteArray(reinterpret_cast<const char*>(&r), sizeof r);
+    };
+    QTest::newRow("op 0") << withOp(0);
+    QTest::newRow("op 4") << withOp(4);
+    QTest::newRow("op 0xFFFFFFFF") << withOp(0xFFFFFFFF);
+}
+
+void TestPortdServer::malformed() {
+    QFETCH(QByteArray, message);
+    FakePorts ports;
+    PortdServer server(ports);
+    bool stop = true;
+    const Reply reply = server.handle(message.constData(), std::size_t(message.size()), stop);
+    QCOMPARE(reply.status, StatusBadRequest);
+    QVERIFY(reply.text[0] != '\0');
+    QCOMPARE(stop, false);
+    QVERIFY(ports.accesses.empty());
+}
+
+void TestPortdServer::stopRequest() {
+    FakePorts ports;
+    PortdServer server(ports);
+    bool stop = false;
+    const Reply reply = send(server, {OpStop, 0x3F8, 0}, stop);
+    QCOMPARE(reply.status, StatusOk);
+    QVERIFY(stop);
+    QVERIFY(ports.accesses.empty());
+}
+
+void TestPortdServer::start_data() {
+    QTest::addColumn<int>("openError");
+    QTest::addColumn<QByteArray>("lockdown");  // "-" for no lockdown file
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("granted") << 0 << QByteArray("none [integrity] confidentiality") << int(StatusOk)
+                             << QByteArray();
+    QTest::newRow("EPERM, lockdown none") << EPERM << QByteArray("[none] integrity confidentiality")
+                                          << int(StatusNotPermitted) << QByteArray();
+    QTest::newRow("EPERM, no lockdown file")
+        << EPERM << QByteArray("-") << int(StatusNotPermitted) << QByteArray();
+    QTest::newRow("EPERM, lockdown integrity")
+        << EPERM << QByteArray("none [integrity] confidentiality") << int(StatusLockdown)
+        << QByteArray("integrity");
+    QTest::newRow("EPERM, lockdown confidentiality")
+        << EPERM << QByteArray("none integrity [confidentiality]") << int(StatusLockdown)
+        << QByteArray("confidentiality");
+    QTest::newRow("EPERM, unreadable lockdown text")
+        << EPERM << QByteArray("garbage") << int(StatusNotPermitted) << QByteArray();
+    QTest::newRow("ENOMEM") << ENOMEM << QByteArray("[none]") << int(StatusStartFailed)
+                            << QByteArray();
+}
+
+void TestPortdServer::start() {
+    QFETCH(int, openError);
+    QFETCH(QByteArray, lockdown);
+    QFETCH(int, status);
+    QFETCH(QByteArray, text);
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("lockdown")).toStdString();
+    if (lockdown != "-")
+        std::ofstream(path) << lockdown.constData() << '\n';
+    FakePorts ports;
+    ports.openError = openError;
+    PortdServer server(ports, path);
+    const Reply reply = server.start();
+    QCOMPARE(reply.status, status);
+    if (!text.isEmpty())
+        QCOMPARE(QByteArray(reply.text), text);
+    QVERIFY(ports.accesses.empty());
+}
+
+// The loop over a real SOCK_SEQPACKET pair: replies in order, an oversized message is
+// refused as a whole (not read as a valid prefix), and stop ends the loop with 0.
+void TestPortdServer::serveOverSocket() {
+    int ends[2];
+    QCOMPARE(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
+    FakePorts ports;
+    PortdServer server(ports);
+    int exitCode = -1;
+    std::thread helper([&] { exitCode = server.serve(ends[1]); });
+
+    const auto ask = [&](const void* data, std::size_t size) {
+        Reply reply;
+        reply.status = -1;
+        if (::send(ends[0], data, size, 0) == ssize_t(size))
+            ::recv(ends[0], &reply, sizeof reply, 0);
+        return reply;
+    };
+    const Request read{OpRead, 0x2F9, 0};
+    QCOMPARE(ask(&read, sizeof read).value, 0x5A);
+    unsigned char big[sizeof(Request) + 8] = {};
+    std::memcpy(big, &read, sizeof read);
+    QCOMPARE(ask(big, sizeof big).status, StatusBadRequest);
+    const Request stop{OpStop, 0, 0};
+    QCOMPARE(ask(&stop, sizeof stop).status, StatusOk);
+    helper.join();
+    QCOMPARE(exitCode, 0);
+    QCOMPARE(ports.accesses.size(), 1u);
+
+    // A closed socket also ends the loop cleanly.
+    std::thread again([&] { exitCode = server.serve(ends[1]); });
+    ::close(ends[0]);
+    again.join();
+    QCOMPARE(exitCode, 0);
+    ::close(ends[1]);
+}
+
+QTEST_APPLESS_MAIN(TestPortdServer)
+#include "tst_portdserver.moc"
