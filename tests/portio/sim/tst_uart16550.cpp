@@ -53,6 +53,7 @@ private slots:
     void triggerLevel();
     void iirPriority_data();
     void iirPriority();
+    void iirReadAcknowledgesOnlyThreItReports();
     void fifoErrorShowsWhenCharacterReachesTop();
     void nullModemFraming_data();
     void nullModemFraming();
@@ -376,6 +377,16 @@ void TestUart16550::iirPriority() {
         uart.write(U::IER, 0);
     uart.write(U::IER, static_cast<uint8_t>(ier));
     QCOMPARE(uart.peek(U::IIR), iir);
+}
+
+void TestUart16550::iirReadAcknowledgesOnlyThreItReports() {
+    U uart;
+    uart.write(U::IER, U::IER_ERBFI | U::IER_ETBEI);
+    loopBytes(uart, 1);
+    QCOMPARE(uart.read(U::IIR), 0x04);  // THRE waits behind the received data
+    QCOMPARE(uart.read(U::RBR), 0x41);
+    QCOMPARE(uart.read(U::IIR), 0x02);
+    QCOMPARE(uart.read(U::IIR), 0x01);
 }
 
 void TestUart16550::fifoErrorShowsWhenCharacterReachesTop() {
