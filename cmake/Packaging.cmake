@@ -47,9 +47,9 @@ set(CPACK_PACKAGE_NAME regwise)
 set(CPACK_PACKAGE_VENDOR "The Regwise developers")
 set(CPACK_PACKAGE_CONTACT "Regwise maintainers <maintainers@regwise.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read and write the registers of a PC serial port's UART")
+# The summary line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY; this is the long text.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "read and write the registers of a PC serial port's UART
-Regwise examines and drives, byte by byte, the seven registers of the 16550
+    "Regwise examines and drives, byte by byte, the seven registers of the 16550
 UART behind a PC serial port at 0x3F8, 0x2F8, 0x3E8 or 0x2E8, showing each
 value in hexadecimal, decimal and binary. The window is in Japanese.
 .
@@ -60,10 +60,11 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Qt 6.4 as in Debian 12; the xcb platform plugin lives in qt6-qpa-plugins. libcap2 is the
-# helper's; libcap2-bin brings setcap for postinst.
+# As dpkg-shlibdeps computes them for the programs, libraries and helper, with Qt 6.4 as in
+# Debian 12. The xcb platform plugin lives in qt6-qpa-plugins; libcap2-bin brings setcap for
+# postinst.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins, fonts-ipafont-gothic, libcap2")
+    "libc6 (>= 2.34), libstdc++6 (>= 11), libgcc-s1 (>= 3.0), libcap2 (>= 1:2.26), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins, fonts-ipafont-gothic")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcap2-bin, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/deb/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
