@@ -2,6 +2,9 @@
 
 #include <QStringList>
 #include <array>
+#include <optional>
+
+#include "codec.h"
 
 namespace {
 
@@ -308,6 +311,18 @@ void describeModemStatus(QStringList& lines, int byte, RegisterDirection dir) {
     }
 }
 
+bool isBinaryText(const QString& text) {
+    if (text.isEmpty() || text.size() > 8) {
+        return false;
+    }
+    for (const QChar c : text) {
+        if (c != QLatin1Char('0') && c != QLatin1Char('1')) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 QString describeRegister(int index, RegisterDirection dir, int value) {
@@ -351,4 +366,38 @@ QString describeRegister(int index, RegisterDirection dir, int value) {
             break;
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+QString describeBoxText(int index, RegisterDirection dir, ValueForm form, const QString& text) {
+    if (text.isEmpty()) {
+        return {};
+    }
+    // FromBin reads bit i against the weight 2^i; the window's table holds the same numbers.
+    static constexpr BitWeightTable kBitWeight{1, 2, 4, 8, 16, 32, 64, 128, 0};
+    std::optional<int32_t> value;
+    switch (form) {
+        case ValueForm::Dec:
+            value = readDecimal(text);
+            break;
+        case ValueForm::Hex:
+            value = FromHex(text);
+            break;
+        case ValueForm::Bin:
+            if (isBinaryText(text)) {
+                value = FromBin(text, kBitWeight);
+            }
+            break;
+    }
+    if (!value) {
+        return QStringLiteral("この値は解釈できません");
+    }
+    // The write takes the decimal box as a 16-bit number and refuses anything wider, so such
+    // a value never reaches the port: describing its low byte would mislead.
+    if (*value < kFromDecMin || *value > kFromDecMax) {
+        return QStringLiteral("値 %1 は %2〜%3 の範囲外のため、ポートには書き込めません")
+            .arg(*value)
+            .arg(kFromDecMin)
+            .arg(kFromDecMax);
+    }
+    return describeRegister(index, dir, *value);
 }

@@ -4,6 +4,7 @@
 #include "registerdecoder.h"
 
 Q_DECLARE_METATYPE(RegisterDirection)
+Q_DECLARE_METATYPE(ValueForm)
 
 namespace {
 
@@ -37,6 +38,10 @@ private slots:
     void keyLines_data();
     void keyLines();
     void everyByteOfEveryRegister();
+    void boxTextDecodesAsItsValue_data();
+    void boxTextDecodesAsItsValue();
+    void boxTextWithoutDecoding_data();
+    void boxTextWithoutDecoding();
 };
 
 // One row per key line: the line holding `field` must also hold `meaning`; an empty meaning
@@ -235,6 +240,92 @@ void TestRegisterDecoder::everyByteOfEveryRegister() {
                     QCOMPARE(lines.filter(QStringLiteral("DLAB=0: ")).size(), 1);
                     QCOMPARE(lines.filter(QStringLiteral("DLAB=1: ")).size(), 1);
                 }
+            }
+        }
+    }
+}
+
+// A box's text that converts is described exactly as the value it stands for.
+void TestRegisterDecoder::boxTextDecodesAsItsValue_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<RegisterDirection>("dir");
+    QTest::addColumn<ValueForm>("form");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("Dec 131") << 3 << W << ValueForm::Dec << QStringLiteral("131") << 131;
+    QTest::newRow("Dec 12.5 rounds to even")
+        << 3 << W << ValueForm::Dec << QStringLiteral("12.5") << 12;
+    QTest::newRow("Dec blanks around") << 3 << W << ValueForm::Dec << QStringLiteral(" 7 ") << 7;
+    QTest::newRow("Dec 300") << 3 << W << ValueForm::Dec << QStringLiteral("300") << 300;
+    QTest::newRow("Dec -1") << 4 << W << ValueForm::Dec << QStringLiteral("-1") << -1;
+    QTest::newRow("Dec 32767") << 0 << W << ValueForm::Dec << QStringLiteral("32767") << 32767;
+    QTest::newRow("Dec -32768") << 0 << W << ValueForm::Dec << QStringLiteral("-32768") << -32768;
+    QTest::newRow("Hex 60 read") << 5 << R << ValueForm::Hex << QStringLiteral("60") << 0x60;
+    QTest::newRow("Hex 7f") << 3 << W << ValueForm::Hex << QStringLiteral("7f") << 0x7F;
+    QTest::newRow("Hex 1FF") << 3 << W << ValueForm::Hex << QStringLiteral("1FF") << 511;
+    QTest::newRow("Hex FFFF") << 3 << W << ValueForm::Hex << QStringLiteral("FFFF") << -1;
+    QTest::newRow("Hex 7G") << 3 << W << ValueForm::Hex << QStringLiteral("7G") << 7;
+    QTest::newRow("Hex G") << 3 << W << ValueForm::Hex << QStringLiteral("G") << 0;
+    QTest::newRow("Bin 10000011") << 3 << W << ValueForm::Bin << QStringLiteral("10000011") << 0x83;
+    QTest::newRow("Bin 1 is bit 7") << 3 << W << ValueForm::Bin << QStringLiteral("1") << 0x80;
+    QTest::newRow("Bin 00000000") << 1 << R << ValueForm::Bin << QStringLiteral("00000000") << 0;
+}
+
+void TestRegisterDecoder::boxTextDecodesAsItsValue() {
+    QFETCH(int, index);
+    QFETCH(RegisterDirection, dir);
+    QFETCH(ValueForm, form);
+    QFETCH(QString, text);
+    QFETCH(int, value);
+
+    const QString description = describeBoxText(index, dir, form, text);
+    QVERIFY(!description.isEmpty());
+    QCOMPARE(description, describeRegister(index, dir, value));
+}
+
+// Texts with no decoding: empty gives nothing, the rest one line saying why.
+void TestRegisterDecoder::boxTextWithoutDecoding_data() {
+    QTest::addColumn<ValueForm>("form");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+
+    const QString unreadable = QStringLiteral("この値は解釈できません");
+    QTest::newRow("Dec empty") << ValueForm::Dec << QString() << QString();
+    QTest::newRow("Hex empty") << ValueForm::Hex << QString() << QString();
+    QTest::newRow("Bin empty") << ValueForm::Bin << QString() << QString();
+    QTest::newRow("Dec blank") << ValueForm::Dec << QStringLiteral("  ") << unreadable;
+    QTest::newRow("Dec abc") << ValueForm::Dec << QStringLiteral("abc") << unreadable;
+    QTest::newRow("Dec 0x1F") << ValueForm::Dec << QStringLiteral("0x1F") << unreadable;
+    QTest::newRow("Dec beyond 32 bits")
+        << ValueForm::Dec << QStringLiteral("99999999999") << unreadable;
+    QTest::newRow("Hex nine digits") << ValueForm::Hex << QStringLiteral("123456789") << unreadable;
+    QTest::newRow("Bin 2") << ValueForm::Bin << QStringLiteral("2") << unreadable;
+    QTest::newRow("Bin 101x") << ValueForm::Bin << QStringLiteral("101x") << unreadable;
+    QTest::newRow("Bin nine characters")
+        << ValueForm::Bin << QStringLiteral("111111111") << unreadable;
+    QTest::newRow("Bin 0101 0101") << ValueForm::Bin << QStringLiteral("0101 0101") << unreadable;
+    QTest::newRow("Dec 32768") << ValueForm::Dec << QStringLiteral("32768")
+                               << QStringLiteral("値 32768 は -32768〜32767 の範囲外のため");
+    QTest::newRow("Dec -32769") << ValueForm::Dec << QStringLiteral("-32769")
+                                << QStringLiteral("値 -32769 は");
+    QTest::newRow("Hex 10000") << ValueForm::Hex << QStringLiteral("10000")
+                               << QStringLiteral("値 65536 は");
+}
+
+void TestRegisterDecoder::boxTextWithoutDecoding() {
+    QFETCH(ValueForm, form);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+
+    for (int index = 0; index <= 6; ++index) {
+        for (const auto dir : {R, W}) {
+            const QString description = describeBoxText(index, dir, form, text);
+            if (expected.isEmpty()) {
+                QVERIFY(description.isEmpty());
+            } else {
+                QVERIFY2(description.startsWith(expected), qPrintable(description));
+                QVERIFY(!description.contains(QLatin1Char('\n')));
             }
         }
     }
