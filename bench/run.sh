@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in build-bench and prints their figures:
+#   start-up to the first exposed window and peak RSS, regwise-sim against a hello-world
+#   window, offscreen and under Xvfb (medians; target within x1.3);
+#   one INPUT and one OUTPUT press on the simulated library against the bare InpB/OutB
+#   (medians; target within 20 us).
+#   bench/run.sh [start-up runs]        (default 11)
+# Needs the Debian package xvfb for the Xvfb figures; without it they are skipped.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs=${1:-11}
+build=build-bench
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/regwise-runtime-$(id -u)}
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DREGWISE_BENCH=ON -DBUILD_TESTING=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build" --target regwise-sim regwise-hello regwise-exposeprobe startupbench \
+  pressbench -j2 >/dev/null
+
+bin=$PWD/$build/bin
+startup=("$bin/startupbench" "$bin/libregwise-exposeprobe.so" "$runs" "$bin/regwise-hello"
+         "$bin/regwise-sim")
+
+QT_QPA_PLATFORM=offscreen "${startup[@]}"
+echo
+if command -v xvfb-run >/dev/null; then
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "${startup[@]}"
+else
+  echo "Xvfb figures skipped: xvfb-run not installed"
+fi
+echo
+"$bin/pressbench"
