@@ -10,7 +10,7 @@ man_page=$1
 shift
 
 # The page with roff escapes that may sit inside a message removed.
-page=$(sed -e 's/\\://g' -e 's/\\&//g' -e 's/\\-/-/g' -e 's/\\f[BIRP]//g' "$man_page")
+page=$(sed -e 's/\\://g' -e 's/\\[&%]//g' -e 's/\\-/-/g' -e 's/\\f[BIRP]//g' "$man_page")
 
 # The lines of each message(...) or confirm(...) call, from its name to the ';' ending it.
 texts=$(find "$@" -type f -name '*.cpp' -exec cat {} + |
