@@ -1,0 +1,374 @@
+// The rig's test driver, run as /init's child inside the QEMU guest. It drives the four
+// emulated 16550s through the real libregwise-portio.so and regwise-portd, and prints a
+// transcript and a verdict to the kernel log (the rig reads it from QEMU's debug port).
+//
+// It refuses to run anywhere but inside the rig: the kernel command line must carry
+// regwise.rig=1. On any other machine these ports may be a console or a modem.
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/capability.h>
+#include <sys/io.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "registerscript.h"
+
+namespace {
+
+int g_log = -1;
+int g_passed = 0;
+int g_failed = 0;
+
+void say(const char* format, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    const std::string text = std::string("RW| ") + line + "\n";
+    if (g_log < 0 || ::write(g_log, text.data(), text.size()) < 0)
+        std::fputs(text.c_str(), stdout);
+}
+
+void check(bool ok, const char* what, const std::string& detail = {}) {
+    (ok ? g_passed : g_failed)++;
+    say("%s %s%s%s", ok ? "PASS" : "FAIL", what, detail.empty() ? "" : ": ", detail.c_str());
+}
+
+bool onRig() {
+    std::ifstream cmdline("/proc/cmdline");
+    std::string word;
+    while (cmdline >> word) {
+        if (word == "regwise.rig=1")
+            return true;
+    }
+    return false;
+}
+
+struct Library {
+    void* handle = nullptr;
+    int32_t (*start)() = nullptr;
+    int16_t (*stop)() = nullptr;
+    PortFunctions ports;
+
+    bool open(const std::string& path) {
+        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr)
+            return false;
+        start = reinterpret_cast<int32_t (*)()>(dlsym(handle, "IOSCM_Start"));
+        stop = reinterpret_cast<int16_t (*)()>(dlsym(handle, "IOSCM_Stop"));
+        ports.inpB = reinterpret_cast<int16_t (*)(int16_t)>(dlsym(handle, "InpB"));
+        ports.outB = reinterpret_cast<int16_t (*)(int16_t, int16_t)>(dlsym(handle, "OutB"));
+        ports.lastError = reinterpret_cast<const char* (*)()>(dlsym(handle, "IOSCM_LastError"));
+        return start && stop && ports.inpB && ports.outB && ports.lastError;
+    }
+    std::string error() const {
+        const char* e = ports.lastError();
+        return e ? e : "";
+    }
+};
+
+// The helper processes whose parent is the given process.
+std::vector<pid_t> helpersOf(pid_t parent) {
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, comm, state;
+        pid_t ppid = 0;
+        stat >> pid >> comm >> state >> ppid;
+        if (comm == "(regwise-portd)" && ppid == parent && state != "Z")
+            found.push_back(std::stoi(pid));
+    }
+    return found;
+}
+
+std::string statusField(pid_t pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0) {
+            std::string value = line.substr(field.size() + 1);
+            value.erase(0, value.find_first_not_of(" \t"));
+            return value;
+        }
+    }
+    return "?";
+}
+
+bool waitGone(pid_t pid, int ms) {
+    for (int i = 0; i < ms; ++i) {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && kill(pid, 0) != 0))
+            return true;
+        usleep(1000);
+    }
+    return false;
+}
+
+// Runs body in a child process (as another user, say) and returns what it printed to the
+// pipe: a child cannot share the parent's helper session, so each gets its own library.
+std::string inChild(const std::function<std::string()>& body) {
+    int ends[2];
+    if (pipe(ends) != 0)
+        return "pipe failed";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(ends[0]);
+        const std::string result = body();
+        (void)!::write(ends[1], result.data(), result.size());
+        _exit(0);
+    }
+    close(ends[1]);
+    std::string result;
+    char buffer[512];
+    ssize_t got;
+    while ((got = ::read(ends[0], buffer, sizeof buffer)) > 0)
+        result.append(buffer, size_t(got));
+    close(ends[0]);
+    waitpid(pid, nullptr, 0);
+    return result;
+}
+
+bool dropTo(uid_t uid, const std::vector<gid_t>& groups) {
+    return setgroups(groups.size(), groups.data()) == 0 && setresgid(uid, uid, uid) == 0 &&
+           setresuid(uid, uid, uid) == 0;
+}
+
+std::string startAs(const std::string& library, uid_t uid, const std::vector<gid_t>& groups) {
+    return inChild([&]() -> std::string {
+        if (!dropTo(uid, groups))
+            return "cannot change user";
+        Library lib;
+        if (!lib.open(library))
+            return "cannot load library";
+        if (lib.start() & 1)
+            return "FAILED " + lib.error();
+        const int16_t scr = lib.ports.inpB(0x2FF);
+        const auto helpers = helpersOf(getpid());
+        std::string result = "STARTED scr=" + std::to_string(scr);
+        if (!helpers.empty())
+            result += " CapEff=" + statusField(helpers[0], "CapEff") +
+                      " CapPrm=" + statusField(helpers[0], "CapPrm");
+        lib.stop();
+        return result;
+    });
+}
+
+void testSessionAndScript(Library& hw, const std::string& transcriptPath) {
+    const bool refused = hw.ports.inpB(0x3FF) == 0 && !hw.error().empty();
+    check(refused, "read before start is refused", hw.error());
+    const bool started = (hw.start() & 1) == 0;
+    check(started, "IOSCM_Start as root", hw.error());
+    const auto helpers = helpersOf(getpid());
+    check(helpers.size() == 1, "exactly one helper runs");
+    if (!helpers.empty()) {
+        const pid_t h = helpers[0];
+        for (const char* field : {"CapInh", "CapPrm", "CapEff", "CapAmb"})
+            check(statusField(h, field) == "0000000000000000", field, statusField(h, field));
+        check(statusField(h, "NoNewPrivs") == "1", "helper has NO_NEW_PRIVS");
+        check((hw.start() & 1) == 0 && helpersOf(getpid()) == helpers,
+              "second start keeps the running helper");
+    }
+
+    const std::vector<TranscriptLine> lines = runRegisterScript(hw.ports);
+    std::ofstream transcript(transcriptPath);
+    int mismatches = 0;
+    for (const TranscriptLine& line : lines) {
+        say("T %s", line.text().c_str());
+        transcript << line.text() << '\n';
+        if (!line.error.empty() ||
+            (line.expected >= 0 && (line.value & line.mask) != (line.expected & line.mask))) {
+            ++mismatches;
+            char expected[8];
+            std::snprintf(expected, sizeof expected, "%02X", line.expected);
+            check(false, line.text().c_str(),
+                  "expected " + std::string(expected) + " " + line.error);
+        }
+    }
+    check(mismatches == 0 && lines.size() > 100, "register script on four bases",
+          std::to_string(lines.size()) + " steps");
+
+    // A port outside the windows: refused and not touched. CMOS NVRAM byte 0x40 (index at
+    // 0x70, data at 0x71) is set and read back directly to prove the refused write never
+    // happened.
+    if (ioperm(0x70, 2, 1) == 0) {
+        // The control: this byte does keep what is written to it.
+        outb(0x40, 0x70);
+        outb(0x5A, 0x71);
+        outb(0x40, 0x70);
+        check(inb(0x71) == 0x5A, "CMOS byte 0x40 keeps a direct write");
+        outb(0x40, 0x70);
+        outb(0xA5, 0x71);
+        const int16_t result = hw.ports.outB(0x71, 0x5A);
+        const std::string error = hw.error();
+        outb(0x40, 0x70);
+        const int after = inb(0x71);
+        ioperm(0x70, 2, 0);
+        check(result == -1 && error.find("0x71") != std::string::npos, "OutB 0x71 refused", error);
+        check(after == 0xA5, "refused port not touched");
+    } else {
+        check(false, "ioperm for the CMOS check", std::strerror(errno));
+    }
+    for (int port : {0x2E7, 0x2F0, 0x3E7, 0x3F0, 0x400, 0x80, -1}) {
+        const int16_t value = hw.ports.inpB(static_cast<int16_t>(port));
+        check(value == 0 && !hw.error().empty(),
+              ("InpB refused at " + std::to_string(port)).c_str());
+    }
+    check(helpersOf(getpid()) == helpers, "helper survives refusals");
+
+    check(hw.stop() == 0 && hw.error().empty(), "IOSCM_Stop");
+    check(!helpers.empty() && waitGone(helpers[0], 2000) && helpersOf(getpid()).empty(),
+          "helper gone after stop");
+    check(hw.stop() == 0, "second stop succeeds");
+    check(hw.ports.inpB(0x3FF) == 0 && !hw.error().empty(), "read after stop is refused");
+}
+
+void testClientDeath(const std::string& library) {
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    int ends[2];
+    if (pipe(ends) != 0)
+        return;
+    const pid_t program = fork();
+    if (program == 0) {
+        Library lib;
+        pid_t helper = -1;
+        if (lib.open(library) && (lib.start() & 1) == 0) {
+            const auto helpers = helpersOf(getpid());
+            helper = helpers.empty() ? -1 : helpers[0];
+        }
+        (void)!::write(ends[1], &helper, sizeof helper);
+        _exit(0);  // no stop, no destructors: as if the window were killed
+    }
+    pid_t helper = -1;
+    (void)!::read(ends[0], &helper, sizeof helper);
+    close(ends[0]);
+    close(ends[1]);
+    waitpid(program, nullptr, 0);
+    check(helper > 0 && waitGone(helper, 3000), "helper gone after its client died");
+}
+
+void testPrivilege(const std::string& library, const std::string& helper) {
+    const uid_t nobody = 65534;
+    const gid_t dialout = 20;
+    std::string r = startAs(library, nobody, {});
+    check(r.find("許可されていません") != std::string::npos, "unprivileged start: not permitted",
+          r);
+
+    // The install option's setup: group dialout may run the helper, which holds
+    // cap_sys_rawio; nobody else may run it at all.
+    const bool setUp = chown(helper.c_str(), 0, dialout) == 0 && chmod(helper.c_str(), 0750) == 0;
+    cap_t caps = cap_from_text("cap_sys_rawio+ep");
+    const bool capSet = setUp && caps && cap_set_file(helper.c_str(), caps) == 0;
+    cap_free(caps);
+    check(capSet, "setcap cap_sys_rawio+ep on the helper", capSet ? "" : std::strerror(errno));
+    if (!capSet)
+        return;
+    r = startAs(library, nobody, {dialout});
+    check(r.rfind("STARTED scr=", 0) == 0 &&
+              r.find("CapEff=0000000000000000") != std::string::npos &&
+              r.find("CapPrm=0000000000000000") != std::string::npos,
+          "group dialout starts through the capability, helper drops it", r);
+    r = startAs(library, nobody, {});
+    check(r.find("実行する権限がありません") != std::string::npos, "outside group dialout: refused",
+          r);
+}
+
+void testLockdown(const std::string& library) {
+    Library hw;
+    if (!hw.open(library)) {
+        check(false, "load library", dlerror());
+        return;
+    }
+    const bool failed = (hw.start() & 1) != 0;
+    const std::string error = hw.error();
+    check(failed && error.find("ロックダウン（integrity）") != std::string::npos,
+          "start under lockdown says why", error);
+}
+
+int64_t medianNs(const PortFunctions& ports, int16_t port, int count) {
+    std::vector<int64_t> times;
+    times.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        ports.inpB(port);
+        const auto t1 = std::chrono::steady_clock::now();
+        times.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count());
+    }
+    std::nth_element(times.begin(), times.begin() + count / 2, times.end());
+    return times[size_t(count / 2)];
+}
+
+void bench(Library& hw, Library& sim) {
+    const int count = 2000;
+    hw.start();
+    sim.start();
+    const int64_t real = medianNs(hw.ports, 0x3FF, count);
+    const int64_t model = medianNs(sim.ports, 0x3FF, count);
+    hw.stop();
+    sim.stop();
+    say("BENCH InpB median over %d calls: helper %lld ns, simulated %lld ns, ratio %.1f", count,
+        static_cast<long long>(real), static_cast<long long>(model),
+        model > 0 ? double(real) / double(model) : 0.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!onRig()) {
+        std::fputs(
+            "regwise-rig-driver: refusing to run: this is not the Regwise QEMU rig "
+            "(no regwise.rig=1 on the kernel command line)\n",
+            stderr);
+        return 2;
+    }
+    g_log = open("/dev/kmsg", O_WRONLY | O_CLOEXEC);
+    const std::string mode = argc > 1 ? argv[1] : "test";
+    const std::string folder = std::filesystem::path(argv[0]).parent_path();
+    const std::string hwPath = folder + "/libregwise-portio.so";
+    const std::string simPath = folder + "/libregwise-portio-sim.so";
+
+    Library hw;
+    const bool loaded = hw.open(hwPath);
+    const char* loadError = loaded ? nullptr : dlerror();
+    check(loaded, "load libregwise-portio.so", loadError ? loadError : "");
+    if (hw.handle == nullptr) {
+        say("END pass=%d fail=%d", g_passed, g_failed);
+        return 1;
+    }
+    if (mode == "test") {
+        testSessionAndScript(hw, "/hw-transcript.txt");
+        testClientDeath(hwPath);
+        testPrivilege(hwPath, folder + "/regwise-portd");
+    } else if (mode == "lockdown") {
+        testLockdown(hwPath);
+    } else if (mode == "bench") {
+        Library sim;
+        if (sim.open(simPath))
+            bench(hw, sim);
+        else
+            check(false, "load libregwise-portio-sim.so", dlerror());
+    }
+    say("END pass=%d fail=%d", g_passed, g_failed);
+    return g_failed == 0 ? 0 : 1;
+}
