@@ -5,6 +5,8 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -17,15 +19,23 @@
 
 namespace {
 
-thread_local std::string t_lastError;
+// Plain buffers, not std::string: a thread_local with a destructor in a dlopen'ed
+// library makes LeakSanitizer crash at exit in every program that loads it.
+thread_local char t_lastError[1024];
 thread_local bool t_failed = false;
 
 void clearError() {
     t_failed = false;
 }
 
-void fail(std::string text) {
-    t_lastError = std::move(text);
+void fail(const std::string& text) {
+    std::size_t size = std::min(text.size(), sizeof t_lastError - 1);
+    // Never cut a UTF-8 character in half.
+    while (size < text.size() && size > 0 &&
+           (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
+        --size;
+    std::memcpy(t_lastError, text.data(), size);
+    t_lastError[size] = '\0';
     t_failed = true;
 }
 
@@ -183,7 +193,7 @@ int16_t OutD(int16_t port, int32_t data) {
 }
 
 const char* IOSCM_LastError(void) {
-    return t_failed ? t_lastError.c_str() : nullptr;
+    return t_failed ? t_lastError : nullptr;
 }
 
 }  // extern "C"
