@@ -1,0 +1,173 @@
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "fakeportlibrary.h"
+#include "frmregwise.h"
+#include "messageboxdialogs.h"
+#include "registermap.h"
+#include "startup.h"
+#include "whenmodal.h"
+
+namespace {
+
+// What a user saw in a box.
+struct Seen {
+    QString title;
+    QString text;
+    QString informative;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+    QString defaultButton;
+};
+
+Seen look(QMessageBox* box) {
+    Seen seen{box->windowTitle(), box->text(), box->informativeText(), box->icon(), {}, {}};
+    for (QAbstractButton* button : box->buttons())
+        seen.buttons << button->text();
+    if (box->defaultButton())
+        seen.defaultButton = box->defaultButton()->text();
+    return seen;
+}
+
+}  // namespace
+
+class TestMessageBoxDialogs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        installFontSubstitutes();
+        m_translated = installQtTranslation(*qApp);
+    }
+
+    void messageHasOkOnlyNoIconAndTheAppTitle_data();
+    void messageHasOkOnlyNoIconAndTheAppTitle();
+    void confirmAnswers_data();
+    void confirmAnswers();
+    void fallbackMessageOfAnOddBase();
+    void confirmationThroughTheWindowEscapeWritesNothing();
+
+private:
+    bool m_translated = false;
+};
+
+void TestMessageBoxDialogs::messageHasOkOnlyNoIconAndTheAppTitle_data() {
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("no detail") << QString();
+    QTest::newRow("a reason") << "helper missing: /usr/lib/regwise/regwise-portd";
+    QTest::newRow("markup in the reason") << "<b>not</b> permitted";
+}
+
+void TestMessageBoxDialogs::messageHasOkOnlyNoIconAndTheAppTitle() {
+    QFETCH(QString, detail);
+    MessageBoxDialogs dialogs;
+    Seen seen;
+    Qt::TextFormat format = Qt::AutoText;
+    whenModal([&](QMessageBox* box) {
+        seen = look(box);
+        format = box->textFormat();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    dialogs.message("直接I/O制御処理を開始できません。", detail);
+
+    QCOMPARE(seen.title, "Regwise");
+    QCOMPARE(seen.text, "直接I/O制御処理を開始できません。");
+    QCOMPARE(seen.informative, detail);
+    QCOMPARE(seen.icon, QMessageBox::NoIcon);
+    QCOMPARE(seen.buttons, QStringList{"OK"});
+    QCOMPARE(format, Qt::PlainText);
+}
+
+void TestMessageBoxDialogs::confirmAnswers_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("Return") << "Return" << true;
+    QTest::newRow("OK clicked") << "OK" << true;
+    QTest::newRow("Escape") << "Escape" << false;
+    QTest::newRow("Cancel clicked") << "Cancel" << false;
+    QTest::newRow("closed") << "close" << false;
+}
+
+void TestMessageBoxDialogs::confirmAnswers() {
+    QFETCH(QString, answer);
+    QFETCH(bool, ok);
+    MessageBoxDialogs dialogs;
+    Seen seen;
+    whenModal([&](QMessageBox* box) {
+        seen = look(box);
+        if (answer == "Return")
+            QTest::keyClick(box, Qt::Key_Return);
+        else if (answer == "Escape")
+            QTest::keyClick(box, Qt::Key_Escape);
+        else if (answer == "OK")
+            box->button(QMessageBox::Ok)->click();
+        else if (answer == "Cancel")
+            box->button(QMessageBox::Cancel)->click();
+        else
+            box->close();
+    });
+    QCOMPARE(dialogs.confirm("確認", "コントロールポート：0x3FBにデータ：0x80を書きこみます"), ok);
+
+    QCOMPARE(seen.title, "確認");
+    QCOMPARE(seen.text, "コントロールポート：0x3FBにデータ：0x80を書きこみます");
+    QCOMPARE(seen.icon, QMessageBox::Warning);
+    const QString cancel = m_translated ? "キャンセル" : "Cancel";
+    QCOMPARE(seen.buttons.size(), 2);
+    QVERIFY(seen.buttons.contains("OK"));
+    QVERIFY2(seen.buttons.contains(cancel), qPrintable(seen.buttons.join(',')));
+    QCOMPARE(seen.defaultButton, "OK");
+}
+
+void TestMessageBoxDialogs::fallbackMessageOfAnOddBase() {
+    MessageBoxDialogs dialogs;
+    PortAddresses ports{0x3F9};
+    Seen seen;
+    int boxes = 0;
+    whenModal([&](QMessageBox* box) {
+        ++boxes;
+        seen = look(box);
+        box->button(QMessageBox::Ok)->click();
+    });
+    SetPortAddress(ports, dialogs);
+    QCOMPARE(boxes, 1);
+    QCOMPARE(seen.text, "規定外のアドレスが指定されています。0x3F8に変更します。");
+    QCOMPARE(seen.title, "Regwise");
+    QCOMPARE(seen.buttons, QStringList{"OK"});
+    QCOMPARE(ports, (PortAddresses{0x3F8, 0x3F9, 0x3FA, 0x3FB, 0x3FC, 0x3FD, 0x3FE}));
+}
+
+void TestMessageBoxDialogs::confirmationThroughTheWindowEscapeWritesNothing() {
+    ModCommon state;
+    FakePortLibrary library;
+    MessageBoxDialogs dialogs;
+    frmRegwise window(state, library, dialogs);
+    dialogs.setParentWidget(&window);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    QTest::mouseClick(window.findChild<QWidget*>("cmdIOStart"), Qt::LeftButton);
+    auto* hex = window.findChild<QLineEdit*>("txtOutput3Hex");
+    QTest::mouseClick(hex, Qt::LeftButton);
+    QTest::keyClicks(hex, "80");
+
+    Seen seen;
+    QWidget* parent = nullptr;
+    whenModal([&](QMessageBox* box) {
+        seen = look(box);
+        parent = box->parentWidget();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QTest::mouseClick(window.findChild<QWidget*>("cmdOutput3"), Qt::LeftButton);
+
+    QCOMPARE(seen.title, "確認");
+    QCOMPARE(seen.icon, QMessageBox::Warning);
+    QCOMPARE(parent, &window);
+    QCOMPARE(library.calls, (std::vector<FakePortLibrary::Call>{{FakePortLibrary::Call::Start}}));
+    // The box took the focus away from the window and gave it back: not a validate step.
+    QCOMPARE(window.findChild<QLineEdit*>("txtOutput3Dec")->text(), "128");
+}
+
+QTEST_MAIN(TestMessageBoxDialogs)
+#include "tst_messageboxdialogs.moc"
