@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <mutex>
-#include <string>
 
 #include "ioscm.h"
 #include "uartbus.h"
@@ -26,7 +25,9 @@ Machine& machine() {
 
 std::atomic<bool> g_sessionOpen{false};
 
-thread_local std::string t_error;
+// Static texts only: a thread_local with a destructor in a dlopen'ed library makes
+// LeakSanitizer crash at exit in every program that loads it.
+thread_local const char* t_error = nullptr;
 thread_local bool t_failed = false;
 
 void clearError() {
@@ -126,7 +127,7 @@ int16_t OutD(int16_t port, int32_t data) {
 }
 
 const char* IOSCM_LastError(void) {
-    return t_failed ? t_error.c_str() : nullptr;
+    return t_failed ? t_error : nullptr;
 }
 
 }  // extern "C"
