@@ -29,9 +29,6 @@ namespace {
 constexpr int kClientWidth = 9735 / kTwipsPerPixel;
 constexpr int kClientHeight = 9555 / kTwipsPerPixel;
 
-// The window's own font, for frames, buttons, chkConfirm and lblVersion: the Japanese face
-// at 9 pt (12 px), the size dialog text usually has on a Japanese desktop.
-constexpr qreal kWindowPointSize = 9;
 constexpr qreal kBoxPointSize = 14.25;
 constexpr qreal kColumnLabelPointSize = 12;
 constexpr qreal kHeadingPointSize = 18;
@@ -128,7 +125,7 @@ frmRegwise::frmRegwise(ModCommon& state, PortLibrary& library, Dialogs& dialogs,
       m_dialogs(dialogs) {
     setObjectName(QStringLiteral("frmRegwise"));
     setWindowTitle(applicationTitle());
-    setFont(japaneseFont(kWindowPointSize));
+    setFont(windowFont());
     setFixedSize(kClientWidth, kClientHeight);
 
     buildControls();

@@ -10,6 +10,7 @@ int main(int argc, char* argv[]) {
     // Qt takes its own platform options from the command line; the program reads nothing.
     QApplication app(argc, argv);
     installFontSubstitutes();
+    QApplication::setFont(windowFont());
     installQtTranslation(app);
 
     ModCommon state;

@@ -20,6 +20,10 @@ QFont japaneseFont(qreal pointSize) {
     return font;
 }
 
+QFont windowFont() {
+    return japaneseFont(9);
+}
+
 void installFontSubstitutes() {
     QFont::insertSubstitutions(kJapaneseFace,
                                {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});

@@ -12,6 +12,11 @@ QString applicationTitle();
 // substitutes that installFontSubstitutes() registers.
 QFont japaneseFont(qreal pointSize);
 
+// The window's own font, for frames, buttons, the check box and the version label, and the
+// application's, so that message boxes read the same: the Japanese face at 9 pt (12 px), the
+// size dialog text usually has on a Japanese desktop.
+QFont windowFont();
+
 // Registers the faces that stand in for the Japanese face on this platform. Once, at start.
 void installFontSubstitutes();
 
