@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <algorithm>
 #include <limits>
 #include <map>
 
