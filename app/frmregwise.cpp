@@ -10,6 +10,7 @@
 #include <limits>
 #include <map>
 
+#include "accessibletext.h"
 #include "baseoption.h"
 #include "controltable.h"
 #include "dialogs.h"
@@ -146,6 +147,10 @@ void frmRegwise::buildControls() {
         control->setObjectName(spec.name);
         control->setGeometry(pixels(spec));
         applyLook(control, spec.look);
+        // Captioned controls are announced by their captions; a frame's follows its recaption.
+        if (!spec.caption.isEmpty())
+            control->setAccessibleName(spec.caption);
+        control->setAccessibleDescription(controlAccessibleDescription(spec.name));
         byName.insert(spec.name, control);
         if (control->focusPolicy() != Qt::NoFocus)
             tabOrder.emplace(spec.tabIndex, control);
@@ -166,7 +171,13 @@ void frmRegwise::buildControls() {
     m_lblVersion = static_cast<QLabel*>(byName.value(QStringLiteral("lblVersion")));
 
     for (int row = 0; row < kRegisterCount; ++row) {
-        m_frames[static_cast<size_t>(row)] = static_cast<QGroupBox*>(byName.value(frameName(row)));
+        const auto index = static_cast<size_t>(row);
+        m_frames[index] = static_cast<QGroupBox*>(byName.value(frameName(row)));
+        // The captions "INPUT" and "OUTPUT" are alike in every row; the register tells them apart.
+        m_inputButtons[index] = static_cast<QPushButton*>(byName.value(inputButtonName(row)));
+        m_inputButtons[index]->setAccessibleName(buttonAccessibleName(row, RowSide::Input));
+        m_outputButtons[index] = static_cast<QPushButton*>(byName.value(outputButtonName(row)));
+        m_outputButtons[index]->setAccessibleName(buttonAccessibleName(row, RowSide::Output));
         std::array<QLineEdit*, 3> inputs{};
         std::array<QLineEdit*, 3> outputs{};
         for (ValueForm form : kForms) {
@@ -174,7 +185,7 @@ void frmRegwise::buildControls() {
             inputs[slot] = static_cast<QLineEdit*>(byName.value(inputBoxName(row, form)));
             outputs[slot] = static_cast<QLineEdit*>(byName.value(outputBoxName(row, form)));
         }
-        m_rows[static_cast<size_t>(row)] = std::make_unique<LineEditRowFields>(inputs, outputs);
+        m_rows[index] = std::make_unique<LineEditRowFields>(row, inputs, outputs);
     }
 }
 
@@ -230,6 +241,12 @@ void frmRegwise::Form_Load() {
 
 void frmRegwise::recaptionFrames() {
     const auto captions = SetFrameCaption(m_state.PortAdr);
-    for (size_t i = 0; i < m_frames.size(); ++i)
+    for (size_t i = 0; i < m_frames.size(); ++i) {
         m_frames[i]->setTitle(captions[i]);
+        m_frames[i]->setAccessibleName(captions[i]);
+        m_inputButtons[i]->setAccessibleDescription(
+            buttonAccessibleDescription(captions[i], RowSide::Input));
+        m_outputButtons[i]->setAccessibleDescription(
+            buttonAccessibleDescription(captions[i], RowSide::Output));
+    }
 }

@@ -13,6 +13,7 @@ class PortLibrary;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QPushButton;
 
 // The program's one window. It builds its controls from the layout table, binds their events
 // to the handlers and runs the load step before it is first shown. The handlers decide; the
@@ -43,5 +44,7 @@ private:
     QLabel* m_lblVersion = nullptr;
     QCheckBox* m_chkConfirm = nullptr;
     std::array<QGroupBox*, kRegisterCount> m_frames{};
+    std::array<QPushButton*, kRegisterCount> m_inputButtons{};
+    std::array<QPushButton*, kRegisterCount> m_outputButtons{};
     std::array<std::unique_ptr<LineEditRowFields>, kRegisterCount> m_rows;
 };

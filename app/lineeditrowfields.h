@@ -6,11 +6,12 @@
 
 class QLineEdit;
 
-// A register row's six boxes on the window. Every text the program puts into a box goes
-// through setBoxText, the place to hang anything that should follow a box's text.
+// A register row's six boxes on the window. Each box carries a tooltip and an accessible
+// description that say what its text means in the register; both follow the text however it
+// changes (a read, a synchronisation, the write's reset, the user's typing).
 class LineEditRowFields final : public RowFields {
 public:
-    LineEditRowFields(std::array<QLineEdit*, 3> inputs, std::array<QLineEdit*, 3> outputs);
+    LineEditRowFields(int row, std::array<QLineEdit*, 3> inputs, std::array<QLineEdit*, 3> outputs);
 
     QString output(ValueForm form) const override;
     void setOutput(ValueForm form, const QString& text) override;
