@@ -4,6 +4,17 @@
 
 #include "startup.h"
 
+namespace {
+
+// A QMessageBox is announced as an alert by its title alone; its message goes in the
+// description so that a screen reader reads it out when the box comes up.
+void describeForScreenReaders(QMessageBox& box, const QString& text, const QString& detail) {
+    box.setAccessibleName(box.windowTitle());
+    box.setAccessibleDescription(detail.isEmpty() ? text : text + u'\n' + detail);
+}
+
+}  // namespace
+
 MessageBoxDialogs::MessageBoxDialogs(QWidget* parent) : m_parent(parent) {}
 
 void MessageBoxDialogs::setParentWidget(QWidget* parent) {
@@ -17,6 +28,7 @@ void MessageBoxDialogs::message(const QString& text, const QString& detail) {
     box.setText(text);
     if (!detail.isEmpty())
         box.setInformativeText(detail);
+    describeForScreenReaders(box, text, detail);
     box.exec();
 }
 
@@ -27,5 +39,6 @@ bool MessageBoxDialogs::confirm(const QString& title, const QString& text) {
     box.setText(text);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);  // Escape and the close box both cancel
+    describeForScreenReaders(box, text, QString());
     return box.exec() == QMessageBox::Ok;
 }
