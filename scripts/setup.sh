@@ -9,6 +9,9 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
   libcap-dev
+  # checks run by the tests: the validators of the desktop files, valgrind, the fuzzers
+  desktop-file-utils appstream libxml2-utils man-db
+  valgrind clang libclang-rt-14-dev
 )
 
 missing=()

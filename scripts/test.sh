@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless: first the normal build,
-# then the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# the logic tests again under valgrind, the fuzzers for a short bounded time, then the same
+# suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,8 @@ jobs=$(nproc)
 
 scripts/setup.sh build -DREGWISE_WERROR=ON
 (cd build && ctest --output-on-failure -j "$jobs")
+scripts/valgrind.sh build
+scripts/fuzz.sh 20
 
 scripts/setup.sh build-asan -DREGWISE_WERROR=ON -DREGWISE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
