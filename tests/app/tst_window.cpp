@@ -587,7 +587,9 @@ void TestWindow::focusToMessageBoxDoesNotValidate() {
 
     bool focusInBox = false;
     whenModal([&](QMessageBox* box) {
-        focusInBox = box->isAncestorOf(QApplication::focusWidget());
+        // The box is modal before it is active: wait for the focus to arrive in it.
+        focusInBox = QTest::qWaitFor(
+            [box] { return box->isAncestorOf(QApplication::focusWidget()); }, 5000);
         box->accept();
     });
     QMessageBox box(QMessageBox::NoIcon, "Regwise", "x", QMessageBox::Ok, rig.window.get());
