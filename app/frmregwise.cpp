@@ -192,9 +192,17 @@ void frmRegwise::buildControls() {
 void frmRegwise::bindEvents() {
     for (int16_t base : kStandardBases) {
         const QString name = QStringLiteral("opt") + QString::number(base, 16).toUpper();
-        connect(findChild<QRadioButton*>(name), &QAbstractButton::clicked, this, [this, base] {
+        auto* option = findChild<QRadioButton*>(name);
+        auto select = [this, base] {
             optBase_Click(base, m_state.PortAdr, m_dialogs);
             recaptionFrames();
+        };
+        connect(option, &QAbstractButton::clicked, this, select);
+        // A screen reader's "toggle" checks the option without a click. The base must follow
+        // the checked option all the same, or writes would go to a base the window does not show.
+        connect(option, &QAbstractButton::toggled, this, [this, base, select](bool checked) {
+            if (checked && m_state.PortAdr[0] != base)
+                select();
         });
     }
     connect(findChild<QPushButton*>(QStringLiteral("cmdIOStart")), &QAbstractButton::clicked, this,
