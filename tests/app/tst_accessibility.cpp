@@ -73,6 +73,7 @@ private slots:
     void toolTipFollowsText();
     void boxNames();
     void buttonsAndFramesFollowBase();
+    void baseOptionToggledByScreenReader();
     void otherControlsNamedByCaption_data();
     void otherControlsNamedByCaption();
     void messageBoxesAreAnnounced_data();
@@ -203,6 +204,26 @@ void TestAccessibility::buttonsAndFramesFollowBase() {
     // Names stay put while the base changes.
     QCOMPARE(accessibleText(rig.get("cmdOutput3"), QAccessible::Name), "回線制御 OUTPUT");
     QCOMPARE(accessibleText(rig.get("txtOutput3Hex"), QAccessible::Name), "回線制御 OUTPUT HEX");
+    QVERIFY(rig.library.calls.empty());
+}
+
+void TestAccessibility::baseOptionToggledByScreenReader() {
+    Rig rig;
+    QAccessibleActionInterface* actions =
+        QAccessible::queryAccessibleInterface(rig.get("opt2E8"))->actionInterface();
+    QVERIFY(actions);
+    QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(rig.get<QRadioButton>("opt2E8")->isChecked());
+    QCOMPARE(rig.state.PortAdr[0], int16_t(0x2E8));
+    QCOMPARE(rig.state.PortAdr[6], int16_t(0x2EE));
+    QCOMPARE(rig.get<QGroupBox>("fr3")->title(), "回線制御(2EB)");
+
+    // A toggle of the option already in use changes nothing.
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(rig.get<QRadioButton>("opt2E8")->isChecked());
+    QCOMPARE(rig.state.PortAdr[0], int16_t(0x2E8));
+    QVERIFY(rig.dialogs.shown.empty());
     QVERIFY(rig.library.calls.empty());
 }
 
