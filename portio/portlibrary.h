@@ -5,10 +5,10 @@
 
 // The outcome of one call into the port I/O library.
 struct PortCall {
-    bool made = false;   // false: the library or the function could not be loaded; nothing ran
-    int32_t value = 0;   // the function's result, when made
-    std::string error;   // the loader's reason when not made, else the library's last error
-                         // right after the call (empty when it reported none)
+    bool made = false;  // false: the library or the function could not be loaded; nothing ran
+    int32_t value = 0;  // the function's result, when made
+    std::string error;  // the loader's reason when not made, else the library's last error
+                        // right after the call (empty when it reported none)
 
     bool failed() const { return !made || !error.empty(); }
 };

@@ -7,8 +7,7 @@
 
 #include <unistd.h>
 
-std::string programFolder()
-{
+std::string programFolder() {
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error || !exe.has_parent_path())
@@ -16,8 +15,7 @@ std::string programFolder()
     return exe.parent_path().string();
 }
 
-std::string makeProgramFolderCurrent()
-{
+std::string makeProgramFolderCurrent() {
     const std::string folder = programFolder();
     if (folder.empty())
         return "/proc/self/exe: the program's own path cannot be read";

@@ -4,8 +4,7 @@
 
 #include "dialogs.h"
 
-QString registerName(int index)
-{
+QString registerName(int index) {
     static const std::array<QString, kRegisterCount> names{
         QStringLiteral("デバイザラッチ"),   QStringLiteral("通信割込制御"),
         QStringLiteral("通信割込表示"),     QStringLiteral("回線制御"),
@@ -15,20 +14,18 @@ QString registerName(int index)
     return index >= 0 && index < kRegisterCount ? names[static_cast<size_t>(index)] : QString();
 }
 
-void SetPortAddress(PortAddresses& portAdr, Dialogs& dialogs)
-{
+void SetPortAddress(PortAddresses& portAdr, Dialogs& dialogs) {
     if (std::find(kStandardBases.begin(), kStandardBases.end(), portAdr[0]) ==
         kStandardBases.end()) {
-        dialogs.message(
-            QStringLiteral("規定外のアドレスが指定されています。0x3F8に変更します。"), QString());
+        dialogs.message(QStringLiteral("規定外のアドレスが指定されています。0x3F8に変更します。"),
+                        QString());
         portAdr[0] = kStandardBases[0];
     }
     for (int i = 1; i < kRegisterCount; ++i)
         portAdr[static_cast<size_t>(i)] = static_cast<int16_t>(portAdr[0] + i);
 }
 
-std::array<QString, kRegisterCount> SetFrameCaption(const PortAddresses& portAdr)
-{
+std::array<QString, kRegisterCount> SetFrameCaption(const PortAddresses& portAdr) {
     std::array<QString, kRegisterCount> captions;
     for (int i = 0; i < kRegisterCount; ++i) {
         // Ports are positive 16-bit values here; the caption shows them unpadded, upper case.
@@ -39,8 +36,7 @@ std::array<QString, kRegisterCount> SetFrameCaption(const PortAddresses& portAdr
     return captions;
 }
 
-void optBase_Click(int16_t base, PortAddresses& portAdr, Dialogs& dialogs)
-{
+void optBase_Click(int16_t base, PortAddresses& portAdr, Dialogs& dialogs) {
     portAdr[0] = base;
     SetPortAddress(portAdr, dialogs);
 }

@@ -4,8 +4,7 @@
 #include "portlibrary.h"
 #include "programfolder.h"
 
-void cmdIOStart_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs)
-{
+void cmdIOStart_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs) {
     // The library is found beside the program; its own folder is made current again in case
     // anything changed it. A failure here is reported but does not stop the start.
     if (const std::string error = makeProgramFolderCurrent(); !error.empty()) {
@@ -22,8 +21,7 @@ void cmdIOStart_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs
     ioStarted = -1;
 }
 
-void cmdIOEnd_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs)
-{
+void cmdIOEnd_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs) {
     const PortCall call = library.stop();
     if (!call.made || static_cast<int16_t>(call.value) != 0) {
         dialogs.message(QStringLiteral("直接I/O制御停止処理でエラーが発生しました。"),

@@ -24,8 +24,8 @@ public:
 
 // What a row's INPUT and OUTPUT handlers work with.
 struct RowContext {
-    int16_t ioStarted;    // the session flag: 0 closed, any other value open
-    int16_t port;         // the row's port address: base + register index
+    int16_t ioStarted;  // the session flag: 0 closed, any other value open
+    int16_t port;       // the row's port address: base + register index
     RowFields& fields;
     PortLibrary& library;
     Dialogs& dialogs;

@@ -588,8 +588,8 @@ void TestWindow::focusToMessageBoxDoesNotValidate() {
     bool focusInBox = false;
     whenModal([&](QMessageBox* box) {
         // The box is modal before it is active: wait for the focus to arrive in it.
-        focusInBox = QTest::qWaitFor(
-            [box] { return box->isAncestorOf(QApplication::focusWidget()); }, 5000);
+        focusInBox =
+            QTest::qWaitFor([box] { return box->isAncestorOf(QApplication::focusWidget()); }, 5000);
         box->accept();
     });
     QMessageBox box(QMessageBox::NoIcon, "Regwise", "x", QMessageBox::Ok, rig.window.get());

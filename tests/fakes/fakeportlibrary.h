@@ -18,15 +18,13 @@ public:
 
     PortCall start() override { return record({Call::Start}, startResult); }
     PortCall stop() override { return record({Call::Stop}, stopResult); }
-    PortCall inpB(int16_t port) override
-    {
+    PortCall inpB(int16_t port) override {
         PortCall result = inpBResult;
         if (result.made && result.error.empty() && readValue)
             result.value = readValue(port);
         return record({Call::InpB, port}, result);
     }
-    PortCall outB(int16_t port, int16_t data) override
-    {
+    PortCall outB(int16_t port, int16_t data) override {
         return record({Call::OutB, port, data}, outBResult);
     }
 
@@ -41,8 +39,7 @@ public:
     std::vector<Call> calls;
 
 private:
-    PortCall record(const Call& call, const PortCall& result)
-    {
+    PortCall record(const Call& call, const PortCall& result) {
         calls.push_back(call);
         if (onCall)
             onCall(call);

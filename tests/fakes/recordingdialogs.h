@@ -16,12 +16,10 @@ public:
         QString detail;
     };
 
-    void message(const QString& text, const QString& detail) override
-    {
+    void message(const QString& text, const QString& detail) override {
         shown.push_back({false, QString(), text, detail});
     }
-    bool confirm(const QString& title, const QString& text) override
-    {
+    bool confirm(const QString& title, const QString& text) override {
         shown.push_back({true, title, text, QString()});
         if (answers.empty())
             return true;
@@ -30,8 +28,7 @@ public:
         return answer;
     }
 
-    QStringList texts() const
-    {
+    QStringList texts() const {
         QStringList list;
         for (const Shown& s : shown)
             list << s.text;
