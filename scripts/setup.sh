@@ -11,7 +11,7 @@ packages=(
   libcap-dev
   # checks run by the tests: the validators of the desktop files, valgrind, the fuzzers
   desktop-file-utils appstream libxml2-utils man-db
-  valgrind clang libclang-rt-14-dev
+  valgrind clang libclang-rt-14-dev clang-format
 )
 
 missing=()
