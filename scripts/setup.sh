@@ -9,8 +9,10 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
   libcap-dev
-  # checks run by the tests: the validators of the desktop files, valgrind, the fuzzers
+  # checks the tests run: validators of the desktop files, the accessibility tree over
+  # AT-SPI, valgrind, the fuzzers, the formatting
   desktop-file-utils appstream libxml2-utils man-db
+  xvfb xauth dbus-daemon at-spi2-core python3-pyatspi
   valgrind clang libclang-rt-14-dev clang-format
 )
 
