@@ -174,13 +174,14 @@ std::vector<ControlSpec> windowControls() {
                             kFrameWidth, kFrameHeight, frame.tabIndex, L::Plain});
         const auto& order = kRowTabOrders[static_cast<size_t>(frame.order)];
         for (int part = 0; part < kRowParts; ++part) {
-            const RowPartSpec& spec = kRowPartSpecs[static_cast<size_t>(part)];
+            const RowPartSpec& partLayout = kRowPartSpecs[static_cast<size_t>(part)];
             // The designer left row 0's INPUT button two pixels shorter than the others.
-            const int height = (row == 0 && part == CmdInput) ? 345 : spec.height;
-            controls.push_back({rowPartName(static_cast<RowPart>(part), row, frame), spec.kind,
-                                name, QString::fromLatin1(spec.caption), spec.left, spec.top,
-                                spec.width, height,
-                                frame.tabIndex + order[static_cast<size_t>(part)], spec.look});
+            const int height = (row == 0 && part == CmdInput) ? 345 : partLayout.height;
+            controls.push_back({rowPartName(static_cast<RowPart>(part), row, frame),
+                                partLayout.kind, name, QString::fromLatin1(partLayout.caption),
+                                partLayout.left, partLayout.top, partLayout.width, height,
+                                frame.tabIndex + order[static_cast<size_t>(part)],
+                                partLayout.look});
         }
     }
     return controls;

@@ -38,9 +38,9 @@ const QColor kLightCyan(192, 255, 255);
 
 constexpr std::array<ValueForm, 3> kForms{ValueForm::Hex, ValueForm::Dec, ValueForm::Bin};
 
-QRect pixels(const ControlSpec& spec) {
-    return {spec.left / kTwipsPerPixel, spec.top / kTwipsPerPixel, spec.width / kTwipsPerPixel,
-            spec.height / kTwipsPerPixel};
+QRect pixels(const ControlSpec& entry) {
+    return {entry.left / kTwipsPerPixel, entry.top / kTwipsPerPixel, entry.width / kTwipsPerPixel,
+            entry.height / kTwipsPerPixel};
 }
 
 void setBackground(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
@@ -49,26 +49,26 @@ void setBackground(QWidget* widget, QPalette::ColorRole role, const QColor& colo
     widget->setPalette(palette);
 }
 
-QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
-    switch (spec.kind) {
+QWidget* createControl(const ControlSpec& entry, QWidget* parent) {
+    switch (entry.kind) {
         case ControlKind::Frame:
-            return new QGroupBox(spec.caption, parent);
+            return new QGroupBox(entry.caption, parent);
         case ControlKind::Label:
-            return new QLabel(spec.caption, parent);
+            return new QLabel(entry.caption, parent);
         case ControlKind::TextBox:
             return new QLineEdit(parent);
         case ControlKind::CommandButton: {
-            auto* button = new QPushButton(spec.caption, parent);
+            auto* button = new QPushButton(entry.caption, parent);
             button->setAutoDefault(false);  // Enter and Escape press no button
             return button;
         }
         case ControlKind::OptionButton: {
             auto* option = new BaseOption(parent);
-            option->setText(spec.caption);
+            option->setText(entry.caption);
             return option;
         }
         case ControlKind::CheckBox:
-            return new QCheckBox(spec.caption, parent);
+            return new QCheckBox(entry.caption, parent);
     }
     return nullptr;
 }
@@ -141,19 +141,19 @@ frmRegwise::~frmRegwise() = default;
 void frmRegwise::buildControls() {
     QHash<QString, QWidget*> byName;
     std::map<int, QWidget*> tabOrder;
-    for (const ControlSpec& spec : windowControls()) {
-        QWidget* parent = spec.container.isEmpty() ? this : byName.value(spec.container);
-        QWidget* control = createControl(spec, parent);
-        control->setObjectName(spec.name);
-        control->setGeometry(pixels(spec));
-        applyLook(control, spec.look);
+    for (const ControlSpec& entry : windowControls()) {
+        QWidget* parent = entry.container.isEmpty() ? this : byName.value(entry.container);
+        QWidget* control = createControl(entry, parent);
+        control->setObjectName(entry.name);
+        control->setGeometry(pixels(entry));
+        applyLook(control, entry.look);
         // Captioned controls are announced by their captions; a frame's follows its recaption.
-        if (!spec.caption.isEmpty())
-            control->setAccessibleName(spec.caption);
-        control->setAccessibleDescription(controlAccessibleDescription(spec.name));
-        byName.insert(spec.name, control);
+        if (!entry.caption.isEmpty())
+            control->setAccessibleName(entry.caption);
+        control->setAccessibleDescription(controlAccessibleDescription(entry.name));
+        byName.insert(entry.name, control);
         if (control->focusPolicy() != Qt::NoFocus)
-            tabOrder.emplace(spec.tabIndex, control);
+            tabOrder.emplace(entry.tabIndex, control);
     }
 
     QWidget* previous = nullptr;
