@@ -10,39 +10,14 @@
 #include <algorithm>
 #include <memory>
 
-#include "fakeportlibrary.h"
-#include "frmregwise.h"
 #include "messageboxdialogs.h"
-#include "recordingdialogs.h"
 #include "startup.h"
 #include "whenmodal.h"
+#include "windowrig.h"
 
 namespace {
 
-struct Rig {
-    ModCommon state;
-    FakePortLibrary library;
-    RecordingDialogs dialogs;
-    std::unique_ptr<frmRegwise> window = std::make_unique<frmRegwise>(state, library, dialogs);
-
-    template <class T = QWidget>
-    T* get(const QString& name) const {
-        T* widget = window->findChild<T*>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
-    }
-    bool showActive() {
-        window->show();
-        window->activateWindow();
-        return QTest::qWaitForWindowActive(window.get());
-    }
-    void click(const QString& name) { QTest::mouseClick(get(name), Qt::LeftButton); }
-    void typeInto(const QString& box, const QString& text) {
-        click(box);
-        QTest::keyClicks(get(box), text);
-    }
-};
+using Rig = WindowRig;
 
 QString accessibleText(QWidget* widget, QAccessible::Text which) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);

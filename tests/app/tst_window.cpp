@@ -10,25 +10,18 @@
 #include <QTest>
 #include <memory>
 
-#include "fakeportlibrary.h"
-#include "frmregwise.h"
-#include "recordingdialogs.h"
 #include "startup.h"
 #include "validatefilter.h"
 #include "whenmodal.h"
+#include "windowrig.h"
 
 namespace {
 
-// A window on fakes, as the program builds it.
-struct Rig {
-    ModCommon state;
-    FakePortLibrary library;
-    RecordingDialogs dialogs;
-    std::unique_ptr<frmRegwise> window;
-    QStringList events;  // validate steps and button presses, in the order they happened
+// The window on fakes, recording its validate steps and button presses in order.
+struct Rig : WindowRig {
+    QStringList events;
 
     Rig() {
-        window = std::make_unique<frmRegwise>(state, library, dialogs);
         QObject::connect(window.get(), &frmRegwise::outputValidated, window.get(),
                          [this](int row, ValueForm form) {
                              events << QStringLiteral("validate %1 %2").arg(row).arg(int(form));
@@ -37,30 +30,6 @@ struct Rig {
             QObject::connect(button, &QAbstractButton::pressed, window.get(),
                              [this, button] { events << "press " + button->objectName(); });
         }
-    }
-
-    template <class T = QWidget>
-    T* get(const QString& name) const {
-        T* widget = window->findChild<T*>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
-    }
-
-    bool showActive() {
-        window->show();
-        window->activateWindow();
-        return QTest::qWaitForWindowActive(window.get());
-    }
-
-    QString focusName() const {
-        QWidget* focus = QApplication::focusWidget();
-        return focus ? focus->objectName() : QString();
-    }
-
-    void typeInto(const QString& box, const QString& text) {
-        QTest::mouseClick(get(box), Qt::LeftButton);
-        QTest::keyClicks(get(box), text);
     }
 };
 

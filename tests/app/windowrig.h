@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+#include <memory>
+
+#include "fakeportlibrary.h"
+#include "frmregwise.h"
+#include "recordingdialogs.h"
+
+// The window on fakes, as the program builds it, with the steps a user takes.
+struct WindowRig {
+    ModCommon state;
+    FakePortLibrary library;
+    RecordingDialogs dialogs;
+    std::unique_ptr<frmRegwise> window = std::make_unique<frmRegwise>(state, library, dialogs);
+
+    template <class T = QWidget>
+    T* get(const QString& name) const {
+        T* widget = window->findChild<T*>(name);
+        if (!widget)
+            qFatal("no control %s", qPrintable(name));
+        return widget;
+    }
+
+    // Focus tests need the window active; offscreen has no window manager to make it so.
+    bool showActive() {
+        window->show();
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+
+    QString focusName() const {
+        QWidget* focus = QApplication::focusWidget();
+        return focus ? focus->objectName() : QString();
+    }
+
+    void click(const QString& name) { QTest::mouseClick(get(name), Qt::LeftButton); }
+
+    void typeInto(const QString& box, const QString& text) {
+        click(box);
+        QTest::keyClicks(get(box), text);
+    }
+};
