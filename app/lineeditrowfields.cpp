@@ -41,17 +41,13 @@ QString LineEditRowFields::output(ValueForm form) const {
 }
 
 void LineEditRowFields::setOutput(ValueForm form, const QString& text) {
-    setBoxText(m_outputs[slot(form)], text);
+    m_outputs[slot(form)]->setText(text);
 }
 
 void LineEditRowFields::setInput(ValueForm form, const QString& text) {
-    setBoxText(m_inputs[slot(form)], text);
+    m_inputs[slot(form)]->setText(text);
 }
 
 void LineEditRowFields::repaintWindow() {
     m_outputs[0]->window()->repaint();
-}
-
-void LineEditRowFields::setBoxText(QLineEdit* box, const QString& text) {
-    box->setText(text);
 }

@@ -19,8 +19,6 @@ public:
     void repaintWindow() override;
 
 private:
-    static void setBoxText(QLineEdit* box, const QString& text);
-
     std::array<QLineEdit*, 3> m_inputs;   // Hex, Dec, Bin
     std::array<QLineEdit*, 3> m_outputs;  // Hex, Dec, Bin
 };
