@@ -2,12 +2,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "fakeportlibrary.h"
-#include "frmregwise.h"
 #include "messageboxdialogs.h"
 #include "registermap.h"
 #include "startup.h"
 #include "whenmodal.h"
+#include "windowrig.h"
 
 namespace {
 
@@ -138,19 +137,11 @@ void TestMessageBoxDialogs::fallbackMessageOfAnOddBase() {
 }
 
 void TestMessageBoxDialogs::confirmationThroughTheWindowEscapeWritesNothing() {
-    ModCommon state;
-    FakePortLibrary library;
-    MessageBoxDialogs dialogs;
-    frmRegwise window(state, library, dialogs);
-    dialogs.setParentWidget(&window);
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-
-    QTest::mouseClick(window.findChild<QWidget*>("cmdIOStart"), Qt::LeftButton);
-    auto* hex = window.findChild<QLineEdit*>("txtOutput3Hex");
-    QTest::mouseClick(hex, Qt::LeftButton);
-    QTest::keyClicks(hex, "80");
+    BasicWindowRig<MessageBoxDialogs> rig;
+    rig.dialogs.setParentWidget(rig.window.get());
+    QVERIFY(rig.showActive());
+    rig.click("cmdIOStart");
+    rig.typeInto("txtOutput3Hex", "80");
 
     Seen seen;
     QWidget* parent = nullptr;
@@ -159,14 +150,13 @@ void TestMessageBoxDialogs::confirmationThroughTheWindowEscapeWritesNothing() {
         parent = box->parentWidget();
         QTest::keyClick(box, Qt::Key_Escape);
     });
-    QTest::mouseClick(window.findChild<QWidget*>("cmdOutput3"), Qt::LeftButton);
+    rig.click("cmdOutput3");
 
     QCOMPARE(seen.title, "確認");
-    QCOMPARE(seen.icon, QMessageBox::Warning);
-    QCOMPARE(parent, &window);
-    QCOMPARE(library.calls, (std::vector<FakePortLibrary::Call>{{FakePortLibrary::Call::Start}}));
-    // The box took the focus away from the window and gave it back: not a validate step.
-    QCOMPARE(window.findChild<QLineEdit*>("txtOutput3Dec")->text(), "128");
+    QCOMPARE(parent, rig.window.get());
+    QCOMPARE(rig.library.calls,
+             (std::vector<FakePortLibrary::Call>{{FakePortLibrary::Call::Start}}));
+    QCOMPARE(rig.get<QLineEdit>("txtOutput3Dec")->text(), "128");
 }
 
 QTEST_MAIN(TestMessageBoxDialogs)

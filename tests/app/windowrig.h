@@ -9,11 +9,12 @@
 #include "frmregwise.h"
 #include "recordingdialogs.h"
 
-// The window on fakes, as the program builds it, with the steps a user takes.
-struct WindowRig {
+// The window on a fake library, as the program builds it, with the steps a user takes.
+template <class DialogsT>
+struct BasicWindowRig {
     ModCommon state;
     FakePortLibrary library;
-    RecordingDialogs dialogs;
+    DialogsT dialogs;
     std::unique_ptr<frmRegwise> window = std::make_unique<frmRegwise>(state, library, dialogs);
 
     template <class T = QWidget>
@@ -42,4 +43,11 @@ struct WindowRig {
         click(box);
         QTest::keyClicks(get(box), text);
     }
+
+    // A key to whatever has the focus.
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    }
 };
+
+using WindowRig = BasicWindowRig<RecordingDialogs>;
