@@ -26,22 +26,10 @@ namespace {
 
 const QString kNotStarted = QStringLiteral("I/O制御開始処理を行ってください。");
 constexpr std::array<ValueForm, 3> kForms{ValueForm::Hex, ValueForm::Dec, ValueForm::Bin};
-constexpr BitWeightTable kBitWeight{1, 2, 4, 8, 16, 32, 64, 128, 0};
-
-QString formName(ValueForm form) {
-    switch (form) {
-        case ValueForm::Hex:
-            return QStringLiteral("Hex");
-        case ValueForm::Dec:
-            return QStringLiteral("Dec");
-        case ValueForm::Bin:
-            break;
-    }
-    return QStringLiteral("Bin");
-}
 
 QString boxName(const char* kind, int row, ValueForm form) {
-    return QStringLiteral("txt%1%2%3").arg(QLatin1String(kind)).arg(row).arg(formName(form));
+    static const QStringList forms{"Hex", "Dec", "Bin"};
+    return QStringLiteral("txt%1%2%3").arg(QLatin1String(kind)).arg(row).arg(forms[int(form)]);
 }
 
 QString printable(const QString& text) {
@@ -235,40 +223,17 @@ void TestSoak::clickControl(QWidget* control) {
 }
 
 QString TestSoak::randomText() {
-    static const QStringList pieces{QStringLiteral("0"),
-                                    QStringLiteral("1"),
-                                    QStringLiteral("7F"),
-                                    QStringLiteral("ff"),
-                                    QStringLiteral("FFFF"),
-                                    QStringLiteral("8000"),
-                                    QStringLiteral("10000"),
-                                    QStringLiteral("300"),
-                                    QStringLiteral("-1"),
-                                    QStringLiteral("12.5"),
-                                    QStringLiteral("13.5"),
-                                    QStringLiteral("+7"),
-                                    QStringLiteral(" "),
-                                    QStringLiteral("\t"),
-                                    QStringLiteral("."),
-                                    QStringLiteral("-"),
-                                    QStringLiteral("32767"),
-                                    QStringLiteral("32768"),
-                                    QStringLiteral("-32769"),
-                                    QStringLiteral("0x1F"),
-                                    QStringLiteral("abc"),
-                                    QStringLiteral("G7"),
-                                    QStringLiteral("1e3"),
-                                    QStringLiteral("1,000"),
-                                    QStringLiteral("10101"),
-                                    QStringLiteral("01100000"),
-                                    QStringLiteral("１２８"),  // full-width digits
-                                    QStringLiteral("é"),
-                                    QStringLiteral("レジスタ"),
-                                    QStringLiteral("\U0001F600"),
-                                    QStringLiteral("\x01\x1b\x7f"),
-                                    QStringLiteral("\r\n"),
-                                    QString(QChar(0xD800)),
-                                    QStringLiteral("99999999999999999999")};
+    // Digits of each base, out-of-range and signed numbers, separators, full-width digits,
+    // other scripts, an emoji, control characters and a lone surrogate.
+    static const QStringList pieces = [] {
+        QStringList list = QString::fromUtf8(
+                               "0|1|7F|ff|FFFF|8000|10000|300|-1|12.5|13.5|+7| |\t|.|-|32767|32768|"
+                               "-32769|0x1F|abc|G7|1e3|1,000|10101|01100000|１２８|é|レジスタ|"
+                               "\U0001F600|\x01\x1b\x7f|\r\n|99999999999999999999")
+                               .split(u'|');
+        list.insert(32, QString(QChar(0xD800)));  // UTF-8 cannot carry it
+        return list;
+    }();
     QString text;
     if (chance(5)) {
         // A very long text, as a paste would bring.
@@ -438,7 +403,7 @@ void TestSoak::checkAfterEvent() {
             const auto value = static_cast<int16_t>(call->result.value);
             if (box("Input", row, ValueForm::Hex)->text() != ToHex2(value) ||
                 box("Input", row, ValueForm::Dec)->text() != ToDec(value) ||
-                box("Input", row, ValueForm::Bin)->text() != BinStr(value, kBitWeight))
+                box("Input", row, ValueForm::Bin)->text() != BinStr(value, m_state->BitWeight))
                 return fail(QStringLiteral("row %1 does not show the byte it read").arg(row));
         }
 
