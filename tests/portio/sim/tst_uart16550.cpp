@@ -255,12 +255,9 @@ void TestUart16550::receiverFillAndOverrun_data() {
     QTest::newRow("no FIFO, 1 byte") << false << 1 << 0x61 << QByteArray("A");
     // In overrun the new character still lands in RBR.
     QTest::newRow("no FIFO, 2 bytes") << false << 2 << 0x63 << QByteArray("B");
-    QTest::newRow("no FIFO, 5 bytes") << false << 5 << 0x63 << QByteArray("E");
-    QTest::newRow("FIFO, 15 bytes") << true << 15 << 0x61 << QByteArray("ABCDEFGHIJKLMNO");
     QTest::newRow("FIFO, 16 bytes") << true << 16 << 0x61 << QByteArray("ABCDEFGHIJKLMNOP");
     // A full FIFO keeps its 16; the 17th character is lost.
     QTest::newRow("FIFO, 17 bytes") << true << 17 << 0x63 << QByteArray("ABCDEFGHIJKLMNOP");
-    QTest::newRow("FIFO, 20 bytes") << true << 20 << 0x63 << QByteArray("ABCDEFGHIJKLMNOP");
 }
 
 void TestUart16550::receiverFillAndOverrun() {

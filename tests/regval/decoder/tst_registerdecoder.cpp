@@ -64,7 +64,6 @@ void TestRegisterDecoder::keyLines_data() {
     row("THR 41 character", 0, W, 0x41, "DLAB=0: THR", "'A'");
     row("THR 0A control name", 0, W, 0x0A, "DLAB=0", "制御文字 LF");
     row("RBR 00 control name", 0, R, 0x00, "DLAB=0", "制御文字 NUL");
-    row("RBR 1B control name", 0, R, 0x1B, "DLAB=0", "制御文字 ESC");
     row("RBR 20 blank", 0, R, 0x20, "DLAB=0", "空白");
     row("RBR 7E last printable", 0, R, 0x7E, "DLAB=0", "'~'");
     row("RBR 7F DEL", 0, R, 0x7F, "DLAB=0", "制御文字 DEL");
@@ -254,19 +253,14 @@ void TestRegisterDecoder::boxTextDecodesAsItsValue_data() {
     QTest::addColumn<int>("value");
 
     QTest::newRow("Dec 131") << 3 << W << ValueForm::Dec << QStringLiteral("131") << 131;
-    QTest::newRow("Dec 12.5 rounds to even")
-        << 3 << W << ValueForm::Dec << QStringLiteral("12.5") << 12;
-    QTest::newRow("Dec blanks around") << 3 << W << ValueForm::Dec << QStringLiteral(" 7 ") << 7;
     QTest::newRow("Dec 300") << 3 << W << ValueForm::Dec << QStringLiteral("300") << 300;
     QTest::newRow("Dec -1") << 4 << W << ValueForm::Dec << QStringLiteral("-1") << -1;
     QTest::newRow("Dec 32767") << 0 << W << ValueForm::Dec << QStringLiteral("32767") << 32767;
     QTest::newRow("Dec -32768") << 0 << W << ValueForm::Dec << QStringLiteral("-32768") << -32768;
     QTest::newRow("Hex 60 read") << 5 << R << ValueForm::Hex << QStringLiteral("60") << 0x60;
-    QTest::newRow("Hex 7f") << 3 << W << ValueForm::Hex << QStringLiteral("7f") << 0x7F;
     QTest::newRow("Hex 1FF") << 3 << W << ValueForm::Hex << QStringLiteral("1FF") << 511;
     QTest::newRow("Hex FFFF") << 3 << W << ValueForm::Hex << QStringLiteral("FFFF") << -1;
     QTest::newRow("Hex 7G") << 3 << W << ValueForm::Hex << QStringLiteral("7G") << 7;
-    QTest::newRow("Hex G") << 3 << W << ValueForm::Hex << QStringLiteral("G") << 0;
     QTest::newRow("Bin 10000011") << 3 << W << ValueForm::Bin << QStringLiteral("10000011") << 0x83;
     QTest::newRow("Bin 1 is bit 7") << 3 << W << ValueForm::Bin << QStringLiteral("1") << 0x80;
     QTest::newRow("Bin 00000000") << 1 << R << ValueForm::Bin << QStringLiteral("00000000") << 0;
@@ -296,7 +290,6 @@ void TestRegisterDecoder::boxTextWithoutDecoding_data() {
     QTest::newRow("Bin empty") << ValueForm::Bin << QString() << QString();
     QTest::newRow("Dec blank") << ValueForm::Dec << QStringLiteral("  ") << unreadable;
     QTest::newRow("Dec abc") << ValueForm::Dec << QStringLiteral("abc") << unreadable;
-    QTest::newRow("Dec 0x1F") << ValueForm::Dec << QStringLiteral("0x1F") << unreadable;
     QTest::newRow("Dec beyond 32 bits")
         << ValueForm::Dec << QStringLiteral("99999999999") << unreadable;
     QTest::newRow("Hex nine digits") << ValueForm::Hex << QStringLiteral("123456789") << unreadable;
