@@ -42,7 +42,9 @@ bool SharedLibrary::open(const std::string& path) {
         return false;
     }
     ::dlerror();
-    m_handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // NODELETE: once loaded, the library stays until the process ends, whatever becomes of
+    // this object. Its thread-local last error must not vanish under a thread that set it.
+    m_handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (m_handle == nullptr) {
         m_error = takeLoaderError("cannot be opened");
         return false;

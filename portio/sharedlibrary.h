@@ -2,8 +2,9 @@
 
 #include <string>
 
-// One shared library opened with dlopen, closed when this object goes. Each failed step
-// keeps the dynamic loader's own text (dlerror) so the caller can say why.
+// One shared library opened with dlopen. It stays loaded until the process ends: closing
+// this object only lets go of the handle. Each failed step keeps the dynamic loader's own
+// text (dlerror) so the caller can say why.
 class SharedLibrary {
 public:
     SharedLibrary() = default;
@@ -13,7 +14,8 @@ public:
     SharedLibrary(SharedLibrary&& other) noexcept;
     SharedLibrary& operator=(SharedLibrary&& other) noexcept;
 
-    // Opens the library at path with RTLD_NOW | RTLD_LOCAL, closing any library open before.
+    // Opens the library at path (RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE), letting go of any
+    // library open before.
     // The path must be absolute: the loader is never left to search for the file.
     bool open(const std::string& path);
     void close();

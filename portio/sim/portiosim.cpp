@@ -25,10 +25,10 @@ Machine& machine() {
 
 std::atomic<bool> g_sessionOpen{false};
 
-// Static texts only: a thread_local with a destructor in a dlopen'ed library makes
-// LeakSanitizer crash at exit in every program that loads it.
-thread_local const char* t_error = nullptr;
-thread_local bool t_failed = false;
+// Static TLS (initial-exec), holding static texts only: LeakSanitizer crashes at exit while
+// scanning the dynamically allocated TLS of a dlopen'ed library.
+[[gnu::tls_model("initial-exec")]] thread_local const char* t_error = nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local bool t_failed = false;
 
 void clearError() {
     t_failed = false;

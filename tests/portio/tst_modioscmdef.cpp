@@ -62,7 +62,8 @@ void TestModIOSCMdef::loadsAtFirstCallOnly() {
         QVERIFY(library.loaded());
         QVERIFY(isMapped(path));
     }
-    QVERIFY(!isMapped(path));
+    // Loaded once, the library stays until the process ends.
+    QVERIFY(isMapped(path));
 }
 
 void TestModIOSCMdef::callsReachTheLibrary_data() {
