@@ -8,7 +8,48 @@
 #include "startup.h"
 #include "whenmodal.h"
 
-// regwise-sim as a user drives it: its simulated library, real message boxes.
+namespace {
+
+// regwise-sim as a user drives it: its simulated library (beside this test in bin/), real
+// message boxes. The simulated UARTs keep their registers for the life of the process, as
+// chips do, so each test works on its own port.
+struct SimWindow {
+    ModCommon state;
+    ModIOSCMdef library{"libregwise-portio-sim.so"};
+    MessageBoxDialogs dialogs;
+    frmRegwise window{state, library, dialogs};
+
+    SimWindow() { dialogs.setParentWidget(&window); }
+
+    bool showActive() {
+        window.show();
+        window.activateWindow();
+        return QTest::qWaitForWindowActive(&window);
+    }
+    void click(const QString& name) {
+        QTest::mouseClick(window.findChild<QWidget*>(name), Qt::LeftButton);
+    }
+    QString text(const QString& box) const { return window.findChild<QLineEdit*>(box)->text(); }
+
+    // Types over a row's output box, then presses its OUTPUT: leaving the box comes first.
+    void write(int row, const QString& form, const QString& value) {
+        const QString name = QStringLiteral("txtOutput%1%2").arg(row).arg(form);
+        click(name);
+        auto* box = window.findChild<QLineEdit*>(name);
+        box->selectAll();
+        QTest::keyClicks(box, value);
+        click(QStringLiteral("cmdOutput%1").arg(row));
+    }
+    QStringList read(int row) {
+        click(QStringLiteral("cmdInput%1").arg(row));
+        return {text(QStringLiteral("txtInput%1Hex").arg(row)),
+                text(QStringLiteral("txtInput%1Dec").arg(row)),
+                text(QStringLiteral("txtInput%1Bin").arg(row))};
+    }
+};
+
+}  // namespace
+
 class TestEndToEnd : public QObject {
     Q_OBJECT
 
@@ -19,99 +60,52 @@ private slots:
 };
 
 void TestEndToEnd::writeThenReadLineControl() {
-    ModCommon state;
-    ModIOSCMdef library("libregwise-portio-sim.so");
-    MessageBoxDialogs dialogs;
-    frmRegwise window(state, library, dialogs);
-    dialogs.setParentWidget(&window);
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QVERIFY(!library.loaded());
+    SimWindow sim;
+    QVERIFY(sim.showActive());
+    QVERIFY(!sim.library.loaded());
 
     QStringList messages;
-    auto answer = [&](QMessageBox* box) {
+    sim.click("cmdIOStart");
+    QCOMPARE(sim.state.IoStarted, int16_t(-1));
+
+    whenModal([&](QMessageBox* box) {
         messages << box->text() + ' ' + box->informativeText();
         box->button(QMessageBox::Ok)->click();
-    };
-    auto click = [&](const char* name) {
-        QTest::mouseClick(window.findChild<QWidget*>(name), Qt::LeftButton);
-    };
-
-    click("cmdIOStart");
-    QCOMPARE(state.IoStarted, int16_t(-1));
-    QVERIFY(messages.isEmpty());
-
-    auto* hex = window.findChild<QLineEdit*>("txtOutput3Hex");
-    QTest::mouseClick(hex, Qt::LeftButton);
-    QTest::keyClicks(hex, "80");
-    whenModal(answer);
-    click("cmdOutput3");
+    });
+    sim.write(3, "Hex", "80");
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].startsWith("コントロールポート：0x3FBにデータ：0x80を書きこみます"),
              qPrintable(messages[0]));
 
-    click("cmdInput3");
+    QCOMPARE(sim.read(3), (QStringList{"80", "128", "10000000"}));
     QCOMPARE(messages.size(), 1);
-    QCOMPARE(window.findChild<QLineEdit*>("txtInput3Hex")->text(), "80");
-    QCOMPARE(window.findChild<QLineEdit*>("txtInput3Dec")->text(), "128");
-    QCOMPARE(window.findChild<QLineEdit*>("txtInput3Bin")->text(), "10000000");
 }
 
-// On COM3 and COM4, so the line control written above on COM1 does not matter here: the
-// simulated UARTs keep their registers for the life of the process, as chips do.
 void TestEndToEnd::loopbackAndNullModem() {
-    ModCommon state;
-    ModIOSCMdef library("libregwise-portio-sim.so");
-    MessageBoxDialogs dialogs;
-    frmRegwise window(state, library, dialogs);
-    dialogs.setParentWidget(&window);
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-
-    auto click = [&](const QString& name) {
-        QTest::mouseClick(window.findChild<QWidget*>(name), Qt::LeftButton);
-    };
-    auto box = [&](const QString& name) { return window.findChild<QLineEdit*>(name)->text(); };
-    // Types over a row's output box, then presses its OUTPUT: leaving the box comes first.
-    auto write = [&](int row, const QString& form, const QString& text) {
-        const QString name = QStringLiteral("txtOutput%1%2").arg(row).arg(form);
-        click(name);
-        auto* edit = window.findChild<QLineEdit*>(name);
-        edit->selectAll();  // type over what the box held
-        QTest::keyClicks(edit, text);
-        click(QStringLiteral("cmdOutput%1").arg(row));
-    };
-    auto read = [&](int row) {
-        click(QStringLiteral("cmdInput%1").arg(row));
-        return QStringList{box(QStringLiteral("txtInput%1Hex").arg(row)),
-                           box(QStringLiteral("txtInput%1Dec").arg(row)),
-                           box(QStringLiteral("txtInput%1Bin").arg(row))};
-    };
-
-    click("chkConfirm");  // no confirmation: every write goes at once
-    click("opt3E8");
-    click("cmdIOStart");
-    QCOMPARE(state.IoStarted, int16_t(-1));
+    SimWindow sim;
+    QVERIFY(sim.showActive());
+    sim.click("chkConfirm");  // no confirmation: every write goes at once
+    sim.click("opt3E8");
+    sim.click("cmdIOStart");
+    QCOMPARE(sim.state.IoStarted, int16_t(-1));
 
     // Loopback: what COM3 sends comes back to its own receiver.
-    write(3, "Dec", "3");         // 8N1, DLAB off
-    write(4, "Bin", "00010000");  // MCR loopback
-    write(0, "Hex", "41");
-    QCOMPARE(read(5)[0], "61");  // LSR: data ready, transmitter empty
-    QCOMPARE(read(0), (QStringList{"41", "65", "01000001"}));
-    QCOMPARE(read(5)[0], "60");  // the byte has been taken
+    sim.write(3, "Dec", "3");         // 8N1, DLAB off
+    sim.write(4, "Bin", "00010000");  // MCR loopback
+    sim.write(0, "Hex", "41");
+    QCOMPARE(sim.read(5)[0], "61");  // LSR: data ready, transmitter empty
+    QCOMPARE(sim.read(0), (QStringList{"41", "65", "01000001"}));
+    QCOMPARE(sim.read(5)[0], "60");  // the byte has been taken
 
     // Null modem: COM3 sends, COM4 receives.
-    write(4, "Hex", "0");  // loopback off
-    click("opt2E8");
-    write(3, "Hex", "3");  // the same frame format at the other end
-    click("opt3E8");
-    write(0, "Hex", "5A");
-    click("opt2E8");
-    QCOMPARE(read(5)[0], "61");
-    QCOMPARE(read(0), (QStringList{"5A", "90", "01011010"}));
+    sim.write(4, "Hex", "0");  // loopback off
+    sim.click("opt2E8");
+    sim.write(3, "Hex", "3");  // the same frame format at the other end
+    sim.click("opt3E8");
+    sim.write(0, "Hex", "5A");
+    sim.click("opt2E8");
+    QCOMPARE(sim.read(5)[0], "61");
+    QCOMPARE(sim.read(0), (QStringList{"5A", "90", "01011010"}));
 }
 
 QTEST_MAIN(TestEndToEnd)
