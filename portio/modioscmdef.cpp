@@ -132,14 +132,13 @@ struct ModIOSCMdef::Impl {
     }
 };
 
-ModIOSCMdef::ModIOSCMdef(std::string fileName) : m_impl(new Impl{std::move(fileName), {}, {}}) {}
+ModIOSCMdef::ModIOSCMdef(std::string fileName)
+    : m_impl(new Impl{std::move(fileName), std::nullopt, {}}) {}
 
 ModIOSCMdef::ModIOSCMdef(std::string fileName, std::vector<std::string> folders)
     : m_impl(new Impl{std::move(fileName), std::move(folders), {}}) {}
 
-ModIOSCMdef::~ModIOSCMdef() {
-    delete m_impl;
-}
+ModIOSCMdef::~ModIOSCMdef() = default;
 
 PortCall ModIOSCMdef::start() {
     return m_impl->call(m_impl->start, "IOSCM_Start");
