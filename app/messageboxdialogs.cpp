@@ -1,5 +1,6 @@
 #include "messageboxdialogs.h"
 
+#include <QLabel>
 #include <QMessageBox>
 
 #include "startup.h"
@@ -26,8 +27,12 @@ void MessageBoxDialogs::message(const QString& text, const QString& detail) {
     // Library reasons are arbitrary text; never let them be read as markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
-    if (!detail.isEmpty())
+    if (!detail.isEmpty()) {
         box.setInformativeText(detail);
+        // The box's text format does not reach its informative label.
+        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+            label->setTextFormat(Qt::PlainText);
+    }
     describeForScreenReaders(box, text, detail);
     box.exec();
 }

@@ -1,3 +1,4 @@
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -63,9 +64,12 @@ void TestMessageBoxDialogs::messageHasOkOnlyNoIconAndTheAppTitle() {
     MessageBoxDialogs dialogs;
     Seen seen;
     Qt::TextFormat format = Qt::AutoText;
+    Qt::TextFormat detailFormat = Qt::PlainText;
     whenModal([&](QMessageBox* box) {
         seen = look(box);
         format = box->textFormat();
+        if (auto* label = box->findChild<QLabel*>("qt_msgbox_informativelabel"))
+            detailFormat = label->textFormat();
         QTest::keyClick(box, Qt::Key_Return);
     });
     dialogs.message("直接I/O制御処理を開始できません。", detail);
@@ -76,6 +80,7 @@ void TestMessageBoxDialogs::messageHasOkOnlyNoIconAndTheAppTitle() {
     QCOMPARE(seen.icon, QMessageBox::NoIcon);
     QCOMPARE(seen.buttons, QStringList{"OK"});
     QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(detailFormat, Qt::PlainText);
 }
 
 void TestMessageBoxDialogs::confirmAnswers_data() {
