@@ -96,11 +96,10 @@ int main(int argc, char* argv[]) {
     }
 
     NoRowFields fields;
-    BitWeightTable bitWeight{1, 2, 4, 8, 16, 32, 64, 128, 0};
     const RowContext inputRow{
-        -1, static_cast<int16_t>(kBase + kLsrRow), fields, library, dialogs, bitWeight};
+        -1, static_cast<int16_t>(kBase + kLsrRow), fields, library, dialogs, kFilledBitWeight};
     const RowContext outputRow{
-        -1, static_cast<int16_t>(kBase + kLcrRow), fields, library, dialogs, bitWeight};
+        -1, static_cast<int16_t>(kBase + kLcrRow), fields, library, dialogs, kFilledBitWeight};
     volatile int16_t sink = 0;
 
     const std::vector<double> us =

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr BitWeightTable kBitWeight{1, 2, 4, 8, 16, 32, 64, 128, 0};
+constexpr const BitWeightTable& kBitWeight = kFilledBitWeight;
 
 void check(bool condition, const char* what) {
     if (!condition) {

@@ -8,6 +8,9 @@
 // BitWeight: nine entries, 2^i for i = 0...7 once start-up has filled them; entry 8 stays 0.
 using BitWeightTable = std::array<int16_t, 9>;
 
+// The table as start-up leaves it, for callers that convert without the application state.
+inline constexpr BitWeightTable kFilledBitWeight{1, 2, 4, 8, 16, 32, 64, 128, 0};
+
 // The three text forms of a register value: two hexadecimal digits, a decimal number and
 // eight binary digits. The hexadecimal and binary forms show only the low byte; the decimal
 // form shows the whole value, so nothing here limits a value to 0...255.

@@ -372,8 +372,6 @@ QString describeBoxText(int index, RegisterDirection dir, ValueForm form, const 
     if (text.isEmpty()) {
         return {};
     }
-    // FromBin reads bit i against the weight 2^i; the window's table holds the same numbers.
-    static constexpr BitWeightTable kBitWeight{1, 2, 4, 8, 16, 32, 64, 128, 0};
     std::optional<int32_t> value;
     switch (form) {
         case ValueForm::Dec:
@@ -384,7 +382,7 @@ QString describeBoxText(int index, RegisterDirection dir, ValueForm form, const 
             break;
         case ValueForm::Bin:
             if (isBinaryText(text)) {
-                value = FromBin(text, kBitWeight);
+                value = FromBin(text, kFilledBitWeight);
             }
             break;
     }

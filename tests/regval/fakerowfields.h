@@ -39,4 +39,4 @@ public:
     std::vector<Event> events;
 };
 
-inline constexpr BitWeightTable kBitWeight{1, 2, 4, 8, 16, 32, 64, 128, 0};
+inline constexpr const BitWeightTable& kBitWeight = kFilledBitWeight;
