@@ -40,9 +40,23 @@ void cmdOutput_Click(const RowContext& row, int confirmState) {
         return;
     }
 
+    // The confirmation quotes the Hex box and the user reads the row by it. A Hex text that
+    // cannot be read was never brought into step with the Dec box when it was left, so the
+    // Dec box may still hold an older value: writing it would send what the row no longer
+    // shows.
+    const QString hexText = row.fields.output(ValueForm::Hex);
+    if (!FromHex(hexText)) {
+        row.dialogs.message(
+            QStringLiteral(
+                "16進数の出力データ「%1」を数値として読めないため、何も書き込みませんでした。")
+                .arg(shortened(hexText)),
+            QString());
+        return;
+    }
+
     if (confirmState == 1) {
         const QString text = QStringLiteral("コントロールポート：0x") + ToHex(row.port) +
-                             QStringLiteral("にデータ：0x") + row.fields.output(ValueForm::Hex) +
+                             QStringLiteral("にデータ：0x") + hexText +
                              QStringLiteral("を書きこみます");
         if (!row.dialogs.confirm(QStringLiteral("確認"), text))
             return;

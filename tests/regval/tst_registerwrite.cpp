@@ -163,16 +163,29 @@ void TestRegisterWrite::twoPressesWriteTwice() {
 }
 
 void TestRegisterWrite::unconvertibleWritesNothing_data() {
+    QTest::addColumn<QString>("hex");
     QTest::addColumn<QString>("dec");
-    for (const char* text : {"abc", "  ", "40000", "-32769", "32767.5", "%2"})
-        QTest::addRow("\"%s\"", text) << QString::fromLatin1(text);
+    QTest::addColumn<QString>("quoted");  // the text the message names
+    QTest::addColumn<QString>("says");    // what the message says about it
+    const QString range = QStringLiteral("-32768～32767");
+    for (const char* text : {"abc", "  ", "40000", "-32769", "32767.5", "%2"}) {
+        QTest::addRow("Dec \"%s\"", text) << QStringLiteral("41") << QString::fromLatin1(text)
+                                          << QString::fromLatin1(text) << range;
+    }
+    // Nine digits cannot be read, so leaving the box left an older value in the Dec box.
+    QTest::newRow("Hex \"123456789\" beside Dec 5")
+        << QStringLiteral("123456789") << QStringLiteral("5") << QStringLiteral("123456789")
+        << QStringLiteral("16進数");
 }
 
 void TestRegisterWrite::unconvertibleWritesNothing() {
+    QFETCH(QString, hex);
     QFETCH(QString, dec);
+    QFETCH(QString, quoted);
+    QFETCH(QString, says);
 
     Press p;
-    p.fields.setOutputs(QStringLiteral("41"), dec, QStringLiteral("01000001"));
+    p.fields.setOutputs(hex, dec, QStringLiteral("01000001"));
     p.run(0x3F8, 1);
 
     QVERIFY(p.library.calls.empty());
@@ -181,8 +194,8 @@ void TestRegisterWrite::unconvertibleWritesNothing() {
     QCOMPARE(p.dialogs.shown.size(), 1u);
     QVERIFY(!p.dialogs.shown[0].isConfirm);
     const QString& text = p.dialogs.shown[0].text;
-    QVERIFY2(text.contains(QStringLiteral("「") + dec + QStringLiteral("」")), qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("-32768～32767")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("「") + quoted + QStringLiteral("」")), qPrintable(text));
+    QVERIFY2(text.contains(says), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("書き込みませんでした")), qPrintable(text));
 }
 

@@ -1,8 +1,8 @@
 // Drives the real window, with the simulated port library loaded as in regwise-sim, through
 // thousands of random user events and checks after each one that nothing reached a port
 // that the user did not ask for: no read or write without an open session, each write
-// carrying the row's Dec box as FromDec reads it to the row's own port, each read showing
-// its byte in its own row only, and no access outside the seven ports of the current base.
+// carrying the byte the row's Hex box shows to the row's own port, each read showing its
+// byte in its own row only, and no access outside the seven ports of the current base.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -74,6 +74,7 @@ private:
     RecordingPortLibrary* m_library = nullptr;
     SoakDialogs* m_dialogs = nullptr;
     QList<QWidget*> m_controls;
+    QList<QWidget*> m_notOutputBoxes;
 
     // What the current event is and what stood before it.
     QString m_clicked;  // objectName of the control being clicked, else empty
@@ -126,6 +127,11 @@ void TestSoak::randomEvents() {
             m_controls << w;
     }
     QVERIFY2(m_controls.size() >= 90, qPrintable(QString::number(m_controls.size())));
+    m_notOutputBoxes.clear();
+    for (QWidget* w : std::as_const(m_controls)) {
+        if (!w->objectName().startsWith(QStringLiteral("txtOutput")))
+            m_notOutputBoxes << w;
+    }
 
     QElapsedTimer clock;
     clock.start();
@@ -204,7 +210,8 @@ void TestSoak::act() {
         pressEditingKey();
     } else {
         // Typing into a control that is not an output box: the read-only boxes, buttons...
-        QWidget* target = m_controls[pick(static_cast<int>(m_controls.size()))];
+        // (Keys reach an output box only through the focus, which typeInto() gives it.)
+        QWidget* target = m_notOutputBoxes[pick(static_cast<int>(m_notOutputBoxes.size()))];
         const QString text = randomText();
         m_recent.push_back(
             QStringLiteral("key text \"%1\" to %2").arg(printable(text), target->objectName()));
@@ -341,6 +348,13 @@ void TestSoak::onCall(const RecordingPortLibrary::Call& call) {
 
     if (!isWrite)
         return;
+    // What the row shows: by now the box the focus left has been brought into step, so the
+    // byte going out must be the one the Hex box (and the confirmation, which quotes it) names.
+    const QString hexNow = box("Output", row, ValueForm::Hex)->text();
+    if (ToHex2(call.data) != hexNow)
+        return fail(QStringLiteral("OutB wrote %1 while the Hex box shows \"%2\"")
+                        .arg(call.data)
+                        .arg(printable(hexNow)));
     const QString decNow = box("Output", row, ValueForm::Dec)->text();
     const std::optional<int16_t> value = FromDec(decNow);
     if (!value || *value != call.data)
