@@ -197,19 +197,29 @@ void Uart16550::writeFcr(uint8_t value) {
 }
 
 void Uart16550::writeLcr(uint8_t value) {
-    const uint8_t old = m_regs.lcr;
+    const bool wasSpacing = soutSpacing();
     m_regs.lcr = value;
-    if (!(old & LCR_BREAK) && (value & LCR_BREAK)) {
-        // The line goes to spacing: the receiver takes one all-zero character with BI.
-        Uart16550* receiver = m_regs.mcr & MCR_LOOP ? this : m_peer;
-        if (receiver)
-            receiver->receive(0x00, LSR_BI);
-    }
+    soutChanged(wasSpacing);
 }
 
 void Uart16550::writeMcr(uint8_t value) {
+    const bool wasSpacing = soutSpacing();
     m_regs.mcr = value & MCR_MASK;
+    soutChanged(wasSpacing);
     outputsChanged();
+}
+
+// The break bit acts on SOUT alone, and in loopback SOUT is held marking: a break raised in
+// loopback reaches nobody, not even the UART's own receiver, whose input is then the shift
+// register. Only when SOUT really drops to spacing does the far end see a break.
+bool Uart16550::soutSpacing() const {
+    return (m_regs.lcr & LCR_BREAK) && !(m_regs.mcr & MCR_LOOP);
+}
+
+void Uart16550::soutChanged(bool wasSpacing) {
+    // The far receiver takes one all-zero character with BI.
+    if (!wasSpacing && soutSpacing() && m_peer)
+        m_peer->receive(0x00, LSR_BI);
 }
 
 uint8_t Uart16550::iirValue() const {
@@ -278,10 +288,10 @@ bool Uart16550::errorsBehindTop() const {
 }
 
 Uart16550* Uart16550::receiverOfOwnTx() {
-    if (m_regs.lcr & LCR_BREAK)
-        return nullptr;  // the line is held at spacing
     if (m_regs.mcr & MCR_LOOP)
         return this;  // the shift register feeds the own receiver; the line stays marking
+    if (m_regs.lcr & LCR_BREAK)
+        return nullptr;  // the line is held at spacing
     return m_peer;
 }
 

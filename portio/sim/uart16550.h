@@ -12,8 +12,10 @@
 // character times without a FIFO read) has always expired when software looks: with FIFOs
 // on, data below the trigger level raises the timeout interrupt straight away.
 //
-// Break: raising LCR bit 6 sends one break (a 0x00 character with BI) to the receiver on
-// the other end; while the bit stays set the line is held and bytes written to THR are lost.
+// Break: LCR bit 6 holds SOUT at spacing, which sends one break (a 0x00 character with BI) to
+// the receiver on the other end; while SOUT stays held, bytes written to THR are lost on the
+// line. In loopback SOUT stays marking: the break reaches neither end, and bytes written to
+// THR still come back to the own receiver.
 class Uart16550 {
 public:
     // Register offsets from the base port.
@@ -152,6 +154,8 @@ private:
     bool errorsBehindTop() const;
     Uart16550* receiverOfOwnTx();
     bool sameFrameFormat(const Uart16550& other) const;
+    bool soutSpacing() const;
+    void soutChanged(bool wasSpacing);
     uint8_t wordMask() const;
     bool dtrOnLine() const;
     bool rtsOnLine() const;

@@ -60,6 +60,8 @@ private slots:
     void nullModemLines_data();
     void nullModemLines();
     void breakHoldsTheLine();
+    void breakActsOnSoutOnly_data();
+    void breakActsOnSoutOnly();
 };
 
 void TestUart16550::resetValues_data() {
@@ -499,6 +501,32 @@ void TestUart16550::breakHoldsTheLine() {
     a.write(U::THR, 0x05);
     QCOMPARE(b.read(U::LSR), 0x61);
     QCOMPARE(b.read(U::RBR), 0x05);
+}
+
+void TestUart16550::breakActsOnSoutOnly_data() {
+    QTest::addColumn<QList<int>>("writes");  // offset, value, offset, value ... to the first UART
+    QTest::addColumn<int>("ownLsr");
+    QTest::addColumn<int>("peerLsr");
+    QTest::newRow("break on the line") << QList<int>{U::LCR, 0x40} << 0x60 << 0x71;
+    // In loopback SOUT is held marking and the receiver listens to the shift register.
+    QTest::newRow("break in loopback") << QList<int>{U::MCR, 0x10, U::LCR, 0x40} << 0x60 << 0x60;
+    QTest::newRow("byte in loopback under break")
+        << QList<int>{U::MCR, 0x10, U::LCR, 0x43, U::THR, 0x41} << 0x61 << 0x60;
+    QTest::newRow("leaving loopback under break")
+        << QList<int>{U::MCR, 0x10, U::LCR, 0x40, U::MCR, 0x00} << 0x60 << 0x71;
+}
+
+void TestUart16550::breakActsOnSoutOnly() {
+    QFETCH(QList<int>, writes);
+    QFETCH(int, ownLsr);
+    QFETCH(int, peerLsr);
+    U a;
+    U b;
+    U::connectNullModem(a, b);
+    for (qsizetype i = 0; i + 1 < writes.size(); i += 2)
+        a.write(static_cast<unsigned>(writes[i]), static_cast<uint8_t>(writes[i + 1]));
+    QCOMPARE(a.read(U::LSR), ownLsr);
+    QCOMPARE(b.read(U::LSR), peerLsr);
 }
 
 QTEST_APPLESS_MAIN(TestUart16550)
