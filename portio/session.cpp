@@ -4,10 +4,11 @@
 #include "portlibrary.h"
 #include "programfolder.h"
 
-void cmdIOStart_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs) {
+void cmdIOStart_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs,
+                      FolderStep makeFolderCurrent) {
     // The library is found beside the program; its own folder is made current again in case
     // anything changed it. A failure here is reported but does not stop the start.
-    if (const std::string error = makeProgramFolderCurrent(); !error.empty()) {
+    if (const std::string error = makeFolderCurrent(); !error.empty()) {
         dialogs.message(QStringLiteral("プログラムのフォルダを作業フォルダにできません。"),
                         QString::fromStdString(error));
     }

@@ -20,6 +20,7 @@ private slots:
     void stateTable();
     void startTwice();
     void startWorksInTheProgramFolder();
+    void startGoesOnWhenTheFolderStepFails();
 };
 
 void TestSession::stateTable_data() {
@@ -115,6 +116,22 @@ void TestSession::startWorksInTheProgramFolder() {
     QCOMPARE(QString::fromStdString(atStart),
              QString::fromStdString(std::filesystem::canonical(TEST_BIN_DIR)));
     QVERIFY(dialogs.shown.empty());
+}
+
+// The library is found by absolute path, so a folder that cannot be made current is worth a
+// word but no reason to give up the start.
+void TestSession::startGoesOnWhenTheFolderStepFails() {
+    FakePortLibrary library;
+    RecordingDialogs dialogs;
+    int16_t ioStarted = 0;
+    cmdIOStart_Click(ioStarted, library, dialogs,
+                     [] { return std::string("/gone: No such file"); });
+
+    QCOMPARE(dialogs.texts(),
+             QStringList{QStringLiteral("プログラムのフォルダを作業フォルダにできません。")});
+    QCOMPARE(dialogs.shown[0].detail, QStringLiteral("/gone: No such file"));
+    QCOMPARE(library.calls.size(), size_t{1});
+    QCOMPARE(ioStarted, int16_t{-1});
 }
 
 QTEST_APPLESS_MAIN(TestSession)
