@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: regwise-sim in a private Xvfb display under openbox, the I/O
 # session started and a few registers read. Only the simulated program is ever started.
+# The controls are found by their accessible names over AT-SPI (screenshot-controls.py)
+# and clicked with the mouse at their centres, so the window's layout lives in one place.
 #   scripts/screenshot.sh [build-dir]        (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,6 +10,11 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 app=$build/bin/regwise-sim
 out=docs/screenshot.png
+controls_py=scripts/screenshot-controls.py
+
+# What to press, in order: the session's start button, then INPUT in these registers' rows.
+start_button=Ｉ／Ｏ制御開始
+registers_to_read=(デバイザラッチ 通信割込表示 回線制御 回線ステータス モデムステータス)
 
 if [ ! -x "$app" ]; then
     echo "screenshot: $app does not exist; build it first (scripts/setup.sh $build)" >&2
@@ -16,54 +23,69 @@ fi
 
 missing=()
 for tool in Xvfb:xvfb openbox:openbox xdotool:xdotool import:imagemagick convert:imagemagick \
-            xwininfo:x11-utils xprop:x11-utils; do
+            xwininfo:x11-utils xprop:x11-utils dbus-daemon:dbus-daemon; do
     command -v "${tool%%:*}" >/dev/null || missing+=("${tool##*:}")
 done
+launcher=
+for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+    [ -x "$candidate" ] && launcher=$candidate && break
+done
+[ -n "$launcher" ] || missing+=(at-spi2-core)
+# pyatspi lives in Debian's own Python, which another python3 on PATH may not see.
+python=
+for candidate in /usr/bin/python3 "$(command -v python3 || true)"; do
+    [ -n "$candidate" ] && [ -x "$candidate" ] && "$candidate" -c 'import pyatspi' 2>/dev/null &&
+        python=$candidate && break
+done
+[ -n "$python" ] || missing+=(python3-pyatspi)
 if ((${#missing[@]})); then
     echo "screenshot: missing tools; install: apt-get install $(printf '%s\n' "${missing[@]}" | sort -u | tr '\n' ' ')" >&2
     exit 2
 fi
 
-# Points on the window's client area, in twips as the layout gives them (15 twips = 1 px):
-# a control's left/top (its frame's plus its own inside the frame) and its size.
-centre() {  # left top width height -> "x y" in pixels
-    echo "$((($1 + $3 / 2) / 15)) $((($2 + $4 / 2) / 15))"
-}
-io_start=$(centre $((240 + 360)) $((3000 + 480)) 1575 615)
-input_button() {  # register index: frame frN at (2880, 840 + 1200 N), button at (240, 360)
-    centre $((2880 + 240)) $((840 + 1200 * $1 + 360)) 1815 345
-}
-rows_to_read=(0 2 3 5 6)
-
 work=$(mktemp -d)
 pids=()
+# Each background job leads its own process group (set -m), so ending the group also ends
+# what it spawned itself: the launcher's accessibility bus and registry, say.
+set -m
 cleanup() {
-    # Newest first: the program, then the window manager, then the X server.
+    # Newest first: the program, the accessibility bus, the window manager, the X server
+    # and the session bus.
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
+        kill -TERM -- "-${pids[i]}" 2>/dev/null || true
         wait "${pids[i]}" 2>/dev/null || true
     done
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 
-display=
-for n in $(seq 91 130); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=:$n
-        break
-    fi
-done
-[ -n "$display" ] || { echo "screenshot: no free X display number" >&2; exit 1; }
+# wait_for FILE: until FILE has content, for up to 10 s.
+wait_for() {
+    for _ in $(seq 100); do
+        [ -s "$1" ] && return 0
+        sleep 0.1
+    done
+    echo "screenshot: timed out waiting for $1" >&2
+    return 1
+}
 
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+mkdir -m 700 "$work/runtime"
+# A home of its own keeps the user's openbox theme and settings out of the picture.
+export HOME=$work XDG_RUNTIME_DIR=$work/runtime
+unset AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY XDG_CONFIG_HOME
+
+dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" 2>"$work/dbus.log" &
 pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { cat "$work/xvfb.log" >&2; exit 1; }
+wait_for "$work/bus" || { cat "$work/dbus.log" >&2; exit 1; }
+DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
+export DBUS_SESSION_BUS_ADDRESS
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for "$work/display" || { cat "$work/xvfb.log" >&2; exit 1; }
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
 
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
@@ -72,8 +94,11 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 
-mkdir -m 700 "$work/runtime"
-XDG_RUNTIME_DIR=$work/runtime LC_ALL=C.UTF-8 "$app" >"$work/app.log" 2>&1 &
+"$launcher" --launch-immediately >"$work/launcher.log" 2>&1 &
+pids+=($!)
+
+QT_QPA_PLATFORM=xcb QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 LC_ALL=C.UTF-8 \
+    "$app" >"$work/app.log" 2>&1 &
 pids+=($!)
 
 windows() { xdotool search --onlyvisible --name '^Regwise$' 2>/dev/null || true; }
@@ -88,28 +113,57 @@ if [ -z "$window" ]; then
     cat "$work/app.log" >&2
     exit 1
 fi
-sleep 1
+sleep 1  # for the window manager to settle the window where it will stay
 
-click() {  # x y on the client area
-    xdotool mousemove --window "$window" "$1" "$2" click 1
+# controls centre|text NAME...: one line per named control, from the accessibility tree.
+controls() {
+    local status=0
+    LC_ALL=C.UTF-8 "$python" "$controls_py" "$@" || status=$?
+    if ((status == 3)); then
+        echo "--- program output" >&2; cat "$work/app.log" >&2
+        echo "--- AT-SPI bus launcher output" >&2; cat "$work/launcher.log" >&2
+    fi
+    return "$status"
+}
+
+click() {  # name x y: clicks the control called name at x y on the screen
+    xdotool mousemove "$2" "$3" click 1
     sleep 0.4
     # Message boxes carry the window's title too: a second one means something went wrong.
     if [ "$(windows | wc -l)" -ne 1 ]; then
-        echo "screenshot: a message box appeared after clicking at $1,$2" >&2
+        echo "screenshot: a message box appeared after clicking $1 at $2,$3" >&2
         import -window root "$work/error.png" && cp "$work/error.png" "${out%.png}-error.png" &&
             echo "screenshot: see ${out%.png}-error.png" >&2
         exit 1
     fi
 }
 
-# shellcheck disable=SC2086 # "x y" splits on purpose
-click $io_start
-for row in "${rows_to_read[@]}"; do
-    # shellcheck disable=SC2086
-    click $(input_button "$row")
+names=("$start_button")
+for register in "${registers_to_read[@]}"; do
+    names+=("$register INPUT")
+done
+lines=$(controls centre "${names[@]}") || exit 1
+mapfile -t centres <<<"$lines"
+for i in "${!names[@]}"; do
+    # shellcheck disable=SC2086 # "x y" splits on purpose
+    click "${names[i]}" ${centres[i]}
 done
 xdotool mousemove 0 0
 sleep 0.5
+
+# Every row pressed shows what it read; an empty box means the press went astray.
+read_boxes=()
+for register in "${registers_to_read[@]}"; do
+    read_boxes+=("$register INPUT HEX")
+done
+lines=$(controls text "${read_boxes[@]}") || exit 1
+mapfile -t values <<<"$lines"
+for i in "${!read_boxes[@]}"; do
+    if [ -z "${values[i]:-}" ]; then
+        echo "screenshot: ${read_boxes[i]} is still empty after its INPUT press" >&2
+        exit 1
+    fi
+done
 
 geometry=$(xwininfo -id "$window")
 x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$geometry")
