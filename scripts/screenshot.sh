@@ -180,9 +180,10 @@ left=${left:-0} right=${right:-0} top=${top:-0} bottom=${bottom:-0}
 
 import -window root "$work/root.png"
 mkdir -p "$(dirname "$out")"
+# Without the time stamps, a retake of an unchanged window is the same file.
 convert "$work/root.png" \
     -crop "$((width + left + right))x$((height + top + bottom))+$((x - left))+$((y - top))" \
-    +repage "$work/shot.png"
+    +repage -define png:exclude-chunks=date,time "$work/shot.png"
 mv "$work/shot.png" "$out"
 rm -f "${out%.png}-error.png"
 echo "screenshot: wrote $out"
