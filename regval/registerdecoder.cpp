@@ -390,6 +390,17 @@ void describeModemStatus(QStringList& lines, int byte, RegisterDirection dir) {
     addClearedByReading(lines, byte, dir, MSR_DELTAS, QStringLiteral("MSR"));
 }
 
+void describeScratch(QStringList& lines, int byte, RegisterDirection dir) {
+    lines << directionHeading(QStringLiteral("SCR スクラッチ"), dir);
+    lines << QStringLiteral(
+                 "  値 %1 (%2): 書いたとおりに保持されるだけで、UART の動作には影響しません")
+                 .arg(hexByte(byte))
+                 .arg(byte);
+    lines << QStringLiteral(
+        "  SCR は 16450 以降にあります。SCR のない 8250 では書いた値と違う値が読めます");
+    addEmptyBusHint(lines, byte, dir);
+}
+
 bool isBinaryText(const QString& text) {
     if (text.isEmpty() || text.size() > 8) {
         return false;
@@ -405,8 +416,8 @@ bool isBinaryText(const QString& text) {
 }  // namespace
 
 QString describeRegister(int index, RegisterDirection dir, int value) {
-    if (index < 0 || index > MSR) {
-        return QStringLiteral("レジスタ番号 %1 はありません（0〜6）").arg(index);
+    if (index < 0 || index > SCR) {
+        return QStringLiteral("レジスタ番号 %1 はありません（0〜7）").arg(index);
     }
     const int byte = value & 0xFF;
     QStringList lines;
@@ -440,8 +451,11 @@ QString describeRegister(int index, RegisterDirection dir, int value) {
         case LSR:
             describeLineStatus(lines, byte, dir);
             break;
-        default:
+        case MSR:
             describeModemStatus(lines, byte, dir);
+            break;
+        default:
+            describeScratch(lines, byte, dir);
             break;
     }
     return lines.join(QLatin1Char('\n'));

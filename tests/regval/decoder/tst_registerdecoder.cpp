@@ -191,6 +191,9 @@ void TestRegisterDecoder::keyLines_data() {
     row("MSR FF cleared by reading", 6, R, 0xFF, "読むと 0", "ビット0-3");
     row("MSR 00 write warns", 6, W, 0x00, "読み出し用", "MCR で");
 
+    // Offset 7: SCR, the same in both directions.
+    row("SCR 5A kept as written", 7, W, 0x5A, "0x5A (90)", "UART の動作には影響しません");
+
     // Values beyond a byte: only the low byte is decoded, and the first line says so.
     row("LCR 300 note", 3, W, 300, "範囲外",
         "値 300 は 0〜255 の範囲外です。ポートに渡るのは下位バイト 0x2C (44)");
@@ -203,7 +206,7 @@ void TestRegisterDecoder::keyLines_data() {
     row("DLL -32768 low byte", 0, W, -32768, "DLAB=1: DLL", "分周値 0");
 
     // Offsets that are not a register.
-    row("index 7", 7, R, 0, "レジスタ番号", "7 はありません");
+    row("index 8", 8, R, 0, "レジスタ番号", "8 はありません");
     row("index -1", -1, W, 0, "レジスタ番号", "-1 はありません");
 }
 
@@ -226,7 +229,7 @@ void TestRegisterDecoder::keyLines() {
 // Every byte in every register and direction decodes without a blank line, with a fixed
 // set of labelled alternatives where DLAB decides.
 void TestRegisterDecoder::everyByteOfEveryRegister() {
-    for (int index = 0; index <= 6; ++index) {
+    for (int index = 0; index <= 7; ++index) {
         for (const auto dir : {R, W}) {
             for (int value = 0; value <= 255; ++value) {
                 const QStringList lines =
