@@ -61,11 +61,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # As dpkg-shlibdeps computes them for the programs, libraries and helper, with Qt 6.4 as in
-# Debian 12. The xcb platform plugin lives in qt6-qpa-plugins; libcap2-bin brings setcap for
-# postinst.
+# Debian 12. The xcb platform plugin lives in qt6-qpa-plugins; libcap2-bin brings the setcap
+# that postinst cannot do without.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libstdc++6 (>= 11), libgcc-s1 (>= 3.0), libcap2 (>= 1:2.26), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins, fonts-ipafont-gothic")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcap2-bin, qt6-translations-l10n")
+    "libc6 (>= 2.34), libstdc++6 (>= 11), libgcc-s1 (>= 3.0), libcap2 (>= 1:2.26), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins, fonts-ipafont-gothic, libcap2-bin")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/deb/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs the package's postinst against a stand-in helper file, with setcap present, failing
-# or missing, and checks that the install never fails and the helper ends up restricted.
+# or missing and with or without an administrator's override, and checks the exit status,
+# the helper's mode and group, the setcap call and the message.
 #   test-postinst.sh POSTINST_IN
 set -eu
 
@@ -24,10 +25,11 @@ fail() {
     failures=$((failures + 1))
 }
 
-# A PATH with only what postinst may use, so a missing setcap can be had on purpose.
+# A PATH with only what postinst may use, so setcap and an override can be had on purpose.
+# The override, as dpkg has applied it on unpack, leaves the helper with its shipped mode.
 make_bin() {
     rm -rf "$work/bin" && mkdir "$work/bin"
-    for tool in sh chgrp chmod getent dpkg-statoverride; do
+    for tool in sh chgrp chmod stat getent; do
         path=$(command -v "$tool" 2>/dev/null) && ln -s "$path" "$work/bin/$tool"
     done
     case $1 in
@@ -37,32 +39,37 @@ make_bin() {
         printf '#!/bin/sh\necho "Failed to set capabilities" >&2\nexit 1\n' > "$work/bin/setcap" ;;
     missing) ;;
     esac
+    if [ "$2" = yes ]; then
+        printf '#!/bin/sh\necho "root root 0%s $3"\n' "$4" > "$work/bin/dpkg-statoverride"
+    else
+        printf '#!/bin/sh\nexit 1\n' > "$work/bin/dpkg-statoverride"
+    fi
+    chmod 0755 "$work"/bin/dpkg-statoverride
     [ ! -e "$work/bin/setcap" ] || chmod 0755 "$work/bin/setcap"
 }
 
-# case name | setcap | helper present | postinst argument | expected mode | setcap call expected
-while IFS='|' read -r case_name setcap present argument mode called; do
+# case | setcap | override | shipped mode (- = no helper) | argument | exit status |
+#   mode after | group after | setcap called | words on stderr (- = nothing)
+while IFS='|' read -r case_name setcap override shipped argument status mode group called says; do
     [ -n "$case_name" ] || continue
-    make_bin "$setcap"
-    rm -f "$work/setcap.log" "$work/regwise-portd"
     helper="$work/regwise-portd"
-    if [ "$present" = yes ]; then
+    make_bin "$setcap" "$override" "$helper" "$shipped"
+    rm -f "$work/setcap.log" "$helper"
+    if [ "$shipped" != - ]; then
         printf 'helper' > "$helper"
-        chmod 0755 "$helper"
+        chmod "$shipped" "$helper"
     fi
     sed -e "s|@REGWISE_HELPER@|$helper|" "$postinst_in" > "$work/postinst"
 
-    if ! PATH="$work/bin" sh "$work/postinst" "$argument" 2> "$work/stderr"; then
-        fail "postinst failed: $(cat "$work/stderr")"
-        continue
-    fi
-    if [ "$present" = yes ]; then
+    got_status=0
+    PATH="$work/bin" sh "$work/postinst" "$argument" 2> "$work/stderr" || got_status=$?
+    [ "$got_status" = "$status" ] ||
+        fail "exit status $got_status, expected $status: $(cat "$work/stderr")"
+    if [ "$shipped" != - ]; then
         got_mode=$(stat -c %a "$helper")
         [ "$got_mode" = "$mode" ] || fail "mode $got_mode, expected $mode"
-        if [ "$mode" = 750 ]; then
-            got_group=$(stat -c %G "$helper")
-            [ "$got_group" = dialout ] || fail "group $got_group, expected dialout"
-        fi
+        got_group=$(stat -c %G "$helper")
+        [ "$got_group" = "$group" ] || fail "group $got_group, expected $group"
     fi
     if [ "$called" = yes ]; then
         [ "$(cat "$work/setcap.log" 2>/dev/null)" = "cap_sys_rawio+ep $helper" ] ||
@@ -70,17 +77,19 @@ while IFS='|' read -r case_name setcap present argument mode called; do
     else
         [ ! -e "$work/setcap.log" ] || fail "setcap called: $(cat "$work/setcap.log")"
     fi
-    case $setcap in
-    fails|missing)
-        [ "$argument" != configure ] || [ "$present" != yes ] || [ -s "$work/stderr" ] ||
-            fail "no warning on stderr" ;;
-    esac
+    if [ "$says" = - ]; then
+        [ ! -s "$work/stderr" ] || fail "unexpected message: $(cat "$work/stderr")"
+    else
+        grep -q -- "$says" "$work/stderr" || fail "no '$says' on stderr: $(cat "$work/stderr")"
+    fi
 done <<'CASES'
-configure with setcap|works|yes|configure|750|yes
-configure, setcap fails|fails|yes|configure|750|no
-configure, no setcap|missing|yes|configure|750|no
-configure, helper missing|works|no|configure||no
-abort-upgrade|works|yes|abort-upgrade|755|no
+configure with setcap|works|no|750|configure|0|750|dialout|yes|-
+configure, setcap fails|fails|no|750|configure|0|750|dialout|no|setcap failed
+configure, no setcap|missing|no|750|configure|1|750|dialout|no|install libcap2-bin
+configure, helper missing|works|no|-|configure|0|||no|is missing
+configure, override closed to others|works|yes|750|configure|0|750|root|yes|-
+configure, override open to all|works|yes|755|configure|0|755|root|no|every user may run
+abort-upgrade|works|no|750|abort-upgrade|0|750|root|no|-
 CASES
 
 if [ "$failures" -ne 0 ]; then
