@@ -12,6 +12,7 @@ install(FILES ${REGWISE_PACKAGING_DIR}/regwise.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${REGWISE_PACKAGING_DIR}/${REGWISE_APPSTREAM_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${REGWISE_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/regwise)
 
 # Debian ships man pages compressed; gzip -n keeps the result byte-for-byte reproducible.
 find_program(REGWISE_GZIP gzip)
@@ -67,6 +68,12 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libc6 (>= 2.34), libstdc++6 (>= 11), libgcc-s1 (>= 3.0), libcap2 (>= 1:2.26), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins, fonts-ipafont-gothic, libcap2-bin")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/deb/postinst)
+# The helper's shipped mode, the Debian changelog and the lintian overrides, on CPack's
+# staging copy.
+set(CPACK_PRE_BUILD_SCRIPTS ${REGWISE_PACKAGING_DIR}/deb-staging.cmake)
+set(CPACK_REGWISE_SETCAP_HELPER ${REGWISE_SETCAP_HELPER})
+set(CPACK_REGWISE_DEBIAN_CHANGELOG ${REGWISE_PACKAGING_DIR}/changelog.Debian)
+set(CPACK_REGWISE_LINTIAN_OVERRIDES ${REGWISE_PACKAGING_DIR}/lintian-overrides)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_GENERATOR "")
