@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless: first the normal build,
 # the logic tests again under valgrind, the fuzzers for a short bounded time, then the same
-# suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# suite built with AddressSanitizer and UndefinedBehaviorSanitizer; last, lintian on the
+# Debian package made from the normal build, and reuse on the licence of every file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,3 +21,8 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j "$jobs" -LE vm)
+
+rm -f build/regwise_*.deb
+(cd build && cpack -G DEB)
+lintian --fail-on error,warning build/regwise_*.deb
+reuse lint
