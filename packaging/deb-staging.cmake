@@ -4,6 +4,9 @@
 # Run by CPack on its staging copy of the install, before it makes the .deb (see
 # cmake/Packaging.cmake): what the Debian package needs beyond a plain install.
 
+if(NOT CPACK_GENERATOR STREQUAL "DEB")
+  return()
+endif()
 set(staging "${CPACK_TEMPORARY_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}")
 
 # The package ships the helper with Debian's standard mode 0755 and no capability: postinst
