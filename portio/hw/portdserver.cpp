@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include <sys/socket.h>
 
@@ -14,10 +13,12 @@ PortdServer::PortdServer(PortAccessor& ports, std::string lockdownPath)
     : m_ports(ports), m_lockdownPath(std::move(lockdownPath)) {}
 
 std::string PortdServer::lockdownMode(const std::string& path) {
+    // The stream's own reads, not the buffer's: a read error (a folder, a file the kernel
+    // will not let us read) then fails the stream instead of throwing.
     std::ifstream file(path);
-    if (!file)
+    std::string text;
+    if (!std::getline(file, text))
         return {};
-    const std::string text((std::istreambuf_iterator<char>(file)), {});
     const auto open = text.find('[');
     const auto close = text.find(']', open);
     if (open == std::string::npos || close == std::string::npos)

@@ -1,5 +1,6 @@
 // The helper's request handling, against a fake port accessor: no port is touched.
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -164,7 +165,7 @@ void TestPortdServer::stopRequest() {
 
 void TestPortdServer::start_data() {
     QTest::addColumn<int>("openError");
-    QTest::addColumn<QByteArray>("lockdown");  // "-" for no lockdown file
+    QTest::addColumn<QByteArray>("lockdown");  // "-": no lockdown file, "dir": unreadable
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("text");
     QTest::newRow("granted") << 0 << QByteArray("none [integrity] confidentiality") << int(StatusOk)
@@ -179,6 +180,8 @@ void TestPortdServer::start_data() {
     QTest::newRow("EPERM, lockdown confidentiality")
         << EPERM << QByteArray("none integrity [confidentiality]") << int(StatusLockdown)
         << QByteArray("confidentiality");
+    QTest::newRow("EPERM, lockdown file unreadable")
+        << EPERM << QByteArray("dir") << int(StatusNotPermitted) << QByteArray();
     QTest::newRow("EPERM, unreadable lockdown text")
         << EPERM << QByteArray("garbage") << int(StatusNotPermitted) << QByteArray();
     QTest::newRow("ENOMEM") << ENOMEM << QByteArray("[none]") << int(StatusStartFailed)
@@ -192,7 +195,9 @@ void TestPortdServer::start() {
     QFETCH(QByteArray, text);
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("lockdown")).toStdString();
-    if (lockdown != "-")
+    if (lockdown == "dir")
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("lockdown")));
+    else if (lockdown != "-")
         std::ofstream(path) << lockdown.constData() << '\n';
     FakePorts ports;
     ports.openError = openError;
