@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -24,6 +25,14 @@ std::string withPath(const std::string& text, const std::string& path) {
     return text + "（" + path + "）";
 }
 
+// The path with every symbolic link resolved, as getcap and setcap need it.
+std::string realPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    const std::string result = real != nullptr ? real : path;
+    std::free(real);
+    return result;
+}
+
 std::string exitText(int status) {
     char text[64];
     if (WIFSIGNALED(status))
@@ -33,15 +42,41 @@ std::string exitText(int status) {
     return text;
 }
 
+std::string noCapability(int causes, const std::string& path) {
+    const std::string refused = "I/Oポートへのアクセスが許可されていません。";
+    if (causes == 0)
+        return refused + kHelper + " に cap_sys_rawio がなく、root でもありません。「getcap " +
+               realPath(path) + "」で確かめてください。";
+    std::string text = refused + kHelper + " の cap_sys_rawio が働きませんでした。";
+    if (causes & CauseNoNewPrivs)
+        text +=
+            "no_new_privs が設定された環境（コンテナー、サンドボックスなど）から起動されました。";
+    if (causes & CauseTraced)
+        text += "デバッガーなどのトレースの下で起動されました。";
+    if (causes & CauseNosuid)
+        text += "nosuid でマウントされた場所にあります（" + realPath(path) + "）。";
+    return text;
+}
+
 std::string startFailure(const Reply& reply, const std::string& path) {
     switch (reply.status) {
-        case StatusNotPermitted:
-            return "I/Oポートへのアクセスが許可されていません。root で実行するか、dialout "
-                   "グループに入るか、" +
-                   kHelper + " に cap_sys_rawio を付与してください。";
+        case StatusNoCapability:
+            return noCapability(reply.value, path);
         case StatusLockdown:
             return "カーネルのロックダウン（" + std::string(reply.text) +
                    "）により、I/Oポートへのアクセスが禁止されています。";
+        case StatusKernelRefused:
+            return kHelper +
+                   " は cap_sys_rawio を持っていますが、カーネルがI/Oポートへのアクセスを拒否"
+                   "しました。カーネルのロックダウン、セキュリティモジュール（AppArmor、SELinux "
+                   "など）またはコンテナーによる制限です。";
+        case StatusDropFailed:
+            return kHelper +
+                   " が特権を手放せなかったため、停止しました: " + std::strerror(reply.value);
+        case StatusPrivilegesLeft:
+            return kHelper + " が特権を手放したことを確かめられなかったため、停止しました。";
+        case StatusStartFailed:
+            return kHelper + " が開始できませんでした: " + std::strerror(reply.value);
         case StatusExecFailed:
             if (reply.value == EACCES || reply.value == EPERM)
                 return withPath(

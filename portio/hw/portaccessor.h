@@ -2,6 +2,25 @@
 
 #include <cstdint>
 
+// How gaining the ports went, with what the helper held before it asked for them, so the
+// reply can name the real cause of a refusal.
+struct OpenOutcome {
+    enum Step {
+        Opened,          // the four windows are open and every privilege is gone
+        GainPorts,       // ioperm failed
+        DropPrivileges,  // giving up the privileges failed
+        CheckDropped,    // a capability was still held after giving them up
+    };
+    Step failedStep = Opened;
+    int error = 0;  // errno of the failed step
+
+    // Recorded at start, before ioperm.
+    bool rawioPermitted = false;  // CAP_SYS_RAWIO in the permitted set
+    bool noNewPrivs = false;      // no_new_privs already set by whoever started the helper
+    bool traced = false;          // started under a tracer (a debugger, strace)
+    bool nosuidMount = false;     // the helper's own file lies on a nosuid mount
+};
+
 // What the helper does to the machine: gain access to the four port windows, and touch
 // one port. The real one (RealPortAccessor) lives only in regwise-portd; tests use fakes.
 class PortAccessor {
@@ -9,8 +28,7 @@ public:
     virtual ~PortAccessor() = default;
 
     // Gains access to exactly the four windows and gives up every privilege besides.
-    // Returns 0, or the errno of the step that failed (EPERM when not permitted).
-    virtual int open() = 0;
+    virtual OpenOutcome open() = 0;
     virtual uint8_t read(uint16_t port) = 0;
     virtual void write(uint16_t port, uint8_t value) = 0;
 };

@@ -39,13 +39,24 @@ struct Request {
 };
 
 enum Status : int32_t {
-    StatusOk = 0,            // first reply: ready; later: done, value holds the byte read
-    StatusRefused = 1,       // port outside the windows; nothing touched
-    StatusBadRequest = 2,    // malformed message; nothing touched
-    StatusNotPermitted = 3,  // first reply: ioperm refused (EPERM) without lockdown
-    StatusLockdown = 4,      // first reply: ioperm refused by kernel lockdown; text = mode
-    StatusStartFailed = 5,   // first reply: any other reason; text says which
-    StatusExecFailed = 6,    // sent by the spawning child when exec fails; value = errno
+    StatusOk = 0,              // first reply: ready; later: done, value holds the byte read
+    StatusRefused = 1,         // port outside the windows; nothing touched
+    StatusBadRequest = 2,      // malformed message; nothing touched
+    StatusNoCapability = 3,    // first reply: ioperm refused without CAP_SYS_RAWIO; value =
+                               // the NoCapabilityCause bits that kept the file capability out
+    StatusLockdown = 4,        // first reply: ioperm refused under kernel lockdown; text = mode
+    StatusStartFailed = 5,     // first reply: ioperm failed otherwise; value = errno
+    StatusExecFailed = 6,      // sent by the spawning child when exec fails; value = errno
+    StatusKernelRefused = 7,   // first reply: ioperm refused although CAP_SYS_RAWIO was held
+    StatusDropFailed = 8,      // first reply: giving up the privileges failed; value = errno
+    StatusPrivilegesLeft = 9,  // first reply: a capability outlived giving them up
+};
+
+// Why a file capability on the helper did not take effect, as bits.
+enum NoCapabilityCause : int32_t {
+    CauseNoNewPrivs = 1,  // started with no_new_privs already set
+    CauseTraced = 2,      // started under a tracer
+    CauseNosuid = 4,      // the helper lies on a nosuid mount
 };
 
 struct Reply {

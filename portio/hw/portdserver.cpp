@@ -28,24 +28,44 @@ std::string PortdServer::lockdownMode(const std::string& path) {
 
 Reply PortdServer::start() {
     Reply reply;
-    const int error = m_ports.open();
-    if (error == 0)
-        return reply;
-    if (error == EPERM) {
-        // Under lockdown even root gets EPERM from ioperm; tell the two apart.
-        const std::string mode = lockdownMode(m_lockdownPath);
-        if (!mode.empty() && mode != "none") {
-            reply.status = StatusLockdown;
-            reply.setText(mode.c_str());
+    const OpenOutcome outcome = m_ports.open();
+    switch (outcome.failedStep) {
+        case OpenOutcome::Opened:
             return reply;
-        }
-        reply.status = StatusNotPermitted;
-        reply.setText(std::strerror(error));
-        return reply;
+        case OpenOutcome::GainPorts:
+            if (outcome.error == EPERM)
+                return refusal(outcome);
+            reply.status = StatusStartFailed;
+            break;
+        case OpenOutcome::DropPrivileges:
+            reply.status = StatusDropFailed;
+            break;
+        case OpenOutcome::CheckDropped:
+            reply.status = StatusPrivilegesLeft;
+            return reply;
     }
-    reply.status = StatusStartFailed;
-    reply.value = error;
-    reply.setText(std::strerror(error));
+    reply.value = outcome.error;
+    reply.setText(std::strerror(outcome.error));
+    return reply;
+}
+
+// ioperm says EPERM both for a missing capability and under lockdown, which refuses even
+// root; name the one the user can act on.
+Reply PortdServer::refusal(const OpenOutcome& outcome) const {
+    Reply reply;
+    const std::string mode = lockdownMode(m_lockdownPath);
+    if (!mode.empty() && mode != "none") {
+        reply.status = StatusLockdown;
+        reply.setText(mode.c_str());
+    } else if (outcome.rawioPermitted) {
+        // Held and still refused: lockdown we could not read, a security module, or a
+        // capability that counts only inside a container's user namespace.
+        reply.status = StatusKernelRefused;
+    } else {
+        reply.status = StatusNoCapability;
+        reply.value = (outcome.noNewPrivs ? CauseNoNewPrivs : 0) |
+                      (outcome.traced ? CauseTraced : 0) | (outcome.nosuidMount ? CauseNosuid : 0);
+    }
     return reply;
 }
 

@@ -30,6 +30,8 @@ public:
     static std::string lockdownMode(const std::string& path);
 
 private:
+    portd::Reply refusal(const OpenOutcome& outcome) const;
+
     PortAccessor& m_ports;
     std::string m_lockdownPath;
 };

@@ -1,10 +1,14 @@
 #include "realportaccessor.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 
 #include <sys/capability.h>
 #include <sys/io.h>
 #include <sys/prctl.h>
+#include <sys/statvfs.h>
 
 #include "portdprotocol.h"
 
@@ -30,29 +34,65 @@ int dropPrivileges() {
         return setError;
     if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return errno;
+    return 0;
+}
 
-    // Trust but verify: refuse to serve while any capability is left.
+// Trust but verify: the helper refuses to serve while any capability is left.
+bool noCapabilityLeft() {
     cap_t now = cap_get_proc();
     cap_t empty = cap_init();
-    if (now == nullptr || empty == nullptr) {
-        cap_free(now);
-        cap_free(empty);
-        return ENOMEM;
-    }
-    const bool clear = cap_compare(now, empty) == 0;
+    const bool clear = now != nullptr && empty != nullptr && cap_compare(now, empty) == 0;
     cap_free(now);
     cap_free(empty);
-    return clear ? 0 : EPERM;
+    return clear;
+}
+
+bool rawioPermitted() {
+    cap_t caps = cap_get_proc();
+    cap_flag_value_t held = CAP_CLEAR;
+    if (caps != nullptr)
+        cap_get_flag(caps, CAP_SYS_RAWIO, CAP_PERMITTED, &held);
+    cap_free(caps);
+    return held == CAP_SET;
+}
+
+bool traced() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("TracerPid:", 0) == 0)
+            return std::atoi(line.c_str() + 10) != 0;
+    }
+    return false;
+}
+
+// What decides whether a file capability took effect, read before anything changes it.
+void recordStartFacts(OpenOutcome& outcome) {
+    outcome.rawioPermitted = rawioPermitted();
+    outcome.noNewPrivs = prctl(PR_GET_NO_NEW_PRIVS, 0, 0, 0, 0) == 1;
+    outcome.traced = traced();
+    struct statvfs mount {};
+    outcome.nosuidMount = statvfs("/proc/self/exe", &mount) == 0 && (mount.f_flag & ST_NOSUID);
 }
 
 }  // namespace
 
-int RealPortAccessor::open() {
+OpenOutcome RealPortAccessor::open() {
+    OpenOutcome outcome;
+    recordStartFacts(outcome);
     for (uint16_t base : portd::kWindowBases) {
-        if (ioperm(base, portd::kWindowSize, 1) != 0)
-            return errno;
+        if (ioperm(base, portd::kWindowSize, 1) != 0) {
+            outcome.failedStep = OpenOutcome::GainPorts;
+            outcome.error = errno;
+            return outcome;
+        }
     }
-    return dropPrivileges();
+    outcome.error = dropPrivileges();
+    if (outcome.error != 0)
+        outcome.failedStep = OpenOutcome::DropPrivileges;
+    else if (!noCapabilityLeft())
+        outcome.failedStep = OpenOutcome::CheckDropped;
+    return outcome;
 }
 
 uint8_t RealPortAccessor::read(uint16_t port) {

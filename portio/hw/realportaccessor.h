@@ -6,7 +6,7 @@
 // nothing else links it.
 class RealPortAccessor final : public PortAccessor {
 public:
-    int open() override;
+    OpenOutcome open() override;
     uint8_t read(uint16_t port) override;
     void write(uint16_t port, uint8_t value) override;
 };

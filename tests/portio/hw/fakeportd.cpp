@@ -1,11 +1,14 @@
 // A stand-in for regwise-portd that the client tests start in its place. It speaks the
 // same protocol through the same server logic but touches no port: its "ports" are an
 // array, and every access is appended to the file "accesses" beside it. How it behaves
-// is read from the file "mode" beside it (the client passes no arguments or environment).
+// is read from the file "mode" beside it (the client passes no arguments or environment):
+// a word naming the behaviour, then for "eperm" the facts the helper found at start
+// ("rawio", "nnp", "traced", "nosuid").
 
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include <sys/socket.h>
@@ -19,8 +22,8 @@ namespace {
 
 class MemoryPorts final : public PortAccessor {
 public:
-    MemoryPorts(std::string log, int openError) : m_log(std::move(log)), m_openError(openError) {}
-    int open() override { return m_openError; }
+    MemoryPorts(std::string log, OpenOutcome outcome) : m_log(std::move(log)), m_outcome(outcome) {}
+    OpenOutcome open() override { return m_outcome; }
     uint8_t read(uint16_t port) override {
         record('R', port, m_bytes[port]);
         return m_bytes[port];
@@ -36,7 +39,7 @@ private:
             << kind << ' ' << std::hex << port << ' ' << int(value) << '\n';
     }
     std::string m_log;
-    int m_openError;
+    OpenOutcome m_outcome;
     uint8_t m_bytes[0x10000] = {};
 };
 
@@ -48,8 +51,12 @@ int main(int, char** argv) {
         return 2;
     std::string folder = argv[0];
     folder.erase(folder.rfind('/') + 1);
+    std::ifstream modeFile(folder + "mode");
     std::string mode;
-    std::ifstream(folder + "mode") >> mode;
+    modeFile >> mode;
+    std::set<std::string> facts;
+    for (std::string word; modeFile >> word;)
+        facts.insert(word);
 
     if (mode == "exit")
         return 3;
@@ -57,12 +64,23 @@ int main(int, char** argv) {
         pause();
         return 0;
     }
-    const int openError = mode == "eperm" || mode == "lockdown" ? EPERM
-                          : mode == "enomem"                    ? ENOMEM
-                                                                : 0;
+    OpenOutcome outcome;
+    if (mode == "eperm" || mode == "lockdown") {
+        outcome = {OpenOutcome::GainPorts, EPERM};
+        outcome.rawioPermitted = facts.count("rawio") != 0;
+        outcome.noNewPrivs = facts.count("nnp") != 0;
+        outcome.traced = facts.count("traced") != 0;
+        outcome.nosuidMount = facts.count("nosuid") != 0;
+    }
+    if (mode == "enomem")
+        outcome = {OpenOutcome::GainPorts, ENOMEM};
+    if (mode == "drop-fails")
+        outcome = {OpenOutcome::DropPrivileges, EIO};
+    if (mode == "privileges-left")
+        outcome = {OpenOutcome::CheckDropped, 0};
     if (mode == "lockdown")
         std::ofstream(folder + "lockdown") << "none [integrity] confidentiality\n";
-    MemoryPorts ports(folder + "accesses", openError);
+    MemoryPorts ports(folder + "accesses", outcome);
     PortdServer server(ports, folder + "lockdown");
     const portd::Reply first = server.start();
     send(portd::kSocketFd, &first, sizeof first, MSG_NOSIGNAL);

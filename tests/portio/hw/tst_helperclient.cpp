@@ -16,19 +16,26 @@
 
 #include "helperclient.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-// A folder holding a "regwise-portd" that is really fakeportd, and its mode file.
+// A folder holding a "regwise-portd" that is really fakeportd, and its mode file, and a
+// symbolic link to itself.
 class FakeHelperFolder {
 public:
     explicit FakeHelperFolder(const char* mode) {
         QFile::copy(QStringLiteral(FAKE_PORTD), helper());
+        QFile::link(m_dir.path(), m_dir.filePath(QStringLiteral("link")));
         QFile mode_file(m_dir.filePath(QStringLiteral("mode")));
         if (mode_file.open(QIODevice::WriteOnly))
             mode_file.write(mode);
     }
+    // The folder with every symbolic link resolved.
+    QString real() const { return QDir(m_dir.path()).canonicalPath(); }
     QString helper() const { return m_dir.filePath(QStringLiteral("regwise-portd")); }
     std::string path() const { return helper().toStdString(); }
+    std::string linked() const { return (real() + u"/link/regwise-portd"_s).toStdString(); }
     QStringList accesses() const {
         QFile file(m_dir.filePath(QStringLiteral("accesses")));
         if (!file.open(QIODevice::ReadOnly))
@@ -68,15 +75,35 @@ private slots:
 
 void TestHelperClient::startFails_data() {
     QTest::addColumn<QByteArray>("setup");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("message");  // %1: the helper's folder, links resolved
     QTest::newRow("no helper file") << QByteArray("missing") << QStringLiteral("見つかりません");
     QTest::newRow("helper not executable")
         << QByteArray("noexec") << QStringLiteral("実行する権限がありません");
-    QTest::newRow("ioperm EPERM") << QByteArray("eperm") << QStringLiteral("許可されていません");
+    QTest::newRow("ioperm EPERM, no capability")
+        << QByteArray("eperm") << QStringLiteral("「getcap %1/regwise-portd」");
+    QTest::newRow("ioperm EPERM, no_new_privs")
+        << QByteArray("eperm nnp") << QStringLiteral("働きませんでした。no_new_privs");
+    QTest::newRow("ioperm EPERM, traced")
+        << QByteArray("eperm traced") << QStringLiteral("働きませんでした。デバッガー");
+    QTest::newRow("ioperm EPERM, nosuid")
+        << QByteArray("eperm nosuid") << QStringLiteral("働きませんでした。nosuid");
+    QTest::newRow("ioperm EPERM, no_new_privs and nosuid")
+        << QByteArray("eperm nnp nosuid")
+        << QStringLiteral(
+               "起動されました。nosuid でマウントされた場所にあります（%1/"
+               "regwise-portd）");
+    QTest::newRow("ioperm EPERM, capability held")
+        << QByteArray("eperm rawio")
+        << QStringLiteral("cap_sys_rawio を持っていますが、カーネルがI/Oポートへのアクセスを拒否");
     QTest::newRow("lockdown") << QByteArray("lockdown")
                               << QStringLiteral("カーネルのロックダウン（integrity）");
     QTest::newRow("other open error")
         << QByteArray("enomem") << QStringLiteral("開始できませんでした");
+    QTest::newRow("dropping privileges fails")
+        << QByteArray("drop-fails") << QStringLiteral("特権を手放せなかった");
+    QTest::newRow("privileges left after dropping")
+        << QByteArray("privileges-left")
+        << QStringLiteral("特権を手放したことを確かめられなかった");
     QTest::newRow("exits before ready")
         << QByteArray("exit") << QStringLiteral("準備の前に終了しました（終了コード 3）");
     QTest::newRow("never answers") << QByteArray("hang") << QStringLiteral("応答しません");
@@ -91,9 +118,9 @@ void TestHelperClient::startFails() {
     if (setup == "noexec")
         chmod(folder.path().c_str(), 0644);  // even root cannot exec a file with no x bit
 
-    HelperClient client(folder.path(), 300);
+    HelperClient client(folder.linked(), 300);
     const std::string error = client.start();
-    QVERIFY2(text(error).contains(message), error.c_str());
+    QVERIFY2(text(error).contains(message.replace(u"%1"_s, folder.real())), error.c_str());
     QVERIFY(!client.running());
     QCOMPARE(client.pid(), -1);
     QVERIFY(client.read(0x3F8).error.size() > 0);

@@ -28,11 +28,11 @@ struct Access {
 
 class FakePorts final : public PortAccessor {
 public:
-    int openError = 0;
+    OpenOutcome outcome;
     uint8_t readValue = 0x5A;
     std::vector<Access> accesses;
 
-    int open() override { return openError; }
+    OpenOutcome open() override { return outcome; }
     uint8_t read(uint16_t port) override {
         accesses.push_back({'R', port, readValue});
         return readValue;
@@ -164,34 +164,72 @@ void TestPortdServer::stopRequest() {
 }
 
 void TestPortdServer::start_data() {
-    QTest::addColumn<int>("openError");
+    QTest::addColumn<int>("failedStep");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QByteArray>("facts");     // what the helper held at start
     QTest::addColumn<QByteArray>("lockdown");  // "-": no lockdown file, "dir": unreadable
     QTest::addColumn<int>("status");
+    QTest::addColumn<int>("value");
     QTest::addColumn<QByteArray>("text");
-    QTest::newRow("granted") << 0 << QByteArray("none [integrity] confidentiality") << int(StatusOk)
-                             << QByteArray();
-    QTest::newRow("EPERM, lockdown none") << EPERM << QByteArray("[none] integrity confidentiality")
-                                          << int(StatusNotPermitted) << QByteArray();
-    QTest::newRow("EPERM, no lockdown file")
-        << EPERM << QByteArray("-") << int(StatusNotPermitted) << QByteArray();
+
+    const QByteArray none = "[none] integrity confidentiality";
+    const QByteArray integrity = "none [integrity] confidentiality";
+    const int ports = OpenOutcome::GainPorts;
+    QTest::newRow("granted") << int(OpenOutcome::Opened) << 0 << QByteArray() << integrity
+                             << int(StatusOk) << 0 << QByteArray();
+    QTest::newRow("EPERM, lockdown none")
+        << ports << EPERM << QByteArray() << none << int(StatusNoCapability) << 0 << QByteArray();
+    QTest::newRow("EPERM, no lockdown file") << ports << EPERM << QByteArray() << QByteArray("-")
+                                             << int(StatusNoCapability) << 0 << QByteArray();
+    QTest::newRow("EPERM, unreadable lockdown text")
+        << ports << EPERM << QByteArray() << QByteArray("garbage") << int(StatusNoCapability) << 0
+        << QByteArray();
     QTest::newRow("EPERM, lockdown integrity")
-        << EPERM << QByteArray("none [integrity] confidentiality") << int(StatusLockdown)
+        << ports << EPERM << QByteArray() << integrity << int(StatusLockdown) << 0
         << QByteArray("integrity");
     QTest::newRow("EPERM, lockdown confidentiality")
-        << EPERM << QByteArray("none integrity [confidentiality]") << int(StatusLockdown)
-        << QByteArray("confidentiality");
-    QTest::newRow("EPERM, lockdown file unreadable")
-        << EPERM << QByteArray("dir") << int(StatusNotPermitted) << QByteArray();
-    QTest::newRow("EPERM, unreadable lockdown text")
-        << EPERM << QByteArray("garbage") << int(StatusNotPermitted) << QByteArray();
-    QTest::newRow("ENOMEM") << ENOMEM << QByteArray("[none]") << int(StatusStartFailed)
-                            << QByteArray();
+        << ports << EPERM << QByteArray() << QByteArray("none integrity [confidentiality]")
+        << int(StatusLockdown) << 0 << QByteArray("confidentiality");
+    // Lockdown refuses even root, so it is named whether or not the capability was held.
+    QTest::newRow("EPERM, capability held, lockdown integrity")
+        << ports << EPERM << QByteArray("rawio") << integrity << int(StatusLockdown) << 0
+        << QByteArray("integrity");
+    QTest::newRow("EPERM, capability held, lockdown none")
+        << ports << EPERM << QByteArray("rawio") << none << int(StatusKernelRefused) << 0
+        << QByteArray();
+    QTest::newRow("EPERM, capability held, lockdown file unreadable")
+        << ports << EPERM << QByteArray("rawio") << QByteArray("dir") << int(StatusKernelRefused)
+        << 0 << QByteArray();
+    QTest::newRow("EPERM, capability held under no_new_privs")
+        << ports << EPERM << QByteArray("rawio nnp") << none << int(StatusKernelRefused) << 0
+        << QByteArray();
+    QTest::newRow("EPERM, no_new_privs")
+        << ports << EPERM << QByteArray("nnp") << none << int(StatusNoCapability)
+        << int(CauseNoNewPrivs) << QByteArray();
+    QTest::newRow("EPERM, traced") << ports << EPERM << QByteArray("traced") << none
+                                   << int(StatusNoCapability) << int(CauseTraced) << QByteArray();
+    QTest::newRow("EPERM, nosuid") << ports << EPERM << QByteArray("nosuid") << none
+                                   << int(StatusNoCapability) << int(CauseNosuid) << QByteArray();
+    QTest::newRow("EPERM, no_new_privs, traced and nosuid")
+        << ports << EPERM << QByteArray("nnp traced nosuid") << none << int(StatusNoCapability)
+        << int(CauseNoNewPrivs | CauseTraced | CauseNosuid) << QByteArray();
+    QTest::newRow("ENOMEM") << ports << ENOMEM << QByteArray("rawio") << none
+                            << int(StatusStartFailed) << ENOMEM << QByteArray();
+    QTest::newRow("dropping privileges fails, EPERM")
+        << int(OpenOutcome::DropPrivileges) << EPERM << QByteArray("rawio") << integrity
+        << int(StatusDropFailed) << EPERM << QByteArray();
+    QTest::newRow("privileges left after dropping")
+        << int(OpenOutcome::CheckDropped) << 0 << QByteArray("rawio") << integrity
+        << int(StatusPrivilegesLeft) << 0 << QByteArray();
 }
 
 void TestPortdServer::start() {
-    QFETCH(int, openError);
+    QFETCH(int, failedStep);
+    QFETCH(int, error);
+    QFETCH(QByteArray, facts);
     QFETCH(QByteArray, lockdown);
     QFETCH(int, status);
+    QFETCH(int, value);
     QFETCH(QByteArray, text);
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("lockdown")).toStdString();
@@ -200,10 +238,16 @@ void TestPortdServer::start() {
     else if (lockdown != "-")
         std::ofstream(path) << lockdown.constData() << '\n';
     FakePorts ports;
-    ports.openError = openError;
+    ports.outcome = {OpenOutcome::Step(failedStep), error};
+    const QList<QByteArray> held = facts.split(' ');
+    ports.outcome.rawioPermitted = held.contains("rawio");
+    ports.outcome.noNewPrivs = held.contains("nnp");
+    ports.outcome.traced = held.contains("traced");
+    ports.outcome.nosuidMount = held.contains("nosuid");
     PortdServer server(ports, path);
     const Reply reply = server.start();
     QCOMPARE(reply.status, status);
+    QCOMPARE(reply.value, value);
     if (!text.isEmpty())
         QCOMPARE(QByteArray(reply.text), text);
     QVERIFY(ports.accesses.empty());
