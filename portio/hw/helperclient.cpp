@@ -1,6 +1,7 @@
 #include "helperclient.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,8 @@ using namespace portd;
 namespace {
 
 const std::string kHelper = "ヘルパー regwise-portd";
+
+using Clock = std::chrono::steady_clock;
 
 std::string withPath(const std::string& text, const std::string& path) {
     return text + "（" + path + "）";
@@ -63,7 +66,7 @@ std::string startFailure(const Reply& reply, const std::string& path) {
         case StatusNoCapability:
             return noCapability(reply.value, path);
         case StatusLockdown:
-            return "カーネルのロックダウン（" + std::string(reply.text) +
+            return "カーネルのロックダウン（" + std::string(reply.message()) +
                    "）により、I/Oポートへのアクセスが禁止されています。";
         case StatusKernelRefused:
             return kHelper +
@@ -86,14 +89,43 @@ std::string startFailure(const Reply& reply, const std::string& path) {
                 return withPath(kHelper + " が見つかりません", path);
             return withPath(kHelper + " を起動できません: " + std::strerror(reply.value), path);
         default:
-            return kHelper + " が開始できませんでした: " + std::string(reply.text);
+            return kHelper + " が開始できませんでした: " + std::string(reply.message());
     }
+}
+
+enum class Wait { Ready, TimedOut, Failed };
+
+// Waits until fd has something to read. A signal only shortens one poll: the wait goes on
+// with the time that remains.
+Wait waitReadable(int fd, Clock::time_point deadline, int& error) {
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd wait{fd, POLLIN, 0};
+        const int ready = ::poll(&wait, 1, left > 0 ? static_cast<int>(left) : 0);
+        if (ready > 0)
+            return Wait::Ready;
+        if (ready == 0)
+            return Wait::TimedOut;
+        if (errno != EINTR) {
+            error = errno;
+            return Wait::Failed;
+        }
+    }
+}
+
+ssize_t receive(int fd, Reply& reply) {
+    ssize_t got;
+    do
+        got = ::recv(fd, &reply, sizeof reply, 0);
+    while (got < 0 && errno == EINTR);
+    return got;
 }
 
 }  // namespace
 
-HelperClient::HelperClient(std::string helperPath, int timeoutMs)
-    : m_helperPath(std::move(helperPath)), m_timeoutMs(timeoutMs) {}
+HelperClient::HelperClient(std::vector<std::string> helperPlaces, int timeoutMs)
+    : m_helperPlaces(std::move(helperPlaces)), m_timeoutMs(timeoutMs) {}
 
 HelperClient::~HelperClient() {
     close();
@@ -108,15 +140,17 @@ void HelperClient::close(int* exitStatus) {
     }
     if (m_pid <= 0)
         return;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
     const timespec pause{0, 1000000};
     int status = 0;
-    for (int waited = 0;; ++waited) {
+    for (;;) {
         const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
         if (done == m_pid || (done < 0 && errno != EINTR))
             break;
-        if (waited == m_timeoutMs) {
+        if (Clock::now() >= deadline) {
             ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, &status, 0);
+            while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+            }
             break;
         }
         nanosleep(&pause, nullptr);
@@ -146,12 +180,20 @@ std::string HelperClient::start() {
 }
 
 std::string HelperClient::spawn() {
-    if (m_helperPath.empty() || m_helperPath.front() != '/')
-        return kHelper +
-               " が見つかりません（ライブラリと同じフォルダーにも ../lib/regwise/ "
-               "にもありません）";
-    if (::access(m_helperPath.c_str(), F_OK) != 0)
-        return withPath(kHelper + " が見つかりません", m_helperPath);
+    m_helperPath.clear();
+    std::string searched;
+    for (const std::string& place : m_helperPlaces) {
+        if (place.empty() || place.front() != '/')
+            continue;  // never a path relative to wherever the program happens to run
+        if (::access(place.c_str(), F_OK) == 0) {
+            m_helperPath = place;
+            break;
+        }
+        searched += (searched.empty() ? "" : "、") + place;
+    }
+    if (m_helperPath.empty())
+        return withPath(kHelper + " が見つかりません",
+                        searched.empty() ? "探す場所がわかりません" : searched);
 
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
@@ -189,15 +231,16 @@ std::string HelperClient::spawn() {
     m_pid = pid;
 
     Reply first;
-    pollfd wait{m_fd, POLLIN, 0};
-    const int ready = ::poll(&wait, 1, m_timeoutMs);
-    const ssize_t got = ready > 0 ? ::recv(m_fd, &first, sizeof first, 0) : -1;
-    if (ready == 0) {
+    int error = 0;
+    const Wait wait =
+        waitReadable(m_fd, Clock::now() + std::chrono::milliseconds(m_timeoutMs), error);
+    if (wait != Wait::Ready) {
         ::kill(m_pid, SIGKILL);
         close();
-        return kHelper + " が応答しません。";
+        return wait == Wait::TimedOut ? kHelper + " が応答しません。"
+                                      : kHelper + " の応答を待てません: " + std::strerror(error);
     }
-    if (got != static_cast<ssize_t>(sizeof first)) {
+    if (receive(m_fd, first) != static_cast<ssize_t>(sizeof first)) {
         int status = 0;
         close(&status);
         return kHelper + " が準備の前に終了しました（" + exitText(status) + "）。";
@@ -229,47 +272,43 @@ HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
     if (m_fd < 0)
         return {0, "I/Oが開始されていません。"};
     const Request message{op, port, data};
-    Reply reply;
-    bool sent = false;
-    for (;;) {
-        if (!sent) {
-            const ssize_t n = ::send(m_fd, &message, sizeof message, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n != static_cast<ssize_t>(sizeof message))
-                break;
-            sent = true;
-        }
-        pollfd wait{m_fd, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, m_timeoutMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready == 0) {
-            ::kill(m_pid, SIGKILL);
-            close();
-            return {0, kHelper + " が応答しません。I/Oを開始し直してください。"};
-        }
-        const ssize_t got = ::recv(m_fd, &reply, sizeof reply, 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got != static_cast<ssize_t>(sizeof reply))
-            break;
+    const auto ended = [this]() -> Result {
+        close();
+        return {0, kHelper + " が終了しました。I/Oを開始し直してください。"};
+    };
+    ssize_t sent;
+    do
+        sent = ::send(m_fd, &message, sizeof message, MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    if (sent != static_cast<ssize_t>(sizeof message))
+        return ended();
 
-        switch (reply.status) {
-            case StatusOk:
-                return {reply.value, {}};
-            case StatusRefused: {
-                char text[200];
-                std::snprintf(text, sizeof text,
-                              "ポート 0x%X は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
-                              "3F8-3FF）の外にあるため、アクセスしませんでした。",
-                              static_cast<unsigned>(port));
-                return {0, text};
-            }
-            default:
-                return {0, kHelper + " が要求を拒否しました: " + std::string(reply.text)};
-        }
+    int error = 0;
+    const Wait wait =
+        waitReadable(m_fd, Clock::now() + std::chrono::milliseconds(m_timeoutMs), error);
+    if (wait != Wait::Ready) {
+        ::kill(m_pid, SIGKILL);
+        close();
+        return {0, wait == Wait::TimedOut
+                       ? kHelper + " が応答しません。I/Oを開始し直してください。"
+                       : kHelper + " の応答を待てません: " + std::strerror(error) +
+                             "。I/Oを開始し直してください。"};
     }
-    close();
-    return {0, kHelper + " が終了しました。I/Oを開始し直してください。"};
+    Reply reply;
+    if (receive(m_fd, reply) != static_cast<ssize_t>(sizeof reply))
+        return ended();
+    switch (reply.status) {
+        case StatusOk:
+            return {reply.value, {}};
+        case StatusRefused: {
+            char text[200];
+            std::snprintf(text, sizeof text,
+                          "ポート 0x%X は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
+                          "3F8-3FF）の外にあるため、アクセスしませんでした。",
+                          static_cast<unsigned>(port));
+            return {0, text};
+        }
+        default:
+            return {0, kHelper + " が要求を拒否しました: " + std::string(reply.message())};
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -15,8 +16,9 @@ public:
         std::string error;  // empty on success
     };
 
-    // helperPath: the helper's absolute path; empty when it could not be found.
-    explicit HelperClient(std::string helperPath, int timeoutMs = 10000);
+    // helperPlaces: where the helper may lie, by absolute path, best first. Each start runs
+    // the first that exists.
+    explicit HelperClient(std::vector<std::string> helperPlaces, int timeoutMs = 10000);
     ~HelperClient();
     HelperClient(const HelperClient&) = delete;
     HelperClient& operator=(const HelperClient&) = delete;
@@ -39,7 +41,8 @@ private:
     void close(int* exitStatus = nullptr);
     std::string spawn();
 
-    std::string m_helperPath;
+    std::vector<std::string> m_helperPlaces;
+    std::string m_helperPath;  // the one last started
     int m_timeoutMs;
     int m_fd = -1;
     pid_t m_pid = -1;

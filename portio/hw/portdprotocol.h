@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace portd {
 
@@ -68,6 +69,8 @@ struct Reply {
         std::strncpy(text, s, sizeof text - 1);
         text[sizeof text - 1] = '\0';
     }
+    // The text as sent, never read past the field: the other end may not have ended it.
+    std::string_view message() const { return {text, strnlen(text, sizeof text)}; }
 };
 
 static_assert(sizeof(Request) == 12);

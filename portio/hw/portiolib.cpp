@@ -39,9 +39,10 @@ void fail(const std::string& text) {
     t_failed = true;
 }
 
-// The helper by absolute path: beside this library (build tree, and lib/regwise/ when
-// installed), then beside the executable, then in ../lib/regwise/ from the executable.
-std::string findHelper() {
+// Where the helper may lie, by absolute path: beside this library (build tree, and
+// lib/regwise/ when installed), then beside the executable, then in ../lib/regwise/ from
+// the executable.
+std::vector<std::string> helperPlaces() {
     namespace fs = std::filesystem;
     std::vector<fs::path> folders;
     Dl_info info{};
@@ -57,12 +58,13 @@ std::string findHelper() {
         folders.push_back(exe.parent_path());
         folders.push_back((exe.parent_path() / "../lib/regwise").lexically_normal());
     }
+    std::vector<std::string> places;
     for (const fs::path& folder : folders) {
-        const fs::path helper = folder / "regwise-portd";
-        if (helper.is_absolute() && fs::exists(helper, error))
-            return helper.string();
+        const std::string helper = (folder / "regwise-portd").string();
+        if (std::find(places.begin(), places.end(), helper) == places.end())
+            places.push_back(helper);
     }
-    return {};
+    return places;
 }
 
 std::mutex g_mutex;
@@ -70,7 +72,7 @@ std::optional<HelperClient> g_client;
 
 HelperClient& client() {
     if (!g_client)
-        g_client.emplace(findHelper());
+        g_client.emplace(helperPlaces());
     return *g_client;
 }
 

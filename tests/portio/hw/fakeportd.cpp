@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <string>
@@ -19,6 +20,9 @@
 #include "portdserver.h"
 
 namespace {
+
+// How late the "slow" helper is with its first reply and with every answer.
+constexpr int kLateMs = 100;
 
 class MemoryPorts final : public PortAccessor {
 public:
@@ -64,6 +68,13 @@ int main(int, char** argv) {
         pause();
         return 0;
     }
+    if (mode == "unterminated") {
+        portd::Reply lockdown;
+        lockdown.status = portd::StatusLockdown;
+        std::memset(lockdown.text, 'x', sizeof lockdown.text);
+        send(portd::kSocketFd, &lockdown, sizeof lockdown, MSG_NOSIGNAL);
+        return 1;
+    }
     OpenOutcome outcome;
     if (mode == "eperm" || mode == "lockdown") {
         outcome = {OpenOutcome::GainPorts, EPERM};
@@ -82,16 +93,29 @@ int main(int, char** argv) {
         std::ofstream(folder + "lockdown") << "none [integrity] confidentiality\n";
     MemoryPorts ports(folder + "accesses", outcome);
     PortdServer server(ports, folder + "lockdown");
+    if (mode == "slow")
+        usleep(kLateMs * 1000);
     const portd::Reply first = server.start();
     send(portd::kSocketFd, &first, sizeof first, MSG_NOSIGNAL);
     if (first.status != portd::StatusOk)
         return 1;
-    if (mode == "die-after-1") {
+    if (mode == "die-after-1" || mode == "slow" || mode == "mute" || mode == "garbled") {
         portd::Request request;
-        recv(portd::kSocketFd, &request, sizeof request, 0);
-        bool stop = false;
-        const portd::Reply reply = server.handle(&request, sizeof request, stop);
-        send(portd::kSocketFd, &reply, sizeof reply, MSG_NOSIGNAL);
+        while (recv(portd::kSocketFd, &request, sizeof request, 0) == sizeof request) {
+            if (mode == "mute")
+                continue;
+            if (mode == "slow")
+                usleep(kLateMs * 1000);
+            bool stop = false;
+            portd::Reply reply = server.handle(&request, sizeof request, stop);
+            if (mode == "garbled") {
+                reply.status = portd::StatusBadRequest;
+                std::memset(reply.text, 'x', sizeof reply.text);
+            }
+            send(portd::kSocketFd, &reply, sizeof reply, MSG_NOSIGNAL);
+            if (stop || mode == "die-after-1")
+                return 0;
+        }
         return 0;
     }
     return server.serve(portd::kSocketFd);

@@ -11,6 +11,7 @@
 
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,8 +21,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A folder holding a "regwise-portd" that is really fakeportd, and its mode file, and a
-// symbolic link to itself.
+// A folder holding a "regwise-portd" that is really fakeportd, and its mode file. The
+// client is given the helper through a symbolic link to the folder, and a second place
+// where no helper lies.
 class FakeHelperFolder {
 public:
     explicit FakeHelperFolder(const char* mode) {
@@ -35,7 +37,10 @@ public:
     QString real() const { return QDir(m_dir.path()).canonicalPath(); }
     QString helper() const { return m_dir.filePath(QStringLiteral("regwise-portd")); }
     std::string path() const { return helper().toStdString(); }
-    std::string linked() const { return (real() + u"/link/regwise-portd"_s).toStdString(); }
+    std::vector<std::string> places() const {
+        return {(real() + u"/link/regwise-portd"_s).toStdString(),
+                (real() + u"/elsewhere/regwise-portd"_s).toStdString()};
+    }
     QStringList accesses() const {
         QFile file(m_dir.filePath(QStringLiteral("accesses")));
         if (!file.open(QIODevice::ReadOnly))
@@ -45,6 +50,27 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// SIGALRM every millisecond, caught by a handler that does nothing and installed without
+// SA_RESTART, so every blocking call in between fails with EINTR.
+class InterruptingTimer {
+public:
+    InterruptingTimer() {
+        struct sigaction action {};
+        action.sa_handler = [](int) {};
+        sigaction(SIGALRM, &action, &m_previous);
+        const itimerval every{{0, 1000}, {0, 1000}};
+        setitimer(ITIMER_REAL, &every, nullptr);
+    }
+    ~InterruptingTimer() {
+        const itimerval off{};
+        setitimer(ITIMER_REAL, &off, nullptr);
+        sigaction(SIGALRM, &m_previous, nullptr);
+    }
+
+private:
+    struct sigaction m_previous {};
 };
 
 bool gone(pid_t pid) {
@@ -63,6 +89,9 @@ class TestHelperClient : public QObject {
 private slots:
     void startFails_data();
     void startFails();
+    void interruptedWaits_data();
+    void interruptedWaits();
+    void unterminatedAnswer();
     void readWriteTouchOncePerCall();
     void refusedPortNamesThePort();
     void notStarted();
@@ -76,7 +105,9 @@ private slots:
 void TestHelperClient::startFails_data() {
     QTest::addColumn<QByteArray>("setup");
     QTest::addColumn<QString>("message");  // %1: the helper's folder, links resolved
-    QTest::newRow("no helper file") << QByteArray("missing") << QStringLiteral("見つかりません");
+    QTest::newRow("no helper file")
+        << QByteArray("missing")
+        << QStringLiteral("見つかりません（%1/link/regwise-portd、%1/elsewhere/regwise-portd）");
     QTest::newRow("helper not executable")
         << QByteArray("noexec") << QStringLiteral("実行する権限がありません");
     QTest::newRow("ioperm EPERM, no capability")
@@ -97,6 +128,8 @@ void TestHelperClient::startFails_data() {
         << QStringLiteral("cap_sys_rawio を持っていますが、カーネルがI/Oポートへのアクセスを拒否");
     QTest::newRow("lockdown") << QByteArray("lockdown")
                               << QStringLiteral("カーネルのロックダウン（integrity）");
+    QTest::newRow("lockdown text without NUL")
+        << QByteArray("unterminated") << QStringLiteral("（%1）").arg(QString(120, u'x'));
     QTest::newRow("other open error")
         << QByteArray("enomem") << QStringLiteral("開始できませんでした");
     QTest::newRow("dropping privileges fails")
@@ -118,7 +151,7 @@ void TestHelperClient::startFails() {
     if (setup == "noexec")
         chmod(folder.path().c_str(), 0644);  // even root cannot exec a file with no x bit
 
-    HelperClient client(folder.linked(), 300);
+    HelperClient client(folder.places(), 300);
     const std::string error = client.start();
     QVERIFY2(text(error).contains(message.replace(u"%1"_s, folder.real())), error.c_str());
     QVERIFY(!client.running());
@@ -126,9 +159,48 @@ void TestHelperClient::startFails() {
     QVERIFY(client.read(0x3F8).error.size() > 0);
 }
 
+void TestHelperClient::interruptedWaits_data() {
+    QTest::addColumn<QByteArray>("mode");
+    QTest::addColumn<QString>("startError");  // empty: the start succeeds
+    QTest::addColumn<QString>("readError");   // empty: the read succeeds
+    QTest::newRow("late first reply and answer") << QByteArray("slow") << QString() << QString();
+    QTest::newRow("no first reply") << QByteArray("hang") << QStringLiteral("応答しません")
+                                    << QStringLiteral("開始されていません");
+    QTest::newRow("no answer") << QByteArray("mute") << QString() << QStringLiteral("応答しません");
+}
+
+// Signals arriving while the client waits for the helper neither end a healthy session nor
+// stretch the wait beyond its time limit.
+void TestHelperClient::interruptedWaits() {
+    QFETCH(QByteArray, mode);
+    QFETCH(QString, startError);
+    QFETCH(QString, readError);
+    FakeHelperFolder folder(mode.constData());
+    HelperClient client({folder.path()}, 1000);
+    const InterruptingTimer timer;
+    const std::string started = client.start();
+    const HelperClient::Result read = client.read(0x3F8);
+    const std::string stopped = client.stop();
+
+    QVERIFY2(startError.isEmpty() ? started.empty() : text(started).contains(startError),
+             started.c_str());
+    QVERIFY2(readError.isEmpty() ? read.error.empty() : text(read.error).contains(readError),
+             read.error.c_str());
+    QCOMPARE(text(stopped), QString());
+}
+
+// A helper that fills a refusal's text to the last byte is read no further than the text.
+void TestHelperClient::unterminatedAnswer() {
+    FakeHelperFolder folder("garbled");
+    HelperClient client({folder.path()});
+    QCOMPARE(text(client.start()), QString());
+    const HelperClient::Result r = client.read(0x3F8);
+    QVERIFY2(text(r.error).endsWith(u": "_s + QString(120, u'x')), r.error.c_str());
+}
+
 void TestHelperClient::readWriteTouchOncePerCall() {
     FakeHelperFolder folder("ok");
-    HelperClient client(folder.path());
+    HelperClient client({folder.path()});
     QCOMPARE(text(client.start()), QString());
     QVERIFY(client.running());
 
@@ -144,7 +216,7 @@ void TestHelperClient::readWriteTouchOncePerCall() {
 
 void TestHelperClient::refusedPortNamesThePort() {
     FakeHelperFolder folder("ok");
-    HelperClient client(folder.path());
+    HelperClient client({folder.path()});
     QCOMPARE(text(client.start()), QString());
     const HelperClient::Result r = client.read(0x400);
     QVERIFY2(text(r.error).contains(QStringLiteral("0x400")), r.error.c_str());
@@ -156,7 +228,7 @@ void TestHelperClient::refusedPortNamesThePort() {
 
 void TestHelperClient::notStarted() {
     FakeHelperFolder folder("ok");
-    HelperClient client(folder.path());
+    HelperClient client({folder.path()});
     QVERIFY(text(client.read(0x3F8).error).contains(QStringLiteral("開始されていません")));
     QVERIFY(!client.write(0x3F8, 1).error.empty());
     QCOMPARE(text(client.stop()), QString());  // stopping with none running succeeds
@@ -165,7 +237,7 @@ void TestHelperClient::notStarted() {
 
 void TestHelperClient::startWhileRunningKeepsHelper() {
     FakeHelperFolder folder("ok");
-    HelperClient client(folder.path());
+    HelperClient client({folder.path()});
     QCOMPARE(text(client.start()), QString());
     const pid_t first = client.pid();
     client.write(0x3FF, 0x42);
@@ -176,7 +248,7 @@ void TestHelperClient::startWhileRunningKeepsHelper() {
 
 void TestHelperClient::startAfterHelperDiedReplacesIt() {
     FakeHelperFolder folder("ok");
-    HelperClient client(folder.path());
+    HelperClient client({folder.path()});
     QCOMPARE(text(client.start()), QString());
     const pid_t first = client.pid();
     kill(first, SIGKILL);
@@ -194,7 +266,7 @@ void TestHelperClient::startAfterHelperDiedReplacesIt() {
 
 void TestHelperClient::helperDiesMidSession() {
     FakeHelperFolder folder("die-after-1");
-    HelperClient client(folder.path());
+    HelperClient client({folder.path()});
     QCOMPARE(text(client.start()), QString());
     const pid_t pid = client.pid();
     QCOMPARE(client.read(0x3F8).error, std::string());
@@ -206,7 +278,7 @@ void TestHelperClient::helperDiesMidSession() {
 
 void TestHelperClient::stopEndsHelper() {
     FakeHelperFolder folder("ok");
-    HelperClient client(folder.path());
+    HelperClient client({folder.path()});
     QCOMPARE(text(client.start()), QString());
     const pid_t pid = client.pid();
     QCOMPARE(text(client.stop()), QString());
@@ -225,7 +297,7 @@ void TestHelperClient::clientDeathEndsHelper() {
     const pid_t program = fork();
     QVERIFY(program >= 0);
     if (program == 0) {
-        HelperClient* client = new HelperClient(folder.path());  // never destroyed
+        HelperClient* client = new HelperClient({folder.path()});  // never destroyed
         pid_t helper = client->start().empty() ? client->pid() : -1;
         (void)!write(pipeEnds[1], &helper, sizeof helper);
         _exit(0);
