@@ -3,7 +3,10 @@
 #   start-up to the first exposed window and peak RSS, regwise-sim against a hello-world
 #   window, offscreen and under Xvfb (medians; target within x1.3);
 #   one INPUT and one OUTPUT press on the simulated library against the bare InpB/OutB
-#   (medians; target within 20 us).
+#   (medians; target within 20 us);
+#   one InpB through libregwise-portio.so, its helper process and the socketpair, with a
+#   stand-in helper whose ports are memory, against the simulated library's bare InpB
+#   (medians; target within 25 us).
 #   bench/run.sh [start-up runs]        (default 11)
 # Needs the Debian package xvfb for the Xvfb figures; without it they are skipped.
 set -euo pipefail
@@ -19,7 +22,7 @@ if [ ! -f "$build/build.ninja" ]; then
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
 cmake --build "$build" --target regwise-sim regwise-hello regwise-exposeprobe startupbench \
-  pressbench -j2 >/dev/null
+  pressbench helperbench -j2 >/dev/null
 
 bin=$PWD/$build/bin
 startup=("$bin/startupbench" "$bin/libregwise-exposeprobe.so" "$runs" "$bin/regwise-hello"
@@ -34,3 +37,5 @@ else
 fi
 echo
 "$bin/pressbench"
+echo
+"$bin/helper-bench/helperbench"
