@@ -20,6 +20,7 @@ using namespace portd;
 
 namespace {
 
+// The man page lists every Japanese text in this file (tests/packaging/check-messages.sh).
 const std::string kHelper = "ヘルパー regwise-portd";
 
 using Clock = std::chrono::steady_clock;

@@ -19,6 +19,7 @@
 
 namespace {
 
+// The man page lists every Japanese text in this file (tests/packaging/check-messages.sh).
 // Plain buffers, not std::string: a thread_local with a destructor in a dlopen'ed
 // library makes LeakSanitizer crash at exit in every program that loads it.
 thread_local char t_lastError[1024];

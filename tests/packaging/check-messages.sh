@@ -1,7 +1,8 @@
 #!/bin/sh
 # Every Japanese text the program hands to a message box (a message(...) or confirm(...)
 # call) must appear in the man page, so a message added to the program cannot go
-# undocumented. Texts with %1-style arguments are checked piece by piece.
+# undocumented; so must every text of a source file that says the man page lists them all.
+# Texts with %1-style or printf-style arguments are checked piece by piece.
 #   check-messages.sh MANPAGE SOURCE_DIR...
 set -eu
 export LC_ALL=C.UTF-8
@@ -22,6 +23,16 @@ texts=$(find "$@" -type f -name '*.cpp' -exec cat {} + |
         sed -e 's/^"//' -e 's/"$//' |
         sort -u) || true
 
+# Files that say so hand every Japanese text they hold to the user, as a reason under a
+# message; all of their texts are checked.
+reasons=$(grep -rl --include='*.cpp' -F 'The man page lists every Japanese text in this file' "$@" |
+          xargs -r cat |
+          grep -v -E '^[[:space:]]*(//|/?\*)' |
+          grep -o -P '"(?:[^"\\]|\\.)*"' |
+          grep -P '[^\x00-\x7F]' |
+          sed -e 's/^"//' -e 's/"$//') || true
+texts=$(printf '%s\n%s\n' "$texts" "$reasons" | grep -v '^$' | sort -u) || true
+
 if [ -z "$texts" ]; then
     echo "no message box text found under: $*" >&2
     exit 1
@@ -30,7 +41,7 @@ fi
 missing=0
 checked=0
 while IFS= read -r text; do
-    pieces=$(printf '%s\n' "$text" | sed -e 's/%[0-9]/\n/g')
+    pieces=$(printf '%s\n' "$text" | sed -e 's/%[-0-9.]*[diouxXsc]/\n/g' -e 's/%[0-9]/\n/g')
     while IFS= read -r piece; do
         printf '%s' "$piece" | grep -q -P '[^\x00-\x7F]' || continue
         checked=$((checked + 1))
