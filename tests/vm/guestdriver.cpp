@@ -23,6 +23,7 @@
 #include <grp.h>
 #include <sys/capability.h>
 #include <sys/io.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -155,10 +156,13 @@ bool dropTo(uid_t uid, const std::vector<gid_t>& groups) {
            setresuid(uid, uid, uid) == 0;
 }
 
-std::string startAs(const std::string& library, uid_t uid, const std::vector<gid_t>& groups) {
+std::string startAs(const std::string& library, uid_t uid, const std::vector<gid_t>& groups,
+                    bool noNewPrivs = false) {
     return inChild([&]() -> std::string {
         if (!dropTo(uid, groups))
             return "cannot change user";
+        if (noNewPrivs && prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+            return "cannot set no_new_privs";
         Library lib;
         if (!lib.open(library))
             return "cannot load library";
@@ -268,19 +272,42 @@ void testClientDeath(const std::string& library) {
     check(helper > 0 && waitGone(helper, 3000), "helper gone after its client died");
 }
 
-void testPrivilege(const std::string& library, const std::string& helper) {
+// The install option's setup: group dialout may run the helper, which holds
+// cap_sys_rawio; nobody else may run it at all.
+bool setUpHelper(const std::string& helper, gid_t group) {
+    if (chown(helper.c_str(), 0, group) != 0 || chmod(helper.c_str(), 0750) != 0)
+        return false;
+    cap_t caps = cap_from_text("cap_sys_rawio+ep");
+    const bool set = caps && cap_set_file(helper.c_str(), caps) == 0;
+    cap_free(caps);
+    return set;
+}
+
+// The helper and the library copied onto a tmpfs mounted nosuid, set up as installed.
+bool copyToNosuidMount(const std::string& folder, const std::string& to, gid_t group) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::create_directory(to, error);
+    if (mount("tmpfs", to.c_str(), "tmpfs", MS_NOSUID, "mode=0755") != 0)
+        return false;
+    for (const char* file : {"regwise-portd", "libregwise-portio.so"}) {
+        if (!fs::copy_file(folder + "/" + file, to + "/" + file, error))
+            return false;
+    }
+    return setUpHelper(to + "/regwise-portd", group);
+}
+
+void testPrivilege(const std::string& folder) {
+    const std::string library = folder + "/libregwise-portio.so";
+    const std::string helper = folder + "/regwise-portd";
     const uid_t nobody = 65534;
     const gid_t dialout = 20;
     std::string r = startAs(library, nobody, {});
-    check(r.find("許可されていません") != std::string::npos, "unprivileged start: not permitted",
-          r);
+    check(r.find("cap_sys_rawio がなく") != std::string::npos &&
+              r.find("「getcap " + helper + "」") != std::string::npos,
+          "unprivileged start: no capability, getcap on the helper", r);
 
-    // The install option's setup: group dialout may run the helper, which holds
-    // cap_sys_rawio; nobody else may run it at all.
-    const bool setUp = chown(helper.c_str(), 0, dialout) == 0 && chmod(helper.c_str(), 0750) == 0;
-    cap_t caps = cap_from_text("cap_sys_rawio+ep");
-    const bool capSet = setUp && caps && cap_set_file(helper.c_str(), caps) == 0;
-    cap_free(caps);
+    const bool capSet = setUpHelper(helper, dialout);
     check(capSet, "setcap cap_sys_rawio+ep on the helper", capSet ? "" : std::strerror(errno));
     if (!capSet)
         return;
@@ -292,18 +319,46 @@ void testPrivilege(const std::string& library, const std::string& helper) {
     r = startAs(library, nobody, {});
     check(r.find("実行する権限がありません") != std::string::npos, "outside group dialout: refused",
           r);
+    r = startAs(library, nobody, {dialout}, true);
+    check(r.find("働きませんでした。no_new_privs") != std::string::npos,
+          "started under no_new_privs: says so", r);
+
+    const std::string nosuid = "/nosuid";
+    const bool copied = copyToNosuidMount(folder, nosuid, dialout);
+    check(copied, "helper on a nosuid tmpfs", copied ? "" : std::strerror(errno));
+    if (copied) {
+        r = startAs(nosuid + "/libregwise-portio.so", nobody, {dialout});
+        check(r.find("nosuid でマウントされた場所にあります（" + nosuid + "/regwise-portd）") !=
+                  std::string::npos,
+              "helper on a nosuid mount: says so", r);
+        umount2(nosuid.c_str(), MNT_DETACH);
+    }
+}
+
+std::string startFailure(const std::string& library) {
+    return inChild([&]() -> std::string {
+        Library hw;
+        if (!hw.open(library))
+            return std::string("cannot load library: ") + dlerror();
+        if ((hw.start() & 1) == 0)
+            return "STARTED";
+        return hw.error();
+    });
 }
 
 void testLockdown(const std::string& library) {
-    Library hw;
-    if (!hw.open(library)) {
-        check(false, "load library", dlerror());
-        return;
-    }
-    const bool failed = (hw.start() & 1) != 0;
-    const std::string error = hw.error();
-    check(failed && error.find("ロックダウン（integrity）") != std::string::npos,
+    std::string error = startFailure(library);
+    check(error.find("ロックダウン（integrity）") != std::string::npos,
           "start under lockdown says why", error);
+
+    // Without the lockdown file the refusal is still put down to the kernel, not to a
+    // missing capability: root holds it.
+    const bool unmounted = umount2("/sys/kernel/security", 0) == 0;
+    check(unmounted, "unmount securityfs", unmounted ? "" : std::strerror(errno));
+    error = startFailure(library);
+    check(error.find("cap_sys_rawio を持っていますが、カーネルがI/Oポートへのアクセスを拒否") !=
+              std::string::npos,
+          "start under unreadable lockdown: the kernel refused", error);
 }
 
 int64_t medianNs(const PortFunctions& ports, int16_t port, int count) {
@@ -359,7 +414,7 @@ int main(int argc, char** argv) {
     if (mode == "test") {
         testSessionAndScript(hw, "/hw-transcript.txt");
         testClientDeath(hwPath);
-        testPrivilege(hwPath, folder + "/regwise-portd");
+        testPrivilege(folder);
     } else if (mode == "lockdown") {
         testLockdown(hwPath);
     } else if (mode == "bench") {
