@@ -8,10 +8,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <ctime>
 
 #include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,25 +52,41 @@ private:
     QTemporaryDir m_dir;
 };
 
-// SIGALRM every millisecond, caught by a handler that does nothing and installed without
-// SA_RESTART, so every blocking call in between fails with EINTR.
+// SIGALRM every millisecond to the thread that made it, caught by a handler that does
+// nothing and installed without SA_RESTART, so every blocking call of that thread in
+// between fails with EINTR.
 class InterruptingTimer {
 public:
     InterruptingTimer() {
         struct sigaction action {};
         action.sa_handler = [](int) {};
         sigaction(SIGALRM, &action, &m_previous);
-        const itimerval every{{0, 1000}, {0, 1000}};
-        setitimer(ITIMER_REAL, &every, nullptr);
+        sigevent event{};
+        event.sigev_notify = SIGEV_THREAD_ID;
+        event.sigev_signo = SIGALRM;
+        event._sigev_un._tid = gettid();  // sigev_notify_thread_id, which glibc 2.36 lacks
+        timer_create(CLOCK_MONOTONIC, &event, &m_timer);
+        const itimerspec every{{0, 1000000}, {0, 1000000}};
+        timer_settime(m_timer, 0, &every, nullptr);
     }
     ~InterruptingTimer() {
-        const itimerval off{};
-        setitimer(ITIMER_REAL, &off, nullptr);
+        timer_delete(m_timer);
+        // One raised just before the timer went may still be pending (valgrind delivers
+        // late): take it here rather than under the default action, which kills.
+        sigset_t alarm, mask;
+        sigemptyset(&alarm);
+        sigaddset(&alarm, SIGALRM);
+        sigprocmask(SIG_BLOCK, &alarm, &mask);
+        const timespec now{};
+        while (sigtimedwait(&alarm, nullptr, &now) == SIGALRM) {
+        }
         sigaction(SIGALRM, &m_previous, nullptr);
+        sigprocmask(SIG_SETMASK, &mask, nullptr);
     }
 
 private:
     struct sigaction m_previous {};
+    timer_t m_timer{};
 };
 
 bool gone(pid_t pid) {
