@@ -1,7 +1,7 @@
-#include "accessibletext.h"
+#include "app/accessibletext.h"
 
-#include "registerdecoder.h"
-#include "registermap.h"
+#include "handlers/registermap.h"
+#include "regval/registerdecoder.h"
 
 namespace {
 

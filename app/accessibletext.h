@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "rowfields.h"
+#include "handlers/rowfields.h"
 
 // What a screen reader and a tooltip say about the window's controls. Plain text rules with
 // no widgets, so that they are tested on their own.

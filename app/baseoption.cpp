@@ -1,4 +1,4 @@
-#include "baseoption.h"
+#include "app/baseoption.h"
 
 #include <algorithm>
 

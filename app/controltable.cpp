@@ -1,8 +1,8 @@
-#include "controltable.h"
+#include "app/controltable.h"
 
 #include <array>
 
-#include "registermap.h"
+#include "handlers/registermap.h"
 
 namespace {
 

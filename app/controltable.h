@@ -3,7 +3,7 @@
 #include <QString>
 #include <vector>
 
-#include "rowfields.h"
+#include "handlers/rowfields.h"
 
 // The window's geometry is designed in twips; at 96 dpi fifteen make one pixel.
 inline constexpr int kTwipsPerPixel = 15;

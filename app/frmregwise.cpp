@@ -1,4 +1,4 @@
-#include "frmregwise.h"
+#include "app/frmregwise.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -10,19 +10,19 @@
 #include <limits>
 #include <map>
 
-#include "accessibletext.h"
-#include "baseoption.h"
-#include "controltable.h"
-#include "dialogs.h"
-#include "lineeditrowfields.h"
-#include "outputsync.h"
-#include "programfolder.h"
-#include "registermap.h"
-#include "registerread.h"
-#include "registerwrite.h"
-#include "session.h"
-#include "startup.h"
-#include "validatefilter.h"
+#include "app/accessibletext.h"
+#include "app/baseoption.h"
+#include "app/controltable.h"
+#include "app/lineeditrowfields.h"
+#include "app/startup.h"
+#include "app/validatefilter.h"
+#include "handlers/dialogs.h"
+#include "handlers/outputsync.h"
+#include "handlers/registermap.h"
+#include "handlers/registerread.h"
+#include "handlers/registerwrite.h"
+#include "handlers/session.h"
+#include "handlers/workingfolder.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <array>
 #include <memory>
 
-#include "modcommon.h"
-#include "rowfields.h"
+#include "handlers/modcommon.h"
+#include "handlers/rowfields.h"
 
 class Dialogs;
 class LineEditRowFields;

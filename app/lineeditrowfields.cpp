@@ -1,8 +1,8 @@
-#include "lineeditrowfields.h"
+#include "app/lineeditrowfields.h"
 
 #include <QLineEdit>
 
-#include "accessibletext.h"
+#include "app/accessibletext.h"
 
 namespace {
 

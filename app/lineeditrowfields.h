@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "rowfields.h"
+#include "handlers/rowfields.h"
 
 class QLineEdit;
 

@@ -1,10 +1,10 @@
 #include <QApplication>
 
-#include "frmregwise.h"
-#include "messageboxdialogs.h"
-#include "modcommon.h"
-#include "modioscmdef.h"
-#include "startup.h"
+#include "app/frmregwise.h"
+#include "app/messageboxdialogs.h"
+#include "app/startup.h"
+#include "handlers/modcommon.h"
+#include "portio/modioscmdef.h"
 
 int main(int argc, char* argv[]) {
     // Qt takes its own platform options from the command line; the program reads nothing.

@@ -1,9 +1,9 @@
-#include "messageboxdialogs.h"
+#include "app/messageboxdialogs.h"
 
 #include <QLabel>
 #include <QMessageBox>
 
-#include "startup.h"
+#include "app/startup.h"
 
 namespace {
 

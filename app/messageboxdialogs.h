@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "dialogs.h"
+#include "handlers/dialogs.h"
 
 // The handlers' messages and confirmations as modal QMessageBoxes.
 class MessageBoxDialogs final : public Dialogs {

@@ -1,4 +1,4 @@
-#include "validatefilter.h"
+#include "app/validatefilter.h"
 
 #include <QApplication>
 #include <QFocusEvent>

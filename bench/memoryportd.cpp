@@ -8,8 +8,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 
-#include "portdprotocol.h"
-#include "portdserver.h"
+#include "portio/hw/portdprotocol.h"
+#include "portio/hw/portdserver.h"
 
 // helperbench looks for this text in the file before it lets the library start a helper.
 extern const char kMemoryHelperMark[] = "regwise-memory-portd: its ports are memory";

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "dialogs.h"
-#include "modioscmdef.h"
-#include "programfolder.h"
-#include "registerread.h"
-#include "registerwrite.h"
-#include "rowfields.h"
+#include "handlers/dialogs.h"
+#include "handlers/registerread.h"
+#include "handlers/registerwrite.h"
+#include "handlers/rowfields.h"
+#include "portio/modioscmdef.h"
+#include "portio/programfolder.h"
 
 namespace {
 

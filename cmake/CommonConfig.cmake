@@ -1,6 +1,8 @@
-# One INTERFACE target carries the language standard and warnings for every target of ours.
+# The project's options and the flags every target of ours is built with, in one place.
 option(REGWISE_WERROR "Treat warnings as errors" OFF)
 option(REGWISE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(REGWISE_FUZZ "Build the libFuzzer targets (clang only; see scripts/fuzz.sh)" OFF)
+option(REGWISE_BENCH "Build the benchmarks (see bench/run.sh)" OFF)
 option(REGWISE_SETCAP_HELPER
   "On install, give regwise-portd cap_sys_rawio and make it executable by group dialout only"
   OFF)
@@ -18,14 +20,36 @@ if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
   set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "Build type" FORCE)
 endif()
 
-add_library(regwise_options INTERFACE)
-target_compile_features(regwise_options INTERFACE cxx_std_20)
-target_compile_options(regwise_options INTERFACE -Wall -Wextra -Wpedantic -Wnon-virtual-dtor)
+# Every target of ours links one of two INTERFACE targets, which carry the language standard,
+# the warnings and the build's options. The program's own code (regwise_options) is held to
+# the stricter set; tests, fuzzers and benchmarks (regwise_test_options) to the common one.
+add_library(regwise_common_options INTERFACE)
+target_compile_features(regwise_common_options INTERFACE cxx_std_20)
+target_compile_options(regwise_common_options INTERFACE
+  -Wall -Wextra -Wpedantic $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>)
 if(REGWISE_WERROR)
-  target_compile_options(regwise_options INTERFACE -Werror)
+  target_compile_options(regwise_common_options INTERFACE -Werror)
 endif()
 if(REGWISE_SANITIZE)
-  target_compile_options(regwise_options INTERFACE -fsanitize=address,undefined
-                                                   -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  target_link_options(regwise_options INTERFACE -fsanitize=address,undefined)
+  target_compile_options(regwise_common_options INTERFACE -fsanitize=address,undefined
+                                                          -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(regwise_common_options INTERFACE -fsanitize=address,undefined)
+elseif(NOT REGWISE_FUZZ)
+  # What Debian builds its packages with: checked buffers where the compiler can tell their
+  # size, stack canaries, and a read-only relocation table resolved at load. The helper holds
+  # a capability; the rest of the program gets the same for free.
+  target_compile_options(regwise_common_options INTERFACE
+    -fstack-protector-strong $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+  target_link_options(regwise_common_options INTERFACE -Wl,-z,relro -Wl,-z,now)
 endif()
+
+add_library(regwise_options INTERFACE)
+target_link_libraries(regwise_options INTERFACE regwise_common_options)
+target_compile_options(regwise_options INTERFACE
+  $<$<COMPILE_LANGUAGE:CXX>:-Wold-style-cast> -Wshadow)
+# Every text that reaches the user is Japanese: a QString from a narrow literal must say
+# which encoding it is in.
+target_compile_definitions(regwise_options INTERFACE QT_NO_CAST_FROM_ASCII)
+
+add_library(regwise_test_options INTERFACE)
+target_link_libraries(regwise_test_options INTERFACE regwise_common_options)

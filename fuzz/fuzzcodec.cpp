@@ -10,7 +10,7 @@
 #include <cstring>
 #include <optional>
 
-#include "codec.h"
+#include "regval/codec.h"
 
 namespace {
 

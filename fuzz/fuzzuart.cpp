@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "uartbus.h"
+#include "portio/sim/uartbus.h"
 
 namespace {
 

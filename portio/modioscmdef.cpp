@@ -1,12 +1,12 @@
-#include "modioscmdef.h"
+#include "portio/modioscmdef.h"
 
 #include <filesystem>
 #include <optional>
 #include <utility>
 
-#include "ioscm.h"
-#include "programfolder.h"
-#include "sharedlibrary.h"
+#include "portio/ioscm.h"
+#include "portio/programfolder.h"
+#include "portio/sharedlibrary.h"
 
 namespace {
 

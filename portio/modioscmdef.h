@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "portlibrary.h"
+#include "portio/portlibrary.h"
 
 // The port I/O library as the program reaches it: the shared library is opened with
 // dlopen at the first call of any function, never before, and each function is looked

@@ -1,11 +1,7 @@
-#include "programfolder.h"
+#include "portio/programfolder.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
-
-#include <unistd.h>
 
 std::string programFolder() {
     std::error_code error;
@@ -13,13 +9,4 @@ std::string programFolder() {
     if (error || !exe.has_parent_path())
         return {};
     return exe.parent_path().string();
-}
-
-std::string makeProgramFolderCurrent() {
-    const std::string folder = programFolder();
-    if (folder.empty())
-        return "/proc/self/exe: the program's own path cannot be read";
-    if (::chdir(folder.c_str()) != 0)
-        return folder + ": " + std::strerror(errno);
-    return {};
 }

@@ -1,4 +1,4 @@
-#include "sharedlibrary.h"
+#include "portio/sharedlibrary.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "codec.h"
+#include "regval/codec.h"
 
 #include <limits>
 

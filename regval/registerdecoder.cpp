@@ -1,4 +1,4 @@
-#include "registerdecoder.h"
+#include "regval/registerdecoder.h"
 
 #include <QStringList>
 #include <array>
@@ -7,7 +7,7 @@
 #include <optional>
 #include <span>
 
-#include "codec.h"
+#include "regval/codec.h"
 #include "uart/registers.h"
 
 using namespace uart;

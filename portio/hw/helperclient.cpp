@@ -1,4 +1,4 @@
-#include "helperclient.h"
+#include "portio/hw/helperclient.h"
 
 #include <cerrno>
 #include <chrono>
@@ -14,7 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "portdprotocol.h"
+#include "portio/hw/portdprotocol.h"
 
 using namespace portd;
 

@@ -10,9 +10,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "portdprotocol.h"
-#include "portdserver.h"
-#include "realportaccessor.h"
+#include "portio/hw/portdprotocol.h"
+#include "portio/hw/portdserver.h"
+#include "portio/hw/realportaccessor.h"
 
 int main() {
     struct stat st {};

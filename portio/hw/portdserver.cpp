@@ -1,4 +1,4 @@
-#include "portdserver.h"
+#include "portio/hw/portdserver.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <string>
 
-#include "portaccessor.h"
-#include "portdprotocol.h"
+#include "portio/hw/portaccessor.h"
+#include "portio/hw/portdprotocol.h"
 
 // The helper's logic without the machine: the first reply, then one request at a time.
 // Every port access is checked against the windows before the accessor is called.

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "helperclient.h"
-#include "ioscm.h"
-#include "portdprotocol.h"
+#include "portio/hw/helperclient.h"
+#include "portio/hw/portdprotocol.h"
+#include "portio/ioscm.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "realportaccessor.h"
+#include "portio/hw/realportaccessor.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -10,7 +10,7 @@
 #include <sys/prctl.h>
 #include <sys/statvfs.h>
 
-#include "portdprotocol.h"
+#include "portio/hw/portdprotocol.h"
 
 namespace {
 

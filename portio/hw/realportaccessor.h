@@ -1,6 +1,6 @@
 #pragma once
 
-#include "portaccessor.h"
+#include "portio/hw/portaccessor.h"
 
 // The machine's own I/O ports through ioperm/inb/outb. Used only by regwise-portd's main;
 // nothing else links it.

@@ -8,8 +8,8 @@
 #include <atomic>
 #include <mutex>
 
-#include "ioscm.h"
-#include "uartbus.h"
+#include "portio/ioscm.h"
+#include "portio/sim/uartbus.h"
 
 namespace {
 

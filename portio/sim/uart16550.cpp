@@ -1,4 +1,4 @@
-#include "uart16550.h"
+#include "portio/sim/uart16550.h"
 
 Uart16550::Uart16550() {
     reset();

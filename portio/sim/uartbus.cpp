@@ -1,4 +1,4 @@
-#include "uartbus.h"
+#include "portio/sim/uartbus.h"
 
 UartBus::UartBus() {
     Uart16550::connectNullModem(m_uarts[0], m_uarts[1]);

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "uart16550.h"
+#include "portio/sim/uart16550.h"
 
 // Four 16550A UARTs on an I/O bus at the standard bases, COM1 with COM2 and COM3 with COM4
 // joined by null-modem cables. Ports that belong to no UART behave like an empty bus.

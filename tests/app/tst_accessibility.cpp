@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "messageboxdialogs.h"
-#include "startup.h"
-#include "whenmodal.h"
-#include "windowrig.h"
+#include "app/messageboxdialogs.h"
+#include "app/startup.h"
+#include "tests/app/whenmodal.h"
+#include "tests/app/windowrig.h"
 
 namespace {
 

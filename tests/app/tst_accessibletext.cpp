@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "accessibletext.h"
+#include "app/accessibletext.h"
 
 Q_DECLARE_METATYPE(RowSide)
 Q_DECLARE_METATYPE(ValueForm)

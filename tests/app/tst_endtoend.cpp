@@ -2,11 +2,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "frmregwise.h"
-#include "messageboxdialogs.h"
-#include "modioscmdef.h"
-#include "startup.h"
-#include "whenmodal.h"
+#include "app/frmregwise.h"
+#include "app/messageboxdialogs.h"
+#include "app/startup.h"
+#include "portio/modioscmdef.h"
+#include "tests/app/whenmodal.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "messageboxdialogs.h"
-#include "registermap.h"
-#include "startup.h"
-#include "whenmodal.h"
-#include "windowrig.h"
+#include "app/messageboxdialogs.h"
+#include "app/startup.h"
+#include "handlers/registermap.h"
+#include "tests/app/whenmodal.h"
+#include "tests/app/windowrig.h"
 
 namespace {
 

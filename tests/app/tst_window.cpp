@@ -9,10 +9,10 @@
 #include <QTest>
 #include <memory>
 
-#include "startup.h"
-#include "validatefilter.h"
-#include "whenmodal.h"
-#include "windowrig.h"
+#include "app/startup.h"
+#include "app/validatefilter.h"
+#include "tests/app/whenmodal.h"
+#include "tests/app/windowrig.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <QWidget>
 #include <memory>
 
-#include "fakeportlibrary.h"
-#include "frmregwise.h"
-#include "recordingdialogs.h"
+#include "app/frmregwise.h"
+#include "tests/fakes/fakeportlibrary.h"
+#include "tests/fakes/recordingdialogs.h"
 
 // The window on a fake library, as the program builds it, with the steps a user takes.
 template <class DialogsT>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "portlibrary.h"
+#include "portio/portlibrary.h"
 
 // A port library that records every call and answers from settable results.
 class FakePortLibrary final : public PortLibrary {

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <deque>
 
-#include "dialogs.h"
+#include "handlers/dialogs.h"
 
 // Records every box a handler shows; confirmations are answered from a queue (OK when empty).
 class RecordingDialogs final : public Dialogs {

@@ -1,7 +1,7 @@
 /* A stand-in for the port I/O library, for the loader tests. Its answers depend only on
  * the arguments, so tests need not care which of them loaded it first. Built twice: whole,
  * and with LOADERTEST_PARTIAL, lacking OutB and IOSCM_LastError. */
-#include "ioscm.h"
+#include "portio/ioscm.h"
 
 #include <stddef.h>
 

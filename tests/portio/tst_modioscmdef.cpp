@@ -7,7 +7,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include "modioscmdef.h"
+#include "portio/modioscmdef.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include <QTest>
 
-#include "codec.h"
-#include "fakerowfields.h"
+#include "regval/codec.h"
 
 namespace {
 
@@ -66,9 +65,9 @@ void TestCodec::byteForms() {
     QFETCH(QString, hex2);
     QFETCH(QString, bin);
     QCOMPARE(ToHex2(value), hex2);
-    QCOMPARE(BinStr(value, kBitWeight), bin);
+    QCOMPARE(BinStr(value, kFilledBitWeight), bin);
     QCOMPARE(ToHex2(QString::number(value)), std::optional(hex2));
-    QCOMPARE(BinStr(QString::number(value), kBitWeight), std::optional(bin));
+    QCOMPARE(BinStr(QString::number(value), kFilledBitWeight), std::optional(bin));
 }
 
 void TestCodec::fromHex_data() {
@@ -146,7 +145,7 @@ void TestCodec::fromBin_data() {
 void TestCodec::fromBin() {
     QFETCH(QString, text);
     QFETCH(int, value);
-    QCOMPARE(FromBin(text, kBitWeight), value);
+    QCOMPARE(FromBin(text, kFilledBitWeight), value);
 }
 
 void TestCodec::decimalReading_data() {
@@ -238,9 +237,9 @@ void TestCodec::decimalReading() {
 
 void TestCodec::binaryRoundTrip() {
     for (int v = 0; v <= 255; ++v)
-        QCOMPARE(FromBin(BinStr(v, kBitWeight), kBitWeight), v);
+        QCOMPARE(FromBin(BinStr(v, kFilledBitWeight), kFilledBitWeight), v);
     for (int v = -70000; v <= 70000; v += 7)
-        QCOMPARE(BinStr(v, kBitWeight), BinStr(v & 255, kBitWeight));
+        QCOMPARE(BinStr(v, kFilledBitWeight), BinStr(v & 255, kFilledBitWeight));
 }
 
 QTEST_APPLESS_MAIN(TestCodec)

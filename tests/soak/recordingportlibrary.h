@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "portlibrary.h"
+#include "portio/portlibrary.h"
 
 // Wraps a real port library and tells a watcher of every call before it is passed on, so the
 // watcher sees the window and the application state exactly as they stand at that moment.

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "dialogs.h"
+#include "handlers/dialogs.h"
 
 // Dialogs that never block: confirmations are answered by a callback (the soak's random
 // choice) and every box is recorded.

@@ -15,12 +15,12 @@
 #include <optional>
 #include <random>
 
-#include "codec.h"
-#include "frmregwise.h"
-#include "modcommon.h"
-#include "modioscmdef.h"
-#include "recordingportlibrary.h"
-#include "soakdialogs.h"
+#include "app/frmregwise.h"
+#include "handlers/modcommon.h"
+#include "portio/modioscmdef.h"
+#include "regval/codec.h"
+#include "tests/soak/recordingportlibrary.h"
+#include "tests/soak/soakdialogs.h"
 
 namespace {
 

@@ -29,7 +29,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "registerscript.h"
+#include "tests/vm/registerscript.h"
 
 namespace {
 

@@ -1,23 +1,13 @@
-#include "registerscript.h"
+#include "tests/vm/registerscript.h"
 
 #include <cstdio>
 #include <sstream>
 
-namespace {
+#include "uart/registers.h"
 
-enum Offset {
-    THR = 0,
-    RBR = 0,
-    DLL = 0,
-    IER = 1,
-    DLM = 1,
-    IIR = 2,
-    LCR = 3,
-    MCR = 4,
-    LSR = 5,
-    MSR = 6,
-    SCR = 7
-};
+using namespace uart;
+
+namespace {
 
 class Script {
 public:
@@ -56,8 +46,6 @@ private:
     std::vector<TranscriptLine>& m_out;
 };
 
-const int kBases[] = {0x3F8, 0x2F8, 0x3E8, 0x2E8};
-
 }  // namespace
 
 std::string TranscriptLine::text() const {
@@ -81,7 +69,7 @@ std::vector<TranscriptLine> runRegisterScript(const PortFunctions& ports) {
     std::vector<TranscriptLine> out;
     Script s(ports, out);
 
-    for (int b : kBases) {
+    for (int b : kComBases) {
         s.read(b, IER, 0x00, "reset");
         s.read(b, IIR, 0x01, "reset");
         s.read(b, LCR, 0x00, "reset");
@@ -95,7 +83,7 @@ std::vector<TranscriptLine> runRegisterScript(const PortFunctions& ports) {
         s.write(b, LCR, 0x00);
     }
 
-    for (int b : kBases) {
+    for (int b : kComBases) {
         // Scratch register: any byte stays as written.
         s.write(b, SCR, 0x55);
         s.read(b, SCR, 0x55);

@@ -10,7 +10,7 @@
 
 #include <dlfcn.h>
 
-#include "registerscript.h"
+#include "tests/vm/registerscript.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -16,8 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "portdprotocol.h"
-#include "portdserver.h"
+#include "portio/hw/portdprotocol.h"
+#include "portio/hw/portdserver.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "helperclient.h"
+#include "portio/hw/helperclient.h"
 
 using namespace Qt::StringLiterals;
 

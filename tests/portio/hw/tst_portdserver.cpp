@@ -12,8 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "portdprotocol.h"
-#include "portdserver.h"
+#include "portio/hw/portdprotocol.h"
+#include "portio/hw/portdserver.h"
 
 using namespace portd;
 

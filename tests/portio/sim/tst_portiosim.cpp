@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "ioscm.h"
+#include "portio/ioscm.h"
 
 // The simulated library as the program meets it: opened with dlopen from beside the
 // executable, its functions found by their export names. The library's UARTs live for the

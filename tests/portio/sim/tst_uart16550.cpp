@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "uart16550.h"
+#include "portio/sim/uart16550.h"
 
 using U = Uart16550;
 

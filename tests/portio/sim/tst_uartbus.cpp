@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "uartbus.h"
+#include "portio/sim/uartbus.h"
 
 using U = Uart16550;
 

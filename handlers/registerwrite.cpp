@@ -1,7 +1,7 @@
-#include "registerwrite.h"
+#include "handlers/registerwrite.h"
 
-#include "dialogs.h"
-#include "portlibrary.h"
+#include "handlers/dialogs.h"
+#include "portio/portlibrary.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "programfolder.h"
+#include "handlers/workingfolder.h"
 
 class Dialogs;
 class PortLibrary;

@@ -1,7 +1,7 @@
 #include <QStringList>
 #include <QTest>
 
-#include "registerdecoder.h"
+#include "regval/registerdecoder.h"
 
 Q_DECLARE_METATYPE(RegisterDirection)
 Q_DECLARE_METATYPE(ValueForm)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rowfields.h"
+#include "handlers/rowfields.h"
 
 // A row's OUTPUT button: refuses while no session is open; resets an empty Dec box to zero;
 // asks for confirmation while confirmState is 1 (the check box ticked); then writes the

@@ -4,7 +4,7 @@
 #include <map>
 #include <vector>
 
-#include "rowfields.h"
+#include "handlers/rowfields.h"
 
 // A row's six boxes in memory, recording every set and repaint in the order they happen.
 class FakeRowFields final : public RowFields {

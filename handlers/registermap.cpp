@@ -1,8 +1,8 @@
-#include "registermap.h"
+#include "handlers/registermap.h"
 
 #include <algorithm>
 
-#include "dialogs.h"
+#include "handlers/dialogs.h"
 
 QString registerName(int index) {
     static const std::array<QString, kRegisterCount> names{

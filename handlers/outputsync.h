@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rowfields.h"
+#include "handlers/rowfields.h"
 
 // The focus is leaving the row's output box of this form: bring the row's other output
 // boxes into step with it.

@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "registerwrite.h"
-#include "rowrig.h"
+#include "handlers/registerwrite.h"
+#include "tests/handlers/rowrig.h"
 
 using Call = FakePortLibrary::Call;
 

@@ -1,8 +1,8 @@
-#include "session.h"
+#include "handlers/session.h"
 
-#include "dialogs.h"
-#include "portlibrary.h"
-#include "programfolder.h"
+#include "handlers/dialogs.h"
+#include "handlers/workingfolder.h"
+#include "portio/portlibrary.h"
 
 void cmdIOStart_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs,
                       FolderStep makeFolderCurrent) {

@@ -1,4 +1,4 @@
-#include "outputsync.h"
+#include "handlers/outputsync.h"
 
 // An unreadable text leaves every box as it is and says nothing: leaving an empty box the
 // user never touched is an ordinary act, not a mistake worth a dialog.

@@ -2,9 +2,9 @@
 
 #include <QTest>
 
-#include "fakeportlibrary.h"
-#include "fakerowfields.h"
-#include "recordingdialogs.h"
+#include "tests/fakes/fakeportlibrary.h"
+#include "tests/fakes/recordingdialogs.h"
+#include "tests/handlers/fakerowfields.h"
 
 // One register row as a button handler meets it: its boxes, the port library, the dialogs.
 struct RowRig {

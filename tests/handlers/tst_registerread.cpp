@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "registerread.h"
-#include "rowrig.h"
+#include "handlers/registerread.h"
+#include "tests/handlers/rowrig.h"
 
 using Event = FakeRowFields::Event;
 using Call = FakePortLibrary::Call;

@@ -2,13 +2,11 @@
 
 #include <QString>
 
-#include "codec.h"
+#include "regval/codec.h"
+#include "regval/valueform.h"
 
 class Dialogs;
 class PortLibrary;
-
-// The three text forms a register value is shown and typed in.
-enum class ValueForm { Hex, Dec, Bin };
 
 // One register row's six boxes, as the handlers see them: the three editable output boxes
 // (read and written) and the three read-only input boxes (written only).

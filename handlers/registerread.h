@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rowfields.h"
+#include "handlers/rowfields.h"
 
 // A row's INPUT button: refuses while no session is open; else reads the row's port once
 // and shows the byte in the row's Hex, Dec and Bin input boxes, in that order.

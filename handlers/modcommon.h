@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "codec.h"
-#include "registermap.h"
+#include "handlers/registermap.h"
+#include "regval/codec.h"
 
 // The application state: zero when the process starts, given its starting values by the
 // window's load step, and alive as long as the window.

@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "fakerowfields.h"
-#include "outputsync.h"
+#include "handlers/outputsync.h"
+#include "tests/handlers/fakerowfields.h"
 
 Q_DECLARE_METATYPE(ValueForm)
 

@@ -1,9 +1,9 @@
 #include <QTest>
 #include <filesystem>
 
-#include "fakeportlibrary.h"
-#include "recordingdialogs.h"
-#include "session.h"
+#include "handlers/session.h"
+#include "tests/fakes/fakeportlibrary.h"
+#include "tests/fakes/recordingdialogs.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "registerread.h"
+#include "handlers/registerread.h"
 
-#include "dialogs.h"
-#include "portlibrary.h"
+#include "handlers/dialogs.h"
+#include "portio/portlibrary.h"
 
 void cmdInput_Click(const RowContext& row) {
     if (row.ioStarted == 0) {

@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "recordingdialogs.h"
-#include "registermap.h"
+#include "handlers/registermap.h"
+#include "tests/fakes/recordingdialogs.h"
 
 namespace {
 

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <array>
+
+// The three text forms a register value is shown and typed in.
+enum class ValueForm { Hex, Dec, Bin };
+
+inline constexpr std::array<ValueForm, 3> kValueForms{ValueForm::Hex, ValueForm::Dec,
+                                                      ValueForm::Bin};
