@@ -23,6 +23,7 @@
 #include "handlers/registerwrite.h"
 #include "handlers/session.h"
 #include "handlers/workingfolder.h"
+#include "uart/registers.h"
 
 namespace {
 
@@ -190,8 +191,9 @@ void frmRegwise::buildControls() {
 }
 
 void frmRegwise::bindEvents() {
-    for (int16_t base : kStandardBases) {
-        const QString name = QStringLiteral("opt") + QString::number(base, 16).toUpper();
+    for (const uint16_t comBase : uart::kComBases) {
+        const auto base = static_cast<int16_t>(comBase);
+        const QString name = QStringLiteral("opt") + QString::number(comBase, 16).toUpper();
         auto* option = findChild<QRadioButton*>(name);
         auto select = [this, base] {
             optBase_Click(base, m_state.PortAdr, m_dialogs);

@@ -32,7 +32,7 @@ void check(bool condition, const char* what, size_t message) {
     }
 }
 
-// The four windows written out again rather than taken from portAllowed, so a fault there
+// The four windows written out again rather than taken from uart::inComWindow, so a fault there
 // cannot hide itself.
 bool inWindows(int64_t port) {
     const int64_t base = port & ~int64_t{7};

@@ -30,7 +30,7 @@ public:
         const uint8_t pick = next();
         if ((pick & 0xE0) == 0xE0)
             return static_cast<uint16_t>(next() << 8 | next());
-        return static_cast<uint16_t>(UartBus::kBases[(pick >> 3) & 3] + (pick & 7));
+        return static_cast<uint16_t>(uart::kComBases[(pick >> 3) & 3] + (pick & 7));
     }
 
 private:
@@ -40,15 +40,14 @@ private:
 };
 
 void checkUart(const Uart16550& uart, uint16_t base) {
-    check(uart.rxFifoCount() <= Uart16550::kFifoSize, "RX FIFO above 16", base, 0);
+    check(uart.rxFifoCount() <= uart::kFifoSize, "RX FIFO above 16", base, 0);
     check(uart.fifosEnabled() || uart.rxFifoCount() <= 1, "RX holds more than one without FIFOs",
           base, 0);
-    const uint8_t lsr = uart.peek(Uart16550::LSR);
-    check((lsr & (Uart16550::LSR_THRE | Uart16550::LSR_TEMT)) ==
-              (Uart16550::LSR_THRE | Uart16550::LSR_TEMT),
-          "THRE and TEMT set", static_cast<uint16_t>(base + Uart16550::LSR), lsr);
-    check(((lsr & Uart16550::LSR_DR) != 0) == (uart.rxFifoCount() > 0), "DR says data waits",
-          static_cast<uint16_t>(base + Uart16550::LSR), lsr);
+    const uint8_t lsr = uart.peek(uart::LSR);
+    check((lsr & (uart::LSR_THRE | uart::LSR_TEMT)) == (uart::LSR_THRE | uart::LSR_TEMT),
+          "THRE and TEMT set", static_cast<uint16_t>(base + uart::LSR), lsr);
+    check(((lsr & uart::LSR_DR) != 0) == (uart.rxFifoCount() > 0), "DR says data waits",
+          static_cast<uint16_t>(base + uart::LSR), lsr);
 }
 
 void checkRead(UartBus& bus, uint16_t port) {
@@ -59,7 +58,7 @@ void checkRead(UartBus& bus, uint16_t port) {
         return;
     }
     const unsigned offset = port & 7u;
-    const bool dlab = (uart->peek(Uart16550::LCR) & Uart16550::LCR_DLAB) != 0;
+    const bool dlab = (uart->peek(uart::LCR) & uart::LCR_DLAB) != 0;
     const uint8_t foretold = uart->peek(offset);
     const size_t countBefore = uart->rxFifoCount();
     check(uart->peek(offset) == foretold && uart->rxFifoCount() == countBefore,
@@ -67,13 +66,13 @@ void checkRead(UartBus& bus, uint16_t port) {
 
     const uint8_t value = bus.read(port);
     check(value == foretold, "peek foretells the read", port, value);
-    if (offset == Uart16550::IER && !dlab)
+    if (offset == uart::IER && !dlab)
         check((value & 0xF0) == 0, "IER bits 4-7 read 0", port, value);
-    if (offset == Uart16550::IIR)
+    if (offset == uart::IIR)
         check((value & 0x30) == 0, "IIR bits 4-5 read 0", port, value);
-    if (offset == Uart16550::MCR)
+    if (offset == uart::MCR)
         check((value & 0xE0) == 0, "MCR bits 5-7 read 0", port, value);
-    if (offset == Uart16550::RBR && !dlab)
+    if (offset == uart::RBR && !dlab)
         check(uart->rxFifoCount() == (countBefore > 0 ? countBefore - 1 : 0),
               "reading RBR takes one character", port, value);
 }
@@ -108,8 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     bus.reset();
                 break;
         }
-        for (size_t i = 0; i < UartBus::kBases.size(); ++i)
-            checkUart(bus.uart(i), UartBus::kBases[i]);
+        for (size_t i = 0; i < uart::kComBases.size(); ++i)
+            checkUart(bus.uart(i), uart::kComBases[i]);
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "handlers/dialogs.h"
+#include "uart/registers.h"
 
 QString registerName(int index) {
     static const std::array<QString, kRegisterCount> names{
@@ -15,11 +16,11 @@ QString registerName(int index) {
 }
 
 void SetPortAddress(PortAddresses& portAdr, Dialogs& dialogs) {
-    if (std::find(kStandardBases.begin(), kStandardBases.end(), portAdr[0]) ==
-        kStandardBases.end()) {
+    const auto base = static_cast<uint16_t>(portAdr[0]);
+    if (std::ranges::find(uart::kComBases, base) == uart::kComBases.end()) {
         dialogs.message(QStringLiteral("規定外のアドレスが指定されています。0x3F8に変更します。"),
                         QString());
-        portAdr[0] = kStandardBases[0];
+        portAdr[0] = static_cast<int16_t>(uart::kComBases[0]);
     }
     for (int i = 1; i < kRegisterCount; ++i)
         portAdr[static_cast<size_t>(i)] = static_cast<int16_t>(portAdr[0] + i);

@@ -12,14 +12,12 @@ inline constexpr int kRegisterCount = 7;
 // PortAdr0...PortAdr6: the base address and the ports of registers 1...6 (base + index).
 using PortAddresses = std::array<int16_t, kRegisterCount>;
 
-// The four standard bases the window offers (COM1...COM4).
-inline constexpr std::array<int16_t, 4> kStandardBases{0x3F8, 0x2F8, 0x3E8, 0x2E8};
-
 // The register's name as the window shows it, e.g. "回線制御" for index 3.
 QString registerName(int index);
 
-// Falls back to 0x3F8, with a message, for a base that is not one of the four, then sets
-// PortAdr1...PortAdr6 to base + 1...6.
+// Falls back to 0x3F8, with a message, for a base that is not one of the four COM bases
+// (uart::kComBases, the bases the window offers), then sets PortAdr1...PortAdr6 to
+// base + 1...6.
 void SetPortAddress(PortAddresses& portAdr, Dialogs& dialogs);
 
 // The captions of fr0...fr6: each register's name and port, e.g. "デバイザラッチ(3F8)".

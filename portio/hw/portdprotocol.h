@@ -15,17 +15,7 @@ namespace portd {
 // The helper's end of the socketpair inside the helper process.
 inline constexpr int kSocketFd = 3;
 
-// The four COM port windows: 8 ports from each base. Nothing else is ever touched.
-inline constexpr uint16_t kWindowBases[] = {0x2E8, 0x2F8, 0x3E8, 0x3F8};
-inline constexpr int kWindowSize = 8;
-
-constexpr bool portAllowed(int32_t port) {
-    for (uint16_t base : kWindowBases) {
-        if (port >= base && port < base + kWindowSize)
-            return true;
-    }
-    return false;
-}
+// Only the ports of the four COM windows (uart::inComWindow) are ever touched.
 
 enum Op : uint32_t {
     OpRead = 1,   // read the byte at port

@@ -7,6 +7,8 @@
 
 #include <sys/socket.h>
 
+#include "uart/registers.h"
+
 using namespace portd;
 
 PortdServer::PortdServer(PortAccessor& ports, std::string lockdownPath)
@@ -82,7 +84,7 @@ Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
     switch (request.op) {
         case OpRead:
         case OpWrite:
-            if (!portAllowed(request.port)) {
+            if (!uart::inComWindow(request.port)) {
                 reply.status = StatusRefused;
                 reply.setText("port outside the COM windows");
                 return reply;

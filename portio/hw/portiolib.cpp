@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "portio/hw/helperclient.h"
-#include "portio/hw/portdprotocol.h"
 #include "portio/ioscm.h"
+#include "uart/registers.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ uint16_t portNumber(int16_t port) {
 // byte lies inside the windows so none is touched unless all can be.
 bool wideAllowed(int16_t port, int bytes) {
     for (int i = 0; i < bytes; ++i) {
-        if (!portd::portAllowed(portNumber(port) + i)) {
+        if (!uart::inComWindow(portNumber(port) + i)) {
             char text[160];
             std::snprintf(text, sizeof text,
                           "ポート 0x%X から %d バイトは COM ポートの範囲の外にかかるため、"

@@ -11,6 +11,7 @@
 #include <sys/statvfs.h>
 
 #include "portio/hw/portdprotocol.h"
+#include "uart/registers.h"
 
 namespace {
 
@@ -80,8 +81,8 @@ void recordStartFacts(OpenOutcome& outcome) {
 OpenOutcome RealPortAccessor::open() {
     OpenOutcome outcome;
     recordStartFacts(outcome);
-    for (uint16_t base : portd::kWindowBases) {
-        if (ioperm(base, portd::kWindowSize, 1) != 0) {
+    for (const uint16_t base : uart::kComBases) {
+        if (ioperm(base, uart::kPortsPerUart, 1) != 0) {
             outcome.failedStep = OpenOutcome::GainPorts;
             outcome.error = errno;
             return outcome;

@@ -1,5 +1,7 @@
 #include "portio/sim/uart16550.h"
 
+using namespace uart;
+
 Uart16550::Uart16550() {
     reset();
 }
@@ -29,15 +31,15 @@ void Uart16550::connectNullModem(Uart16550& a, Uart16550& b) {
 
 void Uart16550::reset() {
     m_regs.rbr = 0x00;
-    m_regs.ier = 0x00;
-    m_regs.fcr = 0x00;
-    m_regs.lcr = 0x00;
-    m_regs.mcr = 0x00;
-    m_regs.lsr = LSR_THRE | LSR_TEMT;  // 0x60
-    m_regs.msr = 0x00;
-    m_regs.scr = 0x00;
-    m_regs.dll = 0x00;
-    m_regs.dlm = 0x00;
+    m_regs.ier = IER_RESET;
+    m_regs.fcr = FCR_RESET;
+    m_regs.lcr = LCR_RESET;
+    m_regs.mcr = MCR_RESET;
+    m_regs.lsr = LSR_RESET;
+    m_regs.msr = MSR_RESET;
+    m_regs.scr = SCR_RESET;
+    m_regs.dll = DLL_RESET;
+    m_regs.dlm = DLM_RESET;
     m_rxHead = 0;
     m_rxCount = 0;
     m_threPending = false;  // IIR 01
@@ -51,7 +53,7 @@ void Uart16550::reset() {
 
 uint8_t Uart16550::read(unsigned offset) {
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
-    switch (offset & 7) {
+    switch (offset % kPortsPerUart) {
         case RBR:
             return dlab ? m_regs.dll : readRbr();
         case IER:
@@ -69,7 +71,7 @@ uint8_t Uart16550::read(unsigned offset) {
 
 void Uart16550::write(unsigned offset, uint8_t value) {
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
-    switch (offset & 7) {
+    switch (offset % kPortsPerUart) {
         case THR:
             if (dlab)
                 m_regs.dll = value;
@@ -103,7 +105,7 @@ void Uart16550::write(unsigned offset, uint8_t value) {
 
 uint8_t Uart16550::peek(unsigned offset) const {
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
-    switch (offset & 7) {
+    switch (offset % kPortsPerUart) {
         case RBR:
             if (dlab)
                 return m_regs.dll;
@@ -142,7 +144,7 @@ uint8_t Uart16550::readRbr() {
 uint8_t Uart16550::readIir() {
     const uint8_t value = iirValue();
     // Reading IIR acknowledges a THRE interrupt only when it is the one being reported.
-    if ((value & 0x0F) == IIR_ID_THRE)
+    if ((value & (IIR_ID | IIR_NO_INT)) == IIR_ID_THRE)
         m_threPending = false;
     return value;
 }
@@ -240,8 +242,7 @@ uint8_t Uart16550::iirValue() const {
 }
 
 uint8_t Uart16550::rxTriggerLevel() const {
-    static constexpr uint8_t levels[] = {1, 4, 8, 14};
-    return levels[m_regs.fcr >> 6];
+    return uart::rxTriggerLevel(m_regs.fcr);
 }
 
 void Uart16550::receive(uint8_t data, uint8_t errors) {

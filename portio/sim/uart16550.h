@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "uart/registers.h"
+
 // One 16550A UART as the CPU sees it through its eight ports, and as a cable sees it
 // through its serial data and modem lines.
 //
@@ -18,77 +20,6 @@
 // THR still come back to the own receiver.
 class Uart16550 {
 public:
-    // Register offsets from the base port.
-    static constexpr unsigned RBR = 0, THR = 0, DLL = 0;
-    static constexpr unsigned IER = 1, DLM = 1;
-    static constexpr unsigned IIR = 2, FCR = 2;
-    static constexpr unsigned LCR = 3, MCR = 4, LSR = 5, MSR = 6, SCR = 7;
-
-    // IER: interrupt enables. Bits 4-7 do not exist and read 0.
-    static constexpr uint8_t IER_ERBFI = 0x01;  // received data available (and timeout)
-    static constexpr uint8_t IER_ETBEI = 0x02;  // transmitter holding register empty
-    static constexpr uint8_t IER_ELSI = 0x04;   // receiver line status
-    static constexpr uint8_t IER_EDSSI = 0x08;  // modem status
-    static constexpr uint8_t IER_MASK = 0x0F;
-
-    // IIR: bit 0 clear while an interrupt is pending, bits 1-3 its source, 6-7 FIFOs on.
-    static constexpr uint8_t IIR_NO_INT = 0x01;
-    static constexpr uint8_t IIR_ID_MSR = 0x00;
-    static constexpr uint8_t IIR_ID_THRE = 0x02;
-    static constexpr uint8_t IIR_ID_RDA = 0x04;
-    static constexpr uint8_t IIR_ID_RLS = 0x06;
-    static constexpr uint8_t IIR_ID_TIMEOUT = 0x0C;
-    static constexpr uint8_t IIR_FIFOS = 0xC0;
-
-    // FCR (write only).
-    static constexpr uint8_t FCR_ENABLE = 0x01;
-    static constexpr uint8_t FCR_RX_RESET = 0x02;
-    static constexpr uint8_t FCR_TX_RESET = 0x04;
-    static constexpr uint8_t FCR_DMA_MODE = 0x08;
-    static constexpr uint8_t FCR_TRIGGER = 0xC0;
-
-    // LCR.
-    static constexpr uint8_t LCR_WLS = 0x03;     // word length 5 + n bits
-    static constexpr uint8_t LCR_STB = 0x04;     // 1.5/2 stop bits
-    static constexpr uint8_t LCR_PEN = 0x08;     // parity enable
-    static constexpr uint8_t LCR_EPS = 0x10;     // even parity
-    static constexpr uint8_t LCR_STICK = 0x20;   // stick parity
-    static constexpr uint8_t LCR_FORMAT = 0x3F;  // everything both ends must agree on
-    static constexpr uint8_t LCR_BREAK = 0x40;
-    static constexpr uint8_t LCR_DLAB = 0x80;
-
-    // MCR. Bits 5-7 do not exist and read 0.
-    static constexpr uint8_t MCR_DTR = 0x01;
-    static constexpr uint8_t MCR_RTS = 0x02;
-    static constexpr uint8_t MCR_OUT1 = 0x04;
-    static constexpr uint8_t MCR_OUT2 = 0x08;
-    static constexpr uint8_t MCR_LOOP = 0x10;
-    static constexpr uint8_t MCR_MASK = 0x1F;
-
-    // LSR.
-    static constexpr uint8_t LSR_DR = 0x01;
-    static constexpr uint8_t LSR_OE = 0x02;
-    static constexpr uint8_t LSR_PE = 0x04;
-    static constexpr uint8_t LSR_FE = 0x08;
-    static constexpr uint8_t LSR_BI = 0x10;
-    static constexpr uint8_t LSR_THRE = 0x20;
-    static constexpr uint8_t LSR_TEMT = 0x40;
-    static constexpr uint8_t LSR_RXFIFO_ERROR = 0x80;
-    static constexpr uint8_t LSR_ERRORS = LSR_OE | LSR_PE | LSR_FE | LSR_BI;  // cleared by reading
-
-    // MSR: deltas in bits 0-3 (cleared by reading), line states in bits 4-7.
-    static constexpr uint8_t MSR_DCTS = 0x01;
-    static constexpr uint8_t MSR_DDSR = 0x02;
-    static constexpr uint8_t MSR_TERI = 0x04;  // RI went from on to off
-    static constexpr uint8_t MSR_DDCD = 0x08;
-    static constexpr uint8_t MSR_DELTAS = 0x0F;
-    static constexpr uint8_t MSR_CTS = 0x10;
-    static constexpr uint8_t MSR_DSR = 0x20;
-    static constexpr uint8_t MSR_RI = 0x40;
-    static constexpr uint8_t MSR_DCD = 0x80;
-
-    static constexpr std::size_t kFifoSize = 16;
-
     Uart16550();
     ~Uart16550();
     Uart16550(const Uart16550&) = delete;
@@ -110,7 +41,7 @@ public:
 
     // Characters waiting in the receiver: 0-16 with FIFOs on, 0-1 without.
     std::size_t rxFifoCount() const { return m_rxCount; }
-    bool fifosEnabled() const { return (m_regs.fcr & FCR_ENABLE) != 0; }
+    bool fifosEnabled() const { return (m_regs.fcr & uart::FCR_ENABLE) != 0; }
     uint16_t divisor() const { return static_cast<uint16_t>(m_regs.dlm << 8 | m_regs.dll); }
 
 private:
@@ -129,7 +60,7 @@ private:
         uint8_t dlm;  // 1    R/W  DLAB=1  Divisor Latch, high byte
     };
 
-    // A received character with the errors it arrived with (LSR_FE, LSR_BI).
+    // A received character with the errors it arrived with (uart::LSR_FE, uart::LSR_BI).
     struct RxChar {
         uint8_t data;
         uint8_t errors;
@@ -163,7 +94,7 @@ private:
     void outputsChanged();
 
     Registers m_regs{};
-    std::array<RxChar, kFifoSize> m_rxFifo{};
+    std::array<RxChar, uart::kFifoSize> m_rxFifo{};
     std::size_t m_rxHead = 0;
     std::size_t m_rxCount = 0;
     bool m_threPending = false;  // THR emptied and not yet acknowledged by an IIR read

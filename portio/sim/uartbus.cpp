@@ -7,12 +7,12 @@ UartBus::UartBus() {
 
 uint8_t UartBus::read(uint16_t port) {
     Uart16550* uart = uartAt(port);
-    return uart ? uart->read(port % kPortsPerUart) : kFloatingBus;
+    return uart ? uart->read(port % uart::kPortsPerUart) : kFloatingBus;
 }
 
 void UartBus::write(uint16_t port, uint16_t data) {
     if (Uart16550* uart = uartAt(port))
-        uart->write(port % kPortsPerUart, static_cast<uint8_t>(data & 0xFF));
+        uart->write(port % uart::kPortsPerUart, static_cast<uint8_t>(data & 0xFF));
 }
 
 void UartBus::reset() {
@@ -21,8 +21,8 @@ void UartBus::reset() {
 }
 
 Uart16550* UartBus::uartAt(uint16_t port) {
-    for (std::size_t i = 0; i < kBases.size(); ++i) {
-        if (port >= kBases[i] && port - kBases[i] < kPortsPerUart)
+    for (std::size_t i = 0; i < uart::kComBases.size(); ++i) {
+        if (port >= uart::kComBases[i] && port - uart::kComBases[i] < uart::kPortsPerUart)
             return &m_uarts[i];
     }
     return nullptr;

@@ -10,9 +10,7 @@
 // joined by null-modem cables. Ports that belong to no UART behave like an empty bus.
 class UartBus {
 public:
-    // COM1 ... COM4.
-    static constexpr std::array<uint16_t, 4> kBases{0x3F8, 0x2F8, 0x3E8, 0x2E8};
-    static constexpr uint16_t kPortsPerUart = 8;
+    // What a port with no device behind it reads.
     static constexpr uint8_t kFloatingBus = 0xFF;
 
     UartBus();
@@ -26,7 +24,7 @@ public:
     // Master reset of all four UARTs; the cables stay.
     void reset();
 
-    // index 0 ... 3: COM1 ... COM4.
+    // index 0 ... 3: COM1 ... COM4, at uart::kComBases.
     Uart16550& uart(std::size_t index) { return m_uarts.at(index); }
     // The UART whose eight ports include port, or null.
     Uart16550* uartAt(uint16_t port);

@@ -21,6 +21,7 @@
 #include "regval/codec.h"
 #include "tests/soak/recordingportlibrary.h"
 #include "tests/soak/soakdialogs.h"
+#include "uart/registers.h"
 
 namespace {
 
@@ -338,7 +339,7 @@ void TestSoak::onCall(const RecordingPortLibrary::Call& call) {
         return fail(QStringLiteral("a port was touched without an open session ") + where);
 
     const int16_t base = m_state->PortAdr[0];
-    if (std::find(kStandardBases.begin(), kStandardBases.end(), base) == kStandardBases.end() ||
+    if (std::find(uart::kComBases.begin(), uart::kComBases.end(), base) == uart::kComBases.end() ||
         call.port < base || call.port > base + 6)
         return fail(QStringLiteral("port %1 is not one of the seven of base %2")
                         .arg(call.port, 0, 16)

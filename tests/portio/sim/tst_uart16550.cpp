@@ -7,24 +7,24 @@ using U = Uart16550;
 namespace {
 
 void setFormat(U& uart, uint8_t lcr, uint16_t divisor) {
-    uart.write(U::LCR, U::LCR_DLAB);
-    uart.write(U::DLL, static_cast<uint8_t>(divisor & 0xFF));
-    uart.write(U::DLM, static_cast<uint8_t>(divisor >> 8));
-    uart.write(U::LCR, lcr);
+    uart.write(uart::LCR, uart::LCR_DLAB);
+    uart.write(uart::DLL, static_cast<uint8_t>(divisor & 0xFF));
+    uart.write(uart::DLM, static_cast<uint8_t>(divisor >> 8));
+    uart.write(uart::LCR, lcr);
 }
 
 // Sends count bytes 0x41, 0x42 ... as 8N1 through the UART's own loopback.
 void loopBytes(U& uart, int count) {
-    uart.write(U::LCR, 0x03);
-    uart.write(U::MCR, U::MCR_LOOP);
+    uart.write(uart::LCR, 0x03);
+    uart.write(uart::MCR, uart::MCR_LOOP);
     for (int i = 0; i < count; ++i)
-        uart.write(U::THR, static_cast<uint8_t>(0x41 + i));
+        uart.write(uart::THR, static_cast<uint8_t>(0x41 + i));
 }
 
 QByteArray drain(U& uart) {
     QByteArray bytes;
-    while (uart.peek(U::LSR) & U::LSR_DR)
-        bytes.append(static_cast<char>(uart.read(U::RBR)));
+    while (uart.peek(uart::LSR) & uart::LSR_DR)
+        bytes.append(static_cast<char>(uart.read(uart::RBR)));
     return bytes;
 }
 
@@ -65,59 +65,59 @@ private slots:
 };
 
 void TestUart16550::resetValues_data() {
-    QTest::addColumn<unsigned>("offset");
+    QTest::addColumn<int>("offset");
     QTest::addColumn<bool>("dlab");
     QTest::addColumn<int>("expected");
-    QTest::newRow("RBR") << U::RBR << false << 0x00;
-    QTest::newRow("IER") << U::IER << false << 0x00;
-    QTest::newRow("IIR") << U::IIR << false << 0x01;
-    QTest::newRow("LCR") << U::LCR << false << 0x00;
-    QTest::newRow("MCR") << U::MCR << false << 0x00;
-    QTest::newRow("LSR") << U::LSR << false << 0x60;
-    QTest::newRow("MSR") << U::MSR << false << 0x00;
-    QTest::newRow("SCR") << U::SCR << false << 0x00;
-    QTest::newRow("DLL") << U::DLL << true << 0x00;
-    QTest::newRow("DLM") << U::DLM << true << 0x00;
+    QTest::newRow("RBR") << uart::RBR << false << 0x00;
+    QTest::newRow("IER") << uart::IER << false << 0x00;
+    QTest::newRow("IIR") << uart::IIR << false << 0x01;
+    QTest::newRow("LCR") << uart::LCR << false << 0x00;
+    QTest::newRow("MCR") << uart::MCR << false << 0x00;
+    QTest::newRow("LSR") << uart::LSR << false << 0x60;
+    QTest::newRow("MSR") << uart::MSR << false << 0x00;
+    QTest::newRow("SCR") << uart::SCR << false << 0x00;
+    QTest::newRow("DLL") << uart::DLL << true << 0x00;
+    QTest::newRow("DLM") << uart::DLM << true << 0x00;
 }
 
 void TestUart16550::resetValues() {
-    QFETCH(unsigned, offset);
+    QFETCH(int, offset);
     QFETCH(bool, dlab);
     QFETCH(int, expected);
 
     U fresh;
     U used;
     setFormat(used, 0x1F, 0xABCD);
-    used.write(U::FCR, 0xC1);
-    used.write(U::IER, 0x0F);
-    used.write(U::SCR, 0x55);
+    used.write(uart::FCR, 0xC1);
+    used.write(uart::IER, 0x0F);
+    used.write(uart::SCR, 0x55);
     loopBytes(used, 3);
-    used.write(U::MCR, 0x1F);
+    used.write(uart::MCR, 0x1F);
     used.reset();
 
     for (U* uart : {&fresh, &used}) {
         if (dlab)
-            uart->write(U::LCR, U::LCR_DLAB);
+            uart->write(uart::LCR, uart::LCR_DLAB);
         QCOMPARE(uart->read(offset), expected);
     }
     QCOMPARE(used.rxFifoCount(), 0u);
 }
 
 void TestUart16550::writableBits_data() {
-    QTest::addColumn<unsigned>("offset");
+    QTest::addColumn<int>("offset");
     QTest::addColumn<int>("written");
     QTest::addColumn<int>("readBack");
-    QTest::newRow("IER FF") << U::IER << 0xFF << 0x0F;
-    QTest::newRow("MCR FF") << U::MCR << 0xFF << 0x1F;
-    QTest::newRow("LCR 3F") << U::LCR << 0x3F << 0x3F;
-    QTest::newRow("SCR A5") << U::SCR << 0xA5 << 0xA5;
-    QTest::newRow("LSR 00 ignored") << U::LSR << 0x00 << 0x60;
-    QTest::newRow("MSR FF ignored") << U::MSR << 0xFF << 0x00;
-    QTest::newRow("FCR 07 not readable") << U::FCR << 0x07 << 0xC1;
+    QTest::newRow("IER FF") << uart::IER << 0xFF << 0x0F;
+    QTest::newRow("MCR FF") << uart::MCR << 0xFF << 0x1F;
+    QTest::newRow("LCR 3F") << uart::LCR << 0x3F << 0x3F;
+    QTest::newRow("SCR A5") << uart::SCR << 0xA5 << 0xA5;
+    QTest::newRow("LSR 00 ignored") << uart::LSR << 0x00 << 0x60;
+    QTest::newRow("MSR FF ignored") << uart::MSR << 0xFF << 0x00;
+    QTest::newRow("FCR 07 not readable") << uart::FCR << 0x07 << 0xC1;
 }
 
 void TestUart16550::writableBits() {
-    QFETCH(unsigned, offset);
+    QFETCH(int, offset);
     QFETCH(int, written);
     QFETCH(int, readBack);
     U uart;
@@ -127,19 +127,19 @@ void TestUart16550::writableBits() {
 
 void TestUart16550::dlabBanksOffsetsZeroAndOne() {
     U uart;
-    uart.write(U::IER, 0x05);
+    uart.write(uart::IER, 0x05);
     loopBytes(uart, 1);
     setFormat(uart, 0x03, 0x0180);
     QCOMPARE(uart.divisor(), 0x0180);
 
-    uart.write(U::LCR, 0x83);
-    QCOMPARE(uart.read(U::DLL), 0x80);
-    QCOMPARE(uart.read(U::DLM), 0x01);
+    uart.write(uart::LCR, 0x83);
+    QCOMPARE(uart.read(uart::DLL), 0x80);
+    QCOMPARE(uart.read(uart::DLM), 0x01);
     QCOMPARE(uart.rxFifoCount(), 1u);  // reading DLL took nothing from the receiver
 
-    uart.write(U::LCR, 0x03);
-    QCOMPARE(uart.read(U::IER), 0x05);
-    QCOMPARE(uart.read(U::RBR), 0x41);
+    uart.write(uart::LCR, 0x03);
+    QCOMPARE(uart.read(uart::IER), 0x05);
+    QCOMPARE(uart.read(uart::RBR), 0x41);
 }
 
 enum Setup { OneByteLooped, Overrun, LoopDtr, ThreEnabled };
@@ -147,25 +147,25 @@ Q_DECLARE_METATYPE(Setup)
 
 void TestUart16550::readSideEffects_data() {
     QTest::addColumn<Setup>("setup");
-    QTest::addColumn<unsigned>("offset");
+    QTest::addColumn<int>("offset");
     QTest::addColumn<int>("expected");
-    QTest::addColumn<unsigned>("afterOffset");
+    QTest::addColumn<int>("afterOffset");
     QTest::addColumn<int>("afterValue");
     // Reading RBR takes the byte and clears DR.
-    QTest::newRow("RBR") << OneByteLooped << U::RBR << 0x41 << U::LSR << 0x60;
+    QTest::newRow("RBR") << OneByteLooped << uart::RBR << 0x41 << uart::LSR << 0x60;
     // Reading LSR clears OE/PE/FE/BI but not DR.
-    QTest::newRow("LSR") << Overrun << U::LSR << 0x63 << U::LSR << 0x61;
+    QTest::newRow("LSR") << Overrun << uart::LSR << 0x63 << uart::LSR << 0x61;
     // Reading MSR clears the deltas, not the line states.
-    QTest::newRow("MSR") << LoopDtr << U::MSR << 0x22 << U::MSR << 0x20;
+    QTest::newRow("MSR") << LoopDtr << uart::MSR << 0x22 << uart::MSR << 0x20;
     // Reading IIR acknowledges the THRE interrupt it reports.
-    QTest::newRow("IIR") << ThreEnabled << U::IIR << 0x02 << U::IIR << 0x01;
+    QTest::newRow("IIR") << ThreEnabled << uart::IIR << 0x02 << uart::IIR << 0x01;
 }
 
 void TestUart16550::readSideEffects() {
     QFETCH(Setup, setup);
-    QFETCH(unsigned, offset);
+    QFETCH(int, offset);
     QFETCH(int, expected);
-    QFETCH(unsigned, afterOffset);
+    QFETCH(int, afterOffset);
     QFETCH(int, afterValue);
 
     U uart;
@@ -177,10 +177,10 @@ void TestUart16550::readSideEffects() {
             loopBytes(uart, 2);
             break;
         case LoopDtr:
-            uart.write(U::MCR, U::MCR_LOOP | U::MCR_DTR);
+            uart.write(uart::MCR, uart::MCR_LOOP | uart::MCR_DTR);
             break;
         case ThreEnabled:
-            uart.write(U::IER, U::IER_ETBEI);
+            uart.write(uart::IER, uart::IER_ETBEI);
             break;
     }
     QCOMPARE(uart.peek(offset), expected);
@@ -208,11 +208,11 @@ void TestUart16550::loopbackData() {
     U uart;
     U peer;
     U::connectNullModem(uart, peer);
-    uart.write(U::LCR, static_cast<uint8_t>(lcr));
-    uart.write(U::MCR, U::MCR_LOOP);
-    uart.write(U::THR, static_cast<uint8_t>(sent));
-    QCOMPARE(uart.read(U::LSR), 0x61);  // no framing error against itself; THRE/TEMT back
-    QCOMPARE(uart.read(U::RBR), received);
+    uart.write(uart::LCR, static_cast<uint8_t>(lcr));
+    uart.write(uart::MCR, uart::MCR_LOOP);
+    uart.write(uart::THR, static_cast<uint8_t>(sent));
+    QCOMPARE(uart.read(uart::LSR), 0x61);  // no framing error against itself; THRE/TEMT back
+    QCOMPARE(uart.read(uart::RBR), received);
     QCOMPARE(peer.rxFifoCount(), 0u);
 }
 
@@ -241,12 +241,12 @@ void TestUart16550::loopbackModemLines() {
     U uart;
     U peer;
     U::connectNullModem(uart, peer);
-    uart.write(U::MCR, static_cast<uint8_t>(mcrBefore));
-    uart.read(U::MSR);
-    peer.read(U::MSR);
-    uart.write(U::MCR, static_cast<uint8_t>(mcrAfter));
-    QCOMPARE(uart.read(U::MSR), msr);
-    QCOMPARE(peer.read(U::MSR), 0x00);  // outputs in loopback stay inactive on the cable
+    uart.write(uart::MCR, static_cast<uint8_t>(mcrBefore));
+    uart.read(uart::MSR);
+    peer.read(uart::MSR);
+    uart.write(uart::MCR, static_cast<uint8_t>(mcrAfter));
+    QCOMPARE(uart.read(uart::MSR), msr);
+    QCOMPARE(peer.read(uart::MSR), 0x00);  // outputs in loopback stay inactive on the cable
 }
 
 void TestUart16550::receiverFillAndOverrun_data() {
@@ -269,12 +269,12 @@ void TestUart16550::receiverFillAndOverrun() {
     QFETCH(QByteArray, received);
 
     U uart;
-    uart.write(U::FCR, fifo ? U::FCR_ENABLE : 0);
+    uart.write(uart::FCR, fifo ? uart::FCR_ENABLE : 0);
     loopBytes(uart, sent);
     QCOMPARE(uart.rxFifoCount(), static_cast<std::size_t>(received.size()));
-    QCOMPARE(uart.read(U::LSR), lsr);
+    QCOMPARE(uart.read(uart::LSR), lsr);
     QCOMPARE(drain(uart), received);
-    QCOMPARE(uart.read(U::LSR), 0x60);
+    QCOMPARE(uart.read(uart::LSR), 0x60);
 }
 
 void TestUart16550::fifoControl_data() {
@@ -296,12 +296,12 @@ void TestUart16550::fifoControl() {
     QFETCH(int, iir);
 
     U uart;
-    uart.write(U::FCR, U::FCR_ENABLE);
+    uart.write(uart::FCR, uart::FCR_ENABLE);
     loopBytes(uart, 3);
-    uart.write(U::FCR, static_cast<uint8_t>(fcr));
+    uart.write(uart::FCR, static_cast<uint8_t>(fcr));
     QCOMPARE(uart.rxFifoCount(), static_cast<std::size_t>(count));
-    QCOMPARE(uart.read(U::IIR), iir);
-    QCOMPARE(uart.peek(U::LSR) & U::LSR_DR, count ? U::LSR_DR : 0);
+    QCOMPARE(uart.read(uart::IIR), iir);
+    QCOMPARE(uart.peek(uart::LSR) & uart::LSR_DR, count ? uart::LSR_DR : 0);
 }
 
 void TestUart16550::triggerLevel_data() {
@@ -327,11 +327,11 @@ void TestUart16550::triggerLevel() {
     QFETCH(int, iir);
 
     U uart;
-    uart.write(U::FCR, static_cast<uint8_t>(fcr));
-    uart.write(U::IER, U::IER_ERBFI);
+    uart.write(uart::FCR, static_cast<uint8_t>(fcr));
+    uart.write(uart::IER, uart::IER_ERBFI);
     loopBytes(uart, bytes);
-    QCOMPARE(uart.read(U::IIR), iir);
-    QCOMPARE(uart.read(U::IIR), iir);  // only reading the data clears it
+    QCOMPARE(uart.read(uart::IIR), iir);
+    QCOMPARE(uart.read(uart::IIR), iir);  // only reading the data clears it
 }
 
 enum Pending { RLS = 1, DATA = 2, THRE = 4, MODEM = 8 };
@@ -360,32 +360,32 @@ void TestUart16550::iirPriority() {
     QFETCH(int, iir);
 
     U uart;
-    uart.write(U::MCR, U::MCR_LOOP);
+    uart.write(uart::MCR, uart::MCR_LOOP);
     if (pending & RLS) {
         loopBytes(uart, 2);  // OE stays until LSR is read
-        uart.read(U::RBR);
+        uart.read(uart::RBR);
     }
     if (pending & DATA)
         loopBytes(uart, 1);
     if (pending & MODEM)
-        uart.write(U::MCR, U::MCR_LOOP | U::MCR_DTR);
+        uart.write(uart::MCR, uart::MCR_LOOP | uart::MCR_DTR);
     // Acknowledge the THRE interrupt left by the writes, then raise it again if wanted.
-    uart.write(U::IER, U::IER_ETBEI);
-    QCOMPARE(uart.read(U::IIR), 0x02);
+    uart.write(uart::IER, uart::IER_ETBEI);
+    QCOMPARE(uart.read(uart::IIR), 0x02);
     if (pending & THRE)
-        uart.write(U::IER, 0);
-    uart.write(U::IER, static_cast<uint8_t>(ier));
-    QCOMPARE(uart.peek(U::IIR), iir);
+        uart.write(uart::IER, 0);
+    uart.write(uart::IER, static_cast<uint8_t>(ier));
+    QCOMPARE(uart.peek(uart::IIR), iir);
 }
 
 void TestUart16550::iirReadAcknowledgesOnlyThreItReports() {
     U uart;
-    uart.write(U::IER, U::IER_ERBFI | U::IER_ETBEI);
+    uart.write(uart::IER, uart::IER_ERBFI | uart::IER_ETBEI);
     loopBytes(uart, 1);
-    QCOMPARE(uart.read(U::IIR), 0x04);  // THRE waits behind the received data
-    QCOMPARE(uart.read(U::RBR), 0x41);
-    QCOMPARE(uart.read(U::IIR), 0x02);
-    QCOMPARE(uart.read(U::IIR), 0x01);
+    QCOMPARE(uart.read(uart::IIR), 0x04);  // THRE waits behind the received data
+    QCOMPARE(uart.read(uart::RBR), 0x41);
+    QCOMPARE(uart.read(uart::IIR), 0x02);
+    QCOMPARE(uart.read(uart::IIR), 0x01);
 }
 
 void TestUart16550::fifoErrorShowsWhenCharacterReachesTop() {
@@ -394,16 +394,16 @@ void TestUart16550::fifoErrorShowsWhenCharacterReachesTop() {
     U::connectNullModem(a, b);
     setFormat(a, 0x03, 12);
     setFormat(b, 0x03, 12);
-    b.write(U::FCR, U::FCR_ENABLE);
-    a.write(U::THR, 0x31);
+    b.write(uart::FCR, uart::FCR_ENABLE);
+    a.write(uart::THR, 0x31);
     setFormat(a, 0x03, 6);
-    a.write(U::THR, 0x32);  // arrives with a framing error
+    a.write(uart::THR, 0x32);  // arrives with a framing error
 
-    QCOMPARE(b.read(U::LSR), 0xE1);  // an error waits in the FIFO, not yet at the top
-    QCOMPARE(b.read(U::RBR), 0x31);
-    QCOMPARE(b.read(U::LSR), 0xE9);  // its FE shows at the top
-    QCOMPARE(b.read(U::LSR), 0x61);  // and bit 7 goes: no error behind it
-    QCOMPARE(b.read(U::RBR), 0x32);
+    QCOMPARE(b.read(uart::LSR), 0xE1);  // an error waits in the FIFO, not yet at the top
+    QCOMPARE(b.read(uart::RBR), 0x31);
+    QCOMPARE(b.read(uart::LSR), 0xE9);  // its FE shows at the top
+    QCOMPARE(b.read(uart::LSR), 0x61);  // and bit 7 goes: no error behind it
+    QCOMPARE(b.read(uart::RBR), 0x32);
 }
 
 void TestUart16550::nullModemFraming_data() {
@@ -444,11 +444,11 @@ void TestUart16550::nullModemFraming() {
     U::connectNullModem(tx, rx);
     setFormat(tx, static_cast<uint8_t>(txLcr), static_cast<uint16_t>(txDivisor));
     setFormat(rx, static_cast<uint8_t>(rxLcr), static_cast<uint16_t>(rxDivisor));
-    rx.write(U::FCR, static_cast<uint8_t>(rxFcr));
-    tx.write(U::THR, static_cast<uint8_t>(sent));
-    QCOMPARE(tx.read(U::LSR), 0x60);  // sent at once, nothing came back
-    QCOMPARE(rx.read(U::LSR), lsr);
-    QCOMPARE(rx.read(U::RBR), received);
+    rx.write(uart::FCR, static_cast<uint8_t>(rxFcr));
+    tx.write(uart::THR, static_cast<uint8_t>(sent));
+    QCOMPARE(tx.read(uart::LSR), 0x60);  // sent at once, nothing came back
+    QCOMPARE(rx.read(uart::LSR), lsr);
+    QCOMPARE(rx.read(uart::RBR), received);
     QCOMPARE(tx.rxFifoCount(), 0u);
 }
 
@@ -474,46 +474,47 @@ void TestUart16550::nullModemLines() {
     U uart;
     U peer;
     U::connectNullModem(uart, peer);
-    uart.write(U::MCR, static_cast<uint8_t>(mcrBefore));
-    peer.read(U::MSR);
-    uart.write(U::MCR, static_cast<uint8_t>(mcrAfter));
-    QCOMPARE(peer.read(U::MSR), peerMsr);
-    QCOMPARE(peer.read(U::MSR), peerMsr & 0xF0);
+    uart.write(uart::MCR, static_cast<uint8_t>(mcrBefore));
+    peer.read(uart::MSR);
+    uart.write(uart::MCR, static_cast<uint8_t>(mcrAfter));
+    QCOMPARE(peer.read(uart::MSR), peerMsr);
+    QCOMPARE(peer.read(uart::MSR), peerMsr & 0xF0);
 
     // A reset drops the lines the other end sees.
     uart.reset();
-    QCOMPARE(peer.peek(U::MSR) & 0xF0, 0x00);
+    QCOMPARE(peer.peek(uart::MSR) & 0xF0, 0x00);
 }
 
 void TestUart16550::breakHoldsTheLine() {
     U a;
     U b;
     U::connectNullModem(a, b);
-    a.write(U::LCR, U::LCR_BREAK);
-    QCOMPARE(b.read(U::LSR), 0x71);  // BI and a zero character, no FE
-    QCOMPARE(b.read(U::RBR), 0x00);
+    a.write(uart::LCR, uart::LCR_BREAK);
+    QCOMPARE(b.read(uart::LSR), 0x71);  // BI and a zero character, no FE
+    QCOMPARE(b.read(uart::RBR), 0x00);
 
-    a.write(U::THR, 0x41);  // lost while the line is held
-    a.write(U::LCR, U::LCR_BREAK);
+    a.write(uart::THR, 0x41);  // lost while the line is held
+    a.write(uart::LCR, uart::LCR_BREAK);
     QCOMPARE(b.rxFifoCount(), 0u);
 
-    a.write(U::LCR, 0x00);
-    a.write(U::THR, 0x05);
-    QCOMPARE(b.read(U::LSR), 0x61);
-    QCOMPARE(b.read(U::RBR), 0x05);
+    a.write(uart::LCR, 0x00);
+    a.write(uart::THR, 0x05);
+    QCOMPARE(b.read(uart::LSR), 0x61);
+    QCOMPARE(b.read(uart::RBR), 0x05);
 }
 
 void TestUart16550::breakActsOnSoutOnly_data() {
     QTest::addColumn<QList<int>>("writes");  // offset, value, offset, value ... to the first UART
     QTest::addColumn<int>("ownLsr");
     QTest::addColumn<int>("peerLsr");
-    QTest::newRow("break on the line") << QList<int>{U::LCR, 0x40} << 0x60 << 0x71;
+    QTest::newRow("break on the line") << QList<int>{uart::LCR, 0x40} << 0x60 << 0x71;
     // In loopback SOUT is held marking and the receiver listens to the shift register.
-    QTest::newRow("break in loopback") << QList<int>{U::MCR, 0x10, U::LCR, 0x40} << 0x60 << 0x60;
+    QTest::newRow("break in loopback")
+        << QList<int>{uart::MCR, 0x10, uart::LCR, 0x40} << 0x60 << 0x60;
     QTest::newRow("byte in loopback under break")
-        << QList<int>{U::MCR, 0x10, U::LCR, 0x43, U::THR, 0x41} << 0x61 << 0x60;
+        << QList<int>{uart::MCR, 0x10, uart::LCR, 0x43, uart::THR, 0x41} << 0x61 << 0x60;
     QTest::newRow("leaving loopback under break")
-        << QList<int>{U::MCR, 0x10, U::LCR, 0x40, U::MCR, 0x00} << 0x60 << 0x71;
+        << QList<int>{uart::MCR, 0x10, uart::LCR, 0x40, uart::MCR, 0x00} << 0x60 << 0x71;
 }
 
 void TestUart16550::breakActsOnSoutOnly() {
@@ -525,8 +526,8 @@ void TestUart16550::breakActsOnSoutOnly() {
     U::connectNullModem(a, b);
     for (qsizetype i = 0; i + 1 < writes.size(); i += 2)
         a.write(static_cast<unsigned>(writes[i]), static_cast<uint8_t>(writes[i + 1]));
-    QCOMPARE(a.read(U::LSR), ownLsr);
-    QCOMPARE(b.read(U::LSR), peerLsr);
+    QCOMPARE(a.read(uart::LSR), ownLsr);
+    QCOMPARE(b.read(uart::LSR), peerLsr);
 }
 
 QTEST_APPLESS_MAIN(TestUart16550)

@@ -9,32 +9,32 @@ namespace {
 // The Linux 8250 driver's autoconfig steps that tell a 16550A from an empty slot or an
 // older chip. Restores what it changes, as the driver does.
 bool probe16550A(UartBus& bus, uint16_t base) {
-    const uint8_t savedIer = bus.read(base + U::IER);
-    bus.write(base + U::IER, 0x00);
-    const int ierZero = bus.read(base + U::IER) & 0x0F;
-    bus.write(base + U::IER, 0x0F);
-    const int ierAll = bus.read(base + U::IER) & 0x0F;
-    bus.write(base + U::IER, savedIer);
+    const uint8_t savedIer = bus.read(base + uart::IER);
+    bus.write(base + uart::IER, 0x00);
+    const int ierZero = bus.read(base + uart::IER) & 0x0F;
+    bus.write(base + uart::IER, 0x0F);
+    const int ierAll = bus.read(base + uart::IER) & 0x0F;
+    bus.write(base + uart::IER, savedIer);
     if (ierZero != 0x00 || ierAll != 0x0F)
         return false;
 
-    const uint8_t savedMcr = bus.read(base + U::MCR);
-    bus.write(base + U::MCR, 0x1A);  // loopback, RTS, OUT2
-    const int lines = bus.read(base + U::MSR) & 0xF0;
-    bus.write(base + U::MCR, savedMcr);
+    const uint8_t savedMcr = bus.read(base + uart::MCR);
+    bus.write(base + uart::MCR, 0x1A);  // loopback, RTS, OUT2
+    const int lines = bus.read(base + uart::MSR) & 0xF0;
+    bus.write(base + uart::MCR, savedMcr);
     if (lines != 0x90)
         return false;
 
-    bus.write(base + U::FCR, 0x01);
-    const int fifoBits = bus.read(base + U::IIR) >> 6;
-    bus.write(base + U::FCR, 0x00);
+    bus.write(base + uart::FCR, 0x01);
+    const int fifoBits = bus.read(base + uart::IIR) >> 6;
+    bus.write(base + uart::FCR, 0x00);
     if (fifoBits != 3)
         return false;
 
-    bus.write(base + U::SCR, 0xA5);
-    const bool scratchA5 = bus.read(base + U::SCR) == 0xA5;
-    bus.write(base + U::SCR, 0x5A);
-    return scratchA5 && bus.read(base + U::SCR) == 0x5A;
+    bus.write(base + uart::SCR, 0xA5);
+    const bool scratchA5 = bus.read(base + uart::SCR) == 0xA5;
+    bus.write(base + uart::SCR, 0x5A);
+    return scratchA5 && bus.read(base + uart::SCR) == 0x5A;
 }
 
 }  // namespace
@@ -82,8 +82,8 @@ void TestUartBus::portMap() {
     if (uart >= 0) {
         // The port reaches its register of that UART.
         const unsigned offset = p & 7;
-        bus.uart(static_cast<std::size_t>(uart)).write(U::SCR, 0x3C);
-        bus.uart(static_cast<std::size_t>(uart)).write(U::IER, 0x05);
+        bus.uart(static_cast<std::size_t>(uart)).write(uart::SCR, 0x3C);
+        bus.uart(static_cast<std::size_t>(uart)).write(uart::IER, 0x05);
         QCOMPARE(bus.read(p), bus.uart(static_cast<std::size_t>(uart)).peek(offset));
         return;
     }
@@ -91,9 +91,9 @@ void TestUartBus::portMap() {
     QCOMPARE(bus.read(p), 0xFF);
     for (std::size_t i = 0; i < 4; ++i) {
         for (unsigned offset = 0; offset < 8; ++offset)
-            QCOMPARE(bus.uart(i).peek(offset), offset == U::IIR   ? 0x01
-                                               : offset == U::LSR ? 0x60
-                                                                  : 0);
+            QCOMPARE(bus.uart(i).peek(offset), offset == uart::IIR   ? 0x01
+                                               : offset == uart::LSR ? 0x60
+                                                                     : 0);
     }
 }
 
@@ -131,20 +131,20 @@ void TestUartBus::cables() {
     UartBus bus;
     const auto tx = static_cast<uint16_t>(from);
     const auto rx = static_cast<uint16_t>(to);
-    bus.write(tx + U::LCR, 0x03);
-    bus.write(rx + U::LCR, 0x03);
-    bus.write(tx + U::THR, 0x5A);
-    bus.write(tx + U::MCR, U::MCR_DTR | U::MCR_RTS);
+    bus.write(tx + uart::LCR, 0x03);
+    bus.write(rx + uart::LCR, 0x03);
+    bus.write(tx + uart::THR, 0x5A);
+    bus.write(tx + uart::MCR, uart::MCR_DTR | uart::MCR_RTS);
 
-    QCOMPARE(bus.read(rx + U::LSR), 0x61);
-    QCOMPARE(bus.read(rx + U::RBR), 0x5A);
-    QCOMPARE(bus.read(rx + U::MSR), 0xBB);
+    QCOMPARE(bus.read(rx + uart::LSR), 0x61);
+    QCOMPARE(bus.read(rx + uart::RBR), 0x5A);
+    QCOMPARE(bus.read(rx + uart::MSR), 0xBB);
     // Nothing reached the other pair or came back.
-    for (uint16_t base : UartBus::kBases) {
+    for (uint16_t base : uart::kComBases) {
         if (base == rx)
             continue;
-        QCOMPARE(bus.read(base + U::LSR), 0x60);
-        QCOMPARE(bus.read(base + U::MSR), 0x00);
+        QCOMPARE(bus.read(base + uart::LSR), 0x60);
+        QCOMPARE(bus.read(base + uart::MSR), 0x00);
     }
 }
 
@@ -170,12 +170,12 @@ void TestUartBus::linuxProbe() {
 
 void TestUartBus::resetKeepsCables() {
     UartBus bus;
-    bus.write(0x3FC, U::MCR_DTR);
+    bus.write(0x3FC, uart::MCR_DTR);
     bus.write(0x3FF, 0x77);
     bus.reset();
     QCOMPARE(bus.read(0x3FF), 0x00);
     QCOMPARE(bus.read(0x2FE), 0x00);
-    bus.write(0x3FC, U::MCR_DTR);
+    bus.write(0x3FC, uart::MCR_DTR);
     QCOMPARE(bus.read(0x2FE), 0xAA);
 }
 
