@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "handlers/formload.h"
 #include "handlers/registermap.h"
 
 namespace {
@@ -146,8 +147,8 @@ std::vector<ControlSpec> windowControls() {
     std::vector<ControlSpec> controls{
         {QStringLiteral("Label1"), K::Label, window, QStringLiteral("Regwise"), 240, 240, 9015, 375,
          0, L::Heading},
-        {QStringLiteral("lblVersion"), K::Label, window, QStringLiteral("Version1.05 Rev.0001"),
-         7320, 0, 1935, 255, 40, L::Version},
+        {QStringLiteral("lblVersion"), K::Label, window, versionLabel(), 7320, 0, 1935, 255, 40,
+         L::Version},
         {frBase, K::Frame, window, QStringLiteral("ベースアドレス"), 240, 840, 2295, 2055, 1,
          L::Plain},
         {QStringLiteral("opt3F8"), K::OptionButton, frBase, QStringLiteral("0x3F8"), 240, 360, 1095,

@@ -17,12 +17,12 @@
 #include "app/startup.h"
 #include "app/validatefilter.h"
 #include "handlers/dialogs.h"
+#include "handlers/formload.h"
 #include "handlers/outputsync.h"
 #include "handlers/registermap.h"
 #include "handlers/registerread.h"
 #include "handlers/registerwrite.h"
 #include "handlers/session.h"
-#include "handlers/workingfolder.h"
 #include "uart/registers.h"
 
 namespace {
@@ -234,18 +234,8 @@ RowContext frmRegwise::rowContext(int row) {
 }
 
 void frmRegwise::Form_Load() {
-    m_state.IoStarted = 0;
-    // Nothing later in the load step depends on the working directory, so a failure is
-    // reported and the load goes on.
-    if (const std::string error = makeProgramFolderCurrent(); !error.empty()) {
-        m_dialogs.message(QStringLiteral("プログラムのフォルダを作業フォルダにできません。"),
-                          QString::fromStdString(error));
-    }
-    m_lblVersion->setText(QStringLiteral("Version1.05 Rev.0001"));
-    for (size_t i = 0; i < 8; ++i)
-        m_state.BitWeight[i] = static_cast<int16_t>(1 << i);
-    m_state.PortAdr[0] = 0x3F8;
-    SetPortAddress(m_state.PortAdr, m_dialogs);
+    ::Form_Load(m_state, m_dialogs);
+    m_lblVersion->setText(versionLabel());
     recaptionFrames();
 }
 

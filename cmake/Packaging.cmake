@@ -10,31 +10,42 @@ install(FILES ${REGWISE_PACKAGING_DIR}/regwise.desktop ${REGWISE_PACKAGING_DIR}/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${REGWISE_PACKAGING_DIR}/regwise.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${REGWISE_PACKAGING_DIR}/${REGWISE_APPSTREAM_ID}.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${REGWISE_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/regwise)
 
-# Debian ships man pages compressed; gzip -n keeps the result byte-for-byte reproducible.
-find_program(REGWISE_GZIP gzip)
-if(REGWISE_GZIP)
-  set(regwise_man_dir ${CMAKE_BINARY_DIR}/packaging/man1)
-  add_custom_command(
-    OUTPUT ${regwise_man_dir}/regwise.1.gz ${regwise_man_dir}/regwise-sim.1.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${regwise_man_dir}
-    COMMAND ${REGWISE_GZIP} -9nc ${REGWISE_PACKAGING_DIR}/regwise.1 > ${regwise_man_dir}/regwise.1.gz
-    COMMAND ${REGWISE_GZIP} -9nc ${REGWISE_PACKAGING_DIR}/regwise-sim.1
-            > ${regwise_man_dir}/regwise-sim.1.gz
-    DEPENDS ${REGWISE_PACKAGING_DIR}/regwise.1 ${REGWISE_PACKAGING_DIR}/regwise-sim.1
-    COMMENT "Compressing the man pages"
-    VERBATIM)
-  add_custom_target(regwise_manpages ALL
-                    DEPENDS ${regwise_man_dir}/regwise.1.gz ${regwise_man_dir}/regwise-sim.1.gz)
-  install(FILES ${regwise_man_dir}/regwise.1.gz ${regwise_man_dir}/regwise-sim.1.gz
-          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-else()
-  install(FILES ${REGWISE_PACKAGING_DIR}/regwise.1 ${REGWISE_PACKAGING_DIR}/regwise-sim.1
-          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
+# The files that carry the project's version get it filled in here, in one folder that the
+# install and the checks both take them from.
+set(REGWISE_CONFIGURED_PACKAGING_DIR ${CMAKE_BINARY_DIR}/packaging)
+configure_file(${REGWISE_PACKAGING_DIR}/${REGWISE_APPSTREAM_ID}.metainfo.xml.in
+               ${REGWISE_CONFIGURED_PACKAGING_DIR}/${REGWISE_APPSTREAM_ID}.metainfo.xml @ONLY)
+install(FILES ${REGWISE_CONFIGURED_PACKAGING_DIR}/${REGWISE_APPSTREAM_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# Man pages, compressed as Debian ships them; gzip -n keeps the result byte-for-byte
+# reproducible. regwise_man_pages(PAGE...) installs packaging/PAGE, or PAGE.in with the
+# version filled in.
+find_program(REGWISE_GZIP gzip REQUIRED)
+function(regwise_man_pages)
+  set(compressed)
+  foreach(page IN LISTS ARGN)
+    set(source ${REGWISE_PACKAGING_DIR}/${page})
+    if(EXISTS ${source}.in)
+      configure_file(${source}.in ${REGWISE_CONFIGURED_PACKAGING_DIR}/${page} @ONLY)
+      set(source ${REGWISE_CONFIGURED_PACKAGING_DIR}/${page})
+    endif()
+    set(gz ${REGWISE_CONFIGURED_PACKAGING_DIR}/man1/${page}.gz)
+    add_custom_command(
+      OUTPUT ${gz}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${REGWISE_CONFIGURED_PACKAGING_DIR}/man1
+      COMMAND ${REGWISE_GZIP} -9nc ${source} > ${gz}
+      DEPENDS ${source}
+      VERBATIM)
+    list(APPEND compressed ${gz})
+  endforeach()
+  list(GET ARGN 0 first)
+  add_custom_target(regwise_man_${first} ALL DEPENDS ${compressed})
+  install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
+regwise_man_pages(regwise.1 regwise-sim.1)
 
 # The Debian package always installs under /usr, whatever CMAKE_INSTALL_PREFIX says.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
