@@ -1,5 +1,6 @@
 #include "app/accessibletext.h"
 
+#include "app/formnames.h"
 #include "handlers/registermap.h"
 #include "regval/registerdecoder.h"
 
@@ -9,34 +10,10 @@ QString sideWord(RowSide side) {
     return side == RowSide::Input ? QStringLiteral("INPUT") : QStringLiteral("OUTPUT");
 }
 
-QString radixWord(ValueForm form) {
-    switch (form) {
-        case ValueForm::Hex:
-            return QStringLiteral("16進数");
-        case ValueForm::Dec:
-            return QStringLiteral("10進数");
-        case ValueForm::Bin:
-            return QStringLiteral("2進数");
-    }
-    return {};
-}
-
 }  // namespace
 
-QString formWord(ValueForm form) {
-    switch (form) {
-        case ValueForm::Hex:
-            return QStringLiteral("HEX");
-        case ValueForm::Dec:
-            return QStringLiteral("DEC");
-        case ValueForm::Bin:
-            return QStringLiteral("BIN");
-    }
-    return {};
-}
-
 QString boxAccessibleName(int row, RowSide side, ValueForm form) {
-    return buttonAccessibleName(row, side) + u' ' + formWord(form);
+    return buttonAccessibleName(row, side) + u' ' + formNames(form).label;
 }
 
 QString buttonAccessibleName(int row, RowSide side) {
@@ -61,8 +38,9 @@ QString boxAccessibleDescription(int row, RowSide side, ValueForm form, const QS
     if (!text.isEmpty())
         return boxDecoding(row, side, form, text);
     return side == RowSide::Input
-               ? QStringLiteral("INPUT で読んだ値の%1表示（読み取り専用）").arg(radixWord(form))
-               : QStringLiteral("OUTPUT で書き込む値を%1で入力します").arg(radixWord(form));
+               ? QStringLiteral("INPUT で読んだ値の%1表示（読み取り専用）")
+                     .arg(formNames(form).radix)
+               : QStringLiteral("OUTPUT で書き込む値を%1で入力します").arg(formNames(form).radix);
 }
 
 QString plainTextToolTip(const QString& text) {

@@ -10,9 +10,6 @@
 // Which half of a register row a control belongs to.
 enum class RowSide { Input, Output };
 
-// "HEX", "DEC" or "BIN", as the column labels read.
-QString formWord(ValueForm form);
-
 // "回線制御 INPUT HEX": register, side and form tell the 42 boxes apart even when heard
 // without their frame. The port is left out so that a name never changes under the user.
 QString boxAccessibleName(int row, RowSide side, ValueForm form);

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/formnames.h"
 #include "handlers/formload.h"
 #include "handlers/registermap.h"
 
@@ -46,7 +47,7 @@ enum RowPart {
 
 struct RowPartSpec {
     ControlKind kind;
-    const char* caption;
+    const char* caption;  // none for a column label: it is the name of its form
     int left;
     int top;
     int width;
@@ -59,9 +60,9 @@ constexpr int kDecLeft = 3360, kDecWidth = 735;
 constexpr int kBinLeft = 4320, kBinWidth = 1695;
 
 constexpr std::array<RowPartSpec, kRowParts> kRowPartSpecs{{
-    {ControlKind::Label, "HEX", kHexLeft, 120, kHexWidth, 255, ControlLook::ColumnLabel},
-    {ControlKind::Label, "DEC", kDecLeft, 120, kDecWidth, 255, ControlLook::ColumnLabel},
-    {ControlKind::Label, "BIN", kBinLeft, 120, kBinWidth, 255, ControlLook::ColumnLabel},
+    {ControlKind::Label, nullptr, kHexLeft, 120, kHexWidth, 255, ControlLook::ColumnLabel},
+    {ControlKind::Label, nullptr, kDecLeft, 120, kDecWidth, 255, ControlLook::ColumnLabel},
+    {ControlKind::Label, nullptr, kBinLeft, 120, kBinWidth, 255, ControlLook::ColumnLabel},
     {ControlKind::CommandButton, "INPUT", 240, 360, 1815, 375, ControlLook::Plain},
     {ControlKind::TextBox, "", kHexLeft, 360, kHexWidth, 345, ControlLook::InputBox},
     {ControlKind::TextBox, "", kDecLeft, 360, kDecWidth, 345, ControlLook::InputBox},
@@ -80,16 +81,10 @@ constexpr std::array<std::array<int, kRowParts>, 3> kRowTabOrders{{
     {7, 6, 5, 4, 3, 2, 1, 9, 10, 11, 12},
 }};
 
-const char* formSuffix(ValueForm form) {
-    switch (form) {
-        case ValueForm::Hex:
-            return "Hex";
-        case ValueForm::Dec:
-            return "Dec";
-        case ValueForm::Bin:
-            return "Bin";
-    }
-    return "";
+QString rowPartCaption(RowPart part) {
+    if (part >= HexLabel && part <= BinLabel)
+        return formNames(static_cast<ValueForm>(part - HexLabel)).label;
+    return QString::fromLatin1(kRowPartSpecs[static_cast<size_t>(part)].caption);
 }
 
 QString rowPartName(RowPart part, int row, const FrameRow& frame) {
@@ -129,11 +124,11 @@ QString outputButtonName(int row) {
 }
 
 QString inputBoxName(int row, ValueForm form) {
-    return QStringLiteral("txtInput%1").arg(row) + QLatin1String(formSuffix(form));
+    return QStringLiteral("txtInput%1").arg(row) + formNames(form).suffix;
 }
 
 QString outputBoxName(int row, ValueForm form) {
-    return QStringLiteral("txtOutput%1").arg(row) + QLatin1String(formSuffix(form));
+    return QStringLiteral("txtOutput%1").arg(row) + formNames(form).suffix;
 }
 
 std::vector<ControlSpec> windowControls() {
@@ -178,11 +173,11 @@ std::vector<ControlSpec> windowControls() {
             const RowPartSpec& partLayout = kRowPartSpecs[static_cast<size_t>(part)];
             // The designer left row 0's INPUT button two pixels shorter than the others.
             const int height = (row == 0 && part == CmdInput) ? 345 : partLayout.height;
-            controls.push_back({rowPartName(static_cast<RowPart>(part), row, frame),
-                                partLayout.kind, name, QString::fromLatin1(partLayout.caption),
-                                partLayout.left, partLayout.top, partLayout.width, height,
-                                frame.tabIndex + order[static_cast<size_t>(part)],
-                                partLayout.look});
+            const auto rowPart = static_cast<RowPart>(part);
+            controls.push_back(
+                {rowPartName(rowPart, row, frame), partLayout.kind, name, rowPartCaption(rowPart),
+                 partLayout.left, partLayout.top, partLayout.width, height,
+                 frame.tabIndex + order[static_cast<size_t>(part)], partLayout.look});
         }
     }
     return controls;

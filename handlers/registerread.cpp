@@ -1,13 +1,12 @@
 #include "handlers/registerread.h"
 
 #include "handlers/dialogs.h"
+#include "handlers/sessiongate.h"
 #include "portio/portlibrary.h"
 
 void cmdInput_Click(const RowContext& row) {
-    if (row.ioStarted == 0) {
-        row.dialogs.message(QStringLiteral("I/O制御開始処理を行ってください。"), QString());
+    if (!sessionOpen(row))
         return;
-    }
 
     const PortCall call = row.library.inpB(row.port);
     if (call.failed()) {

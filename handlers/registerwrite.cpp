@@ -1,6 +1,7 @@
 #include "handlers/registerwrite.h"
 
 #include "handlers/dialogs.h"
+#include "handlers/sessiongate.h"
 #include "portio/portlibrary.h"
 
 namespace {
@@ -16,10 +17,8 @@ QString shortened(const QString& text) {
 }  // namespace
 
 void cmdOutput_Click(const RowContext& row, int confirmState) {
-    if (row.ioStarted == 0) {
-        row.dialogs.message(QStringLiteral("I/O制御開始処理を行ってください。"), QString());
+    if (!sessionOpen(row))
         return;
-    }
 
     // Only a truly empty box counts; blanks are a text the user typed.
     if (row.fields.output(ValueForm::Dec).isEmpty()) {
