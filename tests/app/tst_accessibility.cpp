@@ -30,12 +30,6 @@ QString shownToolTip(const QWidget* widget) {
     return text.replace(QChar::Nbsp, u' ');
 }
 
-QStringList boxes(const QString& side, int row) {
-    return {QStringLiteral("txt%1%2Hex").arg(side).arg(row),
-            QStringLiteral("txt%1%2Dec").arg(side).arg(row),
-            QStringLiteral("txt%1%2Bin").arg(side).arg(row)};
-}
-
 }  // namespace
 
 class TestAccessibility : public QObject {
@@ -66,19 +60,24 @@ void TestAccessibility::toolTipFollowsText_data() {
                             "  パリティ (ビット3-5): 000 — なし",
                             "  DLAB (ビット7): 1 — オン（0 番地と 1 番地は分周値ラッチ DLL/DLM）"};
     QTest::newRow("read LSR 60")
-        << boxes("Input", 5)
+        << rowBoxes(RowSide::Input, 5)
         << QStringList{"LSR 回線ステータス（読み出し: UART の現在の状態）",
                        "  THRE 送信保持レジスタ空 (ビット5): 1 — 空（次の文字を書けます）",
                        "  TEMT 送信器空 (ビット6): 1 — 空（送信完了）",
                        "  DR 受信データ (ビット0): 0 — なし"};
-    QTest::newRow("read IIR C1") << boxes("Input", 2)
+    QTest::newRow("read IIR C1") << rowBoxes(RowSide::Input, 2)
                                  << QStringList{"IIR 割込識別（読み出し: UART の現在の状態）",
                                                 "  FIFO (ビット6-7): 11 — FIFO 有効"};
-    QTest::newRow("Hex 83 typed and left") << boxes("Output", 3) << lcr83;
-    QTest::newRow("Dec 131 typed and left") << boxes("Output", 3) << lcr83;
-    QTest::newRow("Bin 10000011 typed and left") << boxes("Output", 3) << lcr83;
+    QTest::newRow("Hex 83 typed and left") << rowBoxes(RowSide::Output, 3) << lcr83;
+    QTest::newRow("Dec 131 typed and left") << rowBoxes(RowSide::Output, 3) << lcr83;
+    QTest::newRow("Bin 10000011 typed and left") << rowBoxes(RowSide::Output, 3) << lcr83;
+    // Offset 2 is two registers: what is read is IIR, what is written goes to FCR.
+    QTest::newRow("row 2 Hex c7 typed and left")
+        << rowBoxes(RowSide::Output, 2)
+        << QStringList{"FCR FIFO 制御（書き込み: この値を書いたときの動作）",
+                       "  受信トリガレベル (ビット6-7): 11 — 14 バイト"};
     QTest::newRow("OUTPUT on an empty row")
-        << boxes("Output", 3)
+        << rowBoxes(RowSide::Output, 3)
         << QStringList{"  データ長 (ビット0-1): 00 — 5 ビット", "  DLAB (ビット7): 0 — オフ"};
     QTest::newRow("Hex 83 typed") << QStringList{"txtOutput3Hex"} << lcr83;
     QTest::newRow("Dec x typed") << QStringList{"txtOutput3Dec"}
@@ -98,6 +97,9 @@ void TestAccessibility::toolTipFollowsText() {
         rig.click("cmdInput5");
     } else if (tag == "read IIR C1") {
         rig.click("cmdInput2");
+    } else if (tag == "row 2 Hex c7 typed and left") {
+        rig.typeInto("txtOutput2Hex", "c7");
+        QTest::keyClick(rig.get("txtOutput2Hex"), Qt::Key_Tab);
     } else if (tag == "OUTPUT on an empty row") {
         rig.click("cmdOutput3");
         QCOMPARE(rig.get<QLineEdit>("txtOutput3Dec")->text(), "0");

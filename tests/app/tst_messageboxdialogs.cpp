@@ -5,7 +5,6 @@
 
 #include "app/messageboxdialogs.h"
 #include "app/startup.h"
-#include "handlers/registermap.h"
 #include "tests/app/whenmodal.h"
 #include "tests/app/windowrig.h"
 
@@ -45,7 +44,6 @@ private slots:
     void messageHasOkOnlyNoIconAndTheAppTitle();
     void confirmAnswers_data();
     void confirmAnswers();
-    void fallbackMessageOfAnOddBase();
     void confirmationThroughTheWindowEscapeWritesNothing();
 
 private:
@@ -121,24 +119,6 @@ void TestMessageBoxDialogs::confirmAnswers() {
     QVERIFY(seen.buttons.contains("OK"));
     QVERIFY2(seen.buttons.contains(cancel), qPrintable(seen.buttons.join(',')));
     QCOMPARE(seen.defaultButton, "OK");
-}
-
-void TestMessageBoxDialogs::fallbackMessageOfAnOddBase() {
-    MessageBoxDialogs dialogs;
-    PortAddresses ports{0x3F9};
-    Seen seen;
-    int boxes = 0;
-    whenModal([&](QMessageBox* box) {
-        ++boxes;
-        seen = look(box);
-        box->button(QMessageBox::Ok)->click();
-    });
-    SetPortAddress(ports, dialogs);
-    QCOMPARE(boxes, 1);
-    QCOMPARE(seen.text, "規定外のアドレスが指定されています。0x3F8に変更します。");
-    QCOMPARE(seen.title, "Regwise");
-    QCOMPARE(seen.buttons, QStringList{"OK"});
-    QCOMPARE(ports, (PortAddresses{0x3F8, 0x3F9, 0x3FA, 0x3FB, 0x3FC, 0x3FD, 0x3FE}));
 }
 
 void TestMessageBoxDialogs::confirmationThroughTheWindowEscapeWritesNothing() {

@@ -5,9 +5,30 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/accessibletext.h"
+#include "app/controltable.h"
 #include "app/frmregwise.h"
 #include "tests/fakes/fakeportlibrary.h"
 #include "tests/fakes/recordingdialogs.h"
+
+// A register row's boxes by their object names: one box, a row's three, or all 21 of a side.
+inline QString boxName(RowSide side, int row, ValueForm form) {
+    return side == RowSide::Input ? inputBoxName(row, form) : outputBoxName(row, form);
+}
+
+inline QStringList rowBoxes(RowSide side, int row) {
+    QStringList names;
+    for (ValueForm form : kValueForms)
+        names << boxName(side, row, form);
+    return names;
+}
+
+inline QStringList allBoxes(RowSide side) {
+    QStringList names;
+    for (int row = 0; row < kRegisterCount; ++row)
+        names << rowBoxes(side, row);
+    return names;
+}
 
 // The window on a fake library, as the program builds it, with the steps a user takes.
 template <class DialogsT>

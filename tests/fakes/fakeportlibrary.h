@@ -6,31 +6,49 @@
 
 #include "portio/portlibrary.h"
 
-// A port library that records every call and answers from settable results.
+// A port library that records every call. It answers from settable results, or passes each
+// call on to a real library (forwardTo) and records what that one answered.
 class FakePortLibrary final : public PortLibrary {
 public:
     struct Call {
         enum Kind { Start, Stop, InpB, OutB } kind;
         int16_t port = 0;
         int16_t data = 0;
-        bool operator==(const Call&) const = default;
+        PortCall result{};  // what the call returned; filled in once it has
+        // Two calls are alike when they ask the same; what they got is not compared.
+        bool operator==(const Call& other) const {
+            return kind == other.kind && port == other.port && data == other.data;
+        }
     };
 
-    PortCall start() override { return record({Call::Start}, startResult); }
-    PortCall stop() override { return record({Call::Stop}, stopResult); }
+    PortCall start() override {
+        return record({Call::Start},
+                      [this] { return forwardTo ? forwardTo->start() : startResult; });
+    }
+    PortCall stop() override {
+        return record({Call::Stop}, [this] { return forwardTo ? forwardTo->stop() : stopResult; });
+    }
     PortCall inpB(int16_t port) override {
-        PortCall result = inpBResult;
-        if (result.made && result.error.empty() && readValue)
-            result.value = readValue(port);
-        return record({Call::InpB, port}, result);
+        return record({Call::InpB, port}, [this, port] {
+            if (forwardTo)
+                return forwardTo->inpB(port);
+            PortCall result = inpBResult;
+            if (result.made && result.error.empty() && readValue)
+                result.value = readValue(port);
+            return result;
+        });
     }
     PortCall outB(int16_t port, int16_t data) override {
-        return record({Call::OutB, port, data}, outBResult);
+        return record({Call::OutB, port, data}, [this, port, data] {
+            return forwardTo ? forwardTo->outB(port, data) : outBResult;
+        });
     }
 
-    // Called at each call, before it returns, so a test can see the state at that moment.
+    // Called at each call before it is made, so a test sees the state at that moment; the
+    // call is in calls already, without its result.
     std::function<void(const Call&)> onCall;
     std::function<int32_t(int16_t port)> readValue;  // what InpB returns; inpBResult.value if unset
+    PortLibrary* forwardTo = nullptr;
 
     PortCall startResult{true, 0, {}};
     PortCall stopResult{true, 0, {}};
@@ -39,10 +57,12 @@ public:
     std::vector<Call> calls;
 
 private:
-    PortCall record(const Call& call, const PortCall& result) {
+    PortCall record(const Call& call, const std::function<PortCall()>& answer) {
         calls.push_back(call);
         if (onCall)
             onCall(call);
+        const PortCall result = answer();
+        calls.back().result = result;
         return result;
     }
 };

@@ -15,23 +15,18 @@
 #include <optional>
 #include <random>
 
+#include "app/controltable.h"
 #include "app/frmregwise.h"
 #include "handlers/modcommon.h"
 #include "portio/modioscmdef.h"
 #include "regval/codec.h"
-#include "tests/soak/recordingportlibrary.h"
-#include "tests/soak/soakdialogs.h"
+#include "tests/fakes/fakeportlibrary.h"
+#include "tests/fakes/recordingdialogs.h"
 #include "uart/registers.h"
 
 namespace {
 
 const QString kNotStarted = QStringLiteral("I/O制御開始処理を行ってください。");
-constexpr std::array<ValueForm, 3> kForms{ValueForm::Hex, ValueForm::Dec, ValueForm::Bin};
-
-QString boxName(const char* kind, int row, ValueForm form) {
-    static const QStringList forms{"Hex", "Dec", "Bin"};
-    return QStringLiteral("txt%1%2%3").arg(QLatin1String(kind)).arg(row).arg(forms[int(form)]);
-}
 
 QString printable(const QString& text) {
     QString shown = text.left(40);
@@ -59,21 +54,24 @@ private:
     QString randomText();
     void pressEditingKey();
 
-    void onCall(const RecordingPortLibrary::Call& call);
+    void onCall(const FakePortLibrary::Call& call);
     void checkAfterEvent();
     void fail(const QString& why);
 
     int pick(int n) { return static_cast<int>(m_rng() % static_cast<unsigned>(n)); }
     bool chance(int percent) { return pick(100) < percent; }
-    QLineEdit* box(const char* kind, int row, ValueForm form) const {
-        return m_window->findChild<QLineEdit*>(boxName(kind, row, form));
+    QLineEdit* inputBox(int row, ValueForm form) const {
+        return m_window->findChild<QLineEdit*>(inputBoxName(row, form));
+    }
+    QLineEdit* outputBox(int row, ValueForm form) const {
+        return m_window->findChild<QLineEdit*>(outputBoxName(row, form));
     }
 
     std::mt19937 m_rng;
     ModCommon* m_state = nullptr;
     frmRegwise* m_window = nullptr;
-    RecordingPortLibrary* m_library = nullptr;
-    SoakDialogs* m_dialogs = nullptr;
+    FakePortLibrary* m_library = nullptr;
+    RecordingDialogs* m_dialogs = nullptr;
     QList<QWidget*> m_controls;
     QList<QWidget*> m_notOutputBoxes;
 
@@ -108,10 +106,11 @@ void TestSoak::randomEvents() {
 
     ModCommon state;
     ModIOSCMdef simulated("libregwise-portio-sim.so");
-    RecordingPortLibrary library(simulated);
-    SoakDialogs dialogs;
+    FakePortLibrary library;
+    library.forwardTo = &simulated;
+    RecordingDialogs dialogs;
     dialogs.answerConfirm = [this] { return chance(50); };
-    library.beforeCall = [this](const RecordingPortLibrary::Call& call) { onCall(call); };
+    library.onCall = [this](const FakePortLibrary::Call& call) { onCall(call); };
     frmRegwise window(state, library, dialogs);
     m_state = &state;
     m_library = &library;
@@ -140,10 +139,10 @@ void TestSoak::randomEvents() {
         m_clicked.clear();
         m_focusBefore = QApplication::focusWidget();
         for (int row = 0; row < kRegisterCount; ++row) {
-            m_decBefore[static_cast<size_t>(row)] = box("Output", row, ValueForm::Dec)->text();
-            for (ValueForm form : kForms)
+            m_decBefore[static_cast<size_t>(row)] = outputBox(row, ValueForm::Dec)->text();
+            for (ValueForm form : kValueForms)
                 m_inputsBefore[static_cast<size_t>(row)][static_cast<size_t>(form)] =
-                    box("Input", row, form)->text();
+                    inputBox(row, form)->text();
         }
         m_ioStartedBefore = state.IoStarted;
         m_callsBefore = library.calls.size();
@@ -166,10 +165,10 @@ void TestSoak::randomEvents() {
     }
     // A soak whose clicks never landed would pass while proving nothing.
     std::array<int, 4> byKind{};
-    for (const RecordingPortLibrary::Call& call : library.calls)
+    for (const FakePortLibrary::Call& call : library.calls)
         ++byKind[static_cast<size_t>(call.kind)];
     int confirmed = 0, cancelled = 0;
-    for (const SoakDialogs::Shown& box : dialogs.shown) {
+    for (const RecordingDialogs::Shown& box : dialogs.shown) {
         if (box.isConfirm)
             ++(box.answer ? confirmed : cancelled);
     }
@@ -180,7 +179,7 @@ void TestSoak::randomEvents() {
         dialogs.shown.size());
     QVERIFY(byKind[0] > 0 && byKind[1] > 0 && byKind[2] > 0 && byKind[3] > 0);
     QVERIFY(confirmed > 0 && cancelled > 0);
-    library.beforeCall = nullptr;
+    library.onCall = nullptr;
 }
 
 void TestSoak::act() {
@@ -200,7 +199,7 @@ void TestSoak::act() {
     } else if (what < 45) {
         clickControl(m_controls[pick(static_cast<int>(m_controls.size()))]);
     } else if (what < 75) {
-        typeInto(box("Output", pick(kRegisterCount), kForms[static_cast<size_t>(pick(3))]));
+        typeInto(outputBox(pick(kRegisterCount), kValueForms[static_cast<size_t>(pick(3))]));
     } else if (what < 85) {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : m_window;
         const bool back = chance(40);
@@ -313,10 +312,10 @@ void TestSoak::pressEditingKey() {
     QTest::keyClick(target, key, modifiers);
 }
 
-void TestSoak::onCall(const RecordingPortLibrary::Call& call) {
-    using Kind = RecordingPortLibrary::Kind;
+void TestSoak::onCall(const FakePortLibrary::Call& call) {
+    using Kind = FakePortLibrary::Call;
     const QString where = QStringLiteral("during \"%1\"").arg(m_clicked);
-    if (m_library->calls.size() != m_callsBefore)
+    if (m_library->calls.size() != m_callsBefore + 1)
         return fail(QStringLiteral("a second library call in one event ") + where);
 
     if (call.kind == Kind::Start || call.kind == Kind::Stop) {
@@ -351,12 +350,12 @@ void TestSoak::onCall(const RecordingPortLibrary::Call& call) {
         return;
     // What the row shows: by now the box the focus left has been brought into step, so the
     // byte going out must be the one the Hex box (and the confirmation, which quotes it) names.
-    const QString hexNow = box("Output", row, ValueForm::Hex)->text();
+    const QString hexNow = outputBox(row, ValueForm::Hex)->text();
     if (ToHex2(call.data) != hexNow)
         return fail(QStringLiteral("OutB wrote %1 while the Hex box shows \"%2\"")
                         .arg(call.data)
                         .arg(printable(hexNow)));
-    const QString decNow = box("Output", row, ValueForm::Dec)->text();
+    const QString decNow = outputBox(row, ValueForm::Dec)->text();
     const std::optional<int16_t> value = FromDec(decNow);
     if (!value || *value != call.data)
         return fail(QStringLiteral("OutB wrote %1 while the Dec box holds \"%2\"")
@@ -365,17 +364,17 @@ void TestSoak::onCall(const RecordingPortLibrary::Call& call) {
     // Only leaving the row's Hex or Bin box, or the reset of an empty box, may have changed
     // the Dec box since before the click.
     const QString decBefore = m_decBefore[static_cast<size_t>(row)];
-    const bool validated = m_focusBefore == box("Output", row, ValueForm::Hex) ||
-                           m_focusBefore == box("Output", row, ValueForm::Bin);
+    const bool validated = m_focusBefore == outputBox(row, ValueForm::Hex) ||
+                           m_focusBefore == outputBox(row, ValueForm::Bin);
     if (!validated && decNow != (decBefore.isEmpty() ? QStringLiteral("0") : decBefore))
         fail(QStringLiteral("the Dec box changed from \"%1\" to \"%2\" on its way to OutB")
                  .arg(printable(decBefore), printable(decNow)));
 }
 
 void TestSoak::checkAfterEvent() {
-    using Kind = RecordingPortLibrary::Kind;
-    const std::vector<RecordingPortLibrary::Call>& calls = m_library->calls;
-    const std::optional<RecordingPortLibrary::Call> call =
+    using Kind = FakePortLibrary::Call;
+    const std::vector<FakePortLibrary::Call>& calls = m_library->calls;
+    const std::optional<FakePortLibrary::Call> call =
         calls.size() > m_callsBefore ? std::optional(calls.back()) : std::nullopt;
     const auto shown = [this](const QString& text) {
         for (size_t i = m_shownBefore; i < m_dialogs->shown.size(); ++i) {
@@ -406,19 +405,19 @@ void TestSoak::checkAfterEvent() {
     for (int row = 0; row < kRegisterCount; ++row) {
         const bool readHere = m_clicked == QStringLiteral("cmdInput%1").arg(row) && call &&
                               call->kind == Kind::InpB && !call->result.failed();
-        for (ValueForm form : kForms) {
-            const QString now = box("Input", row, form)->text();
+        for (ValueForm form : kValueForms) {
+            const QString now = inputBox(row, form)->text();
             const QString before =
                 m_inputsBefore[static_cast<size_t>(row)][static_cast<size_t>(form)];
             if (!readHere && now != before)
                 return fail(QStringLiteral("%1 changed without a read of its row")
-                                .arg(boxName("Input", row, form)));
+                                .arg(inputBoxName(row, form)));
         }
         if (readHere) {
             const auto value = static_cast<int16_t>(call->result.value);
-            if (box("Input", row, ValueForm::Hex)->text() != ToHex2(value) ||
-                box("Input", row, ValueForm::Dec)->text() != ToDec(value) ||
-                box("Input", row, ValueForm::Bin)->text() != BinStr(value, m_state->BitWeight))
+            if (inputBox(row, ValueForm::Hex)->text() != ToHex2(value) ||
+                inputBox(row, ValueForm::Dec)->text() != ToDec(value) ||
+                inputBox(row, ValueForm::Bin)->text() != BinStr(value, m_state->BitWeight))
                 return fail(QStringLiteral("row %1 does not show the byte it read").arg(row));
         }
 
