@@ -1,0 +1,182 @@
+#include "cli/commandline.h"
+
+#include <optional>
+#include <string_view>
+
+#include "cli/hexnumber.h"
+
+namespace cli {
+
+namespace {
+
+struct CommandName {
+    std::string_view name;
+    Command::Kind kind;
+};
+constexpr CommandName kCommands[] = {{"read", Command::Kind::Read},
+                                     {"write", Command::Kind::Write},
+                                     {"run", Command::Kind::Run},
+                                     {"watch", Command::Kind::Watch}};
+
+constexpr int kLongestIntervalMs = 3600000;  // an hour
+constexpr int kLargestCount = 1000000000;
+
+// Decimal digits only, within 1...largest.
+std::optional<int> positiveDecimal(std::string_view text, int largest) {
+    if (text.empty() || text.size() > 10)
+        return std::nullopt;
+    long long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > largest)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::string_view> names) {
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            return false;
+        for (const std::string_view name : names) {
+            if (arg == name)
+                return true;
+        }
+    }
+    return false;
+}
+
+ParsedCommandLine failure(std::string error) {
+    return {{}, std::move(error)};
+}
+
+ParsedCommandLine only(Command::Kind kind) {
+    ParsedCommandLine parsed;
+    parsed.command.kind = kind;
+    return parsed;
+}
+
+// The watch options that take a number: --interval MS, --count N, or with "=".
+std::string watchNumber(std::string_view name, const std::optional<std::string>& text,
+                        Command& command) {
+    const bool interval = name == "--interval";
+    const int largest = interval ? kLongestIntervalMs : kLargestCount;
+    if (!text)
+        return "「" + std::string(name) + "」の後に数がありません";
+    const std::optional<int> value = positiveDecimal(*text, largest);
+    if (!value) {
+        return "「" + std::string(name) + "」には 1〜" + std::to_string(largest) + " の" +
+               (interval ? "ミリ秒" : "行数") + "を 10 進数で指定してください（「" + *text +
+               "」は使えません）";
+    }
+    (interval ? command.intervalMs : command.count) = *value;
+    return {};
+}
+
+// Checks the operands of the command and stores them.
+std::string takeOperands(const std::vector<std::string>& operands, Command& command) {
+    switch (command.kind) {
+        case Command::Kind::Read:
+            if (operands.empty())
+                return "read には読むポートを 1 つ以上指定してください（read ポート...）";
+            for (const std::string& text : operands) {
+                const Operand port = parsePort(text);
+                if (!port.ok())
+                    return port.error;
+                command.ports.push_back(port.value);
+            }
+            return {};
+        case Command::Kind::Write: {
+            if (operands.size() != 2)
+                return "write にはポートと値を 1 つずつ指定してください（write ポート 値）";
+            const Operand port = parsePort(operands[0]);
+            if (!port.ok())
+                return port.error;
+            const Operand value = parseByte(operands[1]);
+            if (!value.ok())
+                return value.error;
+            command.ports = {port.value};
+            command.value = value.value;
+            return {};
+        }
+        case Command::Kind::Run:
+            if (operands.size() != 1)
+                return "run にはスクリプトのファイルを 1 つ指定してください（標準入力は -）";
+            command.file = operands[0];
+            return {};
+        case Command::Kind::Watch: {
+            if (operands.size() != 1)
+                return "watch には見張るポートを 1 つ指定してください（watch ポート）";
+            const Operand port = parsePort(operands[0]);
+            if (!port.ok())
+                return port.error;
+            command.ports = {port.value};
+            return {};
+        }
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
+    // Asking for help or the version wins wherever it stands.
+    if (asksFor(args, {"--help", "-h"}))
+        return only(Command::Kind::Help);
+    if (asksFor(args, {"--version"}))
+        return only(Command::Kind::Version);
+    if (args.empty())
+        return failure("コマンドがありません（read、write、run、watch のいずれかです）");
+
+    Command command;
+    const CommandName* found = nullptr;
+    for (const CommandName& entry : kCommands) {
+        if (args[0] == entry.name)
+            found = &entry;
+    }
+    if (found == nullptr) {
+        return failure("不明なコマンド「" + args[0] +
+                       "」です（read、write、run、watch のいずれかです）");
+    }
+    command.kind = found->kind;
+
+    std::vector<std::string> operands;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            operands.push_back(arg);  // "-" alone is standard input for run
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        std::optional<std::string> inlineValue;
+        if (equals != std::string::npos)
+            inlineValue = arg.substr(equals + 1);
+
+        if (name == "--explain" && !inlineValue) {
+            command.explain = true;
+        } else if (command.kind == Command::Kind::Watch &&
+                   (name == "--interval" || name == "--count")) {
+            std::optional<std::string> text = inlineValue;
+            if (!text && i + 1 < args.size())
+                text = args[++i];
+            if (std::string error = watchNumber(name, text, command); !error.empty())
+                return failure(std::move(error));
+        } else {
+            return failure(std::string(found->name) + " にオプション「" + arg + "」はありません");
+        }
+    }
+    if (std::string error = takeOperands(operands, command); !error.empty())
+        return failure(std::move(error));
+    return {command, {}};
+}
+
+}  // namespace cli

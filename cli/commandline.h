@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The program's arguments:
+//   read [--explain] PORT...
+//   write [--explain] PORT VALUE
+//   run [--explain] FILE            ("-" for standard input)
+//   watch [--explain] [--interval MS] [--count N] PORT
+//   --help, --version
+// Ports and values are hexadecimal ("0x" optional, any case); MS and N are decimal.
+namespace cli {
+
+struct Command {
+    enum class Kind { Help, Version, Read, Write, Run, Watch };
+    Kind kind = Kind::Help;
+    bool explain = false;
+    std::vector<int32_t> ports;  // read: one or more; write and watch: one
+    int32_t value = 0;           // write
+    std::string file;            // run
+    int intervalMs = 100;        // watch
+    int count = 0;               // watch; 0: until stopped
+};
+
+struct ParsedCommandLine {
+    Command command;
+    std::string error;  // why the arguments cannot be used (Japanese); empty when they can
+    bool ok() const { return error.empty(); }
+};
+
+// args: the arguments after the program's name.
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);
+
+}  // namespace cli
