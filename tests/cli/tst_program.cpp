@@ -1,0 +1,193 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+namespace {
+
+// regwise-io-sim started with standard input, output and error on files of a temporary
+// folder (plain posix_spawn: QProcess trips valgrind, which runs this test too).
+class SimProgram {
+public:
+    SimProgram() = default;
+    SimProgram(const SimProgram&) = delete;
+    SimProgram& operator=(const SimProgram&) = delete;
+    ~SimProgram() {
+        if (m_pid > 0 && !m_ended) {  // a failed check left it running
+            ::kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    bool start(const QStringList& args, const QByteArray& input) {
+        if (!m_folder.isValid())
+            return false;
+        QFile in(path("in"));
+        if (!in.open(QIODevice::WriteOnly) || in.write(input) != input.size())
+            return false;
+        in.close();
+
+        std::vector<std::string> words{IO_SIM};
+        for (const QString& arg : args)
+            words.push_back(arg.toStdString());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        const std::string inPath = path("in").toStdString();
+        const std::string outPath = path("out").toStdString();
+        const std::string errPath = path("err").toStdString();
+        posix_spawn_file_actions_addopen(&files, 0, inPath.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
+        posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
+        const int failed = posix_spawn(&m_pid, IO_SIM, &files, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&files);
+        return failed == 0;
+    }
+
+    // The wait status, or -1 when the program has not ended within ten seconds (it is
+    // killed then).
+    int finish() {
+        for (int tries = 0; tries < 1000; ++tries) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_ended = true;
+                return status;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        m_ended = true;
+        return -1;
+    }
+
+    // Whether the program has written anything to standard output within ten seconds.
+    bool waitForOutput() const {
+        for (int tries = 0; tries < 1000 && out().isEmpty(); ++tries)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return !out().isEmpty();
+    }
+
+    pid_t pid() const { return m_pid; }
+    QString out() const { return read("out"); }
+    QString err() const { return read("err"); }
+
+private:
+    QString path(const char* name) const { return m_folder.filePath(QLatin1String(name)); }
+    QString read(const char* name) const {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    QTemporaryDir m_folder;
+    pid_t m_pid = -1;
+    bool m_ended = false;
+};
+
+}  // namespace
+
+// regwise-io-sim as a person runs it, on the simulated UARTs, which start from their reset
+// state at every run.
+class TestProgram : public QObject {
+    Q_OBJECT
+
+private slots:
+    void commands_data();
+    void commands();
+    void watchEndsCleanlyOnCtrlC();
+};
+
+// Each row runs the program once: its exit status, all of its standard output (matched
+// whole by a pattern) and a text its standard error must hold (empty: none at all).
+void TestProgram::commands_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("error");
+
+    const QString explained = QStringLiteral("  # [^\\n]+; [^\\n]+\\n");
+    const auto row = [](const char* name, QStringList args, const char* input, int status,
+                        const QString& output, const char* error) {
+        QTest::newRow(name) << args << QByteArray(input) << status << output
+                            << QString::fromUtf8(error);
+    };
+    row("read 3FD 0x3fe 2EB", {"read", "3FD", "0x3fe", "2EB"}, "", 0,
+        "R 3FD = 60\nR 3FE = 00\nR 2EB = 00\n", "");
+    row("read --explain 3FB", {"read", "--explain", "3FB"}, "", 0, "R 3FB = 00" + explained, "");
+    row("read --explain 3F8", {"read", "--explain", "3F8"}, "", 0,
+        "R 3F8 = 00  # DLAB=0: [^\\n]+; DLAB=1: [^\\n]+\\n", "");
+    row("write 3FB 83", {"write", "3FB", "83"}, "", 0, "", "");
+    row("write --explain 3FB 83", {"write", "--explain", "3FB", "83"}, "", 0,
+        "W 3FB 83" + explained, "");
+    row("watch --count 1 3FD", {"watch", "--count", "1", "3FD"}, "", 0, "R 3FD = 60\n", "");
+
+    row("run the example", {"run", QStringLiteral(EXAMPLES_DIR "/bringup-9600-8n1.txt")}, "", 0,
+        "(R [0-9A-F]{3} = [0-9A-F]{2}\\n)+", "");
+    row("run - with a failed expectation", {"run", "-"},
+        "W 3FB 03\nW 3FC 10\nW 3F8 55\nR 3FD = 60\nR 3F8 = 55\n", 1,
+        "R 3FD = 61  # expected 60 \\(mask FF\\)\nR 3F8 = 55\n", "期待した値と異なる読み出しが1件");
+    row("run - with a bad line", {"run", "-"}, "W 3FC 10\nR 3FD = 600\n", 2, "",
+        "標準入力:2: 値「600」");
+    row("run a missing file", {"run", "/nonexistent/script.txt"}, "", 2, "",
+        "スクリプト「/nonexistent/script.txt」を開けません。");
+
+    row("no command", {}, "", 2, "", "コマンドがありません");
+    row("read 3F0", {"read", "3F0"}, "", 2, "", "ポート「3F0」は COM ポートの範囲");
+    row("read --interval 5 3FD", {"read", "--interval", "5", "3FD"}, "", 2, "",
+        "read にオプション「--interval」はありません");
+    row("watch --count 0 3FD", {"watch", "--count", "0", "3FD"}, "", 2, "", "「--count」には");
+    row("--version", {"--version"}, "", 0, "regwise-io-sim " REGWISE_VERSION "\n", "");
+    row("run --help", {"run", "--help"}, "", 0, "使い方:\n(.|\\n)*副作用(.|\\n)*", "");
+}
+
+void TestProgram::commands() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QFETCH(QString, error);
+
+    SimProgram program;
+    QVERIFY(program.start(args, input));
+    const int wait = program.finish();
+    const QString out = program.out();
+    const QString err = program.err();
+    QVERIFY2(WIFEXITED(wait), qPrintable(err));
+    QVERIFY2(WEXITSTATUS(wait) == status, qPrintable(err));
+    const QRegularExpression pattern(QRegularExpression::anchoredPattern(output));
+    QVERIFY2(pattern.match(out).hasMatch(), qPrintable(out));
+    if (error.isEmpty())
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+    else
+        QVERIFY2(err.contains(error), qPrintable(err));
+}
+
+// Ctrl-C is how a watch ends: the program closes its session and exits normally.
+void TestProgram::watchEndsCleanlyOnCtrlC() {
+    SimProgram program;
+    QVERIFY(program.start({QStringLiteral("watch"), QStringLiteral("3FD")}, {}));
+    QVERIFY(program.waitForOutput());
+    ::kill(program.pid(), SIGINT);
+    const int wait = program.finish();
+
+    QVERIFY(WIFEXITED(wait));
+    QCOMPARE(WEXITSTATUS(wait), 0);
+    QCOMPARE(program.out(), QStringLiteral("R 3FD = 60\n"));
+    QCOMPARE(program.err(), QString());
+}
+
+QTEST_APPLESS_MAIN(TestProgram)
+#include "tst_program.moc"
