@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "cli/comwindow.h"
+#include "uart/registers.h"
 
 namespace cli {
 
@@ -47,7 +47,7 @@ Operand parsePort(std::string_view text) {
     const std::optional<uint32_t> port = parseHex(text);
     if (!port)
         return {0, quoted(text) + "は16進数のポートではありません"};
-    if (*port > INT32_MAX || !inComWindow(static_cast<int32_t>(*port))) {
+    if (*port > INT32_MAX || !uart::inComWindow(static_cast<int32_t>(*port))) {
         return {0, "ポート" + quoted(text) +
                        "は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, 3F8-3FF）の外にあります"};
     }

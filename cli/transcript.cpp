@@ -2,13 +2,14 @@
 
 #include <QStringList>
 
-#include "cli/comwindow.h"
 #include "cli/hexnumber.h"
+#include "uart/registers.h"
 
 namespace cli {
 
 std::string explanation(int32_t port, RegisterDirection direction, int32_t value) {
-    const int offset = comOffset(port).value_or(-1);
+    // The COM windows start on multiples of eight, so a port's offset is its low three bits.
+    const int offset = uart::inComWindow(port) ? port % uart::kPortsPerUart : -1;
     QStringList parts;
     for (const QString& line :
          describeRegister(offset, direction, value).split(QLatin1Char('\n'))) {

@@ -41,11 +41,17 @@ function(regwise_man_pages)
       VERBATIM)
     list(APPEND compressed ${gz})
   endforeach()
-  list(GET ARGN 0 first)
-  add_custom_target(regwise_man_${first} ALL DEPENDS ${compressed})
+  add_custom_target(regwise_man_pages ALL DEPENDS ${compressed})
   install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
-regwise_man_pages(regwise.1 regwise-sim.1)
+regwise_man_pages(regwise.1 regwise-sim.1 regwise-io.1 regwise-io-sim.1)
+
+# Bash completion for the command-line programs: bash-completion loads a command's
+# completion by the command's name, so each program gets its own entry.
+foreach(program regwise-io regwise-io-sim)
+  install(FILES ${REGWISE_PACKAGING_DIR}/regwise-io.bash-completion
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${program})
+endforeach()
 
 # The Debian package always installs under /usr, whatever CMAKE_INSTALL_PREFIX says.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "cli/console.h"
-#include "fakeportlibrary.h"
+#include "tests/fakes/fakeportlibrary.h"
 
 // The recording fake port library with a queue of values for its reads, and a console
 // that keeps what the program says.

@@ -2,7 +2,7 @@
 #include <sstream>
 
 #include "cli/runner.h"
-#include "fakerig.h"
+#include "tests/cli/fakerig.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <QTest>
 
 #include "cli/watch.h"
-#include "fakerig.h"
+#include "tests/cli/fakerig.h"
 
 class TestWatch : public QObject {
     Q_OBJECT
@@ -47,9 +47,10 @@ void TestWatch::watch() {
 
     FakeRig rig;
     rig.reads.assign(reads.begin(), reads.end());
+    int readsSoFar = 0;
     if (readFails) {
-        rig.library.onCall = [&rig](const FakePortLibrary::Call& call) {
-            if (call.kind == FakePortLibrary::Call::InpB)
+        rig.library.onCall = [&](const FakePortLibrary::Call& call) {
+            if (call.kind == FakePortLibrary::Call::InpB && ++readsSoFar == 2)
                 rig.library.inpBResult = PortCall{true, 0, "helper gone"};
         };
     }
