@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // Preloaded (LD_PRELOAD) into the program the start-up benchmark measures. When the
 // program's first window is exposed it writes the CLOCK_MONOTONIC time, in nanoseconds, to
 // the file descriptor named by REGWISE_BENCH_REPORT_FD, with the window's object name so

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // The baseline for the start-up benchmark: the smallest Qt Widgets program that shows a
 // window, built with the same flags as regwise-sim.
 #include <QApplication>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // What one InpB costs through the real-port library: libregwise-portio.so, its helper
 // process and the socketpair, with the helper's ports replaced by memory (memoryportd),
 // against the bare InpB of the simulated library, measured in the same run as medians over

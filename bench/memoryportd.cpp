@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // The benchmark's stand-in for regwise-portd: the real helper's start and request loop,
 // the same PortdServer, with ports that are memory. Built into a folder of its own beside a
 // copy of libregwise-portio.so and never installed; it touches no port.

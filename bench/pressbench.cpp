@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // What one INPUT and one OUTPUT press cost on the simulated library: the handlers
 // cmdInput_Click and cmdOutput_Click (confirmation off) with row boxes that do nothing,
 // against the bare library calls InpB and OutB through dlsym pointers, measured in the

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Builds the benchmarks in build-bench and prints their figures:
 #   start-up to the first exposed window and peak RSS, regwise-sim against a hello-world
 #   window, offscreen and under Xvfb (medians; target within x1.3);

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // Start-up benchmark: how long each program takes from fork to its first exposed window,
 // and its peak resident set size by then, as medians over several runs, each against the
 // first program (the baseline) measured in the same run.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // regwise-io and regwise-io-sim: register scripts from the command line. One source; the
 // name the program is built under decides the port I/O library it loads.
 #include <cerrno>

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # The project's options and the flags every target of ours is built with, in one place.
 option(REGWISE_WERROR "Treat warnings as errors" OFF)
 option(REGWISE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Desktop integration files and the Debian package. The programs, the port I/O libraries
 # and the helper are installed by their own folders (bin/ and lib/regwise/); this adds the
 # data files and sets up CPack.

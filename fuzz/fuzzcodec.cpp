@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // Feeds arbitrary text to the codec's readers and checks what must hold for every input.
 // Besides no crash and no undefined behaviour (the sanitizers see to those), the readers
 // must agree with the writers: a decimal text that reads re-reads to the same value after

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // Feeds the helper's request loop, PortdServer::serve, a run of messages of arbitrary sizes
 // and bytes over a real SOCK_SEQPACKET pair, exactly as the library's socket reaches it, and
 // checks what the helper promises whatever arrives: no port outside the four COM windows

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // Runs arbitrary register scripts against the four simulated 16550A UARTs and checks, after
 // every access, what the chip guarantees whatever software does: IER bits 4-7, MCR bits 5-7
 // and IIR bits 4-5 read 0, the receiver never holds more than 16 characters (1 with FIFOs

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 #include "handlers/outputsync.h"
 
 // An unreadable text leaves every box as it is and says nothing: leaving an empty box the

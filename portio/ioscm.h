@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 /* The port I/O library's C interface.
  *
  * Two libraries implement it: libregwise-portio.so drives the real ports through the

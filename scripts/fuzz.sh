@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Builds the libFuzzer targets with clang in build-fuzz and runs each for a bounded time.
 #   scripts/fuzz.sh [seconds-per-fuzzer]     (default 20; e.g. 600 for a longer hunt)
 # Needs the Debian packages clang and libclang-rt-14-dev. New corpus entries are kept in

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 """Finds regwise-sim's controls by accessible name over AT-SPI, for scripts/screenshot.sh.
 
   screenshot-controls.py centre NAME...   one "x y" line per name: the centre of the

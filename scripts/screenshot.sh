@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Takes docs/screenshot.png: regwise-sim in a private Xvfb display under openbox, the I/O
 # session started and a few registers read. Only the simulated program is ever started.
 # The controls are found by their accessible names over AT-SPI (screenshot-controls.py)

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Installs what a fresh Debian 12 machine lacks for building and testing Regwise, then
 # configures and builds into the given folder. Quick when nothing changed.
 #   scripts/setup.sh [build-dir] [extra cmake options...]

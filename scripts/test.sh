@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Installs what is missing, builds, and runs every test headless: first the normal build,
 # the logic tests again under valgrind, the fuzzers for a short bounded time, then the same
 # suite built with AddressSanitizer and UndefinedBehaviorSanitizer; last, lintian on the

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Runs the logic tests (the CTest label "logic": no display needed) under valgrind memcheck
 # from an already built folder (default: build). A memory error or a definite leak fails the
 # test; still-reachable blocks (Qt's global statics) are not errors.

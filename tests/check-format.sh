@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Fails when a C or C++ file of the repository is not formatted as .clang-format says.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // regwise-portd: the only Regwise process that may touch I/O ports. libregwise-portio.so
 // starts it with its end of a socketpair as fd 3. It gains access to the four COM port
 // windows, drops every privilege, tells the library whether it is ready, and then

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 #pragma once
 
 // The messages between libregwise-portio.so and its helper regwise-portd, over an

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 #include "portio/hw/portdserver.h"
 
 #include <cerrno>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // libregwise-portio.so: the port I/O library on the machine's real ports. It never
 // touches a port itself; every access is one request to the helper regwise-portd, which
 // alone holds the right to.

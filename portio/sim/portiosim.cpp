@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // libregwise-portio-sim.so: the port I/O library on four simulated 16550A UARTs.
 //
 // Like the real library it refuses port access outside a session, so a program that

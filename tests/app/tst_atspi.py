@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 """Inspects regwise-sim's accessibility tree over AT-SPI, as a screen reader would see it.
 
 Run by tst_atspi.sh, which provides the buses, the X server and the running program.

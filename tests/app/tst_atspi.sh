@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Checks the accessibility tree a screen reader sees: starts its own D-Bus session bus, X
 # server and AT-SPI bus, runs regwise-sim on them and inspects it through pyatspi.
 #   tst_atspi.sh <regwise-sim> <tst_atspi.py>

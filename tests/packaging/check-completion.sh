@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Asks the bash completion of regwise-io what it offers after each command line of the
 # table. bash-completion's own helpers are stood in for, so only our function is tested.
 #   check-completion.sh COMPLETION_FILE

@@ -1,4 +1,7 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Formats the man page as man(1) would on an 80-column UTF-8 terminal and fails on any
 # warning: man reports them on stderr but still exits 0.
 #   check-manpage.sh MANPAGE

@@ -1,4 +1,7 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Every Japanese text the program hands to a message box (a message(...) or confirm(...)
 # call) must appear in the man page, so a message added to the program cannot go
 # undocumented; so must every text of a source file that says the man page lists them all.

@@ -1,4 +1,7 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # Runs the package's postinst against a stand-in helper file, with setcap present, failing
 # or missing and with or without an administrator's override, and checks the exit status,
 # the helper's mode and group, the setcap call and the message.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 /* A stand-in for the port I/O library, for the loader tests. Its answers depend only on
  * the arguments, so tests need not care which of them loaded it first. Built twice: whole,
  * and with LOADERTEST_PARTIAL, lacking OutB and IOSCM_LastError. */

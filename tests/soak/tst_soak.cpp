@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // Drives the real window, with the simulated port library loaded as in regwise-sim, through
 // thousands of random user events and checks after each one that nothing reached a port
 // that the user did not ask for: no read or write without an open session, each write

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // The rig's test driver, run as /init's child inside the QEMU guest. It drives the four
 // emulated 16550s through the real libregwise-portio.so and regwise-portd, and prints a
 // transcript and a verdict to the kernel log (the rig reads it from QEMU's debug port).

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
 # The QEMU rig: proves the real-port helper and library against four emulated 16550s
 # inside a throwaway guest. Nothing here touches this machine's own ports.
 #

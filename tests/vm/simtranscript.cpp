@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // Runs the rig's register script on the simulated library, on the host, and compares it
 // with the transcript the guest printed for the real ports. Only the simulated library is
 // ever loaded here.

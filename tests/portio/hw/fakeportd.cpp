@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // A stand-in for regwise-portd that the client tests start in its place. It speaks the
 // same protocol through the same server logic but touches no port: its "ports" are an
 // array, and every access is appended to the file "accesses" beside it. How it behaves

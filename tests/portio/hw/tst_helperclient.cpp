@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // The library's side of the helper, against fakeportd standing in for regwise-portd.
 // The real helper is never started here.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // The helper's request handling, against a fake port accessor: no port is touched.
 
 #include <QDir>

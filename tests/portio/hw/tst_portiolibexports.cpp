@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
 // The hardware library's exported surface. Only looked up, never called: calling its
 // start here would run the real helper on this machine.
 
