@@ -3,9 +3,10 @@
 # SPDX-License-Identifier: MIT
 
 # Installs what is missing, builds, and runs every test headless: first the normal build,
-# the logic tests again under valgrind, the fuzzers for a short bounded time, then the same
-# suite built with AddressSanitizer and UndefinedBehaviorSanitizer; last, lintian on the
-# Debian package made from the normal build, and reuse on the licence of every file.
+# lintian on the Debian package made from it and reuse on the licence of every file, the
+# logic tests again under valgrind, the fuzzers for a short bounded time, and last the same
+# suite built with AddressSanitizer and UndefinedBehaviorSanitizer, whose CTest summary
+# closes the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,10 @@ jobs=$(nproc)
 
 scripts/setup.sh build -DREGWISE_WERROR=ON
 (cd build && ctest --output-on-failure -j "$jobs")
+rm -f build/regwise_*.deb
+(cd build && cpack -G DEB)
+lintian --fail-on error,warning build/regwise_*.deb
+reuse lint
 scripts/valgrind.sh build
 scripts/fuzz.sh 20
 
@@ -24,8 +29,3 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j "$jobs" -LE vm)
-
-rm -f build/regwise_*.deb
-(cd build && cpack -G DEB)
-lintian --fail-on error,warning build/regwise_*.deb
-reuse lint
