@@ -15,6 +15,8 @@ import time
 
 import pyatspi
 
+from atspitree import find_application, walk
+
 PROGRAM = "regwise-sim"
 APPEAR_SECONDS = 30  # for the program to reach the bus: it starts cold on a busy machine
 CONTROLS_SECONDS = 10  # then for its window's controls to be in the tree
@@ -24,27 +26,6 @@ NOT_ON_BUS = 3
 def fail(message, status=1):
     print("screenshot: %s" % message, file=sys.stderr)
     sys.exit(status)
-
-
-def walk(node, depth=0):
-    if node is None or depth > 20:
-        return
-    yield node
-    for i in range(node.childCount):
-        try:
-            child = node.getChildAtIndex(i)
-        except Exception:  # a child that went away while we looked
-            continue
-        yield from walk(child, depth + 1)
-
-
-def find_application():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.name == PROGRAM:
-            return app
-    return None
 
 
 def showing_by_name(app, names):
@@ -68,7 +49,7 @@ def eventually(probe, seconds):
 
 def controls(names):
     """The one showing control for each name, once the window has them all."""
-    app = eventually(find_application, APPEAR_SECONDS)
+    app = eventually(lambda: find_application(PROGRAM), APPEAR_SECONDS)
     if app is None:
         fail("%s did not appear on the accessibility bus in %d s" % (PROGRAM, APPEAR_SECONDS),
              NOT_ON_BUS)

@@ -238,12 +238,8 @@ std::string HelperClient::spawn() {
     int error = 0;
     const Wait wait =
         waitReadable(m_fd, Clock::now() + std::chrono::milliseconds(m_timeoutMs), error);
-    if (wait != Wait::Ready) {
-        ::kill(m_pid, SIGKILL);
-        close();
-        return wait == Wait::TimedOut ? kHelper + " が応答しません。"
-                                      : kHelper + " の応答を待てません: " + std::strerror(error);
-    }
+    if (wait != Wait::Ready)
+        return abandon(wait == Wait::TimedOut, error);
     if (receive(m_fd, first) != static_cast<ssize_t>(sizeof first)) {
         int status = 0;
         close(&status);
@@ -254,6 +250,15 @@ std::string HelperClient::spawn() {
         return startFailure(first, m_helperPath);
     }
     return {};
+}
+
+// A helper that did not answer in time, or whose answer cannot be waited for, cannot be
+// trusted with the next request: it is killed, and the text says why.
+std::string HelperClient::abandon(bool timedOut, int error) {
+    ::kill(m_pid, SIGKILL);
+    close();
+    return timedOut ? kHelper + " が応答しません。"
+                    : kHelper + " の応答を待てません: " + std::strerror(error) + "。";
 }
 
 std::string HelperClient::stop() {
@@ -290,14 +295,8 @@ HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
     int error = 0;
     const Wait wait =
         waitReadable(m_fd, Clock::now() + std::chrono::milliseconds(m_timeoutMs), error);
-    if (wait != Wait::Ready) {
-        ::kill(m_pid, SIGKILL);
-        close();
-        return {0, wait == Wait::TimedOut
-                       ? kHelper + " が応答しません。I/Oを開始し直してください。"
-                       : kHelper + " の応答を待てません: " + std::strerror(error) +
-                             "。I/Oを開始し直してください。"};
-    }
+    if (wait != Wait::Ready)
+        return {0, abandon(wait == Wait::TimedOut, error) + "I/Oを開始し直してください。"};
     Reply reply;
     if (receive(m_fd, reply) != static_cast<ssize_t>(sizeof reply))
         return ended();

@@ -42,6 +42,7 @@ private:
     Result request(uint32_t op, int port, int data);
     bool alive();
     void close(int* exitStatus = nullptr);
+    std::string abandon(bool timedOut, int error);
     std::string spawn();
 
     std::vector<std::string> m_helperPlaces;

@@ -5,11 +5,15 @@
 
 Run by tst_atspi.sh, which provides the buses, the X server and the running program.
 """
+import os
 import re
 import sys
 import time
 
 import pyatspi
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from atspitree import find_application, walk  # noqa: E402
 
 REGISTERS = ["デバイザラッチ", "通信割込制御", "通信割込表示", "回線制御",
              "モデム制御", "回線ステータス", "モデムステータス"]
@@ -39,27 +43,6 @@ def eventually(probe, seconds, what):
         time.sleep(0.2)
 
 
-def walk(node, depth=0):
-    if node is None or depth > 20:
-        return
-    yield node
-    for i in range(node.childCount):
-        try:
-            child = node.getChildAtIndex(i)
-        except Exception:  # a child that went away while we looked
-            continue
-        yield from walk(child, depth + 1)
-
-
-def find_application():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.name == "regwise-sim":
-            return app
-    return None
-
-
 def frame_names(app):
     pattern = re.compile(r"^(%s)\(([0-9A-F]{3})\)$" % "|".join(REGISTERS))
     found = {}
@@ -77,7 +60,8 @@ def ports_are(app, base):
 
 
 def main():
-    app = eventually(find_application, 30, "regwise-sim on the AT-SPI bus")
+    app = eventually(lambda: find_application("regwise-sim"), 30,
+                     "regwise-sim on the AT-SPI bus")
     eventually(lambda: frame_names(app), 30, "the window's register frames")
     nodes = list(walk(app))
 
