@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "handlers/rowfields.h"
+#include "regval/valueform.h"
 
 // What a screen reader and a tooltip say about the window's controls. Plain text rules with
 // no widgets, so that they are tested on their own.

@@ -6,7 +6,7 @@
 #include <QString>
 #include <vector>
 
-#include "handlers/rowfields.h"
+#include "regval/valueform.h"
 
 // The window's geometry is designed in twips; at 96 dpi fifteen make one pixel.
 inline constexpr int kTwipsPerPixel = 15;

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "handlers/rowfields.h"
+#include "regval/valueform.h"
 
 // Which side of a register a value belongs to: Read is what the UART reports, Write is what
 // writing the value makes it do. At offset 2 they are different registers (IIR and FCR).

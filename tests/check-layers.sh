@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Regwise developers
+# SPDX-License-Identifier: MIT
+
+# Fails when a folder of the program includes a header from a folder it must not depend on:
+# imports run one way, app -> handlers -> regval, portio -> uart, and cli -> regval, portio.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+declare -A allowed=(
+  [uart]="uart"
+  [portio]="portio uart"
+  [regval]="regval uart"
+  [handlers]="handlers regval portio uart"
+  [app]="app handlers regval portio uart"
+  [cli]="cli regval portio uart"
+)
+status=0
+for folder in "${!allowed[@]}"; do
+  while IFS=: read -r file line include; do
+    target=${include#*\"}
+    target=${target%%/*}
+    if [[ " ${allowed[$folder]} " != *" $target "* ]]; then
+      echo "$file:$line: $folder/ may not include from $target/ ($include)"
+      status=1
+    fi
+  done < <(git grep -n -E '^#include "[a-z]+/' -- "$folder/" || true)
+done
+exit "$status"
