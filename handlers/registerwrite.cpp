@@ -6,15 +6,14 @@
 #include "handlers/dialogs.h"
 #include "handlers/sessiongate.h"
 #include "portio/portlibrary.h"
+#include "text/quoted.h"
 
 namespace {
 
-// A pasted text can be arbitrarily long; the message names only its start.
+// A pasted text can be arbitrarily long and hold anything; the message names its start,
+// made safe to show.
 QString shortened(const QString& text) {
-    constexpr qsizetype kMaxShown = 40;
-    if (text.size() <= kMaxShown)
-        return text;
-    return text.left(kMaxShown) + u'…';
+    return QString::fromStdString(text::quoted(text.toStdString()));
 }
 
 }  // namespace

@@ -175,6 +175,10 @@ void TestRegisterWrite::unconvertibleWritesNothing_data() {
         QTest::addRow("Dec \"%s\"", text) << QStringLiteral("41") << QString::fromLatin1(text)
                                           << QString::fromLatin1(text) << range;
     }
+    // A pasted text is named by its start, with what it hides shown as escapes.
+    QTest::newRow("Dec pasted with a tab, long")
+        << QStringLiteral("41") << QStringLiteral("1\t") + QString(50, u'2')
+        << QStringLiteral("1\\x09") + QString(38, u'2') + u'…' << range;
     // Nine digits cannot be read, so leaving the box left an older value in the Dec box.
     QTest::newRow("Hex \"123456789\" beside Dec 5")
         << QStringLiteral("123456789") << QStringLiteral("5") << QStringLiteral("123456789")
