@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/hexnumber.h"
+#include "cli/numbers.h"
 
 namespace cli {
 
@@ -23,21 +23,6 @@ constexpr CommandName kCommands[] = {{"read", Command::Kind::Read},
 
 constexpr int kLongestIntervalMs = 3600000;  // an hour
 constexpr int kLargestCount = 1000000000;
-
-// Decimal digits only, within 1...largest.
-std::optional<int> positiveDecimal(std::string_view text, int largest) {
-    if (text.empty() || text.size() > 10)
-        return std::nullopt;
-    long long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (value < 1 || value > largest)
-        return std::nullopt;
-    return static_cast<int>(value);
-}
 
 bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::string_view> names) {
     for (const std::string& arg : args) {
@@ -68,11 +53,11 @@ std::string watchNumber(std::string_view name, const std::optional<std::string>&
     const int largest = interval ? kLongestIntervalMs : kLargestCount;
     if (!text)
         return "「" + std::string(name) + "」の後に数がありません";
-    const std::optional<int> value = positiveDecimal(*text, largest);
+    const std::optional<int> value = parseDecimal(*text, 1, largest);
     if (!value) {
         return "「" + std::string(name) + "」には 1〜" + std::to_string(largest) + " の" +
-               (interval ? "ミリ秒" : "行数") + "を 10 進数で指定してください（「" + *text +
-               "」は使えません）";
+               (interval ? "ミリ秒" : "回数") + "を 10 進数で指定してください（" + shown(*text) +
+               "は使えません）" + fullWidthHint(*text);
     }
     (interval ? command.intervalMs : command.count) = *value;
     return {};
@@ -141,8 +126,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
             found = &entry;
     }
     if (found == nullptr) {
-        return failure("不明なコマンド「" + args[0] +
-                       "」です（read、write、run、watch のいずれかです）");
+        return failure("不明なコマンド" + shown(args[0]) +
+                       "です（read、write、run、watch のいずれかです）" + fullWidthHint(args[0]));
     }
     command.kind = found->kind;
 
@@ -174,7 +159,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
             if (std::string error = watchNumber(name, text, command); !error.empty())
                 return failure(std::move(error));
         } else {
-            return failure(std::string(found->name) + " にオプション「" + arg + "」はありません");
+            return failure(std::string(found->name) + " にオプション" + shown(arg) +
+                           "はありません");
         }
     }
     if (std::string error = takeOperands(operands, command); !error.empty())

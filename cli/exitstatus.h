@@ -10,4 +10,10 @@ inline constexpr int kExitOk = 0;      // every access made, every expectation m
 inline constexpr int kExitFailed = 1;  // an expectation failed, or the library or output failed
 inline constexpr int kExitUsage = 2;   // bad usage or a bad script: nothing was accessed
 
+// A run ended early by a stop signal answers 128 plus the signal's number, as a shell
+// reports a program the signal ended (130 for Ctrl-C); the session was closed first.
+constexpr int exitStopped(int signal) {
+    return 128 + signal;
+}
+
 }  // namespace cli

@@ -4,7 +4,8 @@
 #include "cli/portaccess.h"
 
 #include "cli/console.h"
-#include "cli/hexnumber.h"
+#include "cli/exitstatus.h"
+#include "cli/numbers.h"
 #include "portio/portlibrary.h"
 
 namespace cli {
@@ -14,14 +15,14 @@ int withSession(PortLibrary& library, const Console& console, const std::functio
     const PortCall start = library.start();
     if (!start.made || (start.value & 1) != 0) {
         console.message("直接I/O制御処理を開始できません。", start.error);
-        return 1;
+        return kExitFailed;
     }
     int status = body();
     const PortCall stop = library.stop();
     if (!stop.made || static_cast<int16_t>(stop.value) != 0) {
         console.message("直接I/O制御停止処理でエラーが発生しました。", stop.error);
-        if (status == 0)
-            status = 1;
+        if (status == kExitOk)
+            status = kExitFailed;
     }
     return status;
 }

@@ -16,7 +16,8 @@ namespace cli {
 struct Console;
 
 // Opens one session, runs body and closes the session again, whatever body returned. A
-// failed start runs nothing and gives 1; a failed stop turns a 0 from body into 1.
+// failed start runs nothing and gives kExitFailed; a failed stop turns kExitOk from body
+// into kExitFailed.
 int withSession(PortLibrary& library, const Console& console, const std::function<int()>& body);
 
 // One byte from the port (0...255), or none when the library failed.

@@ -4,87 +4,151 @@
 #include "cli/runner.h"
 
 #include <algorithm>
-#include <istream>
 #include <map>
+#include <optional>
 
 #include "cli/console.h"
-#include "cli/hexnumber.h"
+#include "cli/pacing.h"
 #include "cli/portaccess.h"
+#include "cli/portwait.h"
 #include "cli/transcript.h"
 
 namespace cli {
 
 namespace {
 
-// The statements of one session. Answers 0, or 1 after a failed expectation or at the
-// first failed access.
-int runInSession(PortLibrary& library, const std::vector<Statement>& statements,
-                 const Console& console, bool explain) {
-    std::map<int32_t, int32_t> masks;  // by port; a port without one compares all eight bits
-    int unmet = 0;
-    for (const Statement& statement : statements) {
+class Run {
+public:
+    Run(PortLibrary& library, const Console& console, Pacing& pacing, bool explain)
+        : m_library(library), m_console(console), m_pacing(pacing), m_explain(explain) {}
+
+    // The statements of one session, up to the first one that ends the run.
+    int statements(const std::vector<Statement>& list) {
+        for (const Statement& statement : list) {
+            if (m_pacing.stopSignal() != 0)
+                return stopped();
+            if (const std::optional<int> end = step(statement))
+                return *end;
+        }
+        if (m_unmet > 0) {
+            m_console.message("期待した値と異なる読み出しが" + std::to_string(m_unmet) +
+                              "件ありました。");
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
+
+private:
+    // Runs one statement; a status when the run ends there.
+    std::optional<int> step(const Statement& statement) {
         switch (statement.kind) {
             case Statement::Kind::Mask:
-                masks[statement.port] = statement.value;
-                break;
+                m_masks[statement.port] = statement.value;
+                return printed(statement);
+            case Statement::Kind::Sleep:
+                if (!m_pacing.wait(std::chrono::milliseconds(statement.ms)))
+                    return stopped();
+                return printed(statement);
             case Statement::Kind::Write:
-                if (!writePort(library, statement.port, statement.value, console))
+                if (!writePort(m_library, statement.port, statement.value, m_console))
                     return kExitFailed;
-                if (explain)
-                    console.out << writeLine(statement.port, statement.value, true) << '\n';
-                break;
-            case Statement::Kind::Read: {
-                const std::optional<int32_t> value = readPort(library, statement.port, console);
-                if (!value)
-                    return kExitFailed;
-                console.out << readLine(statement.port, *value, explain);
-                const auto found = masks.find(statement.port);
-                const int32_t mask = found == masks.end() ? 0xFF : found->second;
-                if (statement.expects && ((*value ^ statement.value) & mask) != 0) {
-                    ++unmet;
-                    console.out << "  # expected " << hexByte(statement.value) << " (mask "
-                                << hexByte(mask) << ")";
-                }
-                console.out << '\n';
-                break;
-            }
+                return printed(statement);
+            case Statement::Kind::Read:
+                return statement.ms > 0 ? waitingRead(statement) : read(statement);
         }
+        return std::nullopt;
     }
-    if (unmet > 0) {
-        console.message("期待した値と異なる読み出しが" + std::to_string(unmet) + "件ありました。");
-        return kExitFailed;
+
+    // Writes, masks and sleeps show in the transcript only with explain.
+    std::optional<int> printed(const Statement& statement) {
+        if (m_explain && !m_console.print(statementLine(statement, true)))
+            return kExitFailed;
+        return std::nullopt;
     }
-    return kExitOk;
-}
+
+    std::optional<int> read(const Statement& statement) {
+        const std::optional<int32_t> value = readPort(m_library, statement.port, m_console);
+        if (!value)
+            return kExitFailed;
+        return result(statement, *value, {});
+    }
+
+    std::optional<int> waitingRead(const Statement& statement) {
+        const PortWait wait =
+            readUntil(m_library, statement.port, statement.value, maskOf(statement.port),
+                      std::chrono::milliseconds(statement.ms), m_pacing, m_console);
+        switch (wait.end) {
+            case PortWait::End::Failed:
+                return kExitFailed;
+            case PortWait::End::Stopped:
+                return stopped();
+            case PortWait::End::Met:
+            case PortWait::End::TimedOut:
+                break;
+        }
+        return result(statement, wait.value, waitNote(wait.reads, wait.took));
+    }
+
+    // The read's line: the value seen, a mark when it missed the expectation, and note.
+    std::optional<int> result(const Statement& statement, int32_t value, const std::string& note) {
+        std::string line = readLine(statement, value, m_explain);
+        const int32_t mask = maskOf(statement.port);
+        if (statement.expects && ((value ^ statement.value) & mask) != 0) {
+            ++m_unmet;
+            line += missedNote(statement.value, mask);
+        }
+        if (!m_console.print(line + note))
+            return kExitFailed;
+        return std::nullopt;
+    }
+
+    int32_t maskOf(int32_t port) const {
+        const auto found = m_masks.find(port);
+        return found == m_masks.end() ? 0xFF : found->second;
+    }
+
+    int stopped() const {
+        const int signal = m_pacing.stopSignal();
+        m_console.message("中断の要求（シグナル " + std::to_string(signal) +
+                          "）を受けたため、途中で終えました。");
+        return exitStopped(signal);
+    }
+
+    PortLibrary& m_library;
+    const Console& m_console;
+    Pacing& m_pacing;
+    const bool m_explain;
+    std::map<int32_t, int32_t> m_masks;  // by port; a port without one compares all eight bits
+    int m_unmet = 0;
+};
 
 }  // namespace
 
 int runStatements(PortLibrary& library, const std::vector<Statement>& statements,
-                  const Console& console, bool explain) {
-    int status = withSession(library, console,
-                             [&] { return runInSession(library, statements, console, explain); });
+                  const Console& console, Pacing& pacing, bool explain) {
+    Run run(library, console, pacing, explain);
+    int status = withSession(library, console, [&] { return run.statements(statements); });
     // A transcript that could not be written is a failure too (a full disk, a closed pipe).
-    if (!console.out.flush()) {
-        console.message("標準出力に書き込めませんでした。");
+    if (!console.flushed())
         status = std::max(status, kExitFailed);
-    }
     return status;
 }
 
-int runScript(std::istream& in, const std::string& name, PortLibrary& library,
-              const Console& console, bool explain) {
-    const Script script = parseScript(in, name);
-    if (in.bad()) {
-        console.message("スクリプト「" + name + "」を最後まで読めませんでした。");
+int runScript(const Script& script, PortLibrary& library, const Console& console, Pacing& pacing,
+              bool explain) {
+    if (!script.failure.empty()) {
+        console.message(script.failure, script.failureReason);
         return kExitUsage;
     }
     if (!script.errors.empty()) {
         for (const std::string& error : script.errors)
             console.err << error << '\n';
+        if (script.errorsNotShown > 0)
+            console.err << "ほかに " << script.errorsNotShown << " 行の誤りがあります\n";
         console.message("スクリプトに誤りがあるため、何も実行しませんでした。");
         return kExitUsage;
     }
-    return runStatements(library, script.statements, console, explain);
+    return runStatements(library, script.statements, console, pacing, explain);
 }
 
 }  // namespace cli

@@ -3,28 +3,29 @@
 
 #pragma once
 
-#include <iosfwd>
-#include <string>
 #include <vector>
 
 #include "cli/exitstatus.h"
 #include "cli/script.h"
+#include "cli/scriptfile.h"
 
 class PortLibrary;
 
 // Runs statements against the port I/O library in one session, printing a line for every
-// read (and, with explain, every write), and answers the program's exit status
-// (exitstatus.h). A failed expectation lets the run go on; a failed access stops it.
+// read (and, with explain, for every other statement), and answers the program's exit
+// status (exitstatus.h). A failed expectation lets the run go on; a failed access, a
+// transcript that cannot be written or a stop request ends it, and the session is closed.
 namespace cli {
 
 struct Console;
+class Pacing;
 
 int runStatements(PortLibrary& library, const std::vector<Statement>& statements,
-                  const Console& console, bool explain);
+                  const Console& console, Pacing& pacing, bool explain);
 
-// Reads the whole script and checks every line first; only a script without a bad line
-// is run. name is how messages call the script ("FILE:LINE: 理由").
-int runScript(std::istream& in, const std::string& name, PortLibrary& library,
-              const Console& console, bool explain);
+// A script as readScript gave it: one that could not be read, or has a bad line, is
+// reported and nothing is run, not even the session start.
+int runScript(const Script& script, PortLibrary& library, const Console& console, Pacing& pacing,
+              bool explain);
 
 }  // namespace cli

@@ -3,16 +3,24 @@
 
 #include "cli/script.h"
 
-#include <istream>
-
-#include "cli/hexnumber.h"
+#include "cli/numbers.h"
 
 namespace cli {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+// The length of the separator at line[at], or 0: ASCII blanks, and the no-break space
+// (U+00A0) and the ideographic space (U+3000) that Japanese input methods type.
+std::size_t separatorAt(std::string_view line, std::size_t at) {
+    const char c = line[at];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f')
+        return 1;
+    const std::string_view rest = line.substr(at);
+    if (rest.starts_with("\xC2\xA0"))
+        return 2;
+    if (rest.starts_with("\xE3\x80\x80"))
+        return 3;
+    return 0;
 }
 
 // The words of a line without its comment; "=" is a word of its own even when nothing
@@ -22,13 +30,13 @@ std::vector<std::string_view> words(std::string_view line) {
     std::vector<std::string_view> result;
     std::size_t at = 0;
     while (at < line.size()) {
-        if (isBlank(line[at])) {
-            ++at;
+        if (const std::size_t blank = separatorAt(line, at)) {
+            at += blank;
             continue;
         }
         std::size_t end = at + 1;
         if (line[at] != '=') {
-            while (end < line.size() && !isBlank(line[end]) && line[end] != '=')
+            while (end < line.size() && separatorAt(line, end) == 0 && line[end] != '=')
                 ++end;
         }
         result.push_back(line.substr(at, end - at));
@@ -46,11 +54,11 @@ std::string upper(std::string_view word) {
     return result;
 }
 
-std::string joined(const std::vector<std::string_view>& list, std::size_t from) {
-    std::string text;
-    for (std::size_t i = from; i < list.size(); ++i)
-        text += (text.empty() ? "" : " ") + std::string(list[i]);
-    return text;
+// The words from the given one to the end, as the line had them.
+std::string_view rest(const std::vector<std::string_view>& list, std::size_t from) {
+    const char* begin = list[from].data();
+    const char* end = list.back().data() + list.back().size();
+    return {begin, static_cast<std::size_t>(end - begin)};
 }
 
 ParsedLine failure(std::string error) {
@@ -59,7 +67,19 @@ ParsedLine failure(std::string error) {
 
 ParsedLine extraText(const std::vector<std::string_view>& list, std::size_t from,
                      const char* after) {
-    return failure(std::string(after) + "の後に余分な文字「" + joined(list, from) + "」があります");
+    return failure(std::string(after) + "の後に余分な文字" + shown(rest(list, from)) +
+                   "があります");
+}
+
+// A wait in milliseconds after WITHIN or SLEEP.
+std::optional<int> waitMs(std::string_view text) {
+    return parseDecimal(text, 1, kLongestWaitMs);
+}
+
+std::string badWait(const char* keyword, std::string_view text) {
+    return std::string(keyword) + "には 1〜" + std::to_string(kLongestWaitMs) +
+           " のミリ秒を 10 進数で指定してください（" + shown(text) + "は使えません）" +
+           fullWidthHint(text);
 }
 
 // "KIND PORT VALUE" with nothing after: W and MASK.
@@ -75,7 +95,7 @@ ParsedLine portAndByte(Statement::Kind kind, const std::vector<std::string_view>
         return failure(value.error);
     if (list.size() > 3)
         return extraText(list, 3, valueName);
-    return {Statement{kind, port.value, value.value, false}, {}};
+    return {Statement{kind, port.value, value.value, false, 0}, {}};
 }
 
 ParsedLine read(const std::vector<std::string_view>& list) {
@@ -85,19 +105,41 @@ ParsedLine read(const std::vector<std::string_view>& list) {
     if (!port.ok())
         return failure(port.error);
     if (list.size() == 2)
-        return {Statement{Statement::Kind::Read, port.value, 0, false}, {}};
+        return {Statement{Statement::Kind::Read, port.value, 0, false, 0}, {}};
     if (list[2] != "=") {
-        return failure("ポートの後に余分な文字「" + joined(list, 2) +
-                       "」があります（期待値は R ポート = 値 と書きます）");
+        return failure("ポートの後に余分な文字" + shown(rest(list, 2)) +
+                       "があります（期待値は R ポート = 値 と書きます）");
     }
     if (list.size() == 3)
         return failure("「=」の後に期待値がありません");
     const Operand expected = parseByte(list[3]);
     if (!expected.ok())
         return failure(expected.error);
-    if (list.size() > 4)
+    Statement statement{Statement::Kind::Read, port.value, expected.value, true, 0};
+    if (list.size() == 4)
+        return {statement, {}};
+    if (upper(list[4]) != "WITHIN")
         return extraText(list, 4, "期待値");
-    return {Statement{Statement::Kind::Read, port.value, expected.value, true}, {}};
+    if (list.size() == 5)
+        return failure("WITHIN の後にミリ秒がありません");
+    const std::optional<int> ms = waitMs(list[5]);
+    if (!ms)
+        return failure(badWait("WITHIN", list[5]));
+    if (list.size() > 6)
+        return extraText(list, 6, "ミリ秒");
+    statement.ms = *ms;
+    return {statement, {}};
+}
+
+ParsedLine sleep(const std::vector<std::string_view>& list) {
+    if (list.size() < 2)
+        return failure("SLEEP ミリ秒 と書いてください");
+    const std::optional<int> ms = waitMs(list[1]);
+    if (!ms)
+        return failure(badWait("SLEEP", list[1]));
+    if (list.size() > 2)
+        return extraText(list, 2, "ミリ秒");
+    return {Statement{Statement::Kind::Sleep, 0, 0, false, *ms}, {}};
 }
 
 }  // namespace
@@ -113,20 +155,10 @@ ParsedLine parseLine(std::string_view line) {
         return read(list);
     if (keyword == "MASK")
         return portAndByte(Statement::Kind::Mask, list, "MASK ポート ビット", "ビット");
-    return failure("不明な命令「" + std::string(list[0]) + "」です（W、R、MASK のいずれかです）");
-}
-
-Script parseScript(std::istream& in, const std::string& name) {
-    Script script;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        ParsedLine parsed = parseLine(line);
-        if (parsed.statement)
-            script.statements.push_back(*parsed.statement);
-        else if (!parsed.error.empty())
-            script.errors.push_back(name + ":" + std::to_string(number) + ": " + parsed.error);
-    }
-    return script;
+    if (keyword == "SLEEP")
+        return sleep(list);
+    return failure("不明な命令" + shown(list[0]) + "です（W、R、MASK、SLEEP のいずれかです）" +
+                   fullWidthHint(list[0]));
 }
 
 }  // namespace cli

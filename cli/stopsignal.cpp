@@ -12,15 +12,35 @@ namespace cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_stopRequested = 0;
+volatile std::sig_atomic_t g_stopSignal = 0;
 
-extern "C" void requestStop(int) {
-    g_stopRequested = 1;
+extern "C" void requestStop(int number) {
+    g_stopSignal = number;
 }
 
 // A signal that lands between the check and the sleep is seen at the end of the slice, so
 // slices stay short.
-constexpr std::chrono::milliseconds kLongestSlice{50};
+constexpr std::chrono::nanoseconds kLongestSlice = std::chrono::milliseconds(50);
+
+class SystemPacing final : public Pacing {
+public:
+    std::chrono::nanoseconds now() override {
+        return std::chrono::steady_clock::now().time_since_epoch();
+    }
+
+    bool wait(std::chrono::nanoseconds duration) override {
+        while (g_stopSignal == 0 && duration.count() > 0) {
+            const std::chrono::nanoseconds slice = std::min(duration, kLongestSlice);
+            duration -= slice;
+            const timespec pause{static_cast<time_t>(slice.count() / 1000000000),
+                                 static_cast<long>(slice.count() % 1000000000)};
+            nanosleep(&pause, nullptr);  // an interruption ends the slice early, which is fine
+        }
+        return g_stopSignal == 0;
+    }
+
+    int stopSignal() override { return g_stopSignal; }
+};
 
 }  // namespace
 
@@ -28,21 +48,14 @@ void catchStopSignals() {
     struct sigaction action {};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: the signal cuts the sleep short
+    action.sa_flags = 0;  // no SA_RESTART: the signal cuts a sleep short
     for (const int number : {SIGINT, SIGTERM, SIGHUP})
         sigaction(number, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
 }
 
-bool sleepUnlessStopped(std::chrono::milliseconds interval) {
-    while (g_stopRequested == 0 && interval.count() > 0) {
-        const std::chrono::milliseconds slice = std::min(interval, kLongestSlice);
-        interval -= slice;
-        const timespec duration{static_cast<time_t>(slice.count() / 1000),
-                                static_cast<long>(slice.count() % 1000) * 1000000L};
-        nanosleep(&duration, nullptr);  // an interruption ends the slice early, which is fine
-    }
-    return g_stopRequested == 0;
+Pacing& systemPacing() {
+    static SystemPacing pacing;
+    return pacing;
 }
 
 }  // namespace cli

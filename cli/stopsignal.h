@@ -3,17 +3,16 @@
 
 #pragma once
 
-#include <chrono>
+#include "cli/pacing.h"
 
-// Ctrl-C (and SIGTERM, SIGHUP) as a request to stop watching, so the session is closed
-// properly instead of the process dying in the middle of it.
+// Ctrl-C (and SIGTERM, SIGHUP) as a request to stop, so that a running script or watch
+// closes its session properly instead of the process dying in the middle of it.
 namespace cli {
 
-// Catches the stop signals from now on, and ignores SIGPIPE so that a closed output shows
-// as a failed write.
+// Catches the stop signals from now on.
 void catchStopSignals();
 
-// Sleeps for the interval, or less when a stop signal arrives; false once one has arrived.
-bool sleepUnlessStopped(std::chrono::milliseconds interval);
+// Real time on the monotonic clock, with waits that a stop signal cuts short.
+Pacing& systemPacing();
 
 }  // namespace cli

@@ -4,8 +4,9 @@
 #include "cli/transcript.h"
 
 #include <QStringList>
+#include <cstdio>
 
-#include "cli/hexnumber.h"
+#include "cli/numbers.h"
 #include "uart/registers.h"
 
 namespace cli {
@@ -22,18 +23,44 @@ std::string explanation(int32_t port, RegisterDirection direction, int32_t value
     return parts.join(QStringLiteral("; ")).toStdString();
 }
 
-std::string readLine(int32_t port, int32_t value, bool explain) {
-    std::string line = "R " + hexPort(port) + " = " + hexByte(value);
+std::string readLine(const Statement& read, int32_t value, bool explain) {
+    std::string line = "R " + hexPort(read.port) + " = " + hexByte(value);
+    if (read.ms > 0)
+        line += " WITHIN " + std::to_string(read.ms);
     if (explain)
-        line += "  # " + explanation(port, RegisterDirection::Read, value);
+        line += "  # " + explanation(read.port, RegisterDirection::Read, value);
     return line;
 }
 
-std::string writeLine(int32_t port, int32_t value, bool explain) {
-    std::string line = "W " + hexPort(port) + " " + hexByte(value);
-    if (explain)
-        line += "  # " + explanation(port, RegisterDirection::Write, value);
-    return line;
+std::string statementLine(const Statement& statement, bool explain) {
+    switch (statement.kind) {
+        case Statement::Kind::Write: {
+            std::string line = "W " + hexPort(statement.port) + " " + hexByte(statement.value);
+            if (explain) {
+                line +=
+                    "  # " + explanation(statement.port, RegisterDirection::Write, statement.value);
+            }
+            return line;
+        }
+        case Statement::Kind::Mask:
+            return "MASK " + hexPort(statement.port) + " " + hexByte(statement.value);
+        case Statement::Kind::Sleep:
+            return "SLEEP " + std::to_string(statement.ms);
+        case Statement::Kind::Read:
+            break;
+    }
+    return readLine(statement, statement.value, explain);
+}
+
+std::string missedNote(int32_t expected, int32_t mask) {
+    return "  # expected " + hexByte(expected) + " (mask " + hexByte(mask) + ")";
+}
+
+std::string waitNote(int reads, std::chrono::nanoseconds took) {
+    char text[64];
+    std::snprintf(text, sizeof text, "  # %d %s, %.3f ms", reads, reads == 1 ? "read" : "reads",
+                  std::chrono::duration<double, std::milli>(took).count());
+    return text;
 }
 
 }  // namespace cli

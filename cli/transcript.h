@@ -3,18 +3,28 @@
 
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
+#include "cli/script.h"
 #include "regval/registerdecoder.h"
 
-// The lines the program prints for register accesses. They are script statements
-// themselves, so a transcript can be run again as a script: "R 3FD = 60", "W 3FB 83",
-// with --explain followed by "  # " and what the value means.
+// The lines the program prints for what it did. They are script statements themselves, so a
+// transcript that holds every statement (with --explain) can be run again as a script:
+// "R 3FD = 60", "R 3FD = 61 WITHIN 100", "W 3FB 83", "MASK 3FE F0", "SLEEP 10", with
+// --explain followed by "  # " and what the value means.
 namespace cli {
 
-std::string readLine(int32_t port, int32_t value, bool explain);
-std::string writeLine(int32_t port, int32_t value, bool explain);
+// A read's line: the value seen, and WITHIN's limit when the statement had one.
+std::string readLine(const Statement& read, int32_t value, bool explain);
+// Write, MASK and SLEEP: the statement as written.
+std::string statementLine(const Statement& statement, bool explain);
+
+// What follows a read whose value missed the expectation: "  # expected 61 (mask FF)".
+std::string missedNote(int32_t expected, int32_t mask);
+// What follows a WITHIN read: "  # 3 reads, 1.2 ms".
+std::string waitNote(int reads, std::chrono::nanoseconds took);
 
 // What the value means in the register behind the port (by its offset in its COM window),
 // from the decoder the window's tooltips use, on one line: its lines trimmed and joined

@@ -7,6 +7,7 @@
 
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/pacing.h"
 #include "cli/portaccess.h"
 #include "cli/transcript.h"
 
@@ -15,24 +16,22 @@ namespace cli {
 namespace {
 
 int watchInSession(PortLibrary& library, const WatchOptions& options, const Console& console,
-                   const WatchWait& wait) {
+                   Pacing& pacing) {
+    const Statement read{Statement::Kind::Read, options.port, 0, false, 0};
     std::optional<int32_t> shown;
-    int lines = 0;
-    for (;;) {
+    for (int reads = 1;; ++reads) {
         const std::optional<int32_t> value = readPort(library, options.port, console);
         if (!value)
             return kExitFailed;
         if (value != shown) {
             shown = value;
             // Flushed line by line: whoever reads the pipe wants the change when it happens.
-            if (!(console.out << readLine(options.port, *value, options.explain) << std::endl)) {
-                console.message("標準出力に書き込めませんでした。");
+            if (!console.print(readLine(read, *value, options.explain), true))
                 return kExitFailed;
-            }
-            if (options.count > 0 && ++lines >= options.count)
-                return kExitOk;
         }
-        if (!wait(options.interval))
+        if (options.count > 0 && reads >= options.count)
+            return kExitOk;
+        if (!pacing.wait(options.interval))
             return kExitOk;
     }
 }
@@ -40,9 +39,9 @@ int watchInSession(PortLibrary& library, const WatchOptions& options, const Cons
 }  // namespace
 
 int watchPort(PortLibrary& library, const WatchOptions& options, const Console& console,
-              const WatchWait& wait) {
+              Pacing& pacing) {
     return withSession(library, console,
-                       [&] { return watchInSession(library, options, console, wait); });
+                       [&] { return watchInSession(library, options, console, pacing); });
 }
 
 }  // namespace cli

@@ -3,13 +3,50 @@
 
 #pragma once
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <QString>
 #include <QStringList>
+#include <csignal>
 #include <deque>
 #include <sstream>
 
 #include "cli/console.h"
+#include "cli/pacing.h"
+#include "cli/scriptfile.h"
 #include "tests/fakes/fakeportlibrary.h"
+
+// Virtual time: a wait passes at once, adding its length to now(). The wait numbered
+// stopAtWait (from 1; 0: none) is cut short by Ctrl-C.
+struct FakePacing final : cli::Pacing {
+    std::chrono::nanoseconds clock{0};
+    int waits = 0;
+    int stopAtWait = 0;
+    int signal = 0;
+
+    std::chrono::nanoseconds now() override { return clock; }
+    bool wait(std::chrono::nanoseconds duration) override {
+        if (++waits == stopAtWait)
+            signal = SIGINT;
+        if (signal != 0)
+            return false;
+        clock += duration;
+        return true;
+    }
+    int stopSignal() override { return signal; }
+};
+
+// A script read from bytes in memory, through the same reader as a file.
+inline cli::Script scriptOf(const QByteArray& bytes, const std::string& name) {
+    const int fd = memfd_create("script", MFD_CLOEXEC);
+    if (fd < 0 || write(fd, bytes.constData(), static_cast<size_t>(bytes.size())) != bytes.size() ||
+        lseek(fd, 0, SEEK_SET) != 0)
+        qFatal("memfd_create failed");
+    cli::Script script = cli::readScript(fd, name);
+    close(fd);
+    return script;
+}
 
 // The recording fake port library with a queue of values for its reads, and a console
 // that keeps what the program says.
@@ -19,6 +56,7 @@ struct FakeRig {
     std::ostringstream out;
     std::ostringstream err;
     cli::Console console{out, err, "regwise-io-test"};
+    FakePacing pacing;
 
     FakeRig() {
         library.readValue = [this](int16_t) {

@@ -30,7 +30,12 @@ public:
         }
     }
 
-    bool start(const QStringList& args, const QByteArray& input) {
+    // Where standard input comes from and standard output goes.
+    enum class In { File, Closed, Folder };
+    enum class Out { File, Full, ClosedPipe };
+
+    bool start(const QStringList& args, const QByteArray& input, In from = In::File,
+               Out to = Out::File) {
         if (!m_folder.isValid())
             return false;
         QFile in(path("in"));
@@ -51,11 +56,27 @@ public:
         const std::string inPath = path("in").toStdString();
         const std::string outPath = path("out").toStdString();
         const std::string errPath = path("err").toStdString();
-        posix_spawn_file_actions_addopen(&files, 0, inPath.c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
+        if (from == In::Closed)
+            posix_spawn_file_actions_addclose(&files, 0);
+        else
+            posix_spawn_file_actions_addopen(
+                &files, 0, from == In::Folder ? "/tmp" : inPath.c_str(), O_RDONLY, 0);
+        int pipeEnds[2] = {-1, -1};
+        if (to == Out::ClosedPipe) {
+            if (pipe(pipeEnds) != 0)
+                return false;
+            ::close(pipeEnds[0]);  // nobody will ever read
+            posix_spawn_file_actions_adddup2(&files, pipeEnds[1], 1);
+        } else {
+            posix_spawn_file_actions_addopen(&files, 1,
+                                             to == Out::Full ? "/dev/full" : outPath.c_str(),
+                                             O_WRONLY | O_CREAT, 0600);
+        }
         posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
         const int failed = posix_spawn(&m_pid, IO_SIM, &files, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&files);
+        if (pipeEnds[1] >= 0)
+            ::close(pipeEnds[1]);
         return failed == 0;
     }
 
@@ -101,6 +122,9 @@ private:
 
 }  // namespace
 
+Q_DECLARE_METATYPE(SimProgram::In)
+Q_DECLARE_METATYPE(SimProgram::Out)
+
 // regwise-io-sim as a person runs it, on the simulated UARTs, which start from their reset
 // state at every run.
 class TestProgram : public QObject {
@@ -117,6 +141,8 @@ private slots:
 void TestProgram::commands_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<SimProgram::In>("stdinFrom");
+    QTest::addColumn<SimProgram::Out>("stdoutTo");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("error");
@@ -124,7 +150,14 @@ void TestProgram::commands_data() {
     const QString explained = QStringLiteral("  # [^\\n]+; [^\\n]+\\n");
     const auto row = [](const char* name, QStringList args, const char* input, int status,
                         const QString& output, const char* error) {
-        QTest::newRow(name) << args << QByteArray(input) << status << output
+        QTest::newRow(name) << args << QByteArray(input) << SimProgram::In::File
+                            << SimProgram::Out::File << status << output
+                            << QString::fromUtf8(error);
+    };
+    // The same, with standard input or output elsewhere.
+    const auto routed = [](const char* name, QStringList args, SimProgram::In in,
+                           SimProgram::Out out, int status, const char* error) {
+        QTest::newRow(name) << args << QByteArray() << in << out << status << QString()
                             << QString::fromUtf8(error);
     };
     row("read 3FD 0x3fe 2EB", {"read", "3FD", "0x3fe", "2EB"}, "", 0,
@@ -137,8 +170,12 @@ void TestProgram::commands_data() {
         "W 3FB 83" + explained, "");
     row("watch --count 1 3FD", {"watch", "--count", "1", "3FD"}, "", 0, "R 3FD = 60\n", "");
 
-    row("run the example", {"run", QStringLiteral(EXAMPLES_DIR "/bringup-9600-8n1.txt")}, "", 0,
-        "(R [0-9A-F]{3} = [0-9A-F]{2}\\n)+", "");
+    const QString transcript = QStringLiteral(
+        "(R [0-9A-F]{3} = [0-9A-F]{2}( WITHIN 10  # [0-9]+ reads?, [0-9.]+ ms)?\\n)+");
+    row("run the bring-up example", {"run", QStringLiteral(EXAMPLES_DIR "/bringup-9600-8n1.txt")},
+        "", 0, transcript, "");
+    row("run the null-modem example",
+        {"run", QStringLiteral(EXAMPLES_DIR "/nullmodem-text-9600.txt")}, "", 0, transcript, "");
     row("run - with a failed expectation", {"run", "-"},
         "W 3FB 03\nW 3FC 10\nW 3F8 55\nR 3FD = 60\nR 3F8 = 55\n", 1,
         "R 3FD = 61  # expected 60 \\(mask FF\\)\nR 3F8 = 55\n", "期待した値と異なる読み出しが1件");
@@ -146,6 +183,27 @@ void TestProgram::commands_data() {
         "標準入力:2: 値「600」");
     row("run a missing file", {"run", "/nonexistent/script.txt"}, "", 2, "",
         "スクリプト「/nonexistent/script.txt」を開けません。");
+
+    row("run a folder", {"run", "/tmp"}, "", 2, "",
+        "スクリプト「/tmp」はディレクトリのため、読めません。");
+    row("run a device", {"run", "/dev/zero"}, "", 2, "",
+        "スクリプト「/dev/zero」は通常のファイルでもパイプでもない");
+    routed("run - with standard input closed", {"run", "-"}, SimProgram::In::Closed,
+           SimProgram::Out::File, 2, "スクリプト「標準入力」を開けません。");
+    routed("run - from a folder", {"run", "-"}, SimProgram::In::Folder, SimProgram::Out::File, 2,
+           "スクリプト「標準入力」はディレクトリのため");
+    row("an escape sequence in an argument is shown, not sent", {"read", "3F\x1b[31mD"}, "", 2, "",
+        "「3F\\x1B[31mD」は16進数のポートではありません");
+    routed("read to a full disk", {"read", "3FD"}, SimProgram::In::File, SimProgram::Out::Full, 1,
+           "標準出力に書き込めませんでした。");
+    routed("watch to a full disk", {"watch", "3FD"}, SimProgram::In::File, SimProgram::Out::Full, 1,
+           "標準出力に書き込めませんでした。");
+    routed("--help to a full disk", {"--help"}, SimProgram::In::File, SimProgram::Out::Full, 1,
+           "標準出力に書き込めませんでした。");
+    routed("read to a closed pipe", {"read", "3FD", "3FE"}, SimProgram::In::File,
+           SimProgram::Out::ClosedPipe, 1, "標準出力に書き込めませんでした。");
+    row("watch --count ends on a value that never changes",
+        {"watch", "--count", "2", "--interval", "10", "3FD"}, "", 0, "R 3FD = 60\n", "");
 
     row("no command", {}, "", 2, "", "コマンドがありません");
     row("read 3F0", {"read", "3F0"}, "", 2, "", "ポート「3F0」は COM ポートの範囲");
@@ -159,12 +217,14 @@ void TestProgram::commands_data() {
 void TestProgram::commands() {
     QFETCH(QStringList, args);
     QFETCH(QByteArray, input);
+    QFETCH(SimProgram::In, stdinFrom);
+    QFETCH(SimProgram::Out, stdoutTo);
     QFETCH(int, status);
     QFETCH(QString, output);
     QFETCH(QString, error);
 
     SimProgram program;
-    QVERIFY(program.start(args, input));
+    QVERIFY(program.start(args, input, stdinFrom, stdoutTo));
     const int wait = program.finish();
     const QString out = program.out();
     const QString err = program.err();
@@ -176,6 +236,9 @@ void TestProgram::commands() {
         QVERIFY2(err.isEmpty(), qPrintable(err));
     else
         QVERIFY2(err.contains(error), qPrintable(err));
+    // Whatever it was given, the program prints no control character but the line feed.
+    for (const QChar c : out + err)
+        QVERIFY2(c == u'\n' || c.unicode() >= 0x20, qPrintable(err));
 }
 
 // Ctrl-C is how a watch ends: the program closes its session and exits normally.

@@ -1,17 +1,17 @@
 // SPDX-FileCopyrightText: 2026 The Regwise developers
 // SPDX-License-Identifier: MIT
 
+#include <QRegularExpression>
 #include <QTest>
-#include <sstream>
 
 #include "cli/runner.h"
 #include "tests/cli/fakerig.h"
 
 namespace {
 
-int run(FakeRig& rig, const QString& script, bool explain = false) {
-    std::istringstream in(script.toStdString());
-    return cli::runScript(in, "bringup.txt", rig.library, rig.console, explain);
+int run(FakeRig& rig, const QByteArray& script, bool explain = false) {
+    return cli::runScript(scriptOf(script, "bringup.txt"), rig.library, rig.console, rig.pacing,
+                          explain);
 }
 
 }  // namespace
@@ -22,74 +22,167 @@ class TestRunner : public QObject {
 private slots:
     void expectations_data();
     void expectations();
+    void badScriptTouchesNothing_data();
     void badScriptTouchesNothing();
+    void stopRequest_data();
+    void stopRequest();
     void libraryFailure_data();
     void libraryFailure();
 };
 
-// Scripts against values the fake reads back: the transcript, the calls and the status.
+// Scripts against values the fake reads back: the transcript, the calls, the status and the
+// time the run let pass (virtual: a wait passes at once).
 void TestRunner::expectations_data() {
-    QTest::addColumn<QString>("script");
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("explain");
     QTest::addColumn<QList<int>>("reads");
     QTest::addColumn<QString>("transcript");
     QTest::addColumn<QString>("calls");
     QTest::addColumn<int>("status");
+    QTest::addColumn<int>("waitedUs");
 
-    QTest::newRow("write, then read back as expected") << "W 3FB 83\nR 3FB = 83\n"
-                                                       << QList<int>{0x83} << "R 3FB = 83\n"
-                                                       << "Start OutB(3FB,83) InpB(3FB) Stop" << 0;
-    QTest::newRow("a failed expectation is marked and the run goes on")
-        << "R 2FD = 61\nW 2FC 10\nR 2FD\n"
-        << QList<int>{0x60, 0x01} << "R 2FD = 60  # expected 61 (mask FF)\nR 2FD = 01\n"
-        << "Start InpB(2FD) OutB(2FC,10) InpB(2FD) Stop" << 1;
-    QTest::newRow("a mask hides the other bits; the line shows the value unmasked")
-        << "MASK 3FE F0\nR 3FE = 30\n"
-        << QList<int>{0x33} << "R 3FE = 33\n"
-        << "Start InpB(3FE) Stop" << 0;
-    QTest::newRow("a mask still compares its own bits")
-        << "MASK 3FE F0\nR 3FE = 30\n"
-        << QList<int>{0x23} << "R 3FE = 23  # expected 30 (mask F0)\n"
-        << "Start InpB(3FE) Stop" << 1;
-    QTest::newRow("a mask belongs to its port only")
-        << "MASK 3FE F0\nR 2FE = 30\n"
-        << QList<int>{0x33} << "R 2FE = 33  # expected 30 (mask FF)\n"
-        << "Start InpB(2FE) Stop" << 1;
-    QTest::newRow("MASK FF makes expectations exact again")
-        << "MASK 3FE F0\nMASK 3FE FF\nR 3FE = 30\n"
-        << QList<int>{0x33} << "R 3FE = 33  # expected 30 (mask FF)\n"
-        << "Start InpB(3FE) Stop" << 1;
-    QTest::newRow("only the low byte of a read counts") << "R 3EF = 12\n"
-                                                        << QList<int>{0x7F12} << "R 3EF = 12\n"
-                                                        << "Start InpB(3EF) Stop" << 0;
+    const auto row = [](const char* name, const char* script, bool explain, QList<int> reads,
+                        const char* transcript, const char* calls, int status, int waitedUs) {
+        QTest::newRow(name) << QByteArray(script) << explain << reads
+                            << QString::fromUtf8(transcript) << QString::fromUtf8(calls) << status
+                            << waitedUs;
+    };
+    row("write, then read back as expected", "W 3FB 83\nR 3FB = 83\n", false, {0x83},
+        "R 3FB = 83\n", "Start OutB(3FB,83) InpB(3FB) Stop", 0, 0);
+    row("a failed expectation is marked and the run goes on", "R 2FD = 61\nW 2FC 10\nR 2FD\n",
+        false, {0x60, 0x01}, "R 2FD = 60  # expected 61 (mask FF)\nR 2FD = 01\n",
+        "Start InpB(2FD) OutB(2FC,10) InpB(2FD) Stop", 1, 0);
+    row("a mask hides the other bits; the line shows the value unmasked",
+        "MASK 3FE F0\nR 3FE = 30\n", false, {0x33}, "R 3FE = 33\n", "Start InpB(3FE) Stop", 0, 0);
+    row("a mask still compares its own bits", "MASK 3FE F0\nR 3FE = 30\n", false, {0x23},
+        "R 3FE = 23  # expected 30 (mask F0)\n", "Start InpB(3FE) Stop", 1, 0);
+    row("a mask belongs to its port only", "MASK 3FE F0\nR 2FE = 30\n", false, {0x33},
+        "R 2FE = 33  # expected 30 (mask FF)\n", "Start InpB(2FE) Stop", 1, 0);
+    row("MASK FF makes expectations exact again", "MASK 3FE F0\nMASK 3FE FF\nR 3FE = 30\n", false,
+        {0x33}, "R 3FE = 33  # expected 30 (mask FF)\n", "Start InpB(3FE) Stop", 1, 0);
+    row("only the low byte of a read counts", "R 3EF = 12\n", false, {0x7F12}, "R 3EF = 12\n",
+        "Start InpB(3EF) Stop", 0, 0);
+
+    row("WITHIN reads until the value is met, a pause between tries", "R 3FD = 61 WITHIN 10\n",
+        false, {0x60, 0x60, 0x61}, "R 3FD = 61 WITHIN 10  # 3 reads, 0.200 ms\n",
+        "Start InpB(3FD) InpB(3FD) InpB(3FD) Stop", 0, 200);
+    row("WITHIN met at once reads once", "R 3FD = 61 WITHIN 10\n", false, {0x61},
+        "R 3FD = 61 WITHIN 10  # 1 read, 0.000 ms\n", "Start InpB(3FD) Stop", 0, 0);
+    row("WITHIN compares under the port's mask", "MASK 3FD 01\nR 3FD = 01 WITHIN 10\n", false,
+        {0x60, 0x21}, "R 3FD = 21 WITHIN 10  # 2 reads, 0.100 ms\n",
+        "Start InpB(3FD) InpB(3FD) Stop", 0, 100);
+    row("WITHIN gives up at its limit, the last read at the limit, and the run goes on",
+        "R 3FD = 61 WITHIN 1\nR 3F8\n", false, QList<int>(11, 0x60) << 0x55,
+        "R 3FD = 60 WITHIN 1  # expected 61 (mask FF)  # 11 reads, 1.000 ms\nR 3F8 = 55\n",
+        "Start InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) "
+        "InpB(3FD) InpB(3FD) InpB(3FD) InpB(3F8) Stop",
+        1, 1000);
+    row("a byte order mark opens the script", "\xEF\xBB\xBFR 3FD\n", false, {0x60}, "R 3FD = 60\n",
+        "Start InpB(3FD) Stop", 0, 0);
+    row("SLEEP waits and touches nothing", "SLEEP 25\n", false, {}, "", "Start Stop", 0, 25000);
+    row("with explain every statement is in the transcript, so it runs again as it is",
+        "MASK 3FE F0\nW 3FB 03\nSLEEP 2\nR 3FE = 30 WITHIN 5\n", true, {0x33},
+        "MASK 3FE F0\nW 3FB 03  # [^\\n]+\nSLEEP 2\nR 3FE = 33 WITHIN 5  # [^\\n]+  # 1 read, "
+        "0\\.000 ms\n",
+        "Start OutB(3FB,3) InpB(3FE) Stop", 0, 2000);
 }
 
 void TestRunner::expectations() {
-    QFETCH(QString, script);
+    QFETCH(QByteArray, script);
+    QFETCH(bool, explain);
     QFETCH(QList<int>, reads);
     QFETCH(QString, transcript);
     QFETCH(QString, calls);
     QFETCH(int, status);
+    QFETCH(int, waitedUs);
 
     FakeRig rig;
     rig.reads.assign(reads.begin(), reads.end());
-    QCOMPARE(run(rig, script), status);
-    QCOMPARE(rig.stdOut(), transcript);
+    QCOMPARE(run(rig, script, explain), status);
+    const QRegularExpression pattern(QRegularExpression::anchoredPattern(transcript));
+    QVERIFY2(explain ? pattern.match(rig.stdOut()).hasMatch() : rig.stdOut() == transcript,
+             qPrintable(rig.stdOut()));
     QCOMPARE(rig.calls(), calls);
     QCOMPARE(rig.stdErr().isEmpty(), status == 0);
+    QCOMPARE(std::chrono::duration_cast<std::chrono::microseconds>(rig.pacing.clock).count(),
+             waitedUs);
 }
 
-// Every bad line is named with its number, and not even the session is started.
+// A script that cannot run: every bad line named with its number (up to a bound, then a
+// count), and not even the session started.
+void TestRunner::badScriptTouchesNothing_data() {
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QStringList>("errors");  // what each line of standard error starts with
+
+    QTest::newRow("each bad line")
+        << QByteArray("W 3FB 83\nX\nR 3FD\nR 3F0 = 60\n# fine\nW 3F8 100\n")
+        << QStringList{"bringup.txt:2: 不明な命令", "bringup.txt:4: ポート「3F0」",
+                       "bringup.txt:6: 値「100」", "regwise-io-test: スクリプトに誤り"};
+    QTest::newRow("a line too long is refused without being kept")
+        << (QByteArray("R 3FD\n") + QByteArray(100000, 'W') + "\nR 3FD\n")
+        << QStringList{"bringup.txt:2: 行が 4096 バイトを超えています",
+                       "regwise-io-test: スクリプトに誤り"};
+    QTest::newRow("NUL bytes are shown as escapes")
+        << QByteArray("R 3FD\0\0\n", 8)
+        << QStringList{"bringup.txt:1: 「3FD\\x00\\x00」は16進数のポートではありません",
+                       "regwise-io-test: スクリプトに誤り"};
+    QStringList many;
+    for (int line = 1; line <= 20; ++line)
+        many << QStringLiteral("bringup.txt:%1: 不明な命令").arg(line);
+    many << QStringLiteral("ほかに 5 行の誤りがあります") << QStringLiteral("regwise-io-test: ");
+    QTest::newRow("the first twenty bad lines, then how many more")
+        << QByteArray("X\n").repeated(25) << many;
+    QTest::newRow("a script above 16 MiB is not read on")
+        << QByteArray(17 * 1024 * 1024, '#')
+        << QStringList{"regwise-io-test: スクリプト「bringup.txt」が 16 MiB を超えるため"};
+}
+
 void TestRunner::badScriptTouchesNothing() {
+    QFETCH(QByteArray, script);
+    QFETCH(QStringList, errors);
+
     FakeRig rig;
-    const QString script = QStringLiteral("W 3FB 83\nX\nR 3FD\nR 3F0 = 60\n# fine\nW 3F8 100\n");
     QCOMPARE(run(rig, script), 2);
     QCOMPARE(rig.calls(), QString());
     QCOMPARE(rig.stdOut(), QString());
     const QStringList lines = rig.stdErr().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 4);  // three bad lines and the closing message
-    QVERIFY(lines[0].startsWith(QStringLiteral("bringup.txt:2: 不明な命令")));
-    QVERIFY(lines[1].startsWith(QStringLiteral("bringup.txt:4: ポート「3F0」")));
-    QVERIFY(lines[2].startsWith(QStringLiteral("bringup.txt:6: 値「100」")));
+    QCOMPARE(lines.size(), errors.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        QVERIFY2(lines[i].startsWith(errors[i]), qPrintable(lines[i]));
+}
+
+// Ctrl-C during a run: the transcript so far stays, the session is closed, and the status
+// says which signal ended it.
+void TestRunner::stopRequest_data() {
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QList<int>>("reads");
+    QTest::addColumn<int>("stopAtWait");
+    QTest::addColumn<QString>("transcript");
+    QTest::addColumn<QString>("calls");
+
+    QTest::newRow("during a SLEEP")
+        << QByteArray("R 3FD\nSLEEP 10\nW 3FB 83\n") << QList<int>{0x60} << 1 << "R 3FD = 60\n"
+        << "Start InpB(3FD) Stop";
+    QTest::newRow("during a WITHIN read") << QByteArray("W 3F8 55\nR 3FD = 61 WITHIN 100\nR 3F8\n")
+                                          << QList<int>{0x60, 0x60} << 2 << ""
+                                          << "Start OutB(3F8,55) InpB(3FD) InpB(3FD) Stop";
+}
+
+void TestRunner::stopRequest() {
+    QFETCH(QByteArray, script);
+    QFETCH(QList<int>, reads);
+    QFETCH(int, stopAtWait);
+    QFETCH(QString, transcript);
+    QFETCH(QString, calls);
+
+    FakeRig rig;
+    rig.reads.assign(reads.begin(), reads.end());
+    rig.pacing.stopAtWait = stopAtWait;
+    QCOMPARE(run(rig, script), 130);
+    QCOMPARE(rig.stdOut(), transcript);
+    QCOMPARE(rig.calls(), calls);
+    QVERIFY2(rig.stdErr().contains(QStringLiteral("中断の要求（シグナル 2）")),
+             qPrintable(rig.stdErr()));
 }
 
 // The library fails at one call: the run stops at the first failed access, an open session
@@ -133,7 +226,7 @@ void TestRunner::libraryFailure() {
     else
         rig.library.stopResult = failure;
 
-    QCOMPARE(run(rig, QStringLiteral("W 3FB 83\nR 3FB = 83\nW 3FC 10\nR 3FD = 60\n")), 1);
+    QCOMPARE(run(rig, "W 3FB 83\nR 3FB = 83\nW 3FC 10\nR 3FD = 60\n"), 1);
     QCOMPARE(rig.calls(), calls);
     QCOMPARE(rig.stdOut(), transcript);
     QVERIFY2(rig.stdErr().contains(QStringLiteral("\n  helper gone\n")), qPrintable(rig.stdErr()));

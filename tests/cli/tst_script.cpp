@@ -3,7 +3,7 @@
 
 #include <QTest>
 
-#include "cli/hexnumber.h"
+#include "cli/numbers.h"
 #include "cli/script.h"
 
 namespace {
@@ -24,7 +24,10 @@ QString outcome(const cli::ParsedLine& parsed) {
         case cli::Statement::Kind::Mask:
             return QString::fromStdString("MASK " + port + " " + value);
         case cli::Statement::Kind::Read:
-            return QString::fromStdString("R " + port + (s.expects ? " = " + value : ""));
+            return QString::fromStdString("R " + port + (s.expects ? " = " + value : "") +
+                                          (s.ms ? " WITHIN " + std::to_string(s.ms) : ""));
+        case cli::Statement::Kind::Sleep:
+            return QString::fromStdString("SLEEP " + std::to_string(s.ms));
     }
     return QStringLiteral("?");
 }
@@ -44,9 +47,10 @@ void TestScript::parseLine_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("expected");
 
-    const auto row = [](const char* line, const char* expected) {
-        QTest::newRow(line) << QString::fromUtf8(line) << QString::fromUtf8(expected);
+    const auto named = [](const char* name, const char* line, const char* expected) {
+        QTest::newRow(name) << QString::fromUtf8(line) << QString::fromUtf8(expected);
     };
+    const auto row = [&](const char* line, const char* expected) { named(line, line, expected); };
     row("W 3FB 83", "W 3FB 83");
     row("w 0x3fb 0X8a", "W 3FB 8A");
     row("\tW 3F8 000000FF\r", "W 3F8 FF");
@@ -58,10 +62,25 @@ void TestScript::parseLine_data() {
     row("R 3FD = 60  # LSR 回線ステータス; THRE = 1", "R 3FD = 60");
     row("MASK 3FE F0", "MASK 3FE F0");
     row("mask 3FE 00", "MASK 3FE 00");
+    row("R 3FD = 61 WITHIN 100", "R 3FD = 61 WITHIN 100");
+    row("r 3fd=01 within 60000", "R 3FD = 01 WITHIN 60000");
+    row("SLEEP 1", "SLEEP 1");
+    row("sleep 60000 # a minute", "SLEEP 60000");
+    named("no-break space between words", "W\302\2403FB\302\24083", "W 3FB 83");
+    named("ideographic space between words", "R\343\200\2003FD", "R 3FD");
     row("", "");
     row("   # comment only", "");
 
     row("X 3F8", "error: 不明な命令「X」です");
+    row("ＷＲＩＴＥ 3F8 00",
+        "error: 不明な命令「ＷＲＩＴＥ」です（W、R、MASK、SLEEP のいずれかです）（全角の文字です");
+    row("W ３Ｆ８ 00", "error: 「３Ｆ８」は16進数のポートではありません（全角の文字です");
+    named("escape sequences are shown, not sent", "W 3FF \x1b[2J\x1b]0;pwned\x07",
+          "error: 「\\x1B[2J\\x1B]0;pwned\\x07」は16進数の値ではありません");
+    named("a byte order mark inside a line is not a blank", "R 3F8\xEF\xBB\xBF",
+          "error: 「3F8\\uFEFF」は16進数のポートではありません");
+    named("a long word is cut", "W 3F8 0123456789012345678901234567890123456789XYZ",
+          "error: 「0123456789012345678901234567890123456789…」は16進数の値ではありません");
     row("WRITE 3F8 00", "error: 不明な命令「WRITE」です");
     row("W 3F8", "error: W ポート 値 と書いてください");
     row("R", "error: R ポート、");
@@ -82,6 +101,22 @@ void TestScript::parseLine_data() {
     row("R 3FD = 60 61", "error: 期待値の後に余分な文字「61」があります");
     row("R 3FD =", "error: 「=」の後に期待値がありません");
     row("R 3FD = = 60", "error: 「=」は16進数の値ではありません");
+    row("R 3FD = 61 WITHIN", "error: WITHIN の後にミリ秒がありません");
+    row("R 3FD = 61 WITHIN 0",
+        "error: WITHINには 1〜60000 のミリ秒を 10 進数で指定してください（「0」");
+    row("R 3FD = 61 WITHIN 60001", "error: WITHINには 1〜60000 のミリ秒");
+    row("R 3FD = 61 WITHIN 1e3", "error: WITHINには 1〜60000 のミリ秒");
+    row("R 3FD = 61 WITHIN 99999999999", "error: WITHINには 1〜60000 のミリ秒");
+    row("R 3FD = 61 WITHIN 5 6", "error: ミリ秒の後に余分な文字「6」があります");
+    row("R 3FD = 61 AFTER 5", "error: 期待値の後に余分な文字「AFTER 5」があります");
+    row("R 3FD WITHIN 5", "error: ポートの後に余分な文字「WITHIN 5」があります");
+    row("SLEEP", "error: SLEEP ミリ秒 と書いてください");
+    row("SLEEP -1", "error: SLEEPには 1〜60000 のミリ秒を 10 進数で指定してください（「-1」");
+    row("SLEEP +5", "error: SLEEPには 1〜60000 のミリ秒");
+    row("SLEEP ５",
+        "error: SLEEPには 1〜60000 のミリ秒を 10 "
+        "進数で指定してください（「５」は使えません）（全角");
+    row("SLEEP 5 5", "error: ミリ秒の後に余分な文字「5」があります");
 }
 
 void TestScript::parseLine() {

@@ -15,7 +15,7 @@ private slots:
 };
 
 // The fake reads the values in turn; the wait stops the watch at its stopAt-th call (0:
-// never), as Ctrl-C does.
+// never), as Ctrl-C does. A count bounds the reads, whether or not the value changes.
 void TestWatch::watch_data() {
     QTest::addColumn<int>("port");
     QTest::addColumn<QList<int>>("reads");
@@ -26,10 +26,13 @@ void TestWatch::watch_data() {
     QTest::addColumn<int>("readsMade");
     QTest::addColumn<int>("status");
 
-    QTest::newRow("the first value and each change, up to count lines")
-        << 0x3FD << QList<int>{0x60, 0x60, 0x61, 0x61, 0x60, 0x61} << 3 << 0 << false
+    QTest::newRow("the first value and each change, up to count reads")
+        << 0x3FD << QList<int>{0x60, 0x60, 0x61, 0x61, 0x60, 0x61} << 5 << 0 << false
         << "R 3FD = 60\nR 3FD = 61\nR 3FD = 60\n"
         << 5 << 0;
+    QTest::newRow("a count ends a watch whose value never changes")
+        << 0x3FD << QList<int>{0x60, 0x60, 0x60} << 2 << 0 << false << "R 3FD = 60\n"
+        << 2 << 0;
     QTest::newRow("a stop between reads ends it cleanly")
         << 0x3FE << QList<int>{0xB0, 0xB0, 0xB0} << 0 << 3 << false << "R 3FE = B0\n"
         << 3 << 0;
@@ -57,18 +60,14 @@ void TestWatch::watch() {
                 rig.library.inpBResult = PortCall{true, 0, "helper gone"};
         };
     }
-    int waits = 0;
-    std::chrono::milliseconds waited{0};
-    const auto wait = [&](std::chrono::milliseconds interval) {
-        waited = interval;
-        return ++waits != stopAt;
-    };
+    rig.pacing.stopAtWait = stopAt;
 
     const int result = cli::watchPort(
-        rig.library, {port, std::chrono::milliseconds(250), count, false}, rig.console, wait);
+        rig.library, {port, std::chrono::milliseconds(250), count, false}, rig.console, rig.pacing);
 
     QCOMPARE(result, status);
-    QCOMPARE(waited.count(), waits > 0 ? 250 : 0);
+    const int waitsPassed = rig.pacing.waits - (rig.pacing.signal != 0 ? 1 : 0);
+    QCOMPARE(rig.pacing.clock, std::chrono::milliseconds(250) * waitsPassed);
     QCOMPARE(rig.stdOut(), transcript);
     QCOMPARE(rig.library.calls.size(), static_cast<size_t>(readsMade + 2));
     QCOMPARE(rig.library.calls.back().kind, FakePortLibrary::Call::Stop);
