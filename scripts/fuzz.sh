@@ -16,7 +16,7 @@ build=build-fuzz
 if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DREGWISE_FUZZ=ON
 fi
-fuzzers=(fuzz_codec fuzz_uart fuzz_portd)
+fuzzers=(fuzz_codec fuzz_uart fuzz_portd fuzz_script)
 cmake --build "$build" --target "${fuzzers[@]}" -j2
 
 mkdir -p "$build/artifacts"

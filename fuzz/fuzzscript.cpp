@@ -1,0 +1,106 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+// Feeds the command line's script reader any bytes, through the same file-descriptor path a
+// script file takes, then runs what it accepted against a port library that only records,
+// on virtual time. It checks what the command line promises whatever a script holds: no
+// crash, a script with any bad line (or one that cannot be read) makes no access at all,
+// not even the session start, an accepted one touches only ports of the four COM windows,
+// and no message carries a control character but the line feed.
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "cli/console.h"
+#include "cli/pacing.h"
+#include "cli/runner.h"
+#include "cli/scriptfile.h"
+#include "portio/portlibrary.h"
+
+namespace {
+
+void check(bool condition, const char* what) {
+    if (!condition) {
+        fprintf(stderr, "invariant broken: %s\n", what);
+        abort();
+    }
+}
+
+// The four windows written out again rather than taken from uart::inComWindow, so a fault
+// there cannot hide itself.
+bool inWindows(int port) {
+    const int base = port & ~7;
+    return port >= 0 && port <= 0xFFFF &&
+           (base == 0x2E8 || base == 0x2F8 || base == 0x3E8 || base == 0x3F8);
+}
+
+class RecordingLibrary final : public PortLibrary {
+public:
+    PortCall start() override { return call(); }
+    PortCall stop() override { return call(); }
+    PortCall inpB(int16_t port) override {
+        check(inWindows(static_cast<uint16_t>(port)), "a read outside the COM windows");
+        return call(0x61);
+    }
+    PortCall outB(int16_t port, int16_t data) override {
+        check(inWindows(static_cast<uint16_t>(port)), "a write outside the COM windows");
+        check(data >= 0 && data <= 0xFF, "a write of more than a byte");
+        return call();
+    }
+    int calls = 0;
+
+private:
+    PortCall call(int32_t value = 0) {
+        ++calls;
+        return {true, value, {}};
+    }
+};
+
+struct VirtualPacing final : cli::Pacing {
+    std::chrono::nanoseconds clock{0};
+    std::chrono::nanoseconds now() override { return clock; }
+    bool wait(std::chrono::nanoseconds duration) override {
+        clock += duration;
+        return true;
+    }
+    int stopSignal() override { return 0; }
+};
+
+void checkPrintable(const std::string& text) {
+    for (const char c : text)
+        check(c == '\n' || static_cast<unsigned char>(c) >= 0x20, "a control character shown");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const int fd = memfd_create("script", MFD_CLOEXEC);
+    if (fd < 0 || write(fd, data, size) != static_cast<ssize_t>(size) ||
+        lseek(fd, 0, SEEK_SET) != 0)
+        abort();
+    const cli::Script script = cli::readScript(fd, "fuzz.txt");
+    close(fd);
+
+    check(script.errors.size() <= cli::kBadLinesShown, "more bad lines listed than the bound");
+    RecordingLibrary library;
+    VirtualPacing pacing;
+    std::ostringstream out;
+    std::ostringstream err;
+    const cli::Console console(out, err, "fuzz");
+    const int status = cli::runScript(script, library, console, pacing, true);
+    if (!script.runnable()) {
+        check(status == 2, "a bad script answered other than 2");
+        check(library.calls == 0, "a bad script touched the library");
+    } else {
+        check(status == 0 || status == 1, "a good script answered other than 0 or 1");
+    }
+    checkPrintable(err.str());
+    checkPrintable(out.str());
+    return 0;
+}
