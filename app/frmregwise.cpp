@@ -26,6 +26,7 @@
 #include "handlers/registerread.h"
 #include "handlers/registerwrite.h"
 #include "handlers/session.h"
+#include "regval/valueform.h"
 #include "uart/registers.h"
 
 namespace {
@@ -39,8 +40,6 @@ constexpr qreal kHeadingPointSize = 18;
 
 const QColor kLightYellow(255, 255, 192);
 const QColor kLightCyan(192, 255, 255);
-
-constexpr std::array<ValueForm, 3> kForms{ValueForm::Hex, ValueForm::Dec, ValueForm::Bin};
 
 QRect pixels(const ControlSpec& entry) {
     return {entry.left / kTwipsPerPixel, entry.top / kTwipsPerPixel, entry.width / kTwipsPerPixel,
@@ -184,7 +183,7 @@ void frmRegwise::buildControls() {
         m_outputButtons[index]->setAccessibleName(buttonAccessibleName(row, RowSide::Output));
         std::array<QLineEdit*, 3> inputs{};
         std::array<QLineEdit*, 3> outputs{};
-        for (ValueForm form : kForms) {
+        for (ValueForm form : kValueForms) {
             const auto slot = static_cast<size_t>(form);
             inputs[slot] = static_cast<QLineEdit*>(byName.value(inputBoxName(row, form)));
             outputs[slot] = static_cast<QLineEdit*>(byName.value(outputBoxName(row, form)));
@@ -221,7 +220,7 @@ void frmRegwise::bindEvents() {
         connect(
             findChild<QPushButton*>(outputButtonName(row)), &QAbstractButton::clicked, this,
             [this, row] { cmdOutput_Click(rowContext(row), m_chkConfirm->isChecked() ? 1 : 0); });
-        for (ValueForm form : kForms) {
+        for (ValueForm form : kValueForms) {
             new ValidateFilter(findChild<QLineEdit*>(outputBoxName(row, form)), [this, row, form] {
                 txtOutput_Validate(form, *m_rows[static_cast<size_t>(row)], m_state.BitWeight);
                 emit outputValidated(row, form);

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 
 #include "app/accessibletext.h"
+#include "regval/valueform.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ void follow(QLineEdit* box, int row, RowSide side, ValueForm form) {
 LineEditRowFields::LineEditRowFields(int row, std::array<QLineEdit*, 3> inputs,
                                      std::array<QLineEdit*, 3> outputs)
     : m_inputs(inputs), m_outputs(outputs) {
-    for (ValueForm form : {ValueForm::Hex, ValueForm::Dec, ValueForm::Bin}) {
+    for (ValueForm form : kValueForms) {
         follow(m_inputs[slot(form)], row, RowSide::Input, form);
         follow(m_outputs[slot(form)], row, RowSide::Output, form);
     }

@@ -7,20 +7,20 @@
 #include "cli/exitstatus.h"
 #include "cli/numbers.h"
 #include "portio/portlibrary.h"
+#include "portio/sessionoutcome.h"
 
 namespace cli {
 
 int withSession(PortLibrary& library, const Console& console, const std::function<int()>& body) {
-    // The same test as the window's I/O start: bit 0 of the result set means it failed.
     const PortCall start = library.start();
-    if (!start.made || (start.value & 1) != 0) {
-        console.message("直接I/O制御処理を開始できません。", start.error);
+    if (!session::started(start)) {
+        console.message(session::kStartFailed, start.error);
         return kExitFailed;
     }
     int status = body();
     const PortCall stop = library.stop();
-    if (!stop.made || static_cast<int16_t>(stop.value) != 0) {
-        console.message("直接I/O制御停止処理でエラーが発生しました。", stop.error);
+    if (!session::stopped(stop)) {
+        console.message(session::kStopFailed, stop.error);
         if (status == kExitOk)
             status = kExitFailed;
     }

@@ -6,19 +6,18 @@
 #include "handlers/dialogs.h"
 #include "handlers/workingfolder.h"
 #include "portio/portlibrary.h"
+#include "portio/sessionoutcome.h"
 
 void cmdIOStart_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs,
                       FolderStep makeFolderCurrent) {
-    // The library is found beside the program; its own folder is made current again in case
-    // anything changed it. A failure here is reported but does not stop the start.
-    if (const std::string error = makeFolderCurrent(); !error.empty()) {
-        dialogs.message(QStringLiteral("プログラムのフォルダを作業フォルダにできません。"),
-                        QString::fromStdString(error));
-    }
+    // The session opens with the program's own folder as the working directory, as at load,
+    // so that anything done with a relative path while it is open happens there. The library
+    // itself is found by absolute path and needs none of this.
+    enterProgramFolder(makeFolderCurrent, dialogs);
     const PortCall call = library.start();
-    if (!call.made || (call.value & 1) != 0) {
+    if (!session::started(call)) {
         ioStarted = 0;
-        dialogs.message(QStringLiteral("直接I/O制御処理を開始できません。"),
+        dialogs.message(QString::fromUtf8(session::kStartFailed),
                         QString::fromStdString(call.error));
         return;
     }
@@ -27,8 +26,8 @@ void cmdIOStart_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs
 
 void cmdIOEnd_Click(int16_t& ioStarted, PortLibrary& library, Dialogs& dialogs) {
     const PortCall call = library.stop();
-    if (!call.made || static_cast<int16_t>(call.value) != 0) {
-        dialogs.message(QStringLiteral("直接I/O制御停止処理でエラーが発生しました。"),
+    if (!session::stopped(call)) {
+        dialogs.message(QString::fromUtf8(session::kStopFailed),
                         QString::fromStdString(call.error));
         return;
     }

@@ -8,13 +8,22 @@
 
 #include <unistd.h>
 
+#include "handlers/dialogs.h"
 #include "portio/programfolder.h"
+#include "text/quoted.h"
 
 std::string makeProgramFolderCurrent() {
     const std::string folder = programFolder();
     if (folder.empty())
-        return "/proc/self/exe: the program's own path cannot be read";
+        return "プログラム自身の場所（/proc/self/exe）を読めません。";
     if (::chdir(folder.c_str()) != 0)
-        return folder + ": " + std::strerror(errno);
+        return text::quoted(folder, 200) + ": " + std::strerror(errno);
     return {};
+}
+
+void enterProgramFolder(FolderStep makeFolderCurrent, Dialogs& dialogs) {
+    if (const std::string error = makeFolderCurrent(); !error.empty()) {
+        dialogs.message(QStringLiteral("プログラムのフォルダを作業フォルダにできません。"),
+                        QString::fromStdString(error));
+    }
 }

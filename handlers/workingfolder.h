@@ -12,3 +12,8 @@ std::string makeProgramFolderCurrent();
 // A step that makes the program's folder current, as makeProgramFolderCurrent does; tests
 // give one that fails.
 using FolderStep = std::string (*)();
+
+class Dialogs;
+
+// Runs the step and tells the person when it failed; the caller goes on either way.
+void enterProgramFolder(FolderStep makeFolderCurrent, Dialogs& dialogs);

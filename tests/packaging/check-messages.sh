@@ -28,7 +28,7 @@ texts=$(find "$@" -type f -name '*.cpp' -exec cat {} + |
 
 # Files that say so hand every Japanese text they hold to the user, as a reason under a
 # message; all of their texts are checked.
-reasons=$(grep -rl --include='*.cpp' -F 'The man page lists every Japanese text in this file' "$@" |
+reasons=$(grep -rl --include='*.cpp' --include='*.h' -F 'The man page lists every Japanese text in this file' "$@" |
           xargs -r cat |
           grep -v -E '^[[:space:]]*(//|/?\*)' |
           grep -o -P '"(?:[^"\\]|\\.)*"' |
