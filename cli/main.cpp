@@ -37,12 +37,12 @@ int printed(const cli::Console& console, const std::string& text) {
 int main(int argc, char* argv[]) {
     // A closed pipe shows as a failed write, which is reported, instead of a silent death.
     std::signal(SIGPIPE, SIG_IGN);
-    const cli::Console console{std::cout, std::cerr, REGWISE_IO_PROGRAM};
+    const cli::Console console{std::cout, std::cerr, REGWISE_PROGRAM};
     const cli::ParsedCommandLine parsed =
         cli::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.ok()) {
-        console.message(parsed.error, std::string("使い方は「") + REGWISE_IO_PROGRAM +
-                                          " --help」で表示されます。");
+        console.message(parsed.error,
+                        std::string("使い方は「") + REGWISE_PROGRAM + " --help」で表示されます。");
         return cli::kExitUsage;
     }
     const cli::Command& command = parsed.command;
@@ -52,9 +52,9 @@ int main(int argc, char* argv[]) {
     ModIOSCMdef library(REGWISE_PORTIO_LIBRARY);
     switch (command.kind) {
         case cli::Command::Kind::Help:
-            return printed(console, cli::helpText(REGWISE_IO_PROGRAM));
+            return printed(console, cli::helpText(REGWISE_PROGRAM));
         case cli::Command::Kind::Version:
-            return printed(console, std::string(REGWISE_IO_PROGRAM) + " " + REGWISE_VERSION + "\n");
+            return printed(console, std::string(REGWISE_PROGRAM) + " " + REGWISE_VERSION + "\n");
         case cli::Command::Kind::Run: {
             const cli::Script script = cli::readScript(
                 command.file, command.file == "-" ? std::string("標準入力") : command.file);
