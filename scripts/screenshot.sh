@@ -25,8 +25,8 @@ if [ ! -x "$app" ]; then
 fi
 
 missing=()
-for tool in Xvfb:xvfb openbox:openbox xdotool:xdotool import:imagemagick convert:imagemagick \
-            xwininfo:x11-utils xprop:x11-utils dbus-daemon:dbus-daemon; do
+for tool in xvfb-run:xvfb xauth:xauth openbox:openbox xdotool:xdotool import:imagemagick \
+            convert:imagemagick xwininfo:x11-utils xprop:x11-utils dbus-run-session:dbus-daemon; do
     command -v "${tool%%:*}" >/dev/null || missing+=("${tool##*:}")
 done
 launcher=
@@ -46,49 +46,33 @@ if ((${#missing[@]})); then
     exit 2
 fi
 
-work=$(mktemp -d)
+# A private session bus and X server, each ended by its own tool when the inner part ends.
+if [ -z "${REGWISE_SCREENSHOT_INSIDE:-}" ]; then
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    mkdir -m 700 "$work/runtime"
+    unset AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY XDG_CONFIG_HOME DISPLAY
+    # A home of its own keeps the user's openbox theme and settings out of the picture.
+    HOME=$work XDG_RUNTIME_DIR=$work/runtime REGWISE_SCREENSHOT_INSIDE=$work \
+        dbus-run-session -- xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
+        "$0" "$build"
+    exit $?
+fi
+
+work=$REGWISE_SCREENSHOT_INSIDE
 pids=()
 # Each background job leads its own process group (set -m), so ending the group also ends
 # what it spawned itself: the launcher's accessibility bus and registry, say.
 set -m
 cleanup() {
-    # Newest first: the program, the accessibility bus, the window manager, the X server
-    # and the session bus.
+    # Newest first: the program, the accessibility bus, the window manager.
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         kill -TERM -- "-${pids[i]}" 2>/dev/null || true
         wait "${pids[i]}" 2>/dev/null || true
     done
-    rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
-
-# wait_for FILE: until FILE has content, for up to 10 s.
-wait_for() {
-    for _ in $(seq 100); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    echo "screenshot: timed out waiting for $1" >&2
-    return 1
-}
-
-mkdir -m 700 "$work/runtime"
-# A home of its own keeps the user's openbox theme and settings out of the picture.
-export HOME=$work XDG_RUNTIME_DIR=$work/runtime
-unset AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY XDG_CONFIG_HOME
-
-dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" 2>"$work/dbus.log" &
-pids+=($!)
-wait_for "$work/bus" || { cat "$work/dbus.log" >&2; exit 1; }
-DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
-export DBUS_SESSION_BUS_ADDRESS
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for "$work/display" || { cat "$work/xvfb.log" >&2; exit 1; }
-DISPLAY=:$(head -n 1 "$work/display")
-export DISPLAY
 
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)

@@ -2,8 +2,9 @@
 # SPDX-FileCopyrightText: 2026 The Regwise developers
 # SPDX-License-Identifier: MIT
 
-# Checks the accessibility tree a screen reader sees: starts its own D-Bus session bus, X
-# server and AT-SPI bus, runs regwise-sim on them and inspects it through pyatspi.
+# Checks the accessibility tree a screen reader sees: runs regwise-sim on a private D-Bus
+# session bus (dbus-run-session), X server (xvfb-run) and AT-SPI bus, and inspects it through
+# pyatspi.
 #   tst_atspi.sh <regwise-sim> <tst_atspi.py>
 # Exits 77 (skipped) only when a tool it needs is not installed.
 set -uo pipefail
@@ -12,23 +13,38 @@ program=${1:?regwise-sim}
 checker=${2:?tst_atspi.py}
 skip() { echo "SKIP: $*"; exit 77; }
 
-command -v Xvfb >/dev/null || skip "Xvfb is not installed (Debian package xvfb)"
-command -v dbus-daemon >/dev/null || skip "dbus-daemon is not installed (Debian package dbus-daemon)"
 launcher=
 for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
   [ -x "$candidate" ] && launcher=$candidate && break
 done
-[ -n "$launcher" ] || skip "at-spi-bus-launcher is not installed (Debian package at-spi2-core)"
 # pyatspi lives in Debian's own Python, which another python3 on PATH may not see.
 python=
 for candidate in /usr/bin/python3 "$(command -v python3 || true)"; do
   [ -n "$candidate" ] && [ -x "$candidate" ] && "$candidate" -c 'import pyatspi' 2>/dev/null &&
     python=$candidate && break
 done
-[ -n "$python" ] || skip "pyatspi is not importable (Debian package python3-pyatspi)"
-[ -x "$program" ] || { echo "FAIL: no program at $program"; exit 1; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/regwise-atspi.XXXXXX")
+if [ -z "${REGWISE_ATSPI_INSIDE:-}" ]; then
+  command -v xvfb-run >/dev/null || skip "xvfb-run is not installed (Debian package xvfb)"
+  command -v xauth >/dev/null || skip "xauth is not installed (Debian package xauth)"
+  command -v dbus-run-session >/dev/null ||
+    skip "dbus-run-session is not installed (Debian package dbus-daemon)"
+  [ -n "$launcher" ] || skip "at-spi-bus-launcher is not installed (Debian package at-spi2-core)"
+  [ -n "$python" ] || skip "pyatspi is not importable (Debian package python3-pyatspi)"
+  [ -x "$program" ] || { echo "FAIL: no program at $program"; exit 1; }
+
+  work=$(mktemp -d "${TMPDIR:-/tmp}/regwise-atspi.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+  mkdir -m 700 "$work/runtime"
+  unset AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY
+  # Both tools end what they started when the command inside ends.
+  XDG_RUNTIME_DIR=$work/runtime HOME=$work REGWISE_ATSPI_INSIDE=$work \
+    dbus-run-session -- xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
+  exit $?
+fi
+
+# Inside: on the private bus and display.
+work=$REGWISE_ATSPI_INSIDE
 pids=()
 # Each background job leads its own process group (set -m), so ending the group also ends
 # what it spawned itself: the launcher's accessibility bus and registry, say.
@@ -36,40 +52,11 @@ set -m
 cleanup() {
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
     kill -TERM -- "-${pids[i]}" 2>/dev/null
+    wait "${pids[i]}" 2>/dev/null
   done
-  for pid in "${pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL -- "-$pid" 2>/dev/null
-  done
-  rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
-
-# wait_for FILE SECONDS: until FILE has content.
-wait_for() {
-  for _ in $(seq $(($2 * 10))); do
-    [ -s "$1" ] && return 0
-    sleep 0.1
-  done
-  echo "FAIL: timed out waiting for $1"
-  return 1
-}
-
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR=$work/runtime HOME=$work
-unset AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
-
-dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" 2>"$work/dbus.log" &
-pids+=($!)
-wait_for "$work/bus" 10 || exit 1
-export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus")
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for "$work/display" 10 || { cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=:$(head -n1 "$work/display")
 
 "$launcher" --launch-immediately >"$work/launcher.log" 2>&1 &
 pids+=($!)
