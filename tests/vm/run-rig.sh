@@ -2,27 +2,38 @@
 # SPDX-FileCopyrightText: 2026 The Regwise developers
 # SPDX-License-Identifier: MIT
 
-# The QEMU rig: proves the real-port helper and library against four emulated 16550s
-# inside a throwaway guest. Nothing here touches this machine's own ports.
+# The QEMU rig: proves the real-port command line, library and helper against four emulated
+# 16550s inside a throwaway guest. Nothing here touches this machine's own ports.
 #
-#   run-rig.sh BIN_DIR WORK_DIR [COMPARE_TOOL] [test|bench]
+#   run-rig.sh BUILD_DIR WORK_DIR [test|bench]
 #
-# BIN_DIR holds regwise-rig-driver, regwise-portd, libregwise-portio.so and (for the
-# comparison and the benchmark) libregwise-portio-sim.so. WORK_DIR caches the kernel and
-# keeps the logs. "test" boots twice (the tests, then kernel lockdown) and compares the
-# real-port transcript with the simulated library's; "bench" boots once and prints the
-# cost of one InpB through the helper against the simulated library.
+# BUILD_DIR is a built tree; the rig installs it (cmake --install) into a staging folder and
+# gives the guest exactly the installed layout: regwise-io in /usr/bin, its library and the
+# helper in /usr/lib/regwise. WORK_DIR caches the kernel and keeps the logs and transcripts.
+#
+# "test" boots twice. The first boot runs regwise-io on each of the rig's register scripts
+# and on the examples, as root, then the driver's checks of the session, the helper's
+# privileges and each way its start can fail; the second boots under kernel lockdown. On the
+# host, regwise-io-sim runs the same scripts in instant timing, and compare-transcripts.py
+# holds the two transcripts against each other, allowing only QEMU's own differences.
+# "bench" boots once and prints the cost of one InpB through the helper against the
+# simulated library.
 set -euo pipefail
 
-bin=$(realpath "$1")
+here=$(dirname "$(realpath "$0")")
+source_dir=$(realpath "$here/../..")
+build=$(realpath "$1")
 work=$(mkdir -p "$2" && realpath "$2")
-compare=${3:-}
-mode=${4:-test}
+mode=${3:-test}
 say() { echo "rig: $*"; }
+
+# The scripts, in the order the guest runs them: the reset values before anything is
+# written, then the registers, then the examples.
+scripts=("$here/scripts/reset.reg" "$here/scripts/registers.reg"
+         "$source_dir/examples/bringup-9600-8n1.txt" "$source_dir/examples/nullmodem-text-9600.txt")
 
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-
 # QEMU and a static busybox, from Debian's registry when missing.
 missing=()
 for p in qemu-system-x86 busybox-static; do
@@ -56,23 +67,30 @@ else
 fi
 say "kernel $kernel"
 
-# The initramfs: busybox, the driver, the helper, the libraries and what they link.
+# The install, as a user's would be, staged.
+stage=$work/install
+rm -rf "$stage"
+DESTDIR=$stage cmake --install "$build" --prefix /usr >"$work/install.log"
+
+# The initramfs: busybox, the installed command line with its library and helper, the rig's
+# driver and benchmark, the scripts, and every shared library they link.
 root=$work/initramfs
 rm -rf "$root"
-mkdir -p "$root"/{bin,proc,sys,dev,rig,etc,tmp}
+mkdir -p "$root"/{bin,proc,sys,dev,rig/scripts,etc,tmp,usr/bin,usr/lib/regwise}
 cp /bin/busybox "$root/bin/busybox"
 for applet in sh mount poweroff cat echo; do ln -s busybox "$root/bin/$applet"; done
-files=(regwise-rig-driver regwise-portd libregwise-portio.so)
-[ -f "$bin/libregwise-portio-sim.so" ] && files+=(libregwise-portio-sim.so)
-for f in "${files[@]}"; do cp "$bin/$f" "$root/rig/"; done
-for f in "$root"/rig/*; do
+cp -a "$stage/usr/bin/regwise-io" "$root/usr/bin/"
+cp -a "$stage/usr/lib/regwise/." "$root/usr/lib/regwise/"
+cp "$build/bin/regwise-rig-driver" "$build/bin/regwise-rig-bench" "$root/rig/"
+for i in "${!scripts[@]}"; do cp "${scripts[i]}" "$root/rig/scripts/$i-$(basename "${scripts[i]}")"; done
+for f in "$root"/usr/bin/* "$root"/usr/lib/regwise/* "$root"/rig/regwise-rig-*; do
   ldd "$f" | awk '$2 == "=>" && $3 ~ /^\// {print $3} $1 ~ /^\// {print $1}'
 done | sort -u | while read -r lib; do cp -L --parents "$lib" "$root/"; done
 printf 'root:x:0:0::/:/bin/sh\nnobody:x:65534:65534::/:/bin/sh\n' >"$root/etc/passwd"
 printf 'root:x:0:\ndialout:x:20:\nnogroup:x:65534:\n' >"$root/etc/group"
 cat >"$root/init" <<'INIT'
 #!/bin/sh
-export PATH=/bin
+export PATH=/bin:/usr/bin
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t securityfs securityfs /sys/kernel/security
@@ -82,12 +100,32 @@ mode=test
 for word in $(cat /proc/cmdline); do
   case $word in regwise.mode=*) mode=${word#regwise.mode=} ;; esac
 done
-/rig/regwise-rig-driver "$mode"
+if [ "$mode" = test ]; then
+  for script in /rig/scripts/*; do
+    name=${script##*/}
+    name=${name#*-}
+    regwise-io run "$script" >/tmp/out 2>/tmp/err
+    status=$?
+    while IFS= read -r line; do echo "RW| T $name $line"; done </tmp/out
+    while IFS= read -r line; do echo "RW| E $name $line"; done </tmp/err
+    echo "RW| S $name $status"
+  done
+fi
+if [ "$mode" = bench ]; then
+  /rig/regwise-rig-bench && echo "RW| END pass=1 fail=0"
+else
+  /rig/regwise-rig-driver "$mode"
+fi
 echo "RW| EXIT $?"
 poweroff -f
 INIT
 chmod 755 "$root/init"
 (cd "$root" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1) >"$work/initramfs.cpio.gz"
+say "initramfs $(du -h "$work/initramfs.cpio.gz" | cut -f1)"
+
+# COM1 and COM2 joined by a cable for the null-modem example: each sends to the other's UDP
+# port on the loopback interface (data only; QEMU's socket has no modem lines).
+udp=$((20000 + ($$ % 10000) * 2))
 
 # One boot: prints the guest's RW| lines and succeeds only on the driver's own clean end
 # (QEMU exits 0 even when the guest panics).
@@ -96,30 +134,47 @@ boot() {
   local log=$work/console-$run.log
   rm -f "$log"
   local started=$SECONDS
-  timeout 600 qemu-system-x86_64 -nodefaults -display none -no-reboot -m 128M -accel tcg \
+  timeout 600 qemu-system-x86_64 -nodefaults -display none -no-reboot -m 512M -accel tcg \
     -kernel "$kernel" -initrd "$work/initramfs.cpio.gz" \
     -append "8250.nr_uarts=0 earlycon=uart8250,io,0xe9 keep_bootcon printk.devkmsg=on panic=1 regwise.rig=1 regwise.mode=$run ${2:-}" \
     -chardev file,id=debug,path="$log" -device isa-debugcon,iobase=0xe9,chardev=debug \
-    -device isa-serial,iobase=0x3f8,irq=4 -device isa-serial,iobase=0x2f8,irq=3 \
+    -chardev udp,id=com1,host=127.0.0.1,port=$((udp + 1)),localaddr=127.0.0.1,localport=$udp \
+    -chardev udp,id=com2,host=127.0.0.1,port=$udp,localaddr=127.0.0.1,localport=$((udp + 1)) \
+    -device isa-serial,iobase=0x3f8,irq=4,chardev=com1 -device isa-serial,iobase=0x2f8,irq=3,chardev=com2 \
     -device isa-serial,iobase=0x3e8,irq=4 -device isa-serial,iobase=0x2e8,irq=3 \
     >"$work/qemu-$run.out" 2>&1 || true
   say "$run boot took $((SECONDS - started)) s"
-  grep -a 'RW| ' "$log" | sed 's/.*RW| //' | grep -v '^T ' || true
-  grep -a 'RW| T ' "$log" | sed 's/.*RW| T //' >"$work/hw-transcript-$run.txt" || true
+  grep -a 'RW| ' "$log" | sed 's/.*RW| //' | grep -v '^[TES] ' || true
+  grep -a 'RW| E ' "$log" | sed 's/.*RW| E /stderr of /' || true
   grep -aq 'RW| END pass=[0-9]* fail=0' "$log" && grep -aq 'RW| EXIT 0' "$log"
+}
+
+# The real ports' transcripts against the simulated library's, script by script.
+compare() {
+  local log=$work/console-test.log status=0
+  for script in "${scripts[@]}"; do
+    local name
+    name=$(basename "$script")
+    grep -a "RW| T $name " "$log" | sed "s/.*RW| T $name //" | tr -d '\r' >"$work/hw-$name.out" ||
+      true
+    local hw_status
+    hw_status=$(grep -a "RW| S $name " "$log" | sed "s/.*RW| S $name //" | tr -d '\r')
+    local sim_status=0
+    REGWISE_SIM_TIMING=instant "$build/bin/regwise-io-sim" run "$script" >"$work/sim-$name.out" ||
+      sim_status=$?
+    python3 "$here/compare-transcripts.py" "$script" "$work/hw-$name.out" "${hw_status:-none}" \
+      "$work/sim-$name.out" "$sim_status" || status=1
+  done
+  return $status
 }
 
 status=0
 case $mode in
 test)
   boot test || { say "FAILED: guest tests (see $work/console-test.log)"; status=1; }
+  say "regwise-io on QEMU's UARTs against regwise-io-sim (instant timing):"
+  compare || status=1
   boot lockdown lockdown=integrity || { say "FAILED: lockdown boot"; status=1; }
-  if [ -n "$compare" ] && [ -f "$bin/libregwise-portio-sim.so" ]; then
-    say "real ports (QEMU) against the simulated library:"
-    "$compare" "$bin/libregwise-portio-sim.so" "$work/hw-transcript-test.txt" || status=1
-  else
-    say "no simulated library built: transcript comparison skipped"
-  fi
   ;;
 bench)
   boot bench || status=1
