@@ -6,19 +6,21 @@
 // Like the real library it refuses port access outside a session, so a program that
 // forgets IOSCM_Start fails here as it would on hardware. IOSCM_Start does not reset the
 // UARTs: a real chip keeps its registers across sessions, and so does this bus for the
-// life of the process.
+// life of the process. The UARTs keep time by the machine's monotonic clock.
 
 #include <atomic>
 #include <mutex>
 
 #include "portio/ioscm.h"
+#include "portio/sim/simclock.h"
 #include "portio/sim/uartbus.h"
 
 namespace {
 
 struct Machine {
     std::mutex mutex;
-    UartBus bus;
+    SteadySimClock clock;
+    UartBus bus{clock};
 };
 
 Machine& machine() {
