@@ -1,12 +1,15 @@
 // SPDX-FileCopyrightText: 2026 The Regwise developers
 // SPDX-License-Identifier: MIT
 
-// Runs arbitrary register scripts against the four simulated 16550A UARTs and checks, after
-// every access, what the chip guarantees whatever software does: IER bits 4-7, MCR bits 5-7
+// Runs arbitrary register scripts against the four simulated 16550A UARTs, on a clock the
+// script moves too (by a few nanoseconds up to seconds), in either timing, and checks after
+// every step what the chip guarantees whatever software does: IER bits 4-7, MCR bits 5-7
 // and IIR bits 4-5 read 0, the receiver never holds more than 16 characters (1 with FIFOs
-// off), the transmitter is always empty again, a port of no UART reads FF, and peek()
-// foretells every read exactly without disturbing anything.
+// off) nor the transmitter, DR says whether data waits, TEMT is never set without THRE (and
+// in instant timing both stay set), a port of no UART reads FF, and peek() foretells every
+// read exactly without disturbing anything.
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -42,15 +45,36 @@ private:
     size_t m_pos = 0;
 };
 
-void checkUart(const Uart16550& uart, uint16_t base) {
-    check(uart.rxFifoCount() <= uart::kFifoSize, "RX FIFO above 16", base, 0);
-    check(uart.fifosEnabled() || uart.rxFifoCount() <= 1, "RX holds more than one without FIFOs",
-          base, 0);
+// How far the script moves the clock: mostly within a character time, now and then across
+// many (one 8N1 character takes 87 us at divisor 1 and 5.7 s at divisor FFFF).
+std::chrono::nanoseconds step(uint8_t pick) {
+    const int64_t amount = pick & 0x3F;
+    switch (pick >> 6) {
+        case 0:
+            return std::chrono::nanoseconds(amount);
+        case 1:
+            return std::chrono::microseconds(amount * 10);
+        case 2:
+            return std::chrono::milliseconds(amount);
+        default:
+            return std::chrono::milliseconds(amount * 100);
+    }
+}
+
+void checkUart(Uart16550& uart, uint16_t base, bool instant) {
     const uint8_t lsr = uart.peek(uart::LSR);
-    check((lsr & (uart::LSR_THRE | uart::LSR_TEMT)) == (uart::LSR_THRE | uart::LSR_TEMT),
-          "THRE and TEMT set", static_cast<uint16_t>(base + uart::LSR), lsr);
-    check(((lsr & uart::LSR_DR) != 0) == (uart.rxFifoCount() > 0), "DR says data waits",
-          static_cast<uint16_t>(base + uart::LSR), lsr);
+    const std::size_t rx = uart.rxFifoCount();
+    const std::size_t tx = uart.txFifoCount();
+    const std::size_t most = uart.fifosEnabled() ? uart::kFifoSize : 1;
+    check(rx <= most, "RX holds at most 16, 1 without FIFOs", base, static_cast<uint8_t>(rx));
+    check(tx <= most, "TX holds at most 16, 1 without FIFOs", base, static_cast<uint8_t>(tx));
+    const auto lsrPort = static_cast<uint16_t>(base + uart::LSR);
+    check(((lsr & uart::LSR_DR) != 0) == (rx > 0), "DR says data waits", lsrPort, lsr);
+    check(((lsr & uart::LSR_THRE) != 0) == (tx == 0), "THRE says THR is empty", lsrPort, lsr);
+    check(!(lsr & uart::LSR_TEMT) || (lsr & uart::LSR_THRE), "TEMT implies THRE", lsrPort, lsr);
+    if (instant)
+        check((lsr & (uart::LSR_THRE | uart::LSR_TEMT)) == (uart::LSR_THRE | uart::LSR_TEMT),
+              "THRE and TEMT set in instant timing", lsrPort, lsr);
 }
 
 void checkRead(UartBus& bus, uint16_t port) {
@@ -83,7 +107,9 @@ void checkRead(UartBus& bus, uint16_t port) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    UartBus bus;
+    VirtualClock clock;
+    UartBus bus(clock);
+    bool instant = false;
     Script script(data, size);
     while (!script.done()) {
         const uint8_t op = script.next();
@@ -106,12 +132,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 bus.write(script.port(), static_cast<uint16_t>(0xFF00 | script.next()));
                 break;
             default:
-                if ((op & 0xF8) == 0xF8)
+                if ((op & 0xF8) == 0xF8) {
                     bus.reset();
+                } else if ((op & 0xF8) == 0xF0) {
+                    instant = !instant;
+                    bus.setTiming(instant ? Uart16550::Timing::Instant : Uart16550::Timing::Line);
+                } else {
+                    clock.advance(step(script.next()));
+                }
                 break;
         }
         for (size_t i = 0; i < uart::kComBases.size(); ++i)
-            checkUart(bus.uart(i), uart::kComBases[i]);
+            checkUart(bus.uart(i), uart::kComBases[i], instant);
     }
     return 0;
 }

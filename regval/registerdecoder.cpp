@@ -18,7 +18,8 @@ using namespace uart;
 namespace {
 
 // The PC's UART clock is 1.8432 MHz and the UART divides it by 16, so divisor 1 is 115200 bps.
-constexpr int kBaudAtDivisorOne = 115200;
+constexpr int kBaudAtDivisorOne = kClockHz / kClocksPerBit;
+static_assert(kBaudAtDivisorOne == 115200);
 
 // A field's bits are the contiguous ones of its mask.
 constexpr int lowBit(uint8_t mask) {

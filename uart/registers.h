@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -119,6 +120,34 @@ inline constexpr std::array<uint8_t, 4> kRxTriggerLevels{1, 4, 8, 14};
 constexpr uint8_t rxTriggerLevel(uint8_t fcr) {
     return kRxTriggerLevels[(fcr & FCR_TRIGGER) >> 6];
 }
+
+// The baud clock: a PC feeds the UART 1.8432 MHz and the UART takes 16 clocks per bit times
+// the divisor, so divisor 1 is 115 200 bps and divisor 12 is 9600 bps.
+inline constexpr int kClockHz = 1'843'200;
+inline constexpr int kClocksPerBit = 16;
+
+// A character's length on the line in half bits: the start bit, 5-8 data bits, the parity
+// bit if any, and the stop bits (LCR bit 2: 1.5 with 5-bit words, 2 otherwise).
+constexpr int frameHalfBits(uint8_t lcr) {
+    const int dataBits = 5 + (lcr & LCR_WLS);
+    const int parityBits = (lcr & LCR_PEN) ? 1 : 0;
+    const int stopHalfBits = !(lcr & LCR_STB) ? 2 : (lcr & LCR_WLS) == 0 ? 3 : 4;
+    return 2 * (1 + dataBits + parityBits) + stopHalfBits;
+}
+
+// How long one character of LCR's format takes on the line at this divisor, from the start
+// bit's leading edge to the last stop bit's end, rounded up to whole nanoseconds. Divisor 0
+// stops the baud clock: the data sheet gives it no rate, and this gives it no time.
+constexpr std::chrono::nanoseconds characterTime(uint8_t lcr, uint16_t divisor) {
+    const int64_t clocks = int64_t{frameHalfBits(lcr)} * (kClocksPerBit / 2) * divisor;
+    return std::chrono::nanoseconds((clocks * 1'000'000'000 + kClockHz - 1) / kClockHz);
+}
+
+static_assert(characterTime(0x03, 12) == std::chrono::nanoseconds(1'041'667));  // 9600 8N1
+static_assert(characterTime(0x03, 96) == std::chrono::nanoseconds(8'333'334));  // 1200 8N1
+static_assert(characterTime(0x04, 1) == std::chrono::nanoseconds(65'105));      // 5N1.5
+static_assert(characterTime(0x1F, 1) == std::chrono::nanoseconds(104'167));     // 8E2
+static_assert(characterTime(0x03, 0) == std::chrono::nanoseconds(0));
 
 // The PC's COM1...COM4, in that order, each kPortsPerUart ports from its base.
 inline constexpr std::array<uint16_t, 4> kComBases{0x3F8, 0x2F8, 0x3E8, 0x2E8};

@@ -7,18 +7,32 @@
 // forgets IOSCM_Start fails here as it would on hardware. IOSCM_Start does not reset the
 // UARTs: a real chip keeps its registers across sessions, and so does this bus for the
 // life of the process.
+//
+// The UARTs keep time by the machine's monotonic clock. REGWISE_SIM_TIMING, read at each
+// IOSCM_Start, picks the timing: "line" (the default) gives each character its time on the
+// line as a real chip does, "instant" completes every transfer at once. Any other value
+// makes the start fail.
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "portio/ioscm.h"
+#include "portio/sim/simclock.h"
 #include "portio/sim/uartbus.h"
+#include "text/quoted.h"
 
 namespace {
 
 struct Machine {
     std::mutex mutex;
-    UartBus bus;
+    SteadySimClock clock;
+    UartBus bus{clock};
 };
 
 Machine& machine() {
@@ -29,9 +43,11 @@ Machine& machine() {
 std::atomic<bool> g_sessionOpen{false};
 
 // Static TLS (initial-exec), holding static texts only: LeakSanitizer crashes at exit while
-// scanning the dynamically allocated TLS of a dlopen'ed library.
+// scanning the dynamically allocated TLS of a dlopen'ed library. A text made at run time
+// goes to a plain buffer, without a destructor.
 [[gnu::tls_model("initial-exec")]] thread_local const char* t_error = nullptr;
 [[gnu::tls_model("initial-exec")]] thread_local bool t_failed = false;
+thread_local char t_madeError[1024];
 
 void clearError() {
     t_failed = false;
@@ -40,6 +56,35 @@ void clearError() {
 void fail(const char* reason) {
     t_error = reason;
     t_failed = true;
+}
+
+void fail(const std::string& reason) {
+    std::size_t size = std::min(reason.size(), sizeof t_madeError - 1);
+    // Never cut a UTF-8 character in half.
+    while (size < reason.size() && size > 0 &&
+           (static_cast<unsigned char>(reason[size]) & 0xC0) == 0x80)
+        --size;
+    std::memcpy(t_madeError, reason.data(), size);
+    t_madeError[size] = '\0';
+    fail(t_madeError);
+}
+
+constexpr const char* kTimingVariable = "REGWISE_SIM_TIMING";
+
+// The timing a value of REGWISE_SIM_TIMING names (null: unset); none for a value it does
+// not know, the empty one included.
+std::optional<Uart16550::Timing> timingNamed(const char* value) {
+    if (value == nullptr || std::string_view(value) == "line")
+        return Uart16550::Timing::Line;
+    if (std::string_view(value) == "instant")
+        return Uart16550::Timing::Instant;
+    return std::nullopt;
+}
+
+std::string badTimingMessage(const char* value) {
+    return std::string("環境変数 ") + kTimingVariable + " の値「" + text::quoted(value) +
+           "」は使えません。line（回線の時間どおり、既定）または instant（転送が瞬時）を指定"
+           "してください。";
 }
 
 constexpr const char* kNoSession =
@@ -85,7 +130,19 @@ extern "C" {
 
 int32_t IOSCM_Start(void) {
     clearError();
-    machine();  // the bus exists before the first port access
+    // Read once: the value checked is the value shown.
+    const char* value = std::getenv(kTimingVariable);
+    const std::optional<Uart16550::Timing> timing = timingNamed(value);
+    if (!timing) {
+        g_sessionOpen.store(false);  // a failed start leaves no session open
+        fail(badTimingMessage(value));
+        return 1;
+    }
+    Machine& m = machine();  // the bus exists before the first port access
+    {
+        std::lock_guard lock(m.mutex);
+        m.bus.setTiming(*timing);
+    }
     g_sessionOpen.store(true);
     return 0;
 }

@@ -3,9 +3,11 @@
 
 #include "portio/sim/uart16550.h"
 
+#include <algorithm>
+
 using namespace uart;
 
-Uart16550::Uart16550() {
+Uart16550::Uart16550(const SimClock& clock) : m_clock(clock) {
     reset();
 }
 
@@ -19,6 +21,9 @@ Uart16550::~Uart16550() {
 void Uart16550::connectNullModem(Uart16550& a, Uart16550& b) {
     if (&a == &b)
         return;
+    // What is on the old cables arrives before they are pulled.
+    a.sync();
+    b.sync();
     for (Uart16550* end : {&a, &b}) {
         if (end->m_peer && end->m_peer != &a && end->m_peer != &b) {
             Uart16550* old = end->m_peer;
@@ -33,18 +38,25 @@ void Uart16550::connectNullModem(Uart16550& a, Uart16550& b) {
 }
 
 void Uart16550::reset() {
+    sync();
     m_regs.rbr = 0x00;
     m_regs.ier = IER_RESET;
     m_regs.fcr = FCR_RESET;
     m_regs.lcr = LCR_RESET;
     m_regs.mcr = MCR_RESET;
-    m_regs.lsr = LSR_RESET;
+    m_regs.lsr = static_cast<uint8_t>(LSR_RESET & ~(LSR_THRE | LSR_TEMT));  // from the transmitter
     m_regs.msr = MSR_RESET;
     m_regs.scr = SCR_RESET;
     m_regs.dll = DLL_RESET;
     m_regs.dlm = DLM_RESET;
     m_rxHead = 0;
     m_rxCount = 0;
+    m_rxActivity = m_now;
+    // Whatever was in flight is lost.
+    m_txHead = 0;
+    m_txCount = 0;
+    m_shifting = {};
+    m_breakSent = false;
     m_threPending = false;  // IIR 01
 
     // MSR follows whatever the cable brings in, but reset leaves no change to report.
@@ -54,7 +66,105 @@ void Uart16550::reset() {
         m_peer->updateModemInputs();
 }
 
+void Uart16550::setTiming(Timing timing) {
+    sync();
+    m_timing = timing;
+    if (timing == Timing::Instant && m_shifting.busy) {
+        m_shifting.end = m_now;
+        runUntil(m_now);
+    }
+}
+
+std::size_t Uart16550::rxFifoCount() {
+    sync();
+    return m_rxCount;
+}
+
+std::size_t Uart16550::txFifoCount() {
+    sync();
+    return m_txCount;
+}
+
+// Brings this UART and the one at the other end of its cable up to the clock. Between two
+// accesses to either of them their registers stay as they are, so the characters each
+// transmitter finishes in the meantime can be delivered in one go, each at its own time.
+void Uart16550::sync() {
+    const Nanos now = m_clock.now();
+    runUntil(now);
+    if (m_peer)
+        m_peer->runUntil(now);
+}
+
+// Works out this UART's transmitter and line up to time: characters finishing, the next
+// ones starting back to back, a break reaching its full length. Zero-length steps (divisor 0,
+// instant timing) all happen at the time they were set off.
+void Uart16550::runUntil(Nanos time) {
+    time = std::max(time, m_now);
+    for (;;) {
+        const bool breakDue = breakPending() && m_spacingSince + m_breakLength <= time;
+        const bool shiftDone = m_shifting.busy && m_shifting.end <= time;
+        if (breakDue && (!shiftDone || m_spacingSince + m_breakLength <= m_shifting.end)) {
+            m_now = std::max(m_now, m_spacingSince + m_breakLength);
+            sendBreak(m_now);
+        } else if (shiftDone) {
+            m_now = std::max(m_now, m_shifting.end);
+            finishShifting();
+            if (m_txCount)
+                startShifting(m_now);
+        } else {
+            break;
+        }
+    }
+    m_now = time;
+}
+
+Uart16550::Nanos Uart16550::transferTime() const {
+    return m_timing == Timing::Instant ? Nanos{0} : characterTime(m_regs.lcr, divisor());
+}
+
+void Uart16550::startShifting(Nanos at) {
+    const uint8_t data = m_txFifo[m_txHead];
+    m_txHead = (m_txHead + 1) % kFifoSize;
+    --m_txCount;
+    m_shifting.busy = true;
+    m_shifting.data = data & wordMask();
+    m_shifting.format = m_regs.lcr & LCR_FORMAT;
+    m_shifting.divisor = divisor();
+    m_shifting.spoiled = soutSpacing();
+    m_shifting.end = at + transferTime();
+    if (m_txCount == 0)
+        m_threPending = true;
+}
+
+void Uart16550::finishShifting() {
+    m_shifting.busy = false;
+    Uart16550* receiver = nullptr;
+    if (m_regs.mcr & MCR_LOOP)
+        receiver = this;  // the shift register feeds the own receiver; the line stays marking
+    else if (!m_shifting.spoiled && !soutSpacing())
+        receiver = m_peer;
+    // A receiver in loopback listens to its own shift register, not to the cable.
+    if (receiver == nullptr || (receiver != this && (receiver->m_regs.mcr & MCR_LOOP)))
+        return;
+    const bool framed =
+        receiver == this || (receiver->divisor() == m_shifting.divisor &&
+                             (receiver->m_regs.lcr & LCR_FORMAT) == m_shifting.format);
+    receiver->receive(m_shifting.data & receiver->wordMask(), framed ? 0 : LSR_FE, m_shifting.end);
+}
+
+bool Uart16550::breakPending() const {
+    return soutSpacing() && !m_breakSent;
+}
+
+// The far receiver takes one all-zero character with BI.
+void Uart16550::sendBreak(Nanos at) {
+    m_breakSent = true;
+    if (m_peer && !(m_peer->m_regs.mcr & MCR_LOOP))
+        m_peer->receive(0x00, LSR_BI, at);
+}
+
 uint8_t Uart16550::read(unsigned offset) {
+    sync();
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
     switch (offset % kPortsPerUart) {
         case RBR:
@@ -68,11 +178,12 @@ uint8_t Uart16550::read(unsigned offset) {
         case MSR:
             return readMsr();
         default:
-            return peek(offset);
+            return registerValue(offset);
     }
 }
 
 void Uart16550::write(unsigned offset, uint8_t value) {
+    sync();
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
     switch (offset % kPortsPerUart) {
         case THR:
@@ -106,7 +217,12 @@ void Uart16550::write(unsigned offset, uint8_t value) {
     }
 }
 
-uint8_t Uart16550::peek(unsigned offset) const {
+uint8_t Uart16550::peek(unsigned offset) {
+    sync();
+    return registerValue(offset);
+}
+
+uint8_t Uart16550::registerValue(unsigned offset) const {
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
     switch (offset % kPortsPerUart) {
         case RBR:
@@ -122,7 +238,7 @@ uint8_t Uart16550::peek(unsigned offset) const {
         case MCR:
             return m_regs.mcr;
         case LSR:
-            return m_regs.lsr;
+            return lsrValue();
         case MSR:
             return m_regs.msr;
         default:
@@ -137,6 +253,7 @@ uint8_t Uart16550::readRbr() {
     m_regs.rbr = rxTop().data;
     m_rxHead = (m_rxHead + 1) % kFifoSize;
     --m_rxCount;
+    m_rxActivity = m_now;
     // The errors of a character show in LSR once it reaches the top of the FIFO.
     if (m_rxCount)
         m_regs.lsr |= rxTop().errors;
@@ -153,7 +270,7 @@ uint8_t Uart16550::readIir() {
 }
 
 uint8_t Uart16550::readLsr() {
-    const uint8_t value = m_regs.lsr;
+    const uint8_t value = lsrValue();
     m_regs.lsr &= static_cast<uint8_t>(~LSR_ERRORS);
     // Bit 7 stays only for errors still waiting behind the character just reported.
     if (!errorsBehindTop())
@@ -168,28 +285,33 @@ uint8_t Uart16550::readMsr() {
 }
 
 void Uart16550::writeThr(uint8_t value) {
-    // The byte goes straight through THR and the shift register onto the line, so the
-    // transmitter is empty again before the CPU can look: THRE and TEMT stay set.
-    if (Uart16550* receiver = receiverOfOwnTx()) {
-        const uint8_t data = value & wordMask() & receiver->wordMask();
-        const uint8_t errors = receiver == this || sameFrameFormat(*receiver) ? 0 : LSR_FE;
-        receiver->receive(data, errors);
+    const std::size_t capacity = fifosEnabled() ? kFifoSize : 1;
+    if (m_txCount < capacity) {
+        m_txFifo[(m_txHead + m_txCount) % kFifoSize] = value;
+        ++m_txCount;
+    } else if (!fifosEnabled()) {
+        m_txFifo[m_txHead] = value;  // THR is overwritten; a full FIFO drops the byte instead
     }
-    m_threPending = true;
+    m_threPending = false;
+    if (!m_shifting.busy)
+        startShifting(m_now);
+    runUntil(m_now);
 }
 
 void Uart16550::writeIer(uint8_t value) {
     const uint8_t old = m_regs.ier;
     m_regs.ier = value & IER_MASK;
     // Enabling the THRE interrupt while THR is already empty raises it at once.
-    if (!(old & IER_ETBEI) && (m_regs.ier & IER_ETBEI) && (m_regs.lsr & LSR_THRE))
+    if (!(old & IER_ETBEI) && (m_regs.ier & IER_ETBEI) && m_txCount == 0)
         m_threPending = true;
 }
 
 void Uart16550::writeFcr(uint8_t value) {
     const bool enable = (value & FCR_ENABLE) != 0;
-    if (enable != fifosEnabled())
-        clearRx();  // the transmitter FIFO is always empty: nothing else to clear
+    if (enable != fifosEnabled()) {
+        clearRx();
+        clearTx();
+    }
     if (!enable) {
         // The other FCR bits are only taken together with bit 0.
         m_regs.fcr = 0;
@@ -197,6 +319,8 @@ void Uart16550::writeFcr(uint8_t value) {
     }
     if (value & FCR_RX_RESET)
         clearRx();
+    if (value & FCR_TX_RESET)
+        clearTx();
     // Bits 1 and 2 clear themselves; bits 4 and 5 are reserved.
     m_regs.fcr = value & (FCR_ENABLE | FCR_DMA_MODE | FCR_TRIGGER);
 }
@@ -222,9 +346,28 @@ bool Uart16550::soutSpacing() const {
 }
 
 void Uart16550::soutChanged(bool wasSpacing) {
-    // The far receiver takes one all-zero character with BI.
-    if (!wasSpacing && soutSpacing() && m_peer)
-        m_peer->receive(0x00, LSR_BI);
+    if (wasSpacing || !soutSpacing())
+        return;
+    m_spacingSince = m_now;
+    m_breakLength = characterTime(m_regs.lcr, divisor());
+    m_breakSent = false;
+    if (m_shifting.busy)
+        m_shifting.spoiled = true;
+    runUntil(m_now);
+}
+
+uint8_t Uart16550::lsrValue() const {
+    uint8_t value = m_regs.lsr;
+    if (m_txCount == 0) {
+        value |= LSR_THRE;
+        if (!m_shifting.busy)
+            value |= LSR_TEMT;
+    }
+    return value;
+}
+
+bool Uart16550::timeoutDue() const {
+    return m_now - m_rxActivity >= 4 * characterTime(m_regs.lcr, divisor());
 }
 
 uint8_t Uart16550::iirValue() const {
@@ -235,7 +378,8 @@ uint8_t Uart16550::iirValue() const {
     if ((ier & IER_ERBFI) && m_rxCount) {
         if (!fifosEnabled() || m_rxCount >= rxTriggerLevel())
             return fifoBits | IIR_ID_RDA;
-        return fifoBits | IIR_ID_TIMEOUT;
+        if (timeoutDue())
+            return fifoBits | IIR_ID_TIMEOUT;
     }
     if ((ier & IER_ETBEI) && m_threPending)
         return fifoBits | IIR_ID_THRE;
@@ -248,7 +392,8 @@ uint8_t Uart16550::rxTriggerLevel() const {
     return uart::rxTriggerLevel(m_regs.fcr);
 }
 
-void Uart16550::receive(uint8_t data, uint8_t errors) {
+void Uart16550::receive(uint8_t data, uint8_t errors, Nanos at) {
+    m_rxActivity = at;
     const std::size_t capacity = fifosEnabled() ? kFifoSize : 1;
     if (m_rxCount == capacity) {
         m_regs.lsr |= LSR_OE;
@@ -276,6 +421,13 @@ void Uart16550::clearRx() {
     updateRxStatus();
 }
 
+void Uart16550::clearTx() {
+    if (m_txCount)
+        m_threPending = true;
+    m_txHead = 0;
+    m_txCount = 0;
+}
+
 void Uart16550::updateRxStatus() {
     if (m_rxCount)
         m_regs.lsr |= LSR_DR;
@@ -289,19 +441,6 @@ bool Uart16550::errorsBehindTop() const {
             return true;
     }
     return false;
-}
-
-Uart16550* Uart16550::receiverOfOwnTx() {
-    if (m_regs.mcr & MCR_LOOP)
-        return this;  // the shift register feeds the own receiver; the line stays marking
-    if (m_regs.lcr & LCR_BREAK)
-        return nullptr;  // the line is held at spacing
-    return m_peer;
-}
-
-bool Uart16550::sameFrameFormat(const Uart16550& other) const {
-    return divisor() == other.divisor() &&
-           (m_regs.lcr & LCR_FORMAT) == (other.m_regs.lcr & LCR_FORMAT);
 }
 
 uint8_t Uart16550::wordMask() const {

@@ -4,59 +4,102 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
+#include "portio/sim/simclock.h"
 #include "uart/registers.h"
 
 // One 16550A UART as the CPU sees it through its eight ports, and as a cable sees it
 // through its serial data and modem lines.
 //
-// Time is not modelled: a byte written to THR is on the wire and in the receiver at once,
-// so THRE and TEMT never drop. For the same reason the receiver's character timeout (four
-// character times without a FIFO read) has always expired when software looks: with FIFOs
-// on, data below the trigger level raises the timeout interrupt straight away.
+// Time. The UART keeps line time from the clock it is given, and works out at each access
+// (read, write and peek alike) what has happened since the last one; it runs no thread or
+// timer. An access first brings the UART at the other end of the cable up to the same
+// moment, since that one's transmitter may have delivered characters in the meantime. One
+// character takes uart::characterTime(LCR, divisor) on the line.
+// - Transmit: a byte written to THR (or the 16-byte transmit FIFO) moves into the shift
+//   register as soon as that is free; THRE is set while THR or the FIFO is empty, TEMT once
+//   the last stop bit is out as well. A write to a full FIFO is lost; in 16450 mode (FIFOs
+//   off) a write to a full THR overwrites the byte waiting there. The THRE interrupt is
+//   raised when THR or the FIFO becomes empty (or when IER bit 1 is set while it is), and
+//   cleared by a write to THR or by reading IIR while IIR reports it.
+// - Receive: the character reaches the other end (or, in loopback, the own receiver) when
+//   its last stop bit ends. Its length, data bits and frame format are the transmitter's at
+//   the moment it started shifting; a receiver with another frame format or divisor takes
+//   it with a framing error. A receiver in loopback does not listen to its serial input.
+// - Receive timeout (IIR xC, FIFOs on): raised when characters below the trigger level have
+//   waited four of the receiver's character times with no character received and no RBR
+//   read in that time.
+// - Break: LCR bit 6 holds SOUT at spacing. Held for one whole character time (of the format
+//   and divisor in force when it went to spacing), it delivers one break (a 0x00 character
+//   with BI) to the far receiver, at that moment, once per hold; released sooner it sends
+//   nothing. Characters shifted out while SOUT is spacing are lost on the line. In loopback
+//   SOUT stays marking: the break reaches neither end, and bytes written to THR still come
+//   back to the own receiver.
+// - Divisor 0 has no rate; here it gives a character time of zero: transfers complete at
+//   once, the receive timeout expires at once and a break is sent as soon as it is raised.
+// - Timing::Instant completes every transfer at once whatever the divisor (THRE and TEMT
+//   never drop); the receive timeout and the length of a break still follow the clock.
+// - FCR bit 2 empties the transmit FIFO but not the shift register; switching FIFOs on or
+//   off empties both FIFOs; master reset loses everything in flight.
 //
-// Break: LCR bit 6 holds SOUT at spacing, which sends one break (a 0x00 character with BI) to
-// the receiver on the other end; while SOUT stays held, bytes written to THR are lost on the
-// line. In loopback SOUT stays marking: the break reaches neither end, and bytes written to
-// THR still come back to the own receiver.
+// Not modelled: the interrupt output and its gating by OUT2 (IIR is worked out, nothing is
+// signalled), DMA (the mode bit is stored and ignored), parity and bit-level noise (data is
+// never corrupted on the line, only framing is compared), the receiver's bit sampling (it
+// takes the whole character at the end of its stop bit), the short delay before a byte
+// moves from THR into the shift register, modem-line and break timing below a character,
+// and the quirks of other chips in the 8250 family.
 class Uart16550 {
 public:
-    Uart16550();
+    enum class Timing { Line, Instant };
+
+    explicit Uart16550(const SimClock& clock);
     ~Uart16550();
     Uart16550(const Uart16550&) = delete;
     Uart16550& operator=(const Uart16550&) = delete;
 
     // Joins two UARTs with a null-modem cable: TX to the other's RX, RTS to the other's CTS,
     // DTR to the other's DSR and DCD. Each UART has at most one cable; a new one replaces it.
+    // Both must read the same clock.
     static void connectNullModem(Uart16550& a, Uart16550& b);
 
     // The MR (master reset) pin. Keeps the cable; the other end sees this one's lines drop.
     void reset();
 
+    // Switching to Instant first completes what is in flight, at once.
+    void setTiming(Timing timing);
+    Timing timing() const { return m_timing; }
+
     // A CPU access to the port at base + offset (offset 0-7; higher bits are ignored).
     uint8_t read(unsigned offset);
     void write(unsigned offset, uint8_t value);
 
-    // What read(offset) would return, without its side effects.
-    uint8_t peek(unsigned offset) const;
+    // What read(offset) would return now, without its side effects on the registers. Like
+    // every access it brings the UART up to the clock first.
+    uint8_t peek(unsigned offset);
 
     // Characters waiting in the receiver: 0-16 with FIFOs on, 0-1 without.
-    std::size_t rxFifoCount() const { return m_rxCount; }
+    std::size_t rxFifoCount();
+    // Bytes waiting to be shifted out: 0-16 with FIFOs on, 0-1 (THR) without.
+    std::size_t txFifoCount();
     bool fifosEnabled() const { return (m_regs.fcr & uart::FCR_ENABLE) != 0; }
     uint16_t divisor() const { return static_cast<uint16_t>(m_regs.dlm << 8 | m_regs.dll); }
 
 private:
+    using Nanos = std::chrono::nanoseconds;
+
     struct Registers {
         uint8_t rbr;  // 0    R    DLAB=0  Receiver Buffer: the last character taken
-                      //                   (THR, write-only at 0, is sent at once: no storage)
+                      //                   (THR, write-only at 0, is m_txFifo)
         uint8_t ier;  // 1    R/W  DLAB=0  Interrupt Enable
                       // 2    R            Interrupt Identification: worked out on reading
         uint8_t fcr;  // 2    W            FIFO Control: enable, DMA mode and trigger bits
         uint8_t lcr;  // 3    R/W          Line Control
         uint8_t mcr;  // 4    R/W          Modem Control
-        uint8_t lsr;  // 5    R            Line Status
+        uint8_t lsr;  // 5    R            Line Status: the receiver's bits (THRE and TEMT
+                      //                   are worked out from the transmitter)
         uint8_t msr;  // 6    R            Modem Status
         uint8_t scr;  // 7    R/W          Scratch
         uint8_t dll;  // 0    R/W  DLAB=1  Divisor Latch, low byte
@@ -69,6 +112,24 @@ private:
         uint8_t errors;
     };
 
+    // The character in the transmit shift register, with what it was sent as.
+    struct Shifting {
+        bool busy;
+        uint8_t data;    // already cut to the word length
+        uint8_t format;  // LCR & uart::LCR_FORMAT
+        uint16_t divisor;
+        bool spoiled;  // SOUT was spacing at some point while it shifted
+        Nanos end;     // when its last stop bit is out
+    };
+
+    void sync();
+    void runUntil(Nanos time);
+    Nanos transferTime() const;
+    void startShifting(Nanos at);
+    void finishShifting();
+    void sendBreak(Nanos at);
+    bool breakPending() const;
+
     uint8_t readRbr();
     uint8_t readIir();
     uint8_t readLsr();
@@ -79,15 +140,17 @@ private:
     void writeLcr(uint8_t value);
     void writeMcr(uint8_t value);
 
+    uint8_t registerValue(unsigned offset) const;
     uint8_t iirValue() const;
+    uint8_t lsrValue() const;
+    bool timeoutDue() const;
     uint8_t rxTriggerLevel() const;
-    void receive(uint8_t data, uint8_t errors);
+    void receive(uint8_t data, uint8_t errors, Nanos at);
     const RxChar& rxTop() const { return m_rxFifo[m_rxHead]; }
     void clearRx();
+    void clearTx();
     void updateRxStatus();
     bool errorsBehindTop() const;
-    Uart16550* receiverOfOwnTx();
-    bool sameFrameFormat(const Uart16550& other) const;
     bool soutSpacing() const;
     void soutChanged(bool wasSpacing);
     uint8_t wordMask() const;
@@ -96,10 +159,25 @@ private:
     void updateModemInputs();
     void outputsChanged();
 
+    const SimClock& m_clock;
+    Timing m_timing = Timing::Line;
+    Nanos m_now{0};  // how far this UART has been worked out
+
     Registers m_regs{};
     std::array<RxChar, uart::kFifoSize> m_rxFifo{};
     std::size_t m_rxHead = 0;
     std::size_t m_rxCount = 0;
+    Nanos m_rxActivity{0};  // the last character received or RBR read: the timeout's start
+
+    std::array<uint8_t, uart::kFifoSize> m_txFifo{};
+    std::size_t m_txHead = 0;
+    std::size_t m_txCount = 0;
+    Shifting m_shifting{};
     bool m_threPending = false;  // THR emptied and not yet acknowledged by an IIR read
+
+    Nanos m_spacingSince{0};  // while SOUT is spacing: since when, and for how long a break
+    Nanos m_breakLength{0};
+    bool m_breakSent = false;
+
     Uart16550* m_peer = nullptr;
 };

@@ -3,7 +3,8 @@
 
 #include "portio/sim/uartbus.h"
 
-UartBus::UartBus() {
+UartBus::UartBus(const SimClock& clock)
+    : m_uarts{{Uart16550(clock), Uart16550(clock), Uart16550(clock), Uart16550(clock)}} {
     Uart16550::connectNullModem(m_uarts[0], m_uarts[1]);
     Uart16550::connectNullModem(m_uarts[2], m_uarts[3]);
 }
@@ -21,6 +22,11 @@ void UartBus::write(uint16_t port, uint16_t data) {
 void UartBus::reset() {
     for (Uart16550& uart : m_uarts)
         uart.reset();
+}
+
+void UartBus::setTiming(Uart16550::Timing timing) {
+    for (Uart16550& uart : m_uarts)
+        uart.setTiming(timing);
 }
 
 Uart16550* UartBus::uartAt(uint16_t port) {

@@ -6,6 +6,7 @@
 
 #include <QTest>
 #include <climits>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -28,6 +29,8 @@ private slots:
     void wideAccessIsBytesLowFirst();
     void stopEndsAccessAndKeepsState();
     void lastErrorIsPerThread();
+    void timingFromTheEnvironment_data();
+    void timingFromTheEnvironment();
 
 private:
     template <typename F>
@@ -163,6 +166,70 @@ void TestPortIoSim::lastErrorIsPerThread() {
     std::thread([&] { otherThreadError = m_lastError(); }).join();
     QVERIFY(otherThreadError == nullptr);
     QVERIFY(m_lastError() != nullptr);
+}
+
+void TestPortIoSim::timingFromTheEnvironment_data() {
+    QTest::addColumn<bool>("set");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("lsr");           // COM3 in loopback right after a write at divisor FFFF
+    QTest::addColumn<QByteArray>("shown");  // for a refused value: how the message shows it
+    // One character at divisor FFFF takes 5.7 s: still in the shift register when LSR is read.
+    QTest::newRow("unset") << false << QByteArray() << 0x20 << QByteArray();
+    QTest::newRow("line") << true << QByteArray("line") << 0x20 << QByteArray();
+    QTest::newRow("instant") << true << QByteArray("instant") << 0x61 << QByteArray();
+    QTest::newRow("empty") << true << QByteArray() << -1 << QByteArray("「」");
+    QTest::newRow("LINE") << true << QByteArray("LINE") << -1 << QByteArray("「LINE」");
+    QTest::newRow("instant and a newline")
+        << true << QByteArray("instant\n") << -1 << QByteArray("「instant\\x0A」");
+    QTest::newRow("escape sequence") << true << QByteArray("\x1b[2J\x1b]0;x\x07") << -1
+                                     << QByteArray("「\\x1B[2J\\x1B]0;x\\x07」");
+}
+
+void TestPortIoSim::timingFromTheEnvironment() {
+    QFETCH(bool, set);
+    QFETCH(QByteArray, value);
+    QFETCH(int, lsr);
+    QFETCH(QByteArray, shown);
+    if (set)
+        setenv("REGWISE_SIM_TIMING", value.constData(), 1);
+    else
+        unsetenv("REGWISE_SIM_TIMING");
+    const int32_t started = m_start();
+    const char* error = m_lastError();
+    const std::string message = error ? error : "";
+    unsetenv("REGWISE_SIM_TIMING");
+
+    if (lsr < 0) {
+        QCOMPARE(started & 1, 1);
+        for (const char* part : {"REGWISE_SIM_TIMING", "line", "instant", shown.constData()})
+            QVERIFY2(message.find(part) != std::string::npos, message.c_str());
+        QCOMPARE(m_inpB(0x3EF), 0);  // no session is left open
+        QVERIFY(m_lastError() != nullptr);
+        return;
+    }
+    QCOMPARE(started & 1, 0);
+    QVERIFY(error == nullptr);
+    m_outB(0x3EB, 0x83);
+    m_outB(0x3E8, 0xFF);
+    m_outB(0x3E9, 0xFF);
+    m_outB(0x3EB, 0x03);
+    m_outB(0x3EC, 0x10);
+    m_outB(0x3E8, 0x41);
+    QCOMPARE(m_inpB(0x3ED), lsr);
+
+    // Switching to instant timing completes the character in flight.
+    setenv("REGWISE_SIM_TIMING", "instant", 1);
+    QCOMPARE(m_start() & 1, 0);
+    unsetenv("REGWISE_SIM_TIMING");
+    QCOMPARE(m_inpB(0x3ED), 0x61);
+    QCOMPARE(m_inpB(0x3E8), 0x41);
+    m_outB(0x3EC, 0x00);
+    m_outB(0x3EB, 0x83);
+    m_outB(0x3E8, 0x00);
+    m_outB(0x3E9, 0x00);
+    m_outB(0x3EB, 0x00);
+    QCOMPARE(m_inpB(0x3ED), 0x60);
+    QCOMPARE(m_start() & 1, 0);
 }
 
 QTEST_APPLESS_MAIN(TestPortIoSim)

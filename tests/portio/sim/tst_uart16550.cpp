@@ -2,12 +2,19 @@
 // SPDX-License-Identifier: MIT
 
 #include <QTest>
+#include <chrono>
 
 #include "portio/sim/uart16550.h"
 
 using U = Uart16550;
+using std::chrono::nanoseconds;
 
 namespace {
+
+// chars character times of 8N1 at divisor, and offset nanoseconds more.
+nanoseconds lineTime(uint16_t divisor, int chars, int offset = 0) {
+    return chars * uart::characterTime(0x03, divisor) + nanoseconds(offset);
+}
 
 void setFormat(U& uart, uint8_t lcr, uint16_t divisor) {
     uart.write(uart::LCR, uart::LCR_DLAB);
@@ -46,6 +53,8 @@ private slots:
     void readSideEffects();
     void loopbackData_data();
     void loopbackData();
+    void transmitTiming_data();
+    void transmitTiming();
     void loopbackModemLines_data();
     void loopbackModemLines();
     void receiverFillAndOverrun_data();
@@ -88,22 +97,25 @@ void TestUart16550::resetValues() {
     QFETCH(bool, dlab);
     QFETCH(int, expected);
 
-    U fresh;
-    U used;
+    VirtualClock clock;
+    U fresh(clock);
+    U used(clock);
     setFormat(used, 0x1F, 0xABCD);
     used.write(uart::FCR, 0xC1);
     used.write(uart::IER, 0x0F);
     used.write(uart::SCR, 0x55);
     loopBytes(used, 3);
     used.write(uart::MCR, 0x1F);
-    used.reset();
+    used.reset();  // with the bytes still in flight at divisor ABCD
 
     for (U* uart : {&fresh, &used}) {
         if (dlab)
             uart->write(uart::LCR, uart::LCR_DLAB);
         QCOMPARE(uart->read(offset), expected);
     }
+    clock.advance(std::chrono::minutes(1));
     QCOMPARE(used.rxFifoCount(), 0u);
+    QCOMPARE(used.read(uart::LSR), 0x60);
 }
 
 void TestUart16550::writableBits_data() {
@@ -123,13 +135,15 @@ void TestUart16550::writableBits() {
     QFETCH(int, offset);
     QFETCH(int, written);
     QFETCH(int, readBack);
-    U uart;
+    VirtualClock clock;
+    U uart(clock);
     uart.write(offset, static_cast<uint8_t>(written));
     QCOMPARE(uart.read(offset), readBack);
 }
 
 void TestUart16550::dlabBanksOffsetsZeroAndOne() {
-    U uart;
+    VirtualClock clock;
+    U uart(clock);
     uart.write(uart::IER, 0x05);
     loopBytes(uart, 1);
     setFormat(uart, 0x03, 0x0180);
@@ -171,7 +185,8 @@ void TestUart16550::readSideEffects() {
     QFETCH(int, afterOffset);
     QFETCH(int, afterValue);
 
-    U uart;
+    VirtualClock clock;
+    U uart(clock);
     switch (setup) {
         case OneByteLooped:
             loopBytes(uart, 1);
@@ -208,8 +223,9 @@ void TestUart16550::loopbackData() {
     QFETCH(int, sent);
     QFETCH(int, received);
 
-    U uart;
-    U peer;
+    VirtualClock clock;
+    U uart(clock);
+    U peer(clock);
     U::connectNullModem(uart, peer);
     uart.write(uart::LCR, static_cast<uint8_t>(lcr));
     uart.write(uart::MCR, uart::MCR_LOOP);
@@ -217,6 +233,120 @@ void TestUart16550::loopbackData() {
     QCOMPARE(uart.read(uart::LSR), 0x61);  // no framing error against itself; THRE/TEMT back
     QCOMPARE(uart.read(uart::RBR), received);
     QCOMPARE(peer.rxFifoCount(), 0u);
+}
+
+enum class Timing { Line, Instant, LineThenInstant };
+Q_DECLARE_METATYPE(Timing)
+
+void TestUart16550::transmitTiming_data() {
+    QTest::addColumn<Timing>("timing");
+    QTest::addColumn<int>("divisor");
+    QTest::addColumn<bool>("fifo");   // the transmitter's FIFOs (the receiver's are on)
+    QTest::addColumn<int>("to");      // 0: the far end, 1: own loopback, 2: far end in loopback
+    QTest::addColumn<int>("bytes");   // 0x41, 0x42 ... written at once, 8N1 at both ends
+    QTest::addColumn<int>("fcr");     // then written to the transmitter, -1: none
+    QTest::addColumn<int>("chars");   // the time looked at: this many character times
+    QTest::addColumn<int>("offset");  // and this many nanoseconds more
+    QTest::addColumn<int>("lsr");     // the transmitter's
+    QTest::addColumn<int>("iir");     // the transmitter's, with only IER bit 1 set
+    QTest::addColumn<QByteArray>("received");
+    const Timing line = Timing::Line;
+    // The byte moves on into the shift register at once: THR is empty, TEMT waits for the
+    // stop bit, and the far end has the character when the stop bit ends.
+    QTest::newRow("9600, 1 byte, 1 ns before its end")
+        << line << 12 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
+    QTest::newRow("9600, 1 byte, at its end")
+        << line << 12 << false << 0 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("A");
+    QTest::newRow("1200, 1 byte, 1 ns before its end")
+        << line << 96 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
+    QTest::newRow("1200, 1 byte, at its end")
+        << line << 96 << false << 0 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("A");
+    // The second byte waits in THR: THRE and its interrupt come when it moves on.
+    QTest::newRow("9600, 2 bytes, at once")
+        << line << 12 << false << 0 << 2 << -1 << 0 << 0 << 0x00 << 0x01 << QByteArray();
+    QTest::newRow("9600, 2 bytes, 1 ns before the first's end")
+        << line << 12 << false << 0 << 2 << -1 << 1 << -1 << 0x00 << 0x01 << QByteArray();
+    QTest::newRow("9600, 2 bytes, at the first's end")
+        << line << 12 << false << 0 << 2 << -1 << 1 << 0 << 0x20 << 0x02 << QByteArray("A");
+    QTest::newRow("9600, 2 bytes, at the second's end")
+        << line << 12 << false << 0 << 2 << -1 << 2 << 0 << 0x60 << 0x02 << QByteArray("AB");
+    QTest::newRow("9600, 3 bytes: THR overwritten")
+        << line << 12 << false << 0 << 3 << -1 << 3 << 0 << 0x60 << 0x02 << QByteArray("AC");
+    // The transmit FIFO drains one character per character time.
+    QTest::newRow("9600 FIFO, 4 bytes, 2 sent")
+        << line << 12 << true << 0 << 4 << -1 << 2 << 0 << 0x00 << 0xC1 << QByteArray("AB");
+    QTest::newRow("9600 FIFO, 4 bytes, 3 sent")
+        << line << 12 << true << 0 << 4 << -1 << 3 << 0 << 0x20 << 0xC2 << QByteArray("ABC");
+    QTest::newRow("9600 FIFO, 4 bytes, 4 sent")
+        << line << 12 << true << 0 << 4 << -1 << 4 << 0 << 0x60 << 0xC2 << QByteArray("ABCD");
+    // One in the shift register and 16 in the FIFO: the 18th byte is lost.
+    QTest::newRow("9600 FIFO, 18 bytes, 16 sent") << line << 12 << true << 0 << 18 << -1 << 16 << 0
+                                                  << 0x20 << 0xC2 << QByteArray("ABCDEFGHIJKLMNOP");
+    // Emptying the transmit FIFO leaves the character in the shift register.
+    QTest::newRow("9600 FIFO, 4 bytes, TX reset")
+        << line << 12 << true << 0 << 4 << 0x05 << 4 << 0 << 0x60 << 0xC2 << QByteArray("A");
+    QTest::newRow("9600 FIFO, 4 bytes, FIFOs off")
+        << line << 12 << true << 0 << 4 << 0x00 << 4 << 0 << 0x60 << 0x02 << QByteArray("A");
+    QTest::newRow("9600 loopback, 1 ns before the end")
+        << line << 12 << false << 1 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
+    QTest::newRow("9600 loopback, at the end")
+        << line << 12 << false << 1 << 1 << -1 << 1 << 0 << 0x61 << 0x02 << QByteArray("A");
+    // A receiver in loopback listens to its own transmitter, not to the cable.
+    QTest::newRow("9600, far end in loopback")
+        << line << 12 << false << 2 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray();
+    QTest::newRow("instant, 9600, 2 bytes") << Timing::Instant << 12 << false << 0 << 2 << -1 << 0
+                                            << 0 << 0x60 << 0x02 << QByteArray("AB");
+    QTest::newRow("instant, 9600, far end in loopback")
+        << Timing::Instant << 12 << false << 2 << 1 << -1 << 0 << 0 << 0x60 << 0x02 << QByteArray();
+    // Switching to instant timing completes what is in flight.
+    QTest::newRow("line then instant, 9600 FIFO, 4 bytes")
+        << Timing::LineThenInstant << 12 << true << 0 << 4 << -1 << 0 << 0 << 0x60 << 0xC2
+        << QByteArray("ABCD");
+    // Divisor 0 has no rate and takes no time.
+    QTest::newRow("divisor 0, 2 bytes")
+        << line << 0 << false << 0 << 2 << -1 << 0 << 0 << 0x60 << 0x02 << QByteArray("AB");
+    QTest::newRow("divisor 0 FIFO, 18 bytes") << line << 0 << true << 0 << 18 << -1 << 0 << 0
+                                              << 0x60 << 0xC2 << QByteArray("ABCDEFGHIJKLMNOP");
+}
+
+void TestUart16550::transmitTiming() {
+    QFETCH(Timing, timing);
+    QFETCH(int, divisor);
+    QFETCH(bool, fifo);
+    QFETCH(int, to);
+    QFETCH(int, bytes);
+    QFETCH(int, fcr);
+    QFETCH(int, chars);
+    QFETCH(int, offset);
+    QFETCH(int, lsr);
+    QFETCH(int, iir);
+    QFETCH(QByteArray, received);
+
+    VirtualClock clock;
+    U tx(clock);
+    U rx(clock);
+    U::connectNullModem(tx, rx);
+    if (timing == Timing::Instant)
+        tx.setTiming(U::Timing::Instant);
+    const auto d = static_cast<uint16_t>(divisor);
+    setFormat(tx, 0x03, d);
+    setFormat(rx, 0x03, d);
+    rx.write(uart::FCR, uart::FCR_ENABLE);
+    tx.write(uart::FCR, fifo ? uart::FCR_ENABLE : 0);
+    tx.write(uart::MCR, to == 1 ? uart::MCR_LOOP : 0);
+    rx.write(uart::MCR, to == 2 ? uart::MCR_LOOP : 0);
+    tx.write(uart::IER, uart::IER_ETBEI);
+    for (int i = 0; i < bytes; ++i)
+        tx.write(uart::THR, static_cast<uint8_t>(0x41 + i));
+    if (fcr >= 0)
+        tx.write(uart::FCR, static_cast<uint8_t>(fcr));
+    if (timing == Timing::LineThenInstant)
+        tx.setTiming(U::Timing::Instant);
+
+    clock.advance(lineTime(d, chars, offset));
+    QCOMPARE(tx.peek(uart::IIR), iir);
+    QCOMPARE(tx.read(uart::LSR), lsr);
+    QCOMPARE(drain(to == 1 ? tx : rx), received);
 }
 
 void TestUart16550::loopbackModemLines_data() {
@@ -241,8 +371,9 @@ void TestUart16550::loopbackModemLines() {
     QFETCH(int, mcrAfter);
     QFETCH(int, msr);
 
-    U uart;
-    U peer;
+    VirtualClock clock;
+    U uart(clock);
+    U peer(clock);
     U::connectNullModem(uart, peer);
     uart.write(uart::MCR, static_cast<uint8_t>(mcrBefore));
     uart.read(uart::MSR);
@@ -271,7 +402,8 @@ void TestUart16550::receiverFillAndOverrun() {
     QFETCH(int, lsr);
     QFETCH(QByteArray, received);
 
-    U uart;
+    VirtualClock clock;
+    U uart(clock);
     uart.write(uart::FCR, fifo ? uart::FCR_ENABLE : 0);
     loopBytes(uart, sent);
     QCOMPARE(uart.rxFifoCount(), static_cast<std::size_t>(received.size()));
@@ -298,7 +430,8 @@ void TestUart16550::fifoControl() {
     QFETCH(int, count);
     QFETCH(int, iir);
 
-    U uart;
+    VirtualClock clock;
+    U uart(clock);
     uart.write(uart::FCR, uart::FCR_ENABLE);
     loopBytes(uart, 3);
     uart.write(uart::FCR, static_cast<uint8_t>(fcr));
@@ -309,30 +442,66 @@ void TestUart16550::fifoControl() {
 
 void TestUart16550::triggerLevel_data() {
     QTest::addColumn<int>("fcr");
+    QTest::addColumn<int>("divisor");
     QTest::addColumn<int>("bytes");
+    QTest::addColumn<bool>("readOne");  // one character read 2 character times after the last
+    QTest::addColumn<int>("chars");     // then this many character times pass
+    QTest::addColumn<int>("offset");    // and this many nanoseconds more
     QTest::addColumn<int>("iir");
-    // Below the trigger level the data is reported as a character timeout (CC).
-    QTest::newRow("trigger 1, 1 byte") << 0x01 << 1 << 0xC4;
-    QTest::newRow("trigger 4, 3 bytes") << 0x41 << 3 << 0xCC;
-    QTest::newRow("trigger 4, 4 bytes") << 0x41 << 4 << 0xC4;
-    QTest::newRow("trigger 8, 7 bytes") << 0x81 << 7 << 0xCC;
-    QTest::newRow("trigger 8, 8 bytes") << 0x81 << 8 << 0xC4;
-    QTest::newRow("trigger 14, 13 bytes") << 0xC1 << 13 << 0xCC;
-    QTest::newRow("trigger 14, 14 bytes") << 0xC1 << 14 << 0xC4;
-    QTest::newRow("trigger 14, 16 bytes") << 0xC1 << 16 << 0xC4;
-    QTest::newRow("no FIFO, 1 byte") << 0x00 << 1 << 0x04;
-    QTest::newRow("trigger 4, none") << 0x41 << 0 << 0xC1;
+    // Below the trigger level the data is reported as a character timeout (CC), four
+    // character times after the last character came in or was read; at divisor 0 at once.
+    QTest::newRow("trigger 1, 1 byte") << 0x01 << 0 << 1 << false << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 4, 3 bytes") << 0x41 << 0 << 3 << false << 0 << 0 << 0xCC;
+    QTest::newRow("trigger 4, 4 bytes") << 0x41 << 0 << 4 << false << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 8, 7 bytes") << 0x81 << 0 << 7 << false << 0 << 0 << 0xCC;
+    QTest::newRow("trigger 8, 8 bytes") << 0x81 << 0 << 8 << false << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 14, 13 bytes") << 0xC1 << 0 << 13 << false << 0 << 0 << 0xCC;
+    QTest::newRow("trigger 14, 14 bytes") << 0xC1 << 0 << 14 << false << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 14, 16 bytes") << 0xC1 << 0 << 16 << false << 0 << 0 << 0xC4;
+    QTest::newRow("no FIFO, 1 byte") << 0x00 << 0 << 1 << false << 0 << 0 << 0x04;
+    QTest::newRow("trigger 4, none") << 0x41 << 0 << 0 << false << 0 << 0 << 0xC1;
+    QTest::newRow("9600, trigger 4, 3 bytes, at the last")
+        << 0x41 << 12 << 3 << false << 0 << 0 << 0xC1;
+    QTest::newRow("9600, trigger 4, 3 bytes, 4 chars - 1 ns later")
+        << 0x41 << 12 << 3 << false << 4 << -1 << 0xC1;
+    QTest::newRow("9600, trigger 4, 3 bytes, 4 chars later")
+        << 0x41 << 12 << 3 << false << 4 << 0 << 0xCC;
+    QTest::newRow("1200, trigger 8, 1 byte, 4 chars - 1 ns later")
+        << 0x81 << 96 << 1 << false << 4 << -1 << 0xC1;
+    QTest::newRow("1200, trigger 8, 1 byte, 4 chars later")
+        << 0x81 << 96 << 1 << false << 4 << 0 << 0xCC;
+    QTest::newRow("9600, trigger 4, 4 bytes, at the last")
+        << 0x41 << 12 << 4 << false << 0 << 0 << 0xC4;
+    QTest::newRow("9600, trigger 4, 4 bytes, one read, 4 chars - 1 ns later")
+        << 0x41 << 12 << 4 << true << 4 << -1 << 0xC1;
+    QTest::newRow("9600, trigger 4, 4 bytes, one read, 4 chars later")
+        << 0x41 << 12 << 4 << true << 4 << 0 << 0xCC;
+    QTest::newRow("9600, no FIFO, 1 byte, at its end")
+        << 0x00 << 12 << 1 << false << 0 << 0 << 0x04;
 }
 
 void TestUart16550::triggerLevel() {
     QFETCH(int, fcr);
+    QFETCH(int, divisor);
     QFETCH(int, bytes);
+    QFETCH(bool, readOne);
+    QFETCH(int, chars);
+    QFETCH(int, offset);
     QFETCH(int, iir);
 
-    U uart;
+    VirtualClock clock;
+    U uart(clock);
+    const auto d = static_cast<uint16_t>(divisor);
+    setFormat(uart, 0x03, d);
     uart.write(uart::FCR, static_cast<uint8_t>(fcr));
     uart.write(uart::IER, uart::IER_ERBFI);
     loopBytes(uart, bytes);
+    clock.advance(lineTime(d, bytes));
+    if (readOne) {
+        clock.advance(lineTime(d, 2));
+        QCOMPARE(uart.read(uart::RBR), 0x41);
+    }
+    clock.advance(lineTime(d, chars, offset));
     QCOMPARE(uart.read(uart::IIR), iir);
     QCOMPARE(uart.read(uart::IIR), iir);  // only reading the data clears it
 }
@@ -362,7 +531,8 @@ void TestUart16550::iirPriority() {
     QFETCH(int, ier);
     QFETCH(int, iir);
 
-    U uart;
+    VirtualClock clock;
+    U uart(clock);
     uart.write(uart::MCR, uart::MCR_LOOP);
     if (pending & RLS) {
         loopBytes(uart, 2);  // OE stays until LSR is read
@@ -382,7 +552,8 @@ void TestUart16550::iirPriority() {
 }
 
 void TestUart16550::iirReadAcknowledgesOnlyThreItReports() {
-    U uart;
+    VirtualClock clock;
+    U uart(clock);
     uart.write(uart::IER, uart::IER_ERBFI | uart::IER_ETBEI);
     loopBytes(uart, 1);
     QCOMPARE(uart.read(uart::IIR), 0x04);  // THRE waits behind the received data
@@ -392,15 +563,18 @@ void TestUart16550::iirReadAcknowledgesOnlyThreItReports() {
 }
 
 void TestUart16550::fifoErrorShowsWhenCharacterReachesTop() {
-    U a;
-    U b;
+    VirtualClock clock;
+    U a(clock);
+    U b(clock);
     U::connectNullModem(a, b);
     setFormat(a, 0x03, 12);
     setFormat(b, 0x03, 12);
     b.write(uart::FCR, uart::FCR_ENABLE);
     a.write(uart::THR, 0x31);
+    // The first byte is on its way at divisor 12 and keeps it; the second starts at 6.
     setFormat(a, 0x03, 6);
     a.write(uart::THR, 0x32);  // arrives with a framing error
+    clock.advance(uart::characterTime(0x03, 12) + uart::characterTime(0x03, 6));
 
     QCOMPARE(b.read(uart::LSR), 0xE1);  // an error waits in the FIFO, not yet at the top
     QCOMPARE(b.read(uart::RBR), 0x31);
@@ -442,14 +616,17 @@ void TestUart16550::nullModemFraming() {
     QFETCH(int, received);
     QFETCH(int, lsr);
 
-    U tx;
-    U rx;
+    VirtualClock clock;
+    U tx(clock);
+    U rx(clock);
     U::connectNullModem(tx, rx);
     setFormat(tx, static_cast<uint8_t>(txLcr), static_cast<uint16_t>(txDivisor));
     setFormat(rx, static_cast<uint8_t>(rxLcr), static_cast<uint16_t>(rxDivisor));
     rx.write(uart::FCR, static_cast<uint8_t>(rxFcr));
     tx.write(uart::THR, static_cast<uint8_t>(sent));
-    QCOMPARE(tx.read(uart::LSR), 0x60);  // sent at once, nothing came back
+    clock.advance(
+        uart::characterTime(static_cast<uint8_t>(txLcr), static_cast<uint16_t>(txDivisor)));
+    QCOMPARE(tx.read(uart::LSR), 0x60);  // sent, nothing came back
     QCOMPARE(rx.read(uart::LSR), lsr);
     QCOMPARE(rx.read(uart::RBR), received);
     QCOMPARE(tx.rxFifoCount(), 0u);
@@ -474,8 +651,9 @@ void TestUart16550::nullModemLines() {
     QFETCH(int, mcrAfter);
     QFETCH(int, peerMsr);
 
-    U uart;
-    U peer;
+    VirtualClock clock;
+    U uart(clock);
+    U peer(clock);
     U::connectNullModem(uart, peer);
     uart.write(uart::MCR, static_cast<uint8_t>(mcrBefore));
     peer.read(uart::MSR);
@@ -489,8 +667,9 @@ void TestUart16550::nullModemLines() {
 }
 
 void TestUart16550::breakHoldsTheLine() {
-    U a;
-    U b;
+    VirtualClock clock;
+    U a(clock);
+    U b(clock);
     U::connectNullModem(a, b);
     a.write(uart::LCR, uart::LCR_BREAK);
     QCOMPARE(b.read(uart::LSR), 0x71);  // BI and a zero character, no FE
@@ -507,30 +686,86 @@ void TestUart16550::breakHoldsTheLine() {
 }
 
 void TestUart16550::breakActsOnSoutOnly_data() {
+    QTest::addColumn<bool>("instant");
+    QTest::addColumn<int>("divisor");        // of both ends
     QTest::addColumn<QList<int>>("writes");  // offset, value, offset, value ... to the first UART
+    QTest::addColumn<int>("chars");          // then this many 8N1 character times pass
+    QTest::addColumn<int>("offset");         // and this many nanoseconds more
+    QTest::addColumn<QList<int>>("thenWrites");
+    QTest::addColumn<int>("thenChars");  // and then this many character times more
     QTest::addColumn<int>("ownLsr");
     QTest::addColumn<int>("peerLsr");
-    QTest::newRow("break on the line") << QList<int>{uart::LCR, 0x40} << 0x60 << 0x71;
+    QTest::addColumn<int>("peerCount");
+    using L = QList<int>;
+    const int lcr = uart::LCR;
+    QTest::newRow("break on the line")
+        << false << 0 << L{lcr, 0x40} << 0 << 0 << L{} << 0 << 0x60 << 0x71 << 1;
     // In loopback SOUT is held marking and the receiver listens to the shift register.
     QTest::newRow("break in loopback")
-        << QList<int>{uart::MCR, 0x10, uart::LCR, 0x40} << 0x60 << 0x60;
+        << false << 0 << L{uart::MCR, 0x10, lcr, 0x40} << 0 << 0 << L{} << 0 << 0x60 << 0x60 << 0;
     QTest::newRow("byte in loopback under break")
-        << QList<int>{uart::MCR, 0x10, uart::LCR, 0x43, uart::THR, 0x41} << 0x61 << 0x60;
+        << false << 0 << L{uart::MCR, 0x10, lcr, 0x43, uart::THR, 0x41} << 0 << 0 << L{} << 0
+        << 0x61 << 0x60 << 0;
     QTest::newRow("leaving loopback under break")
-        << QList<int>{uart::MCR, 0x10, uart::LCR, 0x40, uart::MCR, 0x00} << 0x60 << 0x71;
+        << false << 0 << L{uart::MCR, 0x10, lcr, 0x40, uart::MCR, 0x00} << 0 << 0 << L{} << 0
+        << 0x60 << 0x71 << 1;
+    // A break is a whole character time of spacing; a shorter one sends nothing.
+    QTest::newRow("9600, raised and dropped at once")
+        << false << 12 << L{lcr, 0x43} << 0 << 0 << L{lcr, 0x03} << 0 << 0x60 << 0x60 << 0;
+    QTest::newRow("9600, held 1 char - 1 ns")
+        << false << 12 << L{lcr, 0x43} << 1 << -1 << L{lcr, 0x03} << 0 << 0x60 << 0x60 << 0;
+    QTest::newRow("9600, held 1 char")
+        << false << 12 << L{lcr, 0x43} << 1 << 0 << L{lcr, 0x03} << 0 << 0x60 << 0x71 << 1;
+    QTest::newRow("9600, held 3 chars: one break")
+        << false << 12 << L{lcr, 0x43} << 3 << 0 << L{} << 0 << 0x60 << 0x71 << 1;
+    QTest::newRow("instant, 9600, held 1 char - 1 ns")
+        << true << 12 << L{lcr, 0x43} << 1 << -1 << L{lcr, 0x03} << 0 << 0x60 << 0x60 << 0;
+    QTest::newRow("instant, 9600, held 1 char")
+        << true << 12 << L{lcr, 0x43} << 1 << 0 << L{lcr, 0x03} << 0 << 0x60 << 0x71 << 1;
+    // Characters on the line while it is held at spacing are lost, also the one shifting
+    // when the break starts.
+    QTest::newRow("9600, byte written under break")
+        << false << 12 << L{lcr, 0x43, uart::THR, 0x41} << 2 << 0 << L{lcr, 0x03} << 0 << 0x60
+        << 0x71 << 1;
+    QTest::newRow("9600, byte shifting when a short break starts")
+        << false << 12 << L{uart::THR, 0x41, lcr, 0x43} << 0 << 1000 << L{lcr, 0x03} << 1 << 0x60
+        << 0x60 << 0;
+    QTest::newRow("9600, byte after the break")
+        << false << 12 << L{lcr, 0x43} << 1 << 0 << L{lcr, 0x03, uart::THR, 0x41} << 0 << 0x20
+        << 0x71 << 1;
 }
 
 void TestUart16550::breakActsOnSoutOnly() {
+    QFETCH(bool, instant);
+    QFETCH(int, divisor);
     QFETCH(QList<int>, writes);
+    QFETCH(int, chars);
+    QFETCH(int, offset);
+    QFETCH(QList<int>, thenWrites);
+    QFETCH(int, thenChars);
     QFETCH(int, ownLsr);
     QFETCH(int, peerLsr);
-    U a;
-    U b;
+    QFETCH(int, peerCount);
+    VirtualClock clock;
+    U a(clock);
+    U b(clock);
     U::connectNullModem(a, b);
-    for (qsizetype i = 0; i + 1 < writes.size(); i += 2)
-        a.write(static_cast<unsigned>(writes[i]), static_cast<uint8_t>(writes[i + 1]));
+    if (instant)
+        a.setTiming(U::Timing::Instant);
+    const auto d = static_cast<uint16_t>(divisor);
+    setFormat(a, 0x03, d);
+    setFormat(b, 0x03, d);
+    const auto apply = [&](const QList<int>& list) {
+        for (qsizetype i = 0; i + 1 < list.size(); i += 2)
+            a.write(static_cast<unsigned>(list[i]), static_cast<uint8_t>(list[i + 1]));
+    };
+    apply(writes);
+    clock.advance(lineTime(d, chars, offset));
+    apply(thenWrites);
+    clock.advance(lineTime(d, thenChars));
     QCOMPARE(a.read(uart::LSR), ownLsr);
     QCOMPARE(b.read(uart::LSR), peerLsr);
+    QCOMPARE(b.rxFifoCount(), static_cast<std::size_t>(peerCount));
 }
 
 QTEST_APPLESS_MAIN(TestUart16550)

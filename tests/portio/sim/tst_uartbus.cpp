@@ -79,7 +79,8 @@ void TestUartBus::portMap() {
     QFETCH(int, port);
     QFETCH(int, uart);
 
-    UartBus bus;
+    VirtualClock clock;
+    UartBus bus(clock);
     const auto p = static_cast<uint16_t>(port);
     QCOMPARE(bus.uartAt(p), uart < 0 ? nullptr : &bus.uart(static_cast<std::size_t>(uart)));
     if (uart >= 0) {
@@ -113,7 +114,8 @@ void TestUartBus::dataLowByte_data() {
 void TestUartBus::dataLowByte() {
     QFETCH(int, data);
     QFETCH(int, stored);
-    UartBus bus;
+    VirtualClock clock;
+    UartBus bus(clock);
     bus.write(0x2EF, static_cast<uint16_t>(data));
     QCOMPARE(bus.read(0x2EF), stored);
 }
@@ -131,7 +133,8 @@ void TestUartBus::cables() {
     QFETCH(int, from);
     QFETCH(int, to);
 
-    UartBus bus;
+    VirtualClock clock;
+    UartBus bus(clock);
     const auto tx = static_cast<uint16_t>(from);
     const auto rx = static_cast<uint16_t>(to);
     bus.write(tx + uart::LCR, 0x03);
@@ -165,14 +168,16 @@ void TestUartBus::linuxProbe_data() {
 void TestUartBus::linuxProbe() {
     QFETCH(int, base);
     QFETCH(bool, found);
-    UartBus bus;
+    VirtualClock clock;
+    UartBus bus(clock);
     QCOMPARE(probe16550A(bus, static_cast<uint16_t>(base)), found);
     // Probing twice gives the same answer: the probe leaves the chip as it found it.
     QCOMPARE(probe16550A(bus, static_cast<uint16_t>(base)), found);
 }
 
 void TestUartBus::resetKeepsCables() {
-    UartBus bus;
+    VirtualClock clock;
+    UartBus bus(clock);
     bus.write(0x3FC, uart::MCR_DTR);
     bus.write(0x3FF, 0x77);
     bus.reset();
