@@ -7,6 +7,8 @@
 #   window, offscreen and under Xvfb (medians; target within x1.3);
 #   one INPUT and one OUTPUT press on the simulated library against the bare InpB/OutB
 #   (medians; target within 20 us);
+#   a script that waits for each of 20 characters at 1200 bps on the simulated UARTs under
+#   line timing, against 20 character times (median; target within x1.1);
 #   one InpB through libregwise-portio.so, its helper process and the socketpair, with a
 #   stand-in helper whose ports are memory, against the simulated library's bare InpB
 #   (medians; target within 25 us).
@@ -25,7 +27,7 @@ if [ ! -f "$build/build.ninja" ]; then
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
 cmake --build "$build" --target regwise-sim regwise-hello regwise-exposeprobe startupbench \
-  pressbench helperbench -j2 >/dev/null
+  pressbench linetimebench helperbench -j2 >/dev/null
 
 bin=$PWD/$build/bin
 startup=("$bin/startupbench" "$bin/libregwise-exposeprobe.so" "$runs" "$bin/regwise-hello"
@@ -40,5 +42,7 @@ else
 fi
 echo
 "$bin/pressbench"
+echo
+"$bin/linetimebench"
 echo
 "$bin/helper-bench/helperbench"
