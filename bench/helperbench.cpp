@@ -24,27 +24,29 @@
 #include <string>
 #include <vector>
 
+#include "portio/ioscm.h"
+
 namespace {
 
 constexpr double kGoalUs = 25;
 constexpr int16_t kPort = 0x3FF;  // COM1's scratch register
 
 struct PortLibrary {
-    int32_t (*start)() = nullptr;
-    int16_t (*stop)() = nullptr;
-    int16_t (*inpB)(int16_t) = nullptr;
-    int16_t (*outB)(int16_t, int16_t) = nullptr;
-    const char* (*lastError)() = nullptr;
+    IOSCM_StartFn start = nullptr;
+    IOSCM_StopFn stop = nullptr;
+    IOSCM_InpBFn inpB = nullptr;
+    IOSCM_OutBFn outB = nullptr;
+    IOSCM_LastErrorFn lastError = nullptr;
 
     bool open(const std::string& path) {
         void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr)
             return false;
-        start = reinterpret_cast<int32_t (*)()>(dlsym(handle, "IOSCM_Start"));
-        stop = reinterpret_cast<int16_t (*)()>(dlsym(handle, "IOSCM_Stop"));
-        inpB = reinterpret_cast<int16_t (*)(int16_t)>(dlsym(handle, "InpB"));
-        outB = reinterpret_cast<int16_t (*)(int16_t, int16_t)>(dlsym(handle, "OutB"));
-        lastError = reinterpret_cast<const char* (*)()>(dlsym(handle, "IOSCM_LastError"));
+        start = reinterpret_cast<IOSCM_StartFn>(dlsym(handle, "IOSCM_Start"));
+        stop = reinterpret_cast<IOSCM_StopFn>(dlsym(handle, "IOSCM_Stop"));
+        inpB = reinterpret_cast<IOSCM_InpBFn>(dlsym(handle, "InpB"));
+        outB = reinterpret_cast<IOSCM_OutBFn>(dlsym(handle, "OutB"));
+        lastError = reinterpret_cast<IOSCM_LastErrorFn>(dlsym(handle, "IOSCM_LastError"));
         return start && stop && inpB && outB && lastError;
     }
     std::string error() const {

@@ -5,33 +5,34 @@
 
 #include <filesystem>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "portio/ioscm.h"
 #include "portio/programfolder.h"
 #include "portio/sharedlibrary.h"
 
-namespace {
-
-// The exports' types come from the C header, so the two cannot drift apart.
-using StartFn = decltype(&IOSCM_Start);
-using StopFn = decltype(&IOSCM_Stop);
-using InpBFn = decltype(&InpB);
-using OutBFn = decltype(&OutB);
-using LastErrorFn = decltype(&IOSCM_LastError);
-
-}  // namespace
+// The pointer types the header gives for dlsym must be the exports' own.
+static_assert(std::is_same_v<IOSCM_StartFn, decltype(&IOSCM_Start)>);
+static_assert(std::is_same_v<IOSCM_StopFn, decltype(&IOSCM_Stop)>);
+static_assert(std::is_same_v<IOSCM_InpBFn, decltype(&InpB)>);
+static_assert(std::is_same_v<IOSCM_OutBFn, decltype(&OutB)>);
+static_assert(std::is_same_v<IOSCM_InpWFn, decltype(&InpW)>);
+static_assert(std::is_same_v<IOSCM_InpDFn, decltype(&InpD)>);
+static_assert(std::is_same_v<IOSCM_OutWFn, decltype(&OutW)>);
+static_assert(std::is_same_v<IOSCM_OutDFn, decltype(&OutD)>);
+static_assert(std::is_same_v<IOSCM_LastErrorFn, decltype(&IOSCM_LastError)>);
 
 struct ModIOSCMdef::Impl {
     std::string fileName;
     std::optional<std::vector<std::string>> folders;  // none given: beside the executable
     SharedLibrary library;
 
-    StartFn start = nullptr;
-    StopFn stop = nullptr;
-    InpBFn inpB = nullptr;
-    OutBFn outB = nullptr;
-    LastErrorFn lastError = nullptr;
+    IOSCM_StartFn start = nullptr;
+    IOSCM_StopFn stop = nullptr;
+    IOSCM_InpBFn inpB = nullptr;
+    IOSCM_OutBFn outB = nullptr;
+    IOSCM_LastErrorFn lastError = nullptr;
     bool lastErrorMissing = false;
 
     // Where the library may be, as absolute paths in the order they are tried; else the
@@ -41,12 +42,11 @@ struct ModIOSCMdef::Impl {
         if (folders) {
             folderList = *folders;
         } else {
-            const std::string own = programFolder();
-            if (own.empty()) {
+            folderList = programLibraryFolders();
+            if (folderList.empty()) {
                 reason = "the program's own folder cannot be found (/proc/self/exe)";
                 return {};
             }
-            folderList = {own, own + "/../lib/regwise"};
         }
         std::vector<std::string> paths;
         for (const std::string& folder : folderList) {
@@ -108,7 +108,7 @@ struct ModIOSCMdef::Impl {
     std::string lastErrorText(const char* function) {
         if (lastError == nullptr && !lastErrorMissing) {
             if (void* address = library.symbol("IOSCM_LastError"))
-                lastError = reinterpret_cast<LastErrorFn>(address);
+                lastError = reinterpret_cast<IOSCM_LastErrorFn>(address);
             else
                 lastErrorMissing = true;  // optional: such a library gives no reasons
         }

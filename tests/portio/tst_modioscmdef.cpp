@@ -194,7 +194,8 @@ void TestModIOSCMdef::defaultFoldersAreBesideTheProgram() {
     QVERIFY(!call.made);
     const QString error = q(call.error);
     const QString first = q(bin / "libregwise-not-there.so");
-    const QString second = q(bin.parent_path() / "lib/regwise/libregwise-not-there.so");
+    const QString second =
+        q(bin.parent_path() / REGWISE_LIBRARY_FOLDER / "libregwise-not-there.so");
     QVERIFY2(error.contains(first), call.error.c_str());
     QVERIFY2(error.indexOf(second) > error.indexOf(first), call.error.c_str());
 }
