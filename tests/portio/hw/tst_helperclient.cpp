@@ -148,7 +148,7 @@ void TestHelperClient::startFails_data() {
     QTest::newRow("lockdown") << QByteArray("lockdown")
                               << QStringLiteral("カーネルのロックダウン（integrity）");
     QTest::newRow("lockdown text without NUL")
-        << QByteArray("unterminated") << QStringLiteral("（%1）").arg(QString(120, u'x'));
+        << QByteArray("unterminated") << QString(u"（"_s + QString(119, u'x') + u"\\x1B）"_s);
     QTest::newRow("other open error")
         << QByteArray("enomem") << QStringLiteral("開始できませんでした");
     QTest::newRow("dropping privileges fails")
@@ -156,6 +156,12 @@ void TestHelperClient::startFails_data() {
     QTest::newRow("privileges left after dropping")
         << QByteArray("privileges-left")
         << QStringLiteral("特権を手放したことを確かめられなかった");
+    QTest::newRow("short first reply")
+        << QByteArray("short-first")
+        << QStringLiteral("不正な形式の応答を返しました（8 バイト）。");
+    QTest::newRow("long first reply")
+        << QByteArray("long-first")
+        << QStringLiteral("不正な形式の応答を返しました（129 バイト）。");
     QTest::newRow("exits before ready")
         << QByteArray("exit") << QStringLiteral("準備の前に終了しました（終了コード 3）");
     QTest::newRow("never answers") << QByteArray("hang") << QStringLiteral("応答しません");
@@ -175,6 +181,7 @@ void TestHelperClient::startFails() {
     QVERIFY2(text(error).contains(message.replace(u"%1"_s, folder.real())), error.c_str());
     QVERIFY(!client.running());
     QCOMPARE(client.pid(), -1);
+    QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);  // no helper left running or unreaped
     QVERIFY(client.read(0x3F8).error.size() > 0);
 }
 
@@ -186,6 +193,11 @@ void TestHelperClient::interruptedWaits_data() {
     QTest::newRow("no first reply") << QByteArray("hang") << QStringLiteral("応答しません")
                                     << QStringLiteral("開始されていません");
     QTest::newRow("no answer") << QByteArray("mute") << QString() << QStringLiteral("応答しません");
+    QTest::newRow("short answer")
+        << QByteArray("short") << QString()
+        << QStringLiteral("不正な形式の応答を返しました（8 バイト）。I/Oを開始し直してください。");
+    QTest::newRow("long answer") << QByteArray("long") << QString()
+                                 << QStringLiteral("不正な形式の応答を返しました（129 バイト）。");
 }
 
 // Signals arriving while the client waits for the helper neither end a healthy session nor
@@ -199,22 +211,33 @@ void TestHelperClient::interruptedWaits() {
     const InterruptingTimer timer;
     const std::string started = client.start();
     const HelperClient::Result read = client.read(0x3F8);
+    // A helper that failed a request is gone, and the session with it.
+    const bool runningAfterRead = client.running();
+    const HelperClient::Result next = client.read(0x3F8);
     const std::string stopped = client.stop();
 
     QVERIFY2(startError.isEmpty() ? started.empty() : text(started).contains(startError),
              started.c_str());
     QVERIFY2(readError.isEmpty() ? read.error.empty() : text(read.error).contains(readError),
              read.error.c_str());
+    QCOMPARE(runningAfterRead, readError.isEmpty());
+    if (!readError.isEmpty()) {
+        QCOMPARE(read.value, 0);
+        QVERIFY2(text(next.error).contains(QStringLiteral("開始されていません")),
+                 next.error.c_str());
+        QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);  // killed and reaped
+    }
     QCOMPARE(text(stopped), QString());
 }
 
-// A helper that fills a refusal's text to the last byte is read no further than the text.
+// A helper that fills a refusal's text to the last byte is read no further than the text,
+// and what it sent is shown quoted.
 void TestHelperClient::unterminatedAnswer() {
     FakeHelperFolder folder("garbled");
     HelperClient client({folder.path()});
     QCOMPARE(text(client.start()), QString());
     const HelperClient::Result r = client.read(0x3F8);
-    QVERIFY2(text(r.error).endsWith(u": "_s + QString(120, u'x')), r.error.c_str());
+    QVERIFY2(text(r.error).endsWith(u": "_s + QString(119, u'x') + u"\\x1B"_s), r.error.c_str());
 }
 
 void TestHelperClient::readWriteTouchOncePerCall() {
