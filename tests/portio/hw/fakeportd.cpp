@@ -123,15 +123,24 @@ int main(int, char** argv) {
     send(portd::kSocketFd, &first, sizeof first, MSG_NOSIGNAL);
     if (first.status != portd::StatusOk)
         return 1;
-    if (mode == "die-after-1" || mode == "slow" || mode == "mute" || mode == "garbled") {
+    if (mode == "die-after-1" || mode == "slow" || mode == "mute" || mode == "garbled" ||
+        mode == "refuse-2nd") {
         portd::Request request;
+        int received = 0;
         while (recv(portd::kSocketFd, &request, sizeof request, 0) == sizeof request) {
+            ++received;
             if (mode == "mute")
                 continue;
             if (mode == "slow")
                 usleep(kLateMs * 1000);
             bool stop = false;
-            portd::Reply reply = server.handle(&request, sizeof request, stop);
+            portd::Reply reply;
+            if (mode == "refuse-2nd" && received == 2) {  // refused untouched, then on as usual
+                reply.status = portd::StatusBadRequest;
+                reply.setText("refused by fakeportd");
+            } else {
+                reply = server.handle(&request, sizeof request, stop);
+            }
             if (mode == "garbled") {
                 reply.status = portd::StatusBadRequest;
                 std::memset(reply.text, 'x', sizeof reply.text);

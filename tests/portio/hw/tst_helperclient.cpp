@@ -4,10 +4,8 @@
 // The library's side of the helper, against fakeportd standing in for regwise-portd.
 // The real helper is never started here.
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -19,41 +17,11 @@
 #include <unistd.h>
 
 #include "portio/hw/helperclient.h"
+#include "tests/portio/hw/fakehelperfolder.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A folder holding a "regwise-portd" that is really fakeportd, and its mode file. The
-// client is given the helper through a symbolic link to the folder, and a second place
-// where no helper lies.
-class FakeHelperFolder {
-public:
-    explicit FakeHelperFolder(const char* mode) {
-        QFile::copy(QStringLiteral(FAKE_PORTD), helper());
-        QFile::link(m_dir.path(), m_dir.filePath(QStringLiteral("link")));
-        QFile mode_file(m_dir.filePath(QStringLiteral("mode")));
-        if (mode_file.open(QIODevice::WriteOnly))
-            mode_file.write(mode);
-    }
-    // The folder with every symbolic link resolved.
-    QString real() const { return QDir(m_dir.path()).canonicalPath(); }
-    QString helper() const { return m_dir.filePath(QStringLiteral("regwise-portd")); }
-    std::string path() const { return helper().toStdString(); }
-    std::vector<std::string> places() const {
-        return {(real() + u"/link/regwise-portd"_s).toStdString(),
-                (real() + u"/elsewhere/regwise-portd"_s).toStdString()};
-    }
-    QStringList accesses() const {
-        QFile file(m_dir.filePath(QStringLiteral("accesses")));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
 
 // SIGALRM every millisecond to the thread that made it, caught by a handler that does
 // nothing and installed without SA_RESTART, so every blocking call of that thread in
