@@ -8,8 +8,9 @@
 #   one INPUT and one OUTPUT press on the simulated library against the bare InpB/OutB
 #   (medians; target within 20 us);
 #   one InpB through libregwise-portio.so, its helper process and the socketpair, with a
-#   stand-in helper whose ports are memory, against the simulated library's bare InpB
-#   (medians; target within 25 us).
+#   stand-in helper whose ports are memory, against a bare round trip between two processes
+#   over a socketpair with messages of the protocol's sizes, both with the other process on
+#   the benchmark's core and on another (medians of interleaved batches; goal within x1.2).
 #   bench/run.sh [start-up runs]        (default 11)
 # Needs the Debian package xvfb for the Xvfb figures; without it they are skipped.
 set -euo pipefail
