@@ -22,6 +22,7 @@
 #include "handlers/registerread.h"
 #include "handlers/registerwrite.h"
 #include "handlers/rowfields.h"
+#include "portio/ioscm.h"
 #include "portio/modioscmdef.h"
 #include "portio/programfolder.h"
 
@@ -90,9 +91,8 @@ int main(int argc, char* argv[]) {
     // The same library file, opened again: dlopen hands back the already loaded copy.
     const std::string path = programFolder() + "/" + kLibrary;
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto* inpB = handle ? reinterpret_cast<int16_t (*)(int16_t)>(dlsym(handle, "InpB")) : nullptr;
-    auto* outB =
-        handle ? reinterpret_cast<int16_t (*)(int16_t, int16_t)>(dlsym(handle, "OutB")) : nullptr;
+    auto* inpB = handle ? reinterpret_cast<IOSCM_InpBFn>(dlsym(handle, "InpB")) : nullptr;
+    auto* outB = handle ? reinterpret_cast<IOSCM_OutBFn>(dlsym(handle, "OutB")) : nullptr;
     if (inpB == nullptr || outB == nullptr) {
         std::fprintf(stderr, "%s: %s\n", path.c_str(), dlerror());
         return 1;

@@ -10,8 +10,9 @@
 #   a script that waits for each of 20 characters at 1200 bps on the simulated UARTs under
 #   line timing, against 20 character times (median; target within x1.1);
 #   one InpB through libregwise-portio.so, its helper process and the socketpair, with a
-#   stand-in helper whose ports are memory, against the simulated library's bare InpB
-#   (medians; target within 25 us).
+#   stand-in helper whose ports are memory, against a bare round trip between two processes
+#   over a socketpair with messages of the protocol's sizes, both with the other process on
+#   the benchmark's core and on another (medians of interleaved batches; goal within x1.2).
 #   bench/run.sh [start-up runs]        (default 11)
 # Needs the Debian package xvfb for the Xvfb figures; without it they are skipped.
 set -euo pipefail

@@ -17,6 +17,10 @@ if(REGWISE_SANITIZE AND REGWISE_SETCAP_HELPER)
                       "capable helper. Turn one of them off.")
 endif()
 
+# Where an install puts the port I/O libraries and the helper, below its prefix. The code
+# gets it as a compile definition and finds that folder from the program's own.
+set(REGWISE_LIBRARY_FOLDER lib/regwise)
+
 set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 set(CMAKE_CXX_EXTENSIONS OFF)  # -std=c++20, not gnu++20
 if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)

@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: MIT
 
 # Desktop integration files and the Debian package. The programs, the port I/O libraries
-# and the helper are installed by their own folders (bin/ and lib/regwise/); this adds the
-# data files and sets up CPack.
+# and the helper are installed by their own folders (bin/ and REGWISE_LIBRARY_FOLDER); this
+# adds the data files and sets up CPack.
 include(GNUInstallDirs)
 
 set(REGWISE_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
@@ -58,7 +58,7 @@ endforeach()
 
 # The Debian package always installs under /usr, whatever CMAKE_INSTALL_PREFIX says.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(REGWISE_HELPER ${CPACK_PACKAGING_INSTALL_PREFIX}/lib/regwise/regwise-portd)
+set(REGWISE_HELPER ${CPACK_PACKAGING_INSTALL_PREFIX}/${REGWISE_LIBRARY_FOLDER}/regwise-portd)
 configure_file(${REGWISE_PACKAGING_DIR}/postinst.in ${CMAKE_BINARY_DIR}/packaging/deb/postinst
                @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                       GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -92,6 +92,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/deb/postins
 # staging copy.
 set(CPACK_PRE_BUILD_SCRIPTS ${REGWISE_PACKAGING_DIR}/deb-staging.cmake)
 set(CPACK_REGWISE_SETCAP_HELPER ${REGWISE_SETCAP_HELPER})
+set(CPACK_REGWISE_LIBRARY_FOLDER ${REGWISE_LIBRARY_FOLDER})
 set(CPACK_REGWISE_DEBIAN_CHANGELOG ${REGWISE_PACKAGING_DIR}/changelog.Debian)
 set(CPACK_REGWISE_LINTIAN_OVERRIDES ${REGWISE_PACKAGING_DIR}/lintian-overrides)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

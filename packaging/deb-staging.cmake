@@ -12,7 +12,7 @@ set(staging "${CPACK_TEMPORARY_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}")
 # The package ships the helper with Debian's standard mode 0755 and no capability: postinst
 # closes it to others before it gives it cap_sys_rawio. A build with REGWISE_SETCAP_HELPER
 # has made the staged copy capable, so it loses the capability before it is opened up.
-set(helper "${staging}/lib/regwise/regwise-portd")
+set(helper "${staging}/${CPACK_REGWISE_LIBRARY_FOLDER}/regwise-portd")
 if(CPACK_REGWISE_SETCAP_HELPER)
   find_program(setcap setcap PATHS /usr/sbin /sbin NO_CACHE REQUIRED)
   execute_process(COMMAND ${setcap} -r "${helper}" RESULT_VARIABLE failed ERROR_VARIABLE why)

@@ -53,6 +53,17 @@ REGWISE_PORTIO_EXPORT int16_t OutD(int16_t port, int32_t data);
  * valid until the thread's next call; NULL when that call succeeded. */
 REGWISE_PORTIO_EXPORT const char* IOSCM_LastError(void);
 
+/* The exports' types, for code that looks them up with dlsym. */
+typedef int32_t (*IOSCM_StartFn)(void);
+typedef int16_t (*IOSCM_StopFn)(void);
+typedef int16_t (*IOSCM_InpBFn)(int16_t port);
+typedef int16_t (*IOSCM_OutBFn)(int16_t port, int16_t data);
+typedef int16_t (*IOSCM_InpWFn)(int16_t port);
+typedef int32_t (*IOSCM_InpDFn)(int16_t port);
+typedef int16_t (*IOSCM_OutWFn)(int16_t port, int16_t data);
+typedef int16_t (*IOSCM_OutDFn)(int16_t port, int32_t data);
+typedef const char* (*IOSCM_LastErrorFn)(void);
+
 #ifdef __cplusplus
 }
 #endif

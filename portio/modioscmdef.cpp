@@ -5,33 +5,37 @@
 
 #include <filesystem>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "portio/ioscm.h"
 #include "portio/programfolder.h"
 #include "portio/sharedlibrary.h"
+#include "text/quoted.h"
 
-namespace {
+// The man page lists every Japanese text in this file (tests/packaging/check-messages.sh).
 
-// The exports' types come from the C header, so the two cannot drift apart.
-using StartFn = decltype(&IOSCM_Start);
-using StopFn = decltype(&IOSCM_Stop);
-using InpBFn = decltype(&InpB);
-using OutBFn = decltype(&OutB);
-using LastErrorFn = decltype(&IOSCM_LastError);
-
-}  // namespace
+// The pointer types the header gives for dlsym must be the exports' own.
+static_assert(std::is_same_v<IOSCM_StartFn, decltype(&IOSCM_Start)>);
+static_assert(std::is_same_v<IOSCM_StopFn, decltype(&IOSCM_Stop)>);
+static_assert(std::is_same_v<IOSCM_InpBFn, decltype(&InpB)>);
+static_assert(std::is_same_v<IOSCM_OutBFn, decltype(&OutB)>);
+static_assert(std::is_same_v<IOSCM_InpWFn, decltype(&InpW)>);
+static_assert(std::is_same_v<IOSCM_InpDFn, decltype(&InpD)>);
+static_assert(std::is_same_v<IOSCM_OutWFn, decltype(&OutW)>);
+static_assert(std::is_same_v<IOSCM_OutDFn, decltype(&OutD)>);
+static_assert(std::is_same_v<IOSCM_LastErrorFn, decltype(&IOSCM_LastError)>);
 
 struct ModIOSCMdef::Impl {
     std::string fileName;
     std::optional<std::vector<std::string>> folders;  // none given: beside the executable
     SharedLibrary library;
 
-    StartFn start = nullptr;
-    StopFn stop = nullptr;
-    InpBFn inpB = nullptr;
-    OutBFn outB = nullptr;
-    LastErrorFn lastError = nullptr;
+    IOSCM_StartFn start = nullptr;
+    IOSCM_StopFn stop = nullptr;
+    IOSCM_InpBFn inpB = nullptr;
+    IOSCM_OutBFn outB = nullptr;
+    IOSCM_LastErrorFn lastError = nullptr;
     bool lastErrorMissing = false;
 
     // Where the library may be, as absolute paths in the order they are tried; else the
@@ -41,12 +45,11 @@ struct ModIOSCMdef::Impl {
         if (folders) {
             folderList = *folders;
         } else {
-            const std::string own = programFolder();
-            if (own.empty()) {
-                reason = "the program's own folder cannot be found (/proc/self/exe)";
+            folderList = programLibraryFolders();
+            if (folderList.empty()) {
+                reason = "プログラムのフォルダがわかりません（/proc/self/exe）";
                 return {};
             }
-            folderList = {own, own + "/../lib/regwise"};
         }
         std::vector<std::string> paths;
         for (const std::string& folder : folderList) {
@@ -56,7 +59,7 @@ struct ModIOSCMdef::Impl {
             paths.push_back((std::filesystem::path(folder) / fileName).lexically_normal());
         }
         if (paths.empty())
-            reason = "no absolute folder to look in";
+            reason = "探すフォルダが絶対パスで指定されていません";
         return paths;
     }
 
@@ -65,10 +68,10 @@ struct ModIOSCMdef::Impl {
     bool ensureLoaded(const char* function, std::string& error) {
         if (library.isOpen())
             return true;
-        const std::string prefix =
-            std::string(function) + ": the port I/O library " + fileName + " cannot be loaded: ";
+        const std::string prefix = std::string(function) + ": ポートI/Oライブラリ " +
+                                   text::quoted(fileName, kLoaderTextChars) + " を読み込めません: ";
         if (fileName.empty() || fileName.find('/') != std::string::npos) {
-            error = prefix + "\"" + fileName + "\" is not a plain file name";
+            error = prefix + "ファイル名が空か、/ を含んでいます";
             return false;
         }
         std::string reason;
@@ -78,7 +81,7 @@ struct ModIOSCMdef::Impl {
                 lastErrorMissing = false;
                 return true;
             }
-            reason += (reason.empty() ? "" : "; ") + library.error();
+            reason += (reason.empty() ? "" : "、") + library.error();
         }
         error = prefix + reason;
         return false;
@@ -94,10 +97,9 @@ struct ModIOSCMdef::Impl {
         if (address == nullptr) {
             // The loader's text names the file and the function; add the file if it does not.
             const std::string& reason = library.error();
-            error =
-                std::string(name) + ": " +
-                (reason.find(library.path()) != std::string::npos ? reason
-                                                                  : library.path() + ": " + reason);
+            const std::string path = text::quoted(library.path(), kLoaderTextChars);
+            error = std::string(name) + ": 関数 " + name + " がポートI/Oライブラリにありません: " +
+                    (reason.find(path) != std::string::npos ? reason : path + ": " + reason);
             return false;
         }
         slot = reinterpret_cast<Fn>(address);
@@ -108,7 +110,7 @@ struct ModIOSCMdef::Impl {
     std::string lastErrorText(const char* function) {
         if (lastError == nullptr && !lastErrorMissing) {
             if (void* address = library.symbol("IOSCM_LastError"))
-                lastError = reinterpret_cast<LastErrorFn>(address);
+                lastError = reinterpret_cast<IOSCM_LastErrorFn>(address);
             else
                 lastErrorMissing = true;  // optional: such a library gives no reasons
         }
@@ -119,7 +121,7 @@ struct ModIOSCMdef::Impl {
             return {};
         // Non-null means the call failed, even when the library has no words for it.
         if (*text == '\0')
-            return std::string(function) + " failed without giving a reason";
+            return std::string(function) + " が理由を示さずに失敗しました";
         return text;
     }
 

@@ -16,7 +16,7 @@
 class ModIOSCMdef final : public PortLibrary {
 public:
     // fileName: the library's file name, e.g. "libregwise-portio-sim.so". It is looked for
-    // in the executable's own folder, then in ../lib/regwise/ beside it, by absolute path.
+    // in programLibraryFolders(), by absolute path.
     explicit ModIOSCMdef(std::string fileName);
     // For tests: look only in these folders, in this order.
     ModIOSCMdef(std::string fileName, std::vector<std::string> folders);

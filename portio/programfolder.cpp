@@ -13,3 +13,13 @@ std::string programFolder() {
         return {};
     return exe.parent_path().string();
 }
+
+std::vector<std::string> programLibraryFolders() {
+    const std::string own = programFolder();
+    if (own.empty())
+        return {};
+    // REGWISE_LIBRARY_FOLDER is the install's, below the prefix (cmake/CommonConfig.cmake).
+    const std::filesystem::path installed =
+        (std::filesystem::path(own) / ("../" REGWISE_LIBRARY_FOLDER)).lexically_normal();
+    return {own, installed.string()};
+}

@@ -7,11 +7,20 @@
 
 #include <dlfcn.h>
 
+#include "text/quoted.h"
+
+// The man page lists every Japanese text in this file (tests/packaging/check-messages.sh).
+
 namespace {
 
-std::string takeLoaderError(const char* fallback) {
+// The dynamic loader's own text, as it comes but quoted, or fallback when it has none.
+std::string takeLoaderError(const std::string& fallback) {
     const char* text = ::dlerror();
-    return text != nullptr ? std::string(text) : std::string(fallback);
+    return text != nullptr ? text::quoted(text, kLoaderTextChars) : fallback;
+}
+
+std::string shown(const std::string& path) {
+    return text::quoted(path, kLoaderTextChars);
 }
 
 }  // namespace
@@ -41,7 +50,7 @@ bool SharedLibrary::open(const std::string& path) {
     m_error.clear();
     // A name without a slash would make dlopen search LD_LIBRARY_PATH and the cache.
     if (path.empty() || path.front() != '/') {
-        m_error = path + ": not an absolute path";
+        m_error = shown(path) + ": 絶対パスではありません";
         return false;
     }
     ::dlerror();
@@ -49,7 +58,7 @@ bool SharedLibrary::open(const std::string& path) {
     // this object. Its thread-local last error must not vanish under a thread that set it.
     m_handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (m_handle == nullptr) {
-        m_error = takeLoaderError("cannot be opened");
+        m_error = takeLoaderError(shown(path) + ": 開けません");
         return false;
     }
     return true;
@@ -64,16 +73,14 @@ void SharedLibrary::close() {
 
 void* SharedLibrary::symbol(const char* name) {
     if (m_handle == nullptr) {
-        m_error = std::string(name) + ": no library is open";
+        m_error = std::string(name) + ": ライブラリが開かれていません";
         return nullptr;
     }
     // A null address is only an error when dlerror says so; clear it first.
     ::dlerror();
     void* address = ::dlsym(m_handle, name);
     if (address == nullptr) {
-        m_error = takeLoaderError("");
-        if (m_error.empty())
-            m_error = m_path + ": " + name + " has a null address";
+        m_error = takeLoaderError(shown(m_path) + ": " + name + " のアドレスが NULL です");
         return nullptr;
     }
     m_error.clear();

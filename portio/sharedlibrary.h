@@ -3,11 +3,16 @@
 
 #pragma once
 
+#include <cstddef>
 #include <string>
 
+// How many characters of a path or of the dynamic loader's text a reason shows: enough to
+// keep an install path whole.
+inline constexpr std::size_t kLoaderTextChars = 300;
+
 // One shared library opened with dlopen. It stays loaded until the process ends: closing
-// this object only lets go of the handle. Each failed step keeps the dynamic loader's own
-// text (dlerror) so the caller can say why.
+// this object only lets go of the handle. Each failed step keeps why, in Japanese, or as
+// the dynamic loader's own text (dlerror), quoted.
 class SharedLibrary {
 public:
     SharedLibrary() = default;

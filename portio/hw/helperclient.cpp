@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,6 +19,7 @@
 #include <unistd.h>
 
 #include "portio/hw/portdprotocol.h"
+#include "text/quoted.h"
 
 using namespace portd;
 
@@ -27,6 +29,12 @@ namespace {
 const std::string kHelper = "ヘルパー regwise-portd";
 
 using Clock = std::chrono::steady_clock;
+
+// The text of a reply, which comes from another process, made safe to show. The field is
+// short, so none of it is cut.
+std::string shown(const Reply& reply) {
+    return text::quoted(reply.message(), sizeof reply.text);
+}
 
 std::string withPath(const std::string& text, const std::string& path) {
     return text + "（" + path + "）";
@@ -70,7 +78,7 @@ std::string startFailure(const Reply& reply, const std::string& path) {
         case StatusNoCapability:
             return noCapability(reply.value, path);
         case StatusLockdown:
-            return "カーネルのロックダウン（" + std::string(reply.message()) +
+            return "カーネルのロックダウン（" + shown(reply) +
                    "）により、I/Oポートへのアクセスが禁止されています。";
         case StatusKernelRefused:
             return kHelper +
@@ -93,7 +101,7 @@ std::string startFailure(const Reply& reply, const std::string& path) {
                 return withPath(kHelper + " が見つかりません", path);
             return withPath(kHelper + " を起動できません: " + std::strerror(reply.value), path);
         default:
-            return kHelper + " が開始できませんでした: " + std::string(reply.message());
+            return kHelper + " が開始できませんでした: " + shown(reply);
     }
 }
 
@@ -118,11 +126,20 @@ Wait waitReadable(int fd, Clock::time_point deadline, int& error) {
     }
 }
 
+// Receives one message into reply, which it fills only when the message is exactly one
+// Reply long. Returns the message's size: 0 when the helper closed its end, -1 when the
+// receive failed. A byte to spare tells a message that is too long from a whole one.
 ssize_t receive(int fd, Reply& reply) {
+    struct {
+        Reply reply;
+        char spare;
+    } buffer;
     ssize_t got;
     do
-        got = ::recv(fd, &reply, sizeof reply, 0);
+        got = ::recv(fd, &buffer, sizeof buffer, 0);
     while (got < 0 && errno == EINTR);
+    if (got == static_cast<ssize_t>(sizeof reply))
+        reply = buffer.reply;
     return got;
 }
 
@@ -240,7 +257,10 @@ std::string HelperClient::spawn() {
         waitReadable(m_fd, Clock::now() + std::chrono::milliseconds(m_timeoutMs), error);
     if (wait != Wait::Ready)
         return abandon(wait == Wait::TimedOut, error);
-    if (receive(m_fd, first) != static_cast<ssize_t>(sizeof first)) {
+    const ssize_t got = receive(m_fd, first);
+    if (got > 0 && got != static_cast<ssize_t>(sizeof first))
+        return malformed(got);
+    if (got != static_cast<ssize_t>(sizeof first)) {
         int status = 0;
         close(&status);
         return kHelper + " が準備の前に終了しました（" + exitText(status) + "）。";
@@ -259,6 +279,14 @@ std::string HelperClient::abandon(bool timedOut, int error) {
     close();
     return timedOut ? kHelper + " が応答しません。"
                     : kHelper + " の応答を待てません: " + std::strerror(error) + "。";
+}
+
+// A reply of the wrong size: fields missing from it would read as success, so nothing it
+// says is taken, and a helper that sends it is not trusted with another request.
+std::string HelperClient::malformed(ssize_t size) {
+    ::kill(m_pid, SIGKILL);
+    close();
+    return kHelper + " が不正な形式の応答を返しました（" + std::to_string(size) + " バイト）。";
 }
 
 std::string HelperClient::stop() {
@@ -298,7 +326,10 @@ HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
     if (wait != Wait::Ready)
         return {0, abandon(wait == Wait::TimedOut, error) + "I/Oを開始し直してください。"};
     Reply reply;
-    if (receive(m_fd, reply) != static_cast<ssize_t>(sizeof reply))
+    const ssize_t got = receive(m_fd, reply);
+    if (got > 0 && got != static_cast<ssize_t>(sizeof reply))
+        return {0, malformed(got) + "I/Oを開始し直してください。"};
+    if (got != static_cast<ssize_t>(sizeof reply))
         return ended();
     switch (reply.status) {
         case StatusOk:
@@ -312,6 +343,6 @@ HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
             return {0, text};
         }
         default:
-            return {0, kHelper + " が要求を拒否しました: " + std::string(reply.message())};
+            return {0, kHelper + " が要求を拒否しました: " + shown(reply)};
     }
 }

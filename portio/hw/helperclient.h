@@ -43,6 +43,7 @@ private:
     bool alive();
     void close(int* exitStatus = nullptr);
     std::string abandon(bool timedOut, int error);
+    std::string malformed(ssize_t size);
     std::string spawn();
 
     std::vector<std::string> m_helperPlaces;

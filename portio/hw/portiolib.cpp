@@ -5,18 +5,15 @@
 // touches a port itself; every access is one request to the helper regwise-portd, which
 // alone holds the right to.
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "portio/hw/helperclient.h"
+#include "portio/hw/helperplaces.h"
 #include "portio/ioscm.h"
 #include "uart/registers.h"
 
@@ -41,34 +38,6 @@ void fail(const std::string& text) {
     std::memcpy(t_lastError, text.data(), size);
     t_lastError[size] = '\0';
     t_failed = true;
-}
-
-// Where the helper may lie, by absolute path: beside this library (build tree, and
-// lib/regwise/ when installed), then beside the executable, then in ../lib/regwise/ from
-// the executable.
-std::vector<std::string> helperPlaces() {
-    namespace fs = std::filesystem;
-    std::vector<fs::path> folders;
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&IOSCM_Start), &info) != 0 && info.dli_fname != nullptr) {
-        std::error_code error;
-        const fs::path self = fs::canonical(info.dli_fname, error);
-        if (!error)
-            folders.push_back(self.parent_path());
-    }
-    std::error_code error;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        folders.push_back(exe.parent_path());
-        folders.push_back((exe.parent_path() / "../lib/regwise").lexically_normal());
-    }
-    std::vector<std::string> places;
-    for (const fs::path& folder : folders) {
-        const std::string helper = (folder / "regwise-portd").string();
-        if (std::find(places.begin(), places.end(), helper) == places.end())
-            places.push_back(helper);
-    }
-    return places;
 }
 
 std::mutex g_mutex;

@@ -12,6 +12,8 @@
 
 #include "portio/modioscmdef.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const std::string kLibDir = LOADER_LIB_DIR;
@@ -81,7 +83,7 @@ void TestModIOSCMdef::callsReachTheLibrary_data() {
     QTest::newRow("InpB 0x3FD") << "inpB" << 0x3FD << 0 << 0xFD << "";
     QTest::newRow("InpB -1 with reason") << "inpB" << -1 << 0 << 0 << "port out of range";
     QTest::newRow("InpB 0x3FF empty reason")
-        << "inpB" << 0x3FF << 0 << 0 << "InpB failed without giving a reason";
+        << "inpB" << 0x3FF << 0 << 0 << "InpB が理由を示さずに失敗しました";
     QTest::newRow("OutB 0x3F8 255") << "outB" << 0x3F8 << 255 << 0 << "";
     QTest::newRow("OutB 0x3F8 256") << "outB" << 0x3F8 << 256 << -1 << "data out of range";
 }
@@ -154,17 +156,27 @@ void TestModIOSCMdef::looksOnlyWhereAllowed_data() {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QStringList>("folders");
     QTest::addColumn<bool>("besideProgram");
+    QTest::addColumn<QString>("reason");
 
     const QString libDir = q(kLibDir);
     const QString parent = QFileInfo(libDir).path();
     const QString leaf = QFileInfo(libDir).fileName();
-    QTest::newRow("current folder") << libDir << q(kWhole) << QStringList() << true;
-    QTest::newRow("relative folder") << parent << q(kWhole) << QStringList{leaf} << false;
-    QTest::newRow("empty folder") << libDir << q(kWhole) << QStringList{QString()} << false;
-    QTest::newRow("no folders") << libDir << q(kWhole) << QStringList() << false;
+    const QString noFolder = QStringLiteral("探すフォルダが絶対パスで指定されていません");
+    const QString notPlain = QStringLiteral("ファイル名が空か、/ を含んでいます");
+    QTest::newRow("current folder")
+        << libDir << q(kWhole) << QStringList() << true << QStringLiteral("を読み込めません: ");
+    QTest::newRow("relative folder")
+        << parent << q(kWhole) << QStringList{leaf} << false << noFolder;
+    QTest::newRow("empty folder") << libDir << q(kWhole) << QStringList{QString()} << false
+                                  << noFolder;
+    QTest::newRow("no folders") << libDir << q(kWhole) << QStringList() << false << noFolder;
     QTest::newRow("name with folder")
-        << parent << leaf + u'/' + q(kWhole) << QStringList{parent} << false;
-    QTest::newRow("empty name") << libDir << QString() << QStringList{libDir} << false;
+        << parent << leaf + u'/' + q(kWhole) << QStringList{parent} << false << notPlain;
+    QTest::newRow("empty name") << libDir << QString() << QStringList{libDir} << false << notPlain;
+    // The name reaches the text twice: in the loader's words and in the system's.
+    QTest::newRow("name with an escape sequence")
+        << libDir << u"lib\x1b[2J.so"_s << QStringList{libDir} << false
+        << u"ライブラリ lib\\x1B[2J.so を読み込めません: "_s + libDir + u"/lib\\x1B[2J.so"_s;
 }
 
 void TestModIOSCMdef::looksOnlyWhereAllowed() {
@@ -172,6 +184,7 @@ void TestModIOSCMdef::looksOnlyWhereAllowed() {
     QFETCH(QString, fileName);
     QFETCH(QStringList, folders);
     QFETCH(bool, besideProgram);
+    QFETCH(QString, reason);
 
     CwdGuard guard;
     std::filesystem::current_path(cwd.toStdString());
@@ -185,6 +198,8 @@ void TestModIOSCMdef::looksOnlyWhereAllowed() {
     QVERIFY(!call.made);
     QVERIFY(!library.loaded());
     QVERIFY2(q(call.error).startsWith(u"InpB: "), call.error.c_str());
+    QVERIFY2(q(call.error).contains(reason), call.error.c_str());
+    QVERIFY2(!q(call.error).contains(u'\x1b'), call.error.c_str());
 }
 
 void TestModIOSCMdef::defaultFoldersAreBesideTheProgram() {
@@ -194,7 +209,8 @@ void TestModIOSCMdef::defaultFoldersAreBesideTheProgram() {
     QVERIFY(!call.made);
     const QString error = q(call.error);
     const QString first = q(bin / "libregwise-not-there.so");
-    const QString second = q(bin.parent_path() / "lib/regwise/libregwise-not-there.so");
+    const QString second =
+        q(bin.parent_path() / REGWISE_LIBRARY_FOLDER / "libregwise-not-there.so");
     QVERIFY2(error.contains(first), call.error.c_str());
     QVERIFY2(error.indexOf(second) > error.indexOf(first), call.error.c_str());
 }

@@ -27,11 +27,11 @@ inline bool onRig() {
 
 // The exports of ioscm.h, looked up in one library.
 struct PortExports {
-    decltype(&IOSCM_Start) start = nullptr;
-    decltype(&IOSCM_Stop) stop = nullptr;
-    decltype(&InpB) inpB = nullptr;
-    decltype(&OutB) outB = nullptr;
-    decltype(&IOSCM_LastError) lastError = nullptr;
+    IOSCM_StartFn start = nullptr;
+    IOSCM_StopFn stop = nullptr;
+    IOSCM_InpBFn inpB = nullptr;
+    IOSCM_OutBFn outB = nullptr;
+    IOSCM_LastErrorFn lastError = nullptr;
 };
 
 struct GuestLibrary {

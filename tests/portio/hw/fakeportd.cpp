@@ -9,6 +9,7 @@
 // ("rawio", "nnp", "traced", "nosuid").
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -75,8 +76,28 @@ int main(int, char** argv) {
         portd::Reply lockdown;
         lockdown.status = portd::StatusLockdown;
         std::memset(lockdown.text, 'x', sizeof lockdown.text);
+        lockdown.text[sizeof lockdown.text - 1] = '\x1b';  // must reach the user quoted
         send(portd::kSocketFd, &lockdown, sizeof lockdown, MSG_NOSIGNAL);
         return 1;
+    }
+    // A reply of the wrong size, as the first reply or as the answer to the first request.
+    // The helper then ignores its socket: only a kill ends it.
+    if (mode == "short-first" || mode == "long-first" || mode == "short" || mode == "long") {
+        portd::Reply reply;
+        reply.value = 0x55;
+        unsigned char bytes[sizeof reply + 1] = {};
+        std::memcpy(bytes, &reply, sizeof reply);
+        if (mode == "short" || mode == "long") {
+            send(portd::kSocketFd, &reply, sizeof reply, MSG_NOSIGNAL);
+            portd::Request request;
+            if (recv(portd::kSocketFd, &request, sizeof request, 0) != sizeof request)
+                return 1;
+        }
+        const bool cut = mode.rfind("short", 0) == 0;
+        send(portd::kSocketFd, bytes, cut ? offsetof(portd::Reply, text) : sizeof bytes,
+             MSG_NOSIGNAL);
+        pause();
+        return 0;
     }
     OpenOutcome outcome;
     if (mode == "eperm" || mode == "lockdown") {
@@ -102,18 +123,28 @@ int main(int, char** argv) {
     send(portd::kSocketFd, &first, sizeof first, MSG_NOSIGNAL);
     if (first.status != portd::StatusOk)
         return 1;
-    if (mode == "die-after-1" || mode == "slow" || mode == "mute" || mode == "garbled") {
+    if (mode == "die-after-1" || mode == "slow" || mode == "mute" || mode == "garbled" ||
+        mode == "refuse-2nd") {
         portd::Request request;
+        int received = 0;
         while (recv(portd::kSocketFd, &request, sizeof request, 0) == sizeof request) {
+            ++received;
             if (mode == "mute")
                 continue;
             if (mode == "slow")
                 usleep(kLateMs * 1000);
             bool stop = false;
-            portd::Reply reply = server.handle(&request, sizeof request, stop);
+            portd::Reply reply;
+            if (mode == "refuse-2nd" && received == 2) {  // refused untouched, then on as usual
+                reply.status = portd::StatusBadRequest;
+                reply.setText("refused by fakeportd");
+            } else {
+                reply = server.handle(&request, sizeof request, stop);
+            }
             if (mode == "garbled") {
                 reply.status = portd::StatusBadRequest;
                 std::memset(reply.text, 'x', sizeof reply.text);
+                reply.text[sizeof reply.text - 1] = '\x1b';
             }
             send(portd::kSocketFd, &reply, sizeof reply, MSG_NOSIGNAL);
             if (stop || mode == "die-after-1")

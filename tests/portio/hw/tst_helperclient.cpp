@@ -4,10 +4,8 @@
 // The library's side of the helper, against fakeportd standing in for regwise-portd.
 // The real helper is never started here.
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -19,41 +17,11 @@
 #include <unistd.h>
 
 #include "portio/hw/helperclient.h"
+#include "tests/portio/hw/fakehelperfolder.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A folder holding a "regwise-portd" that is really fakeportd, and its mode file. The
-// client is given the helper through a symbolic link to the folder, and a second place
-// where no helper lies.
-class FakeHelperFolder {
-public:
-    explicit FakeHelperFolder(const char* mode) {
-        QFile::copy(QStringLiteral(FAKE_PORTD), helper());
-        QFile::link(m_dir.path(), m_dir.filePath(QStringLiteral("link")));
-        QFile mode_file(m_dir.filePath(QStringLiteral("mode")));
-        if (mode_file.open(QIODevice::WriteOnly))
-            mode_file.write(mode);
-    }
-    // The folder with every symbolic link resolved.
-    QString real() const { return QDir(m_dir.path()).canonicalPath(); }
-    QString helper() const { return m_dir.filePath(QStringLiteral("regwise-portd")); }
-    std::string path() const { return helper().toStdString(); }
-    std::vector<std::string> places() const {
-        return {(real() + u"/link/regwise-portd"_s).toStdString(),
-                (real() + u"/elsewhere/regwise-portd"_s).toStdString()};
-    }
-    QStringList accesses() const {
-        QFile file(m_dir.filePath(QStringLiteral("accesses")));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
 
 // SIGALRM every millisecond to the thread that made it, caught by a handler that does
 // nothing and installed without SA_RESTART, so every blocking call of that thread in
@@ -148,7 +116,7 @@ void TestHelperClient::startFails_data() {
     QTest::newRow("lockdown") << QByteArray("lockdown")
                               << QStringLiteral("カーネルのロックダウン（integrity）");
     QTest::newRow("lockdown text without NUL")
-        << QByteArray("unterminated") << QStringLiteral("（%1）").arg(QString(120, u'x'));
+        << QByteArray("unterminated") << QString(u"（"_s + QString(119, u'x') + u"\\x1B）"_s);
     QTest::newRow("other open error")
         << QByteArray("enomem") << QStringLiteral("開始できませんでした");
     QTest::newRow("dropping privileges fails")
@@ -156,6 +124,12 @@ void TestHelperClient::startFails_data() {
     QTest::newRow("privileges left after dropping")
         << QByteArray("privileges-left")
         << QStringLiteral("特権を手放したことを確かめられなかった");
+    QTest::newRow("short first reply")
+        << QByteArray("short-first")
+        << QStringLiteral("不正な形式の応答を返しました（8 バイト）。");
+    QTest::newRow("long first reply")
+        << QByteArray("long-first")
+        << QStringLiteral("不正な形式の応答を返しました（129 バイト）。");
     QTest::newRow("exits before ready")
         << QByteArray("exit") << QStringLiteral("準備の前に終了しました（終了コード 3）");
     QTest::newRow("never answers") << QByteArray("hang") << QStringLiteral("応答しません");
@@ -175,6 +149,7 @@ void TestHelperClient::startFails() {
     QVERIFY2(text(error).contains(message.replace(u"%1"_s, folder.real())), error.c_str());
     QVERIFY(!client.running());
     QCOMPARE(client.pid(), -1);
+    QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);  // no helper left running or unreaped
     QVERIFY(client.read(0x3F8).error.size() > 0);
 }
 
@@ -186,6 +161,11 @@ void TestHelperClient::interruptedWaits_data() {
     QTest::newRow("no first reply") << QByteArray("hang") << QStringLiteral("応答しません")
                                     << QStringLiteral("開始されていません");
     QTest::newRow("no answer") << QByteArray("mute") << QString() << QStringLiteral("応答しません");
+    QTest::newRow("short answer")
+        << QByteArray("short") << QString()
+        << QStringLiteral("不正な形式の応答を返しました（8 バイト）。I/Oを開始し直してください。");
+    QTest::newRow("long answer") << QByteArray("long") << QString()
+                                 << QStringLiteral("不正な形式の応答を返しました（129 バイト）。");
 }
 
 // Signals arriving while the client waits for the helper neither end a healthy session nor
@@ -199,22 +179,33 @@ void TestHelperClient::interruptedWaits() {
     const InterruptingTimer timer;
     const std::string started = client.start();
     const HelperClient::Result read = client.read(0x3F8);
+    // A helper that failed a request is gone, and the session with it.
+    const bool runningAfterRead = client.running();
+    const HelperClient::Result next = client.read(0x3F8);
     const std::string stopped = client.stop();
 
     QVERIFY2(startError.isEmpty() ? started.empty() : text(started).contains(startError),
              started.c_str());
     QVERIFY2(readError.isEmpty() ? read.error.empty() : text(read.error).contains(readError),
              read.error.c_str());
+    QCOMPARE(runningAfterRead, readError.isEmpty());
+    if (!readError.isEmpty()) {
+        QCOMPARE(read.value, 0);
+        QVERIFY2(text(next.error).contains(QStringLiteral("開始されていません")),
+                 next.error.c_str());
+        QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);  // killed and reaped
+    }
     QCOMPARE(text(stopped), QString());
 }
 
-// A helper that fills a refusal's text to the last byte is read no further than the text.
+// A helper that fills a refusal's text to the last byte is read no further than the text,
+// and what it sent is shown quoted.
 void TestHelperClient::unterminatedAnswer() {
     FakeHelperFolder folder("garbled");
     HelperClient client({folder.path()});
     QCOMPARE(text(client.start()), QString());
     const HelperClient::Result r = client.read(0x3F8);
-    QVERIFY2(text(r.error).endsWith(u": "_s + QString(120, u'x')), r.error.c_str());
+    QVERIFY2(text(r.error).endsWith(u": "_s + QString(119, u'x') + u"\\x1B"_s), r.error.c_str());
 }
 
 void TestHelperClient::readWriteTouchOncePerCall() {

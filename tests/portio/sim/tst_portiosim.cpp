@@ -42,15 +42,15 @@ private:
     }
 
     void* m_handle = nullptr;
-    decltype(&IOSCM_Start) m_start = nullptr;
-    decltype(&IOSCM_Stop) m_stop = nullptr;
-    decltype(&InpB) m_inpB = nullptr;
-    decltype(&OutB) m_outB = nullptr;
-    decltype(&InpW) m_inpW = nullptr;
-    decltype(&InpD) m_inpD = nullptr;
-    decltype(&OutW) m_outW = nullptr;
-    decltype(&OutD) m_outD = nullptr;
-    decltype(&IOSCM_LastError) m_lastError = nullptr;
+    IOSCM_StartFn m_start = nullptr;
+    IOSCM_StopFn m_stop = nullptr;
+    IOSCM_InpBFn m_inpB = nullptr;
+    IOSCM_OutBFn m_outB = nullptr;
+    IOSCM_InpWFn m_inpW = nullptr;
+    IOSCM_InpDFn m_inpD = nullptr;
+    IOSCM_OutWFn m_outW = nullptr;
+    IOSCM_OutDFn m_outD = nullptr;
+    IOSCM_LastErrorFn m_lastError = nullptr;
 };
 
 void TestPortIoSim::initTestCase() {
