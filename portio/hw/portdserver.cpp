@@ -14,6 +14,9 @@
 
 using namespace portd;
 
+// The man page lists every Japanese text in this file (tests/packaging/check-messages.sh):
+// the reply texts reach the person as the reason of a refused request.
+
 PortdServer::PortdServer(PortAccessor& ports, std::string lockdownPath)
     : m_ports(ports), m_lockdownPath(std::move(lockdownPath)) {}
 
@@ -80,7 +83,7 @@ Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
     Request request;
     if (size != sizeof request) {
         reply.status = StatusBadRequest;
-        reply.setText("wrong message size");
+        reply.setText("要求の大きさが正しくありません");
         return reply;
     }
     std::memcpy(&request, message, sizeof request);
@@ -89,7 +92,7 @@ Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
         case OpWrite:
             if (!uart::inComWindow(request.port)) {
                 reply.status = StatusRefused;
-                reply.setText("port outside the COM windows");
+                reply.setText("ポートが COM ポートの範囲の外にあります");
                 return reply;
             }
             if (request.op == OpRead) {
@@ -98,7 +101,7 @@ Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
             }
             if (request.data < 0 || request.data > 0xFF) {
                 reply.status = StatusBadRequest;
-                reply.setText("data outside 0-255");
+                reply.setText("データが 0〜255 の外にあります");
                 return reply;
             }
             m_ports.write(static_cast<uint16_t>(request.port), static_cast<uint8_t>(request.data));
@@ -108,7 +111,7 @@ Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
             return reply;
         default:
             reply.status = StatusBadRequest;
-            reply.setText("unknown operation");
+            reply.setText("不明な操作です");
             return reply;
     }
 }
