@@ -19,7 +19,8 @@ struct CommandName {
 constexpr CommandName kCommands[] = {{"read", Command::Kind::Read},
                                      {"write", Command::Kind::Write},
                                      {"run", Command::Kind::Run},
-                                     {"watch", Command::Kind::Watch}};
+                                     {"watch", Command::Kind::Watch},
+                                     {"list", Command::Kind::List}};
 
 constexpr int kLongestIntervalMs = 3600000;  // an hour
 constexpr int kLargestCount = 1000000000;
@@ -34,6 +35,14 @@ bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::st
         }
     }
     return false;
+}
+
+// "（read、write、run、watch、list のいずれかです）"
+std::string commandChoice() {
+    std::string names;
+    for (const CommandName& entry : kCommands)
+        names += (names.empty() ? "" : "、") + std::string(entry.name);
+    return "（" + names + " のいずれかです）";
 }
 
 ParsedCommandLine failure(std::string error) {
@@ -64,13 +73,14 @@ std::string watchNumber(std::string_view name, const std::optional<std::string>&
 }
 
 // Checks the operands of the command and stores them.
-std::string takeOperands(const std::vector<std::string>& operands, Command& command) {
+std::string takeOperands(const std::vector<std::string>& operands, const Reach& reach,
+                         Command& command) {
     switch (command.kind) {
         case Command::Kind::Read:
             if (operands.empty())
                 return "read には読むポートを 1 つ以上指定してください（read ポート...）";
             for (const std::string& text : operands) {
-                const Operand port = parsePort(text);
+                const Operand port = parsePort(text, reach);
                 if (!port.ok())
                     return port.error;
                 command.ports.push_back(port.value);
@@ -79,7 +89,7 @@ std::string takeOperands(const std::vector<std::string>& operands, Command& comm
         case Command::Kind::Write: {
             if (operands.size() != 2)
                 return "write にはポートと値を 1 つずつ指定してください（write ポート 値）";
-            const Operand port = parsePort(operands[0]);
+            const Operand port = parsePort(operands[0], reach);
             if (!port.ok())
                 return port.error;
             const Operand value = parseByte(operands[1]);
@@ -97,12 +107,16 @@ std::string takeOperands(const std::vector<std::string>& operands, Command& comm
         case Command::Kind::Watch: {
             if (operands.size() != 1)
                 return "watch には見張るポートを 1 つ指定してください（watch ポート）";
-            const Operand port = parsePort(operands[0]);
+            const Operand port = parsePort(operands[0], reach);
             if (!port.ok())
                 return port.error;
             command.ports = {port.value};
             return {};
         }
+        case Command::Kind::List:
+            if (!operands.empty())
+                return "list には引数を指定しません（list [--json]）";
+            return {};
         default:
             return {};
     }
@@ -110,14 +124,14 @@ std::string takeOperands(const std::vector<std::string>& operands, Command& comm
 
 }  // namespace
 
-ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const Reach& reach) {
     // Asking for help or the version wins wherever it stands.
     if (asksFor(args, {"--help", "-h"}))
         return only(Command::Kind::Help);
     if (asksFor(args, {"--version"}))
         return only(Command::Kind::Version);
     if (args.empty())
-        return failure("コマンドがありません（read、write、run、watch のいずれかです）");
+        return failure("コマンドがありません" + commandChoice());
 
     Command command;
     const CommandName* found = nullptr;
@@ -126,8 +140,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
             found = &entry;
     }
     if (found == nullptr) {
-        return failure("不明なコマンド" + shown(args[0]) +
-                       "です（read、write、run、watch のいずれかです）" + fullWidthHint(args[0]));
+        return failure("不明なコマンド" + shown(args[0]) + "です" + commandChoice() +
+                       fullWidthHint(args[0]));
     }
     command.kind = found->kind;
 
@@ -149,8 +163,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
         if (equals != std::string::npos)
             inlineValue = arg.substr(equals + 1);
 
-        if (name == "--explain" && !inlineValue) {
+        if (name == "--explain" && !inlineValue && command.kind != Command::Kind::List) {
             command.explain = true;
+        } else if (name == "--json" && !inlineValue && command.kind == Command::Kind::List) {
+            command.json = true;
         } else if (command.kind == Command::Kind::Watch &&
                    (name == "--interval" || name == "--count")) {
             std::optional<std::string> text = inlineValue;
@@ -163,7 +179,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
                            "はありません");
         }
     }
-    if (std::string error = takeOperands(operands, command); !error.empty())
+    if (std::string error = takeOperands(operands, reach, command); !error.empty())
         return failure(std::move(error));
     return {command, {}};
 }

@@ -7,17 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "cli/reach.h"
+
 // The program's arguments:
 //   read [--explain] PORT...
 //   write [--explain] PORT VALUE
 //   run [--explain] FILE            ("-" for standard input)
 //   watch [--explain] [--interval MS] [--count N] PORT
+//   list [--json]                   the serial ports the kernel has registered
 //   --help, --version
 // Ports and values are hexadecimal ("0x" optional, any case); MS and N are decimal.
 namespace cli {
 
 struct Command {
-    enum class Kind { Help, Version, Read, Write, Run, Watch };
+    enum class Kind { Help, Version, Read, Write, Run, Watch, List };
     Kind kind = Kind::Help;
     bool explain = false;
     std::vector<int32_t> ports;  // read: one or more; write and watch: one
@@ -25,6 +28,7 @@ struct Command {
     std::string file;            // run
     int intervalMs = 100;        // watch
     int count = 0;               // watch; 0: until stopped
+    bool json = false;           // list
 };
 
 struct ParsedCommandLine {
@@ -33,7 +37,7 @@ struct ParsedCommandLine {
     bool ok() const { return error.empty(); }
 };
 
-// args: the arguments after the program's name.
-ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);
+// args: the arguments after the program's name; every port must lie in reach.
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const Reach& reach = {});
 
 }  // namespace cli

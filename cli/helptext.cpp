@@ -10,8 +10,11 @@ namespace cli {
 
 std::string helpText(const std::string& program) {
     static constexpr const char* kSynopses[] = {
-        "read [--explain] ポート...", "write [--explain] ポート 値",
-        "run [--explain] ファイル",   "watch [--explain] [--interval ミリ秒] [--count 回数] ポート",
+        "read [--explain] ポート...",
+        "write [--explain] ポート 値",
+        "run [--explain] ファイル",
+        "watch [--explain] [--interval ミリ秒] [--count 回数] ポート",
+        "list [--json]",
         "--help | --version",
     };
     const std::string longestWait = std::to_string(kLongestWaitMs);
@@ -29,6 +32,9 @@ std::string helpText(const std::string& program) {
            "  run     スクリプトを実行します（ファイルに - を指定すると標準入力）。\n"
            "  watch   ポートを一定間隔（既定 100 ミリ秒）で読み、最初と値が変わったときに\n"
            "          1 行表示します。--count の回数だけ読むか Ctrl-C で終わります。\n"
+           "  list    カーネルが登録したシリアルポートを、tty、ポート（またはメモリーマップの\n"
+           "          アドレス）、IRQ、種別、コンソールかどうか、regwise-io で使えるかとともに\n"
+           "          表示します。--json で JSON の配列にします。ポートには触れません。\n"
            "\n"
            "  --explain  値の意味を「  # 」の後に同じ行で表示します。書き込み、MASK、SLEEP も\n"
            "             表示するので、その出力はそのままスクリプトとして実行できます。\n"
@@ -37,6 +43,9 @@ std::string helpText(const std::string& program) {
            "COM ポートの範囲 " +
            uart::comWindowList() +
            " のどれかに限ります。\n"
+           "regwise-io は、カーネルが I/O ポートで登録したほかの UART（PCI のシリアルカード\n"
+           "など）の 8 ポートも使えます（list で確かめられます）。regwise-io-sim の模擬 UART は\n"
+           "COM ポートの範囲にだけあります。\n"
            "\n"
            "注意: 読み出しには副作用があります。RBR（受信バッファ）を読むと受信データが\n"
            "取り出され、LSR を読むとエラービットが、MSR を読むと変化ビットが 0 に戻り、\n"

@@ -2,13 +2,16 @@
 // SPDX-License-Identifier: MIT
 
 // regwise-io and regwise-io-sim: register scripts from the command line. One source; the
-// name the program is built under decides the port I/O library it loads.
+// name the program is built under decides the port I/O library it loads and the ports it
+// may reach.
 #include <csignal>
 #include <iostream>
 
 #include "cli/commandline.h"
 #include "cli/console.h"
 #include "cli/helptext.h"
+#include "cli/portlist.h"
+#include "cli/reach.h"
 #include "cli/runner.h"
 #include "cli/scriptfile.h"
 #include "cli/stopsignal.h"
@@ -38,8 +41,11 @@ int main(int argc, char* argv[]) {
     // A closed pipe shows as a failed write, which is reported, instead of a silent death.
     std::signal(SIGPIPE, SIG_IGN);
     const cli::Console console{std::cout, std::cerr, REGWISE_PROGRAM};
+    // regwise-io also reaches the kernel's other port-I/O UARTs, as its helper does; the
+    // simulated library has UARTs at the COM bases only.
+    const cli::Reach reach = REGWISE_REAL_PORTS ? cli::kernelReach() : cli::Reach{};
     const cli::ParsedCommandLine parsed =
-        cli::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        cli::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), reach);
     if (!parsed.ok()) {
         console.message(parsed.error,
                         std::string("使い方は「") + REGWISE_PROGRAM + " --help」で表示されます。");
@@ -57,7 +63,7 @@ int main(int argc, char* argv[]) {
             return printed(console, std::string(REGWISE_PROGRAM) + " " + REGWISE_VERSION + "\n");
         case cli::Command::Kind::Run: {
             const cli::Script script = cli::readScript(
-                command.file, command.file == "-" ? std::string("標準入力") : command.file);
+                command.file, command.file == "-" ? std::string("標準入力") : command.file, reach);
             cli::catchStopSignals();
             return cli::runScript(script, library, console, cli::systemPacing(), command.explain);
         }
@@ -68,6 +74,8 @@ int main(int argc, char* argv[]) {
                                             command.count, command.explain};
             return cli::watchPort(library, options, console, cli::systemPacing());
         }
+        case cli::Command::Kind::List:
+            return cli::listPorts("/sys", console, command.json);
         case cli::Command::Kind::Read:
         case cli::Command::Kind::Write:
             break;

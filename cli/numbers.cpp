@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "text/quoted.h"
-#include "uart/comwindows.h"
 
 namespace cli {
 
@@ -35,14 +34,12 @@ std::optional<int> parseDecimal(std::string_view text, int least, int largest) {
     return value;
 }
 
-Operand parsePort(std::string_view text) {
+Operand parsePort(std::string_view text, const Reach& reach) {
     const std::optional<uint32_t> port = parseHex(text);
     if (!port)
         return {0, shown(text) + "は16進数のポートではありません" + fullWidthHint(text)};
-    if (*port > INT32_MAX || !uart::inComWindow(static_cast<int32_t>(*port))) {
-        return {0, "ポート" + shown(text) + "は COM ポートの範囲（" + uart::comWindowList() +
-                       "）の外にあります"};
-    }
+    if (*port > INT32_MAX || !reach.contains(static_cast<int32_t>(*port)))
+        return {0, reach.refusal(text)};
     return {static_cast<int32_t>(*port), {}};
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "cli/reach.h"
+
 // Numbers as the program reads and prints them: ports and register values in hexadecimal,
 // as a data sheet writes them ("0x" optional, any case), times and counts in decimal.
 namespace cli {
@@ -29,8 +31,8 @@ struct Operand {
     bool ok() const { return error.empty(); }
 };
 
-// A port inside one of the four COM windows.
-Operand parsePort(std::string_view text);
+// A port inside the program's reach (by default the four COM windows alone).
+Operand parsePort(std::string_view text, const Reach& reach = {});
 // A value that fits a byte, 00...FF.
 Operand parseByte(std::string_view text);
 

@@ -84,10 +84,10 @@ std::string badWait(const char* keyword, std::string_view text) {
 
 // "KIND PORT VALUE" with nothing after: W and MASK.
 ParsedLine portAndByte(Statement::Kind kind, const std::vector<std::string_view>& list,
-                       const char* usage, const char* valueName) {
+                       const Reach& reach, const char* usage, const char* valueName) {
     if (list.size() < 3)
         return failure(std::string(usage) + " と書いてください");
-    const Operand port = parsePort(list[1]);
+    const Operand port = parsePort(list[1], reach);
     if (!port.ok())
         return failure(port.error);
     const Operand value = parseByte(list[2]);
@@ -98,10 +98,10 @@ ParsedLine portAndByte(Statement::Kind kind, const std::vector<std::string_view>
     return {Statement{kind, port.value, value.value, false, 0}, {}};
 }
 
-ParsedLine read(const std::vector<std::string_view>& list) {
+ParsedLine read(const std::vector<std::string_view>& list, const Reach& reach) {
     if (list.size() < 2)
         return failure("R ポート、または R ポート = 期待値 と書いてください");
-    const Operand port = parsePort(list[1]);
+    const Operand port = parsePort(list[1], reach);
     if (!port.ok())
         return failure(port.error);
     if (list.size() == 2)
@@ -144,17 +144,17 @@ ParsedLine sleep(const std::vector<std::string_view>& list) {
 
 }  // namespace
 
-ParsedLine parseLine(std::string_view line) {
+ParsedLine parseLine(std::string_view line, const Reach& reach) {
     const std::vector<std::string_view> list = words(line);
     if (list.empty())
         return {};
     const std::string keyword = upper(list[0]);
     if (keyword == "W")
-        return portAndByte(Statement::Kind::Write, list, "W ポート 値", "値");
+        return portAndByte(Statement::Kind::Write, list, reach, "W ポート 値", "値");
     if (keyword == "R")
-        return read(list);
+        return read(list, reach);
     if (keyword == "MASK")
-        return portAndByte(Statement::Kind::Mask, list, "MASK ポート ビット", "ビット");
+        return portAndByte(Statement::Kind::Mask, list, reach, "MASK ポート ビット", "ビット");
     if (keyword == "SLEEP")
         return sleep(list);
     return failure("不明な命令" + shown(list[0]) + "です（W、R、MASK、SLEEP のいずれかです）" +

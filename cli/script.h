@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/reach.h"
+
 // Register scripts: one statement a line, "#" starts a comment, blank lines are ignored.
 //   W PORT VALUE                   write a byte
 //   R PORT                         read a byte
@@ -16,8 +18,8 @@
 //   R PORT = VALUE WITHIN MS       read until the value is met, for at most MS milliseconds
 //   MASK PORT BITS                 later expectations on that port compare only these bits
 //   SLEEP MS                       wait without touching any port
-// Ports lie in the COM windows and values fit a byte, both in hexadecimal; MS is decimal,
-// 1...60000. Statement names may be written in any case. Blanks, tabs, the no-break space
+// Ports lie in the program's reach (reach.h) and values fit a byte, both in hexadecimal; MS is
+// decimal, 1...60000. Statement names may be written in any case. Blanks, tabs, the no-break space
 // and the ideographic space separate words.
 namespace cli {
 
@@ -34,11 +36,11 @@ struct Statement {
 };
 
 // One line: a statement, nothing (blank or comment only), or why the line is wrong
-// (Japanese, the line's own text quoted safely).
+// (Japanese, the line's own text quoted safely). A port outside reach is wrong.
 struct ParsedLine {
     std::optional<Statement> statement;
     std::string error;
 };
-ParsedLine parseLine(std::string_view line);
+ParsedLine parseLine(std::string_view line, const Reach& reach = {});
 
 }  // namespace cli

@@ -46,8 +46,8 @@ std::string refusedKind(int fd, const struct stat& st, const std::string& name) 
 // Hands the script's lines, without their line feeds, to the parser one at a time.
 class LineSplitter {
 public:
-    LineSplitter(Script& script, const std::string& name)
-        : m_script(script), m_prefix(text::quoted(name, kShownNameChars) + ":") {}
+    LineSplitter(Script& script, const std::string& name, const Reach& reach)
+        : m_script(script), m_reach(reach), m_prefix(text::quoted(name, kShownNameChars) + ":") {}
 
     void take(const char* data, std::size_t size) {
         for (std::size_t i = 0; i < size; ++i) {
@@ -77,7 +77,7 @@ private:
         if (m_tooLong) {
             badLine("行が " + std::to_string(kLongestLineBytes) + " バイトを超えています");
         } else {
-            ParsedLine parsed = parseLine(line);
+            ParsedLine parsed = parseLine(line, m_reach);
             if (parsed.statement)
                 m_script.statements.push_back(*parsed.statement);
             else if (!parsed.error.empty())
@@ -95,6 +95,7 @@ private:
     }
 
     Script& m_script;
+    const Reach& m_reach;
     std::string m_prefix;
     std::string m_line;
     bool m_tooLong = false;
@@ -103,14 +104,14 @@ private:
 
 }  // namespace
 
-Script readScript(int fd, const std::string& name) {
+Script readScript(int fd, const std::string& name, const Reach& reach) {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         return failed("スクリプト" + named(name) + "を開けません。", std::strerror(errno));
     if (const std::string refusal = refusedKind(fd, st, name); !refusal.empty())
         return failed(refusal);
     Script script;
-    LineSplitter lines(script, name);
+    LineSplitter lines(script, name, reach);
     std::size_t total = 0;
     char buffer[65536];
     for (;;) {
@@ -135,13 +136,13 @@ Script readScript(int fd, const std::string& name) {
     return script;
 }
 
-Script readScript(const std::string& path, const std::string& name) {
+Script readScript(const std::string& path, const std::string& name, const Reach& reach) {
     if (path == "-")
-        return readScript(STDIN_FILENO, name);
+        return readScript(STDIN_FILENO, name, reach);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return failed("スクリプト" + named(name) + "を開けません。", std::strerror(errno));
-    Script script = readScript(fd, name);
+    Script script = readScript(fd, name, reach);
     ::close(fd);
     return script;
 }

@@ -31,9 +31,10 @@ struct Script {
     bool runnable() const { return failure.empty() && errors.empty(); }
 };
 
-// The script at path, or standard input for "-"; name is how messages call it.
-Script readScript(const std::string& path, const std::string& name);
+// The script at path, or standard input for "-"; name is how messages call it. A port
+// outside reach makes its line bad.
+Script readScript(const std::string& path, const std::string& name, const Reach& reach = {});
 // The same from an open file descriptor, which is not closed.
-Script readScript(int fd, const std::string& name);
+Script readScript(int fd, const std::string& name, const Reach& reach = {});
 
 }  // namespace cli

@@ -38,12 +38,13 @@ struct FakePacing final : cli::Pacing {
 };
 
 // A script read from bytes in memory, through the same reader as a file.
-inline cli::Script scriptOf(const QByteArray& bytes, const std::string& name) {
+inline cli::Script scriptOf(const QByteArray& bytes, const std::string& name,
+                            const cli::Reach& reach = {}) {
     const int fd = memfd_create("script", MFD_CLOEXEC);
     if (fd < 0 || write(fd, bytes.constData(), static_cast<size_t>(bytes.size())) != bytes.size() ||
         lseek(fd, 0, SEEK_SET) != 0)
         qFatal("memfd_create failed");
-    cli::Script script = cli::readScript(fd, name);
+    cli::Script script = cli::readScript(fd, name, reach);
     close(fd);
     return script;
 }

@@ -207,6 +207,12 @@ void TestProgram::commands_data() {
 
     row("no command", {}, "", 2, "", "コマンドがありません");
     row("read 3F0", {"read", "3F0"}, "", 2, "", "ポート「3F0」は COM ポートの範囲");
+    row("read C000: the simulated UARTs are at the COM bases only", {"read", "C000"}, "", 2, "",
+        "ポート「C000」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, 3F8-3FF）の外にあります");
+    row("list shows this machine's kernel view", {"list"}, "", 0,
+        "(ttyS[0-9]+: [^\\n]+。\\n)+|カーネルはシリアルポートを 1 つも登録していません。\\n", "");
+    row("list --json", {"list", "--json"}, "", 0, "\\[(\\n  \\{[^\\n]+\\},?)*\\n?\\]\\n", "");
+    row("list 3F8", {"list", "3F8"}, "", 2, "", "list には引数を指定しません");
     row("read --interval 5 3FD", {"read", "--interval", "5", "3FD"}, "", 2, "",
         "read にオプション「--interval」はありません");
     row("watch --count 0 3FD", {"watch", "--count", "0", "3FD"}, "", 2, "", "「--count」には");

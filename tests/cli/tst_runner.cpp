@@ -109,21 +109,23 @@ void TestRunner::expectations() {
 }
 
 // A script that cannot run: every bad line named with its number (up to a bound, then a
-// count), and not even the session started.
+// count), and not even the session started. Ports lie in the COM windows, and in the
+// windows given.
 void TestRunner::badScriptTouchesNothing_data() {
     QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QList<int>>("windows");
     QTest::addColumn<QStringList>("errors");  // what each line of standard error starts with
 
     QTest::newRow("each bad line")
-        << QByteArray("W 3FB 83\nX\nR 3FD\nR 3F0 = 60\n# fine\nW 3F8 100\n")
+        << QByteArray("W 3FB 83\nX\nR 3FD\nR 3F0 = 60\n# fine\nW 3F8 100\n") << QList<int>{}
         << QStringList{"bringup.txt:2: 不明な命令", "bringup.txt:4: ポート「3F0」",
                        "bringup.txt:6: 値「100」", "regwise-io-test: スクリプトに誤り"};
     QTest::newRow("a line too long is refused without being kept")
-        << (QByteArray("R 3FD\n") + QByteArray(100000, 'W') + "\nR 3FD\n")
+        << (QByteArray("R 3FD\n") + QByteArray(100000, 'W') + "\nR 3FD\n") << QList<int>{}
         << QStringList{"bringup.txt:2: 行が 4096 バイトを超えています",
                        "regwise-io-test: スクリプトに誤り"};
     QTest::newRow("NUL bytes are shown as escapes")
-        << QByteArray("R 3FD\0\0\n", 8)
+        << QByteArray("R 3FD\0\0\n", 8) << QList<int>{}
         << QStringList{"bringup.txt:1: 「3FD\\x00\\x00」は16進数のポートではありません",
                        "regwise-io-test: スクリプトに誤り"};
     QStringList many;
@@ -131,18 +133,27 @@ void TestRunner::badScriptTouchesNothing_data() {
         many << QStringLiteral("bringup.txt:%1: 不明な命令").arg(line);
     many << QStringLiteral("ほかに 5 行の誤りがあります") << QStringLiteral("regwise-io-test: ");
     QTest::newRow("the first twenty bad lines, then how many more")
-        << QByteArray("X\n").repeated(25) << many;
+        << QByteArray("X\n").repeated(25) << QList<int>{} << many;
     QTest::newRow("a script above 16 MiB is not read on")
-        << QByteArray(17 * 1024 * 1024, '#')
+        << QByteArray(17 * 1024 * 1024, '#') << QList<int>{}
         << QStringList{"regwise-io-test: スクリプト「bringup.txt」が 16 MiB を超えるため"};
+    QTest::newRow("a port beside the kernel's windows, checked before any access")
+        << QByteArray("W C000 03\nR C008\nR C007\n") << QList<int>{0xC000}
+        << QStringList{"bringup.txt:2: ポート「C008」は COM ポートの範囲",
+                       "regwise-io-test: スクリプトに誤り"};
 }
 
 void TestRunner::badScriptTouchesNothing() {
     QFETCH(QByteArray, script);
+    QFETCH(QList<int>, windows);
     QFETCH(QStringList, errors);
 
+    cli::Reach reach;
+    reach.otherWindows.assign(windows.begin(), windows.end());
     FakeRig rig;
-    QCOMPARE(run(rig, script), 2);
+    QCOMPARE(cli::runScript(scriptOf(script, "bringup.txt", reach), rig.library, rig.console,
+                            rig.pacing, false),
+             2);
     QCOMPARE(rig.calls(), QString());
     QCOMPARE(rig.stdOut(), QString());
     const QStringList lines = rig.stdErr().split(QLatin1Char('\n'), Qt::SkipEmptyParts);

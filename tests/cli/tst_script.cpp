@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include "cli/commandline.h"
 #include "cli/numbers.h"
 #include "cli/script.h"
 
@@ -32,6 +33,16 @@ QString outcome(const cli::ParsedLine& parsed) {
     return QStringLiteral("?");
 }
 
+// A reach with windows at these bases besides the COM windows.
+cli::Reach reachOf(const QList<int>& windows) {
+    cli::Reach reach;
+    for (const int base : windows)
+        reach.otherWindows.push_back(static_cast<uint16_t>(base));
+    return reach;
+}
+
+const QList<int> kPciWindows{0xC000, 0xD010};
+
 }  // namespace
 
 class TestScript : public QObject {
@@ -40,15 +51,20 @@ class TestScript : public QObject {
 private slots:
     void parseLine_data();
     void parseLine();
+    void commandLine_data();
+    void commandLine();
 };
 
-// Good lines give their statement; a bad line's reason starts with the expected text.
+// Good lines give their statement; a bad line's reason starts with the expected text. Ports
+// are checked against the COM windows, or with windows the kernel listed besides them.
 void TestScript::parseLine_data() {
     QTest::addColumn<QString>("line");
+    QTest::addColumn<QList<int>>("windows");
     QTest::addColumn<QString>("expected");
 
-    const auto named = [](const char* name, const char* line, const char* expected) {
-        QTest::newRow(name) << QString::fromUtf8(line) << QString::fromUtf8(expected);
+    const auto named = [](const char* name, const char* line, const char* expected,
+                          const QList<int>& windows = {}) {
+        QTest::newRow(name) << QString::fromUtf8(line) << windows << QString::fromUtf8(expected);
     };
     const auto row = [&](const char* line, const char* expected) { named(line, line, expected); };
     row("W 3FB 83", "W 3FB 83");
@@ -90,6 +106,20 @@ void TestScript::parseLine_data() {
     row("R 400", "error: ポート「400」は COM ポートの範囲");
     row("R 100003F8", "error: ポート「100003F8」は COM ポートの範囲");
     row("R 3G8", "error: 「3G8」は16進数のポートではありません");
+    row("R C000",
+        "error: ポート「C000」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
+        "3F8-3FF）の外にあります");
+    named("R C000 in a PCI window", "R C000", "R C000", kPciWindows);
+    named("W C007 55 in a PCI window", "W C007 55", "W C007 55", kPciWindows);
+    named("MASK D017 F0 in a PCI window", "MASK D017 F0", "MASK D017 F0", kPciWindows);
+    named("R 3F8 with PCI windows", "R 3F8", "R 3F8", kPciWindows);
+    named("R C008 beside the PCI windows", "R C008 = 60",
+          "error: ポート「C008」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
+          "3F8-3FF）にも、カーネルが登録したほかのシリアルポートの範囲（C000-C007, "
+          "D010-D017）にもありません",
+          kPciWindows);
+    named("R BFFF below a PCI window", "R BFFF", "error: ポート「BFFF」は COM ポートの範囲",
+          kPciWindows);
     row("W 3F8 100", "error: 値「100」は 1 バイト（00-FF）に収まりません");
     row("W 3F8 1000000FF", "error: 値「1000000FF」は 1 バイト");
     row("W 3F8 -1", "error: 「-1」は16進数の値ではありません");
@@ -121,13 +151,68 @@ void TestScript::parseLine_data() {
 
 void TestScript::parseLine() {
     QFETCH(QString, line);
+    QFETCH(QList<int>, windows);
     QFETCH(QString, expected);
 
-    const QString actual = outcome(cli::parseLine(line.toStdString()));
+    const QString actual = outcome(cli::parseLine(line.toStdString(), reachOf(windows)));
     if (expected.startsWith(QStringLiteral("error: ")))
         QVERIFY2(actual.startsWith(expected), qPrintable(actual));
     else
         QCOMPARE(actual, expected);
+}
+
+// The command line's ports go through the same check as a script's: the command and its
+// ports, or "error: " and the start of the reason.
+void TestScript::commandLine_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QList<int>>("windows");
+    QTest::addColumn<QString>("expected");
+
+    const auto row = [](const char* name, const QStringList& args, const QList<int>& windows,
+                        const char* expected) {
+        QTest::newRow(name) << args << windows << QString::fromUtf8(expected);
+    };
+    row("read C000 3FD in a PCI window", {"read", "C000", "3FD"}, kPciWindows, "read C000 3FD");
+    row("write D017 55 in a PCI window", {"write", "D017", "55"}, kPciWindows, "write D017");
+    row("watch C000 in a PCI window", {"watch", "C000"}, kPciWindows, "watch C000");
+    row("read C008 beside the PCI windows", {"read", "C008"}, kPciWindows,
+        "error: ポート「C008」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
+        "3F8-3FF）にも、カーネルが登録したほかのシリアルポートの範囲（C000-C007, D010-D017）");
+    row("read C000 without PCI windows", {"read", "C000"}, {},
+        "error: ポート「C000」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, 3F8-3FF）の外");
+    row("list", {"list"}, {}, "list");
+    row("list --json", {"list", "--json"}, {}, "list json");
+    row("list 3F8", {"list", "3F8"}, {}, "error: list には引数を指定しません（list [--json]）");
+    row("list --explain", {"list", "--explain"}, {},
+        "error: list にオプション「--explain」はありません");
+    row("list --json=yes", {"list", "--json=yes"}, {},
+        "error: list にオプション「--json=yes」はありません");
+    row("read --json 3FD", {"read", "--json", "3FD"}, {},
+        "error: read にオプション「--json」はありません");
+    row("no command", {}, {},
+        "error: コマンドがありません（read、write、run、watch、list のいずれかです）");
+}
+
+void TestScript::commandLine() {
+    QFETCH(QStringList, args);
+    QFETCH(QList<int>, windows);
+    QFETCH(QString, expected);
+
+    std::vector<std::string> words;
+    for (const QString& arg : args)
+        words.push_back(arg.toStdString());
+    const cli::ParsedCommandLine parsed = cli::parseCommandLine(words, reachOf(windows));
+    if (!parsed.ok()) {
+        const QString error = QStringLiteral("error: ") + QString::fromStdString(parsed.error);
+        QVERIFY2(error.startsWith(expected), qPrintable(error));
+        return;
+    }
+    QString actual = args.value(0);
+    for (const int32_t port : parsed.command.ports)
+        actual += QLatin1Char(' ') + QString::fromStdString(cli::hexPort(port));
+    if (parsed.command.json)
+        actual += QStringLiteral(" json");
+    QCOMPARE(actual, expected);
 }
 
 QTEST_APPLESS_MAIN(TestScript)

@@ -32,7 +32,7 @@ expect() { # LINE (the last word is the one being completed) EXPECTED
     fi
 }
 
-expect 'regwise-io ' 'read write run watch --help --version'
+expect 'regwise-io ' 'read write run watch list --help --version'
 expect 'regwise-io-sim w' 'write watch'
 expect 'regwise-io read --' '--explain --help'
 expect 'regwise-io-sim read 3FD --e' '--explain'
@@ -41,6 +41,9 @@ expect 'regwise-io watch --interval ' ''
 expect 'regwise-io-sim run ' '<files>'
 expect 'regwise-io-sim run --explain ' '<files>'
 expect 'regwise-io write 3FB ' ''
+expect 'regwise-io-sim l' 'list'
+expect 'regwise-io list --' '--json --help'
+expect 'regwise-io-sim list ' ''
 
 [[ $failures -eq 0 ]] && echo "all completions as expected"
 exit $((failures > 0))

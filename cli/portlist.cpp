@@ -1,0 +1,171 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+// The man page lists every Japanese text in this file.
+#include "cli/portlist.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "cli/reach.h"
+#include "portio/kernelports.h"
+#include "text/quoted.h"
+#include "uart/registers.h"
+
+namespace cli {
+
+namespace {
+
+using kernelports::Port;
+using kernelports::Verdict;
+
+bool memoryMapped(const Port& port) {
+    return port.ioType.value_or(0) >= 2;
+}
+
+std::string hex(uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// "COM1" for a COM base.
+std::string comName(uint64_t base) {
+    const auto found = std::find(uart::kComBases.begin(), uart::kComBases.end(), base);
+    return "COM" + std::to_string(found - uart::kComBases.begin() + 1);
+}
+
+bool reachable(Verdict verdict) {
+    return verdict == Verdict::ComWindow || verdict == Verdict::OtherWindow;
+}
+
+// Why regwise-io cannot reach the port; empty when it can.
+std::string reason(const Port& port, Verdict verdict) {
+    switch (verdict) {
+        case Verdict::ComWindow:
+        case Verdict::OtherWindow:
+            return {};
+        case Verdict::MemoryMapped:
+            return "メモリーマップの UART で、I/O ポートにはありません（Regwise は I/O "
+                   "ポートだけを使います）";
+        case Verdict::Hub6:
+            return "HUB6 カードの UART で、I/O ポートから直接は使えません";
+        case Verdict::RegShift:
+            return "レジスタが 1 ポートずつ並んでいません（iomem_reg_shift " +
+                   std::to_string(port.regShift.value_or(0)) + "）";
+        case Verdict::BadPort:
+            return "ポートが 0 か 8 の倍数でないか、8 ポートが FFFF までに収まりません";
+        case Verdict::Unreadable:
+            return "カーネルの値（type、io_type、port、iomem_reg_shift）を読めませんでした";
+    }
+    return {};
+}
+
+std::string typeText(const Port& port) {
+    if (!port.type || *port.type < 0)
+        return "種別不明";
+    const std::string name = kernelports::typeName(*port.type);
+    return name.empty() ? "種別 " + std::to_string(*port.type) : name;
+}
+
+std::string whereText(const Port& port) {
+    if (!port.ioType || *port.ioType < 0)
+        return "アクセス方式不明";
+    if (memoryMapped(port))
+        return port.iomemBase ? "メモリーマップ " + hex(*port.iomemBase)
+                              : "メモリーマップ（アドレス不明）";
+    return port.port ? "ポート " + hex(*port.port) : "ポート不明";
+}
+
+// "ttyS0: ポート 3F8、IRQ 4、16550A、カーネルのコンソール。regwise-io で使えます（COM1）。"
+std::string textLine(const Port& port) {
+    const Verdict verdict = kernelports::verdictOf(port);
+    std::string line = text::quoted(port.tty) + ": " + whereText(port) + "、" +
+                       (port.irq ? "IRQ " + std::to_string(*port.irq) : std::string("IRQ 不明")) +
+                       "、" + typeText(port);
+    if (port.console)
+        line += "、カーネルのコンソール";
+    if (verdict == Verdict::ComWindow)
+        return line + "。regwise-io で使えます（" + comName(*port.port) + "）。";
+    if (verdict == Verdict::OtherWindow)
+        return line + "。regwise-io で使えます（" +
+               windowList({static_cast<uint16_t>(*port.port)}) + "）。";
+    return line + "。使えません: " + reason(port, verdict) + "。";
+}
+
+std::string jsonString(const std::string& raw) {
+    std::string json = "\"";
+    for (const char c : raw) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (byte < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(byte));
+            json += escape;
+        } else {
+            json += c;
+        }
+    }
+    return json + "\"";
+}
+
+template <typename T>
+std::string jsonNumber(const std::optional<T>& value) {
+    return value ? std::to_string(*value) : "null";
+}
+
+std::string jsonObject(const Port& port) {
+    const Verdict verdict = kernelports::verdictOf(port);
+    const bool mmio = memoryMapped(port);
+    const std::string name = port.type ? kernelports::typeName(*port.type) : std::string();
+    const std::string why = reason(port, verdict);
+    return "{\"tty\": " + jsonString(text::quoted(port.tty)) +
+           ", \"port\": " + (!mmio && port.port ? jsonString(hex(*port.port)) : "null") +
+           ", \"mmio\": " + (mmio && port.iomemBase ? jsonString(hex(*port.iomemBase)) : "null") +
+           ", \"irq\": " + jsonNumber(port.irq) +
+           ", \"type\": " + (name.empty() ? "null" : jsonString(name)) +
+           ", \"type_number\": " + jsonNumber(port.type) +
+           ", \"io_type\": " + jsonNumber(port.ioType) +
+           ", \"uartclk\": " + jsonNumber(port.uartclk) +
+           ", \"fifo_size\": " + jsonNumber(port.fifoSize) +
+           ", \"console\": " + (port.console ? "true" : "false") +
+           ", \"reachable\": " + (reachable(verdict) ? "true" : "false") +
+           ", \"reason\": " + (why.empty() ? "null" : jsonString(why)) + "}";
+}
+
+}  // namespace
+
+int listPorts(const std::string& sysfsRoot, const Console& console, bool json) {
+    const kernelports::Listing listing = kernelports::readPorts(sysfsRoot);
+    if (listing.error != 0) {
+        console.message("カーネルのシリアルポートの一覧「" +
+                            text::quoted(sysfsRoot + "/class/tty", 200) + "」を読めません。",
+                        std::strerror(listing.error));
+        return kExitFailed;
+    }
+    std::string text;
+    if (json) {
+        text = "[";
+        for (const Port& port : listing.ports)
+            text += (&port == &listing.ports.front() ? "\n  " : ",\n  ") + jsonObject(port);
+        text += listing.ports.empty() ? "]\n" : "\n]\n";
+    } else if (listing.ports.empty()) {
+        text = std::string("カーネルはシリアルポートを 1 つも登録していません。") + "\n";
+    } else {
+        for (const Port& port : listing.ports)
+            text += textLine(port) + "\n";
+    }
+    if (listing.cut) {
+        console.message("カーネルの一覧の項目が多すぎるため、一部だけを読みました。");
+    }
+    console.out << text;
+    return console.flushed() ? kExitOk : kExitFailed;
+}
+
+}  // namespace cli
