@@ -20,6 +20,7 @@
 
 #include "portio/hw/portdprotocol.h"
 #include "text/quoted.h"
+#include "uart/comwindows.h"
 
 using namespace portd;
 
@@ -335,12 +336,11 @@ HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
         case StatusOk:
             return {reply.value, {}};
         case StatusRefused: {
-            char text[200];
-            std::snprintf(text, sizeof text,
-                          "ポート 0x%X は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
-                          "3F8-3FF）の外にあるため、アクセスしませんでした。",
-                          static_cast<unsigned>(port));
-            return {0, text};
+            char text[32];
+            std::snprintf(text, sizeof text, "ポート 0x%X", static_cast<unsigned>(port));
+            return {0, std::string(text) + " は COM ポートの範囲（" + uart::comWindowList() +
+                           "）にも、カーネルが登録したほかのシリアルポートの範囲にもないため、"
+                           "アクセスしませんでした。"};
         }
         default:
             return {0, kHelper + " が要求を拒否しました: " + shown(reply)};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // How gaining the ports went, with what the helper held before it asked for them, so the
 // reply can name the real cause of a refusal.
@@ -17,6 +18,11 @@ struct OpenOutcome {
     Step failedStep = Opened;
     int error = 0;  // errno of the failed step
 
+    // The bases of the 8-port windows opened besides the four COM windows: those of the
+    // UARTs the kernel registered with port I/O elsewhere (a PCI serial card's), as the
+    // helper read them itself before it asked for any port.
+    std::vector<uint16_t> otherWindows{};
+
     // Recorded at start, before ioperm.
     bool rawioPermitted = false;  // CAP_SYS_RAWIO in the permitted set
     bool noNewPrivs = false;      // no_new_privs already set by whoever started the helper
@@ -24,13 +30,14 @@ struct OpenOutcome {
     bool nosuidMount = false;     // the helper's own file lies on a nosuid mount
 };
 
-// What the helper does to the machine: gain access to the four port windows, and touch
-// one port. The real one (RealPortAccessor) lives only in regwise-portd; tests use fakes.
+// What the helper does to the machine: gain access to the port windows, and touch one
+// port. The real one (RealPortAccessor) lives only in regwise-portd; tests use fakes.
 class PortAccessor {
 public:
     virtual ~PortAccessor() = default;
 
-    // Gains access to exactly the four windows and gives up every privilege besides.
+    // Gains access to exactly the four COM windows and the kernel's other port-I/O UARTs'
+    // windows, and gives up every privilege besides.
     virtual OpenOutcome open() = 0;
     virtual uint8_t read(uint16_t port) = 0;
     virtual void write(uint16_t port, uint8_t value) = 0;

@@ -10,6 +10,7 @@
 
 #include <sys/socket.h>
 
+#include "portio/kernelports.h"
 #include "uart/registers.h"
 
 using namespace portd;
@@ -39,6 +40,7 @@ Reply PortdServer::start() {
     const OpenOutcome outcome = m_ports.open();
     switch (outcome.failedStep) {
         case OpenOutcome::Opened:
+            m_otherWindows = outcome.otherWindows;
             return reply;
         case OpenOutcome::GainPorts:
             if (outcome.error == EPERM)
@@ -90,9 +92,9 @@ Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
     switch (request.op) {
         case OpRead:
         case OpWrite:
-            if (!uart::inComWindow(request.port)) {
+            if (!allowed(request.port)) {
                 reply.status = StatusRefused;
-                reply.setText("ポートが COM ポートの範囲の外にあります");
+                reply.setText("ポートが開いた範囲の外にあります");
                 return reply;
             }
             if (request.op == OpRead) {
@@ -114,6 +116,10 @@ Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
             reply.setText("不明な操作です");
             return reply;
     }
+}
+
+bool PortdServer::allowed(int32_t port) const {
+    return uart::inComWindow(port) || kernelports::inWindows(m_otherWindows, port);
 }
 
 int PortdServer::serve(int fd) {

@@ -4,13 +4,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "portio/hw/portaccessor.h"
 #include "portio/hw/portdprotocol.h"
 
 // The helper's logic without the machine: the first reply, then one request at a time.
-// Every port access is checked against the windows before the accessor is called.
+// Every port access is checked against the windows before the accessor is called: the four
+// COM windows and the other windows the accessor opened at start, nothing else.
 class PortdServer {
 public:
     explicit PortdServer(PortAccessor& ports, std::string lockdownPath = kLockdownPath);
@@ -35,6 +38,9 @@ public:
 private:
     portd::Reply refusal(const OpenOutcome& outcome) const;
 
+    bool allowed(int32_t port) const;
+
     PortAccessor& m_ports;
     std::string m_lockdownPath;
+    std::vector<uint16_t> m_otherWindows;  // from a successful start only
 };

@@ -15,6 +15,7 @@
 #include "portio/hw/helperclient.h"
 #include "portio/hw/helperplaces.h"
 #include "portio/ioscm.h"
+#include "portio/kernelports.h"
 #include "uart/registers.h"
 
 namespace {
@@ -42,6 +43,9 @@ void fail(const std::string& text) {
 
 std::mutex g_mutex;
 std::optional<HelperClient> g_client;
+// The kernel's other port-I/O UARTs, read when the session starts, as the helper reads them
+// when it starts: the wide forms check every byte against them too.
+std::vector<uint16_t> g_otherWindows;
 
 HelperClient& client() {
     if (!g_client)
@@ -57,11 +61,12 @@ uint16_t portNumber(int16_t port) {
 // byte lies inside the windows so none is touched unless all can be.
 bool wideAllowed(int16_t port, int bytes) {
     for (int i = 0; i < bytes; ++i) {
-        if (!uart::inComWindow(portNumber(port) + i)) {
-            char text[160];
+        const int32_t at = portNumber(port) + i;
+        if (!uart::inComWindow(at) && !kernelports::inWindows(g_otherWindows, at)) {
+            char text[200];
             std::snprintf(text, sizeof text,
-                          "ポート 0x%X から %d バイトは COM ポートの範囲の外にかかるため、"
-                          "アクセスしませんでした。",
+                          "ポート 0x%X から %d バイトは COM ポートやカーネルが登録したシリアル"
+                          "ポートの範囲の外にかかるため、アクセスしませんでした。",
                           static_cast<unsigned>(portNumber(port)), bytes);
             fail(text);
             return false;
@@ -111,8 +116,10 @@ int32_t IOSCM_Start(void) {
     clearError();
     const std::lock_guard lock(g_mutex);
     const std::string error = client().start();
-    if (error.empty())
+    if (error.empty()) {
+        g_otherWindows = kernelports::otherWindows();
         return 0;
+    }
     fail(error);
     return 1;
 }

@@ -14,6 +14,7 @@
 #include <sys/statvfs.h>
 
 #include "portio/hw/portdprotocol.h"
+#include "portio/kernelports.h"
 #include "uart/registers.h"
 
 namespace {
@@ -84,7 +85,17 @@ void recordStartFacts(OpenOutcome& outcome) {
 OpenOutcome RealPortAccessor::open() {
     OpenOutcome outcome;
     recordStartFacts(outcome);
-    for (const uint16_t base : uart::kComBases) {
+    // Besides the COM windows, exactly the windows of the UARTs the kernel itself registered
+    // with port I/O, read from sysfs here, once, before any port is asked for. Nothing the
+    // client sends can widen the list: the helper takes no argument or environment, and
+    // sysfs is the kernel's own. A process could see another /sys only in a mount namespace
+    // of its own, which an unprivileged user gets only inside a user namespace of its own,
+    // where the file capability no longer counts for ioperm (the kernel checks CAP_SYS_RAWIO
+    // in the initial namespace), so the helper would be refused the ports anyway.
+    outcome.otherWindows = kernelports::otherWindows();
+    std::vector<uint16_t> windows(uart::kComBases.begin(), uart::kComBases.end());
+    windows.insert(windows.end(), outcome.otherWindows.begin(), outcome.otherWindows.end());
+    for (const uint16_t base : windows) {
         if (ioperm(base, uart::kPortsPerUart, 1) != 0) {
             outcome.failedStep = OpenOutcome::GainPorts;
             outcome.error = errno;

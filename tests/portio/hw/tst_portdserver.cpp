@@ -67,23 +67,36 @@ private slots:
 
 void TestPortdServer::allowList_data() {
     QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("opened");  // the start opened a PCI window at C000
     QTest::addColumn<bool>("allowed");
     for (int base : {0x2E8, 0x2F8, 0x3E8, 0x3F8}) {
         for (int port = base; port < base + 8; ++port)
-            QTest::addRow("0x%X", port) << port << true;
+            QTest::addRow("0x%X", port) << port << false << true;
     }
     for (int port : {0x2E7, 0x2F0, 0x2F7, 0x3E7, 0x3F0, 0x3F7, 0x400, 0x0, 0xE9, 0x80, 0xFFFF,
-                     0x103F8, -1, -0x3F8, -0x8000})
-        QTest::addRow("%s0x%X", port < 0 ? "-" : "", port < 0 ? -port : port) << port << false;
+                     0x103F8, -1, -0x3F8, -0x8000, 0xC000})
+        QTest::addRow("%s0x%X", port < 0 ? "-" : "", port < 0 ? -port : port)
+            << port << false << false;
+    // The kernel's other port-I/O UARTs: exactly the windows the start opened.
+    for (int port : {0xC000, 0xC007, 0x3F8})
+        QTest::addRow("0x%X with C000 opened", port) << port << true << true;
+    for (int port : {0xBFFF, 0xC008, 0x1C000, 0xC000 - 0x10000})
+        QTest::addRow("%s0x%X with C000 opened", port < 0 ? "-" : "", port < 0 ? -port : port)
+            << port << true << false;
 }
 
-// Every port of the four windows is served with exactly one access; every other port,
-// including one that would alias a window if truncated to 16 bits, is refused untouched.
+// Every port of the windows the start opened is served with exactly one access; every other
+// port, including one that would alias a window if truncated to 16 bits, is refused
+// untouched.
 void TestPortdServer::allowList() {
     QFETCH(int, port);
+    QFETCH(bool, opened);
     QFETCH(bool, allowed);
     FakePorts ports;
+    if (opened)
+        ports.outcome.otherWindows = {0xC000};
     PortdServer server(ports);
+    QCOMPARE(server.start().status, StatusOk);
     bool stop = true;
 
     const Reply read = send(server, {OpRead, port, 0}, stop);

@@ -121,7 +121,9 @@ void TestPortioLib::wideAccessesAtTheWindowEdges_data() {
     QTest::addColumn<QStringList>("accesses");
     QTest::addColumn<QString>("error");
     const auto outside = [](const char* port, int bytes) {
-        return QStringLiteral("ポート 0x%1 から %2 バイトは COM ポートの範囲の外にかかる")
+        return QStringLiteral(
+                   "ポート 0x%1 から %2 バイトは COM "
+                   "ポートやカーネルが登録したシリアルポートの範囲の外にかかる")
             .arg(QLatin1String(port))
             .arg(bytes);
     };
