@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -323,6 +324,23 @@ void testLockdown(const std::string& library) {
 
 }  // namespace
 
+// The PCI UART the kernel registered at base: the helper opens its window and nothing past it.
+void testPciWindow(GuestLibrary& hw, int base) {
+    check(base > 0x3FF, "the kernel registered a PCI UART", std::to_string(base));
+    check((hw.ports.start() & 1) == 0, "IOSCM_Start with a PCI UART registered", hw.error());
+    const int16_t lsr = hw.ports.inpB(static_cast<int16_t>(base + 5));
+    check(hw.error().empty() && (lsr & 0x60) == 0x60, "the helper reads the PCI UART's LSR",
+          std::to_string(lsr) + " " + hw.error());
+    for (const int port : {base + 8, base - 1}) {
+        const int16_t value = hw.ports.inpB(static_cast<int16_t>(port));
+        check(value == 0 && hw.error().find("アクセスしませんでした") != std::string::npos,
+              ("the helper refuses " + std::to_string(port) + " beside the window").c_str(),
+              hw.error());
+    }
+    const bool stopped = hw.ports.stop() == 0;
+    check(stopped, "IOSCM_Stop", hw.error());
+}
+
 int main(int argc, char** argv) {
     if (!onRig()) {
         std::fputs(
@@ -335,7 +353,7 @@ int main(int argc, char** argv) {
     // The installed layout, as a user's install has it: the library and the helper in
     // lib/regwise/.
     const std::string mode = argc > 1 ? argv[1] : "test";
-    const std::string folder = argc > 2 ? argv[2] : "/usr/lib/regwise";
+    const std::string folder = "/usr/lib/regwise";
     const std::string hwPath = folder + "/libregwise-portio.so";
 
     GuestLibrary hw;
@@ -352,6 +370,8 @@ int main(int argc, char** argv) {
         testPrivilege(folder);
     } else if (mode == "lockdown") {
         testLockdown(hwPath);
+    } else if (mode == "pci") {
+        testPciWindow(hw, argc > 2 ? static_cast<int>(std::strtol(argv[2], nullptr, 0)) : 0);
     }
     say("END pass=%d fail=%d", g_passed, g_failed);
     return g_failed == 0 ? 0 : 1;

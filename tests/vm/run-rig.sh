@@ -78,7 +78,7 @@ root=$work/initramfs
 rm -rf "$root"
 mkdir -p "$root"/{bin,proc,sys,dev,rig/scripts,etc,tmp,usr/bin,usr/lib/regwise}
 cp /bin/busybox "$root/bin/busybox"
-for applet in sh mount poweroff cat echo; do ln -s busybox "$root/bin/$applet"; done
+for applet in sh mount poweroff cat echo printf; do ln -s busybox "$root/bin/$applet"; done
 cp -a "$stage/usr/bin/regwise-io" "$root/usr/bin/"
 cp -a "$stage/usr/lib/regwise/." "$root/usr/lib/regwise/"
 cp "$build/bin/regwise-rig-driver" "$build/bin/regwise-rig-bench" "$root/rig/"
@@ -100,22 +100,46 @@ mode=test
 for word in $(cat /proc/cmdline); do
   case $word in regwise.mode=*) mode=${word#regwise.mode=} ;; esac
 done
-if [ "$mode" = test ]; then
+# record NAME COMMAND...: the command's output, errors and exit status, on the log.
+record() {
+  name=$1
+  shift
+  "$@" >/tmp/out 2>/tmp/err
+  status=$?
+  while IFS= read -r line; do echo "RW| T $name $line"; done </tmp/out
+  while IFS= read -r line; do echo "RW| E $name $line"; done </tmp/err
+  echo "RW| S $name $status"
+}
+case $mode in
+test)
   for script in /rig/scripts/*; do
     name=${script##*/}
-    name=${name#*-}
-    regwise-io run "$script" >/tmp/out 2>/tmp/err
-    status=$?
-    while IFS= read -r line; do echo "RW| T $name $line"; done </tmp/out
-    while IFS= read -r line; do echo "RW| E $name $line"; done </tmp/err
-    echo "RW| S $name $status"
+    record "${name#*-}" regwise-io run "$script"
   done
-fi
-if [ "$mode" = bench ]; then
+  /rig/regwise-rig-driver test
+  ;;
+pci)
+  # The UART the kernel registered with port I/O away from the COM bases: the PCI card's.
+  pci=0
+  for d in /sys/class/tty/ttyS*; do
+    [ "$(cat "$d/type")" != 0 ] && [ "$(cat "$d/io_type")" = 0 ] || continue
+    case $(cat "$d/port") in 0x0 | 0x3F8 | 0x2F8 | 0x3E8 | 0x2E8) continue ;; esac
+    pci=$(cat "$d/port")
+    echo "RW| P ${d##*/} $(printf %X "$pci")"
+  done
+  record list regwise-io list
+  record list-json regwise-io list --json
+  record read regwise-io read "$(printf %X $((pci + 5)))"
+  record read-next regwise-io read "$(printf %X $((pci + 8)))"
+  /rig/regwise-rig-driver pci "$pci"
+  ;;
+bench)
   /rig/regwise-rig-bench && echo "RW| END pass=1 fail=0"
-else
+  ;;
+*)
   /rig/regwise-rig-driver "$mode"
-fi
+  ;;
+esac
 echo "RW| EXIT $?"
 poweroff -f
 INIT
@@ -127,21 +151,24 @@ say "initramfs $(du -h "$work/initramfs.cpio.gz" | cut -f1)"
 # port on the loopback interface (data only; QEMU's socket has no modem lines).
 udp=$((20000 + ($$ % 10000) * 2))
 
-# One boot: prints the guest's RW| lines and succeeds only on the driver's own clean end
-# (QEMU exits 0 even when the guest panics).
+# boot RUN [KERNEL_ARGS [QEMU_ARGS...]]: one boot. Prints the guest's RW| lines and succeeds
+# only on the driver's own clean end (QEMU exits 0 even when the guest panics). Unless the
+# kernel arguments say otherwise, the kernel's serial driver registers no UART
+# (8250.nr_uarts=0), so nothing but the rig touches them.
 boot() {
-  local run=$1
+  local run=$1 args=${2:-8250.nr_uarts=0}
+  shift 2 || shift $#
   local log=$work/console-$run.log
   rm -f "$log"
   local started=$SECONDS
   timeout 600 qemu-system-x86_64 -nodefaults -display none -no-reboot -m 512M -accel tcg \
     -kernel "$kernel" -initrd "$work/initramfs.cpio.gz" \
-    -append "8250.nr_uarts=0 earlycon=uart8250,io,0xe9 keep_bootcon printk.devkmsg=on panic=1 regwise.rig=1 regwise.mode=$run ${2:-}" \
+    -append "earlycon=uart8250,io,0xe9 keep_bootcon printk.devkmsg=on panic=1 regwise.rig=1 regwise.mode=$run $args" \
     -chardev file,id=debug,path="$log" -device isa-debugcon,iobase=0xe9,chardev=debug \
     -chardev udp,id=com1,host=127.0.0.1,port=$((udp + 1)),localaddr=127.0.0.1,localport=$udp \
     -chardev udp,id=com2,host=127.0.0.1,port=$udp,localaddr=127.0.0.1,localport=$((udp + 1)) \
     -device isa-serial,iobase=0x3f8,irq=4,chardev=com1 -device isa-serial,iobase=0x2f8,irq=3,chardev=com2 \
-    -device isa-serial,iobase=0x3e8,irq=4 -device isa-serial,iobase=0x2e8,irq=3 \
+    -device isa-serial,iobase=0x3e8,irq=4 -device isa-serial,iobase=0x2e8,irq=3 "$@" \
     >"$work/qemu-$run.out" 2>&1 || true
   say "$run boot took $((SECONDS - started)) s"
   grep -a 'RW| ' "$log" | sed 's/.*RW| //' | grep -v '^[TES] ' || true
@@ -168,13 +195,52 @@ compare() {
   return $status
 }
 
+# What the PCI boot must show: the kernel's PCI UART listed and reachable, read through the
+# installed command line, and the port after its window refused.
+check_pci() {
+  local log=$work/console-pci.log
+  local tty base
+  read -r tty base < <(grep -a 'RW| P ' "$log" | sed 's/.*RW| P //' | tr -d '\r' | head -n 1) || true
+  [ -n "${base:-}" ] || { say "FAILED: the kernel registered no PCI UART"; return 1; }
+  say "the kernel registered the PCI UART as $tty at $base"
+  local -A out=() code=()
+  local name
+  for name in list list-json read read-next; do
+    out[$name]=$(grep -a "RW| T $name " "$log" | sed "s/.*RW| T $name //" | tr -d '\r' || true)
+    code[$name]=$(grep -a "RW| S $name " "$log" | sed "s/.*RW| S $name //" | tr -d '\r' || true)
+  done
+  local failed=0
+  expect() { # WHAT CONDITION...
+    local what=$1
+    shift
+    if "$@"; then say "ok: $what"; else say "FAILED: $what"; failed=1; fi
+  }
+  expect "list names $tty at $base as reachable" \
+    grep -q "^$tty: ポート $base、.*regwise-io で使えます" <<<"${out[list]}"
+  expect "list --json is JSON with $tty reachable at $base" python3 -c '
+import json, sys
+ports = {p["tty"]: p for p in json.loads(sys.argv[1])}
+p = ports[sys.argv[2]]
+sys.exit(0 if p["port"] == sys.argv[3] and p["reachable"] else 1)' "${out[list-json]}" "$tty" "$base"
+  local lsr next
+  lsr=$(printf %X $((0x$base + 5)))
+  next=$(printf %X $((0x$base + 8)))
+  expect "read $lsr through the helper" grep -q "^R $lsr = [0-9A-F][0-9A-F]\$" <<<"${out[read]}"
+  expect "read $lsr exits 0" test "${code[read]}" = 0
+  expect "read $next, outside the window, is refused (status 2)" test "${code[read-next]}" = 2
+  return $failed
+}
+
 status=0
 case $mode in
 test)
   boot test || { say "FAILED: guest tests (see $work/console-test.log)"; status=1; }
   say "regwise-io on QEMU's UARTs against regwise-io-sim (instant timing):"
   compare || status=1
-  boot lockdown lockdown=integrity || { say "FAILED: lockdown boot"; status=1; }
+  boot lockdown "8250.nr_uarts=0 lockdown=integrity" || { say "FAILED: lockdown boot"; status=1; }
+  # A PCI serial card beside the four ISA UARTs, all registered by the kernel's driver.
+  boot pci 8250.nr_uarts=5 -device pci-serial || { say "FAILED: PCI boot"; status=1; }
+  check_pci || status=1
   ;;
 bench)
   boot bench || status=1
