@@ -46,6 +46,9 @@ private:
                 m_masks[statement.port] = statement.value;
                 return printed(statement);
             case Statement::Kind::Sleep:
+                // Whoever reads the transcript sees what came before a wait while it lasts.
+                if (!m_console.flushed())
+                    return kExitFailed;
                 if (!m_pacing.wait(std::chrono::milliseconds(statement.ms)))
                     return stopped();
                 return printed(statement);
@@ -74,6 +77,8 @@ private:
     }
 
     std::optional<int> waitingRead(const Statement& statement) {
+        if (!m_console.flushed())
+            return kExitFailed;
         const PortWait wait =
             readUntil(m_library, statement.port, statement.value, maskOf(statement.port),
                       std::chrono::milliseconds(statement.ms), m_pacing, m_console);

@@ -133,7 +133,8 @@ class TestProgram : public QObject {
 private slots:
     void commands_data();
     void commands();
-    void watchEndsCleanlyOnCtrlC();
+    void stopSignal_data();
+    void stopSignal();
 };
 
 // Each row runs the program once: its exit status, all of its standard output (matched
@@ -248,17 +249,46 @@ void TestProgram::commands() {
 }
 
 // Ctrl-C is how a watch ends: the program closes its session and exits normally.
-void TestProgram::watchEndsCleanlyOnCtrlC() {
+// A stop signal once the program has printed its first line: a watch ends cleanly with 0,
+// as that is how a watch ends; a script ends early with 128 + the signal, the transcript so
+// far printed and the session closed.
+void TestProgram::stopSignal_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("watch, Ctrl-C")
+        << QStringList{"watch", "3FD"} << QByteArray() << SIGINT << 0 << QString();
+    QTest::newRow("run, Ctrl-C during a SLEEP")
+        << QStringList{"run", "-"} << QByteArray("R 3FD\nSLEEP 60000\nW 3FB 83\n") << SIGINT << 130
+        << QStringLiteral("中断の要求（シグナル 2）");
+    QTest::newRow("run, SIGTERM during a SLEEP")
+        << QStringList{"run", "-"} << QByteArray("R 3FD\nSLEEP 60000\nW 3FB 83\n") << SIGTERM << 143
+        << QStringLiteral("中断の要求（シグナル 15）");
+}
+
+void TestProgram::stopSignal() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, signal);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+
     SimProgram program;
-    QVERIFY(program.start({QStringLiteral("watch"), QStringLiteral("3FD")}, {}));
+    QVERIFY(program.start(args, input));
     QVERIFY(program.waitForOutput());
-    ::kill(program.pid(), SIGINT);
+    ::kill(program.pid(), signal);
     const int wait = program.finish();
 
     QVERIFY(WIFEXITED(wait));
-    QCOMPARE(WEXITSTATUS(wait), 0);
+    QCOMPARE(WEXITSTATUS(wait), status);
     QCOMPARE(program.out(), QStringLiteral("R 3FD = 60\n"));
-    QCOMPARE(program.err(), QString());
+    if (error.isEmpty())
+        QCOMPARE(program.err(), QString());
+    else
+        QVERIFY2(program.err().contains(error), qPrintable(program.err()));
 }
 
 QTEST_APPLESS_MAIN(TestProgram)
