@@ -16,10 +16,10 @@ struct CommandName {
     std::string_view name;
     Command::Kind kind;
 };
-constexpr CommandName kCommands[] = {{"read", Command::Kind::Read},
-                                     {"write", Command::Kind::Write},
-                                     {"run", Command::Kind::Run},
-                                     {"watch", Command::Kind::Watch}};
+constexpr CommandName kCommands[] = {
+    {"read", Command::Kind::Read},         {"write", Command::Kind::Write},
+    {"run", Command::Kind::Run},           {"watch", Command::Kind::Watch},
+    {"identify", Command::Kind::Identify}, {"selftest", Command::Kind::Selftest}};
 
 constexpr int kLongestIntervalMs = 3600000;  // an hour
 constexpr int kLargestCount = 1000000000;
@@ -103,6 +103,10 @@ std::string takeOperands(const std::vector<std::string>& operands, Command& comm
             command.ports = {port.value};
             return {};
         }
+        case Command::Kind::Identify:
+        case Command::Kind::Selftest:
+            return takeProbeOperands(command.kind == Command::Kind::Selftest, operands,
+                                     command.ports, command.probe);
         default:
             return {};
     }
@@ -117,7 +121,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (asksFor(args, {"--version"}))
         return only(Command::Kind::Version);
     if (args.empty())
-        return failure("コマンドがありません（read、write、run、watch のいずれかです）");
+        return failure(
+            "コマンドがありません（read、write、run、watch、identify、selftest のいずれかです）");
 
     Command command;
     const CommandName* found = nullptr;
@@ -127,7 +132,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
     }
     if (found == nullptr) {
         return failure("不明なコマンド" + shown(args[0]) +
-                       "です（read、write、run、watch のいずれかです）" + fullWidthHint(args[0]));
+                       "です（read、write、run、watch、identify、selftest のいずれかです）" +
+                       fullWidthHint(args[0]));
     }
     command.kind = found->kind;
 
@@ -149,7 +155,17 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
         if (equals != std::string::npos)
             inlineValue = arg.substr(equals + 1);
 
-        if (name == "--explain" && !inlineValue) {
+        const bool probing =
+            command.kind == Command::Kind::Identify || command.kind == Command::Kind::Selftest;
+        std::optional<std::string> probeError;
+        if (probing) {
+            probeError = takeProbeOption(command.kind == Command::Kind::Selftest, name, inlineValue,
+                                         args, i, command.probe);
+        }
+        if (probeError) {
+            if (!probeError->empty())
+                return failure(std::move(*probeError));
+        } else if (name == "--explain" && !inlineValue && command.kind != Command::Kind::Selftest) {
             command.explain = true;
         } else if (command.kind == Command::Kind::Watch &&
                    (name == "--interval" || name == "--count")) {

@@ -7,24 +7,29 @@
 #include <string>
 #include <vector>
 
+#include "cli/probeoptions.h"
+
 // The program's arguments:
 //   read [--explain] PORT...
 //   write [--explain] PORT VALUE
 //   run [--explain] FILE            ("-" for standard input)
 //   watch [--explain] [--interval MS] [--count N] PORT
+//   identify, selftest                 (probeoptions.h)
 //   --help, --version
 // Ports and values are hexadecimal ("0x" optional, any case); MS and N are decimal.
 namespace cli {
 
 struct Command {
-    enum class Kind { Help, Version, Read, Write, Run, Watch };
+    enum class Kind { Help, Version, Read, Write, Run, Watch, Identify, Selftest };
     Kind kind = Kind::Help;
     bool explain = false;
-    std::vector<int32_t> ports;  // read: one or more; write and watch: one
+    std::vector<int32_t> ports;  // read: one or more; write and watch: one; identify and
+                                 // selftest: bases
     int32_t value = 0;           // write
     std::string file;            // run
     int intervalMs = 100;        // watch
     int count = 0;               // watch; 0: until stopped
+    ProbeFlags probe;            // identify, selftest
 };
 
 struct ParsedCommandLine {
