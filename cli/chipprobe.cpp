@@ -146,14 +146,12 @@ ProbeResult probeChip(UartSession& session) {
     const std::optional<uint8_t> before = session.read(EFR);  // IIR on a chip without an EFR
     if (!before)
         return probe.stopped();
+    session.efrCandidate(*before);
     const std::optional<uint8_t> efr = probe.exchange(EFR, 0x00, EFR);
     if (!efr)
         return probe.stopped();
-    if (*efr == 0x00) {
-        session.foundEfr(*before);
-        return efrClass(probe);
-    }
-    return fifoClass(probe);
+    session.foundEfr(*efr == 0x00);
+    return *efr == 0x00 ? efrClass(probe) : fifoClass(probe);
 }
 
 }  // namespace cli

@@ -89,6 +89,9 @@ public:
             if (const int status = one(m_options.bases[i], m_ttys[i]); status != kExitOk)
                 return status;
         }
+        // A request that came while the last UART was being restored.
+        if (const int signal = m_pacing.stopSignal(); signal != 0)
+            return stopped(signal);
         return kExitOk;
     }
 

@@ -544,6 +544,8 @@ int selfTest(PortLibrary& library, PortOwners& owners, const SelftestOptions& op
         bool restored = true;
         for (UartSession& uart : uarts)
             restored = uart.restore() && restored;
+        if (signal == 0)
+            signal = pacing.stopSignal();  // one that came while the UARTs were restored
         std::string why;
         if (signal != 0)
             why = "中断の要求（シグナル " + std::to_string(signal) + "）を受けて途中で終えました";

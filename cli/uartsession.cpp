@@ -33,6 +33,8 @@ bool UartSession::access(bool write, int offset, uint8_t value, uint8_t* read) {
         noteWrite(offset, value);
         if (!writePort(m_library, port, value, m_console)) {
             m_end = End::Failed;
+            if (offset == LCR)
+                m_lcrNow.reset();  // restore() cannot tell what LCR holds now
             return false;
         }
         return true;
@@ -73,10 +75,10 @@ void UartSession::noteWrite(int offset, uint8_t value) {
                 m_ierChanged = true;
             break;
         case FCR:
-            if (lcr == LCR_EFR_ACCESS && m_hasEfr)
-                m_efrChanged = true;
-            else
+            if (lcr != LCR_EFR_ACCESS || m_hasEfr != true)
                 m_fcrChanged = true;
+            if (lcr == LCR_EFR_ACCESS && m_hasEfr != false)
+                m_efrChanged = true;
             break;
         case LCR:
             m_lcrNow = value;
@@ -136,42 +138,66 @@ bool UartSession::saveRest() {
     return write(LCR, workingLcr());
 }
 
-void UartSession::foundEfr(uint8_t efr) {
-    m_hasEfr = true;
-    m_saved.efr = efr;
-    m_efrChanged = true;
-    m_fcrChanged = false;  // the write at LCR BF went to the EFR
+void UartSession::efrCandidate(uint8_t value) {
+    if (!m_hasEfr && !m_saved.efr)
+        m_saved.efr = value;
 }
 
-void UartSession::restoreWrite(int offset, uint8_t value, bool& ok) {
+void UartSession::foundEfr(bool found) {
+    m_hasEfr = found;
+    if (found) {
+        m_fcrChanged = false;  // the writes at LCR BF went to the EFR
+    } else {
+        m_efrChanged = false;
+        m_saved.efr.reset();
+    }
+}
+
+bool UartSession::restoreWrite(int offset, uint8_t value, bool& ok) {
     const int32_t port = m_base + offset;
     if (offset == LCR)
         m_lcrNow = value;
-    if (!m_toldRestoreFailed) {
-        if (!writePort(m_library, port, value, m_console)) {
-            m_toldRestoreFailed = true;
-            ok = false;
-        }
-        return;
-    }
     // After one failure the library is likely gone: the rest is tried without a message each.
-    if (m_library.outB(static_cast<int16_t>(port), value).failed())
+    const bool made = m_toldRestoreFailed
+                          ? !m_library.outB(static_cast<int16_t>(port), value).failed()
+                          : writePort(m_library, port, value, m_console);
+    if (!made) {
+        m_toldRestoreFailed = true;
         ok = false;
+        if (offset == LCR)
+            m_lcrNow.reset();
+    }
+    return made;
 }
 
 bool UartSession::restore() {
     bool ok = true;
+    if (m_saved.lcr)  // else nothing was read, so nothing was written
+        restoreRegisters(ok);
+    if (!ok) {
+        m_console.message("ポート0x" + hexPort(m_base) +
+                          "の UART のレジスタを元に戻せなかった可能性があります。");
+    }
+    m_end = m_end == End::Running && !ok ? End::Failed : m_end;
+    m_ierChanged = m_mcrChanged = m_scrChanged = m_divisorChanged = m_fcrChanged = m_efrChanged =
+        m_acrChanged = false;
+    return ok;
+}
+
+// Every register but LCR is reached through LCR's value: after a failed LCR write the rest
+// would land in the wrong registers, so the restore ends there.
+void UartSession::restoreRegisters(bool& ok) {
     const SavedRegisters& s = m_saved;
-    if (!s.lcr)
-        return true;  // nothing was read, so nothing was written
     if (m_efrChanged && s.efr) {
-        restoreWrite(LCR, LCR_EFR_ACCESS, ok);
+        if (!restoreWrite(LCR, LCR_EFR_ACCESS, ok))
+            return;
         restoreWrite(EFR, *s.efr, ok);
     }
     const bool fcr = m_fcrChanged && s.iir;
     if ((m_divisorChanged && s.dll && s.dlm) || fcr) {
         // A 16750 takes FCR bit 5, its 64-byte FIFO, only while DLAB is set.
-        restoreWrite(LCR, LCR_DLAB, ok);
+        if (!restoreWrite(LCR, LCR_DLAB, ok))
+            return;
         if (m_divisorChanged && s.dll && s.dlm) {
             restoreWrite(DLL, *s.dll, ok);
             restoreWrite(DLM, *s.dlm, ok);
@@ -184,8 +210,8 @@ bool UartSession::restore() {
     }
     const bool lowerRegisters = (m_ierChanged && s.ier) || (m_mcrChanged && s.mcr) ||
                                 (m_scrChanged && s.scr) || m_acrChanged;
-    if (lowerRegisters && m_lcrNow != workingLcr())
-        restoreWrite(LCR, workingLcr(), ok);
+    if (lowerRegisters && m_lcrNow != workingLcr() && !restoreWrite(LCR, workingLcr(), ok))
+        return;
     if (m_acrChanged) {
         restoreWrite(OX_SPR, OX_ACR, ok);
         restoreWrite(OX_ICR, OX_ACR_RESET, ok);
@@ -198,14 +224,6 @@ bool UartSession::restore() {
         restoreWrite(SCR, *s.scr, ok);
     if (m_lcrNow != s.lcr)
         restoreWrite(LCR, *s.lcr, ok);
-    if (!ok) {
-        m_console.message("ポート0x" + hexPort(m_base) +
-                          "の UART のレジスタを元に戻せなかった可能性があります。");
-    }
-    m_end = m_end == End::Running && !ok ? End::Failed : m_end;
-    m_ierChanged = m_mcrChanged = m_scrChanged = m_divisorChanged = m_fcrChanged = m_efrChanged =
-        m_acrChanged = false;
-    return ok;
 }
 
 }  // namespace cli

@@ -57,10 +57,14 @@ public:
     // MCR, SCR, the FIFOs' state from IIR (reading IIR clears a pending THRE interrupt) and
     // the divisor latch, read at LCR 80. Leaves LCR as saved, with DLAB clear.
     bool saveRest();
-    // The probe found an EFR, which read efr at LCR BF before the probe's first write there:
-    // that write reached the EFR, not FCR.
-    void foundEfr(uint8_t efr);
-    bool hasEfr() const { return m_hasEfr; }
+    // What offset 2 read at LCR BF before the first write there: the EFR on a chip that has
+    // one. Until the probe knows, that write counts as reaching both the EFR and FCR, and
+    // restore() puts back both, the EFR first (on a chip without one, that write is FCR's
+    // and the FCR write after it settles FIFOs).
+    void efrCandidate(uint8_t value);
+    // Whether the chip has an EFR, once the probe knows.
+    void foundEfr(bool found);
+    bool hasEfr() const { return m_hasEfr.value_or(false); }
 
     const SavedRegisters& saved() const { return m_saved; }
     // LCR as saved, without DLAB: the frame format the probe works under.
@@ -72,7 +76,8 @@ public:
 private:
     bool access(bool write, int offset, uint8_t value, uint8_t* read);
     void noteWrite(int offset, uint8_t value);
-    void restoreWrite(int offset, uint8_t value, bool& ok);
+    bool restoreWrite(int offset, uint8_t value, bool& ok);
+    void restoreRegisters(bool& ok);
 
     PortLibrary& m_library;
     const int32_t m_base;
@@ -85,7 +90,7 @@ private:
     SavedRegisters m_saved;
     std::optional<uint8_t> m_lcrNow;  // what LCR holds now, once known
     uint8_t m_sprNow = 0xFF;          // the last value written to offset 7
-    bool m_hasEfr = false;
+    std::optional<bool> m_hasEfr;
     // Changed since saving.
     bool m_ierChanged = false, m_mcrChanged = false, m_scrChanged = false, m_divisorChanged = false,
          m_fcrChanged = false, m_efrChanged = false, m_acrChanged = false;
