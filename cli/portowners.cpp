@@ -71,23 +71,21 @@ KernelPorts checkKernelPorts(PortOwners& owners, const std::vector<int32_t>& bas
     for (const int32_t base : bases) {
         std::optional<std::string> tty = owners.ttyAt(base);
         if (tty) {
+            const std::string port = "ポート0x" + hexPort(base);
             const std::string name = "「" + text::quoted(*tty) + "」";
-            if (owners.isConsole(*tty)) {
-                if (!force) {
-                    console.message("ポート0x" + hexPort(base) + "の UART はカーネルのコンソール" +
-                                        name + "のため、触れませんでした。",
-                                    "書き込みでコンソールの出力が乱れます。それでも調べるには "
-                                    "--force を付けてください。");
-                    kernel.refused = true;
-                } else {
-                    console.message("警告: ポート0x" + hexPort(base) +
-                                    "の UART はカーネルのコンソール" + name +
-                                    "です（--force）。コンソールの出力が乱れることがあります。");
-                }
+            if (!owners.isConsole(*tty)) {
+                console.message(
+                    "警告: " + port + "の UART はカーネルが" + name + "として登録しています。",
+                    "使っているプログラムがあれば閉じてください。");
+            } else if (force) {
+                console.message(
+                    "警告: " + port + "の UART はカーネルのコンソール" + name + "です。",
+                    "コンソールの出力が乱れることがあります。");
             } else {
-                console.message("警告: ポート0x" + hexPort(base) + "の UART はカーネルが" + name +
-                                "として登録しています。使っているプログラムがあれば、先に"
-                                "閉じてください。");
+                console.message(
+                    port + "の UART はカーネルのコンソール" + name + "のため、触れませんでした。",
+                    "--force を付ければ調べますが、コンソールの出力が乱れます。");
+                kernel.refused = true;
             }
         }
         kernel.ttys.push_back(std::move(tty));

@@ -14,8 +14,8 @@ packages=(
   libcap-dev
   # checks the tests run: validators of the desktop files, the accessibility tree over
   # AT-SPI, valgrind, the fuzzers, the formatting, the install's capability steps, the
-  # licence headers and the Debian package
-  desktop-file-utils appstream libxml2-utils man-db
+  # licence headers and the Debian package, the JSON and TAP readers of the probe's tests
+  jq desktop-file-utils appstream libxml2-utils man-db
   xvfb xauth dbus-daemon at-spi2-core python3-pyatspi
   valgrind clang libclang-rt-14-dev clang-format
   libcap2-bin reuse lintian

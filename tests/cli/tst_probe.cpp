@@ -254,8 +254,9 @@ void TestProbe::kernelPorts_data() {
                                       << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として";
     QTest::newRow("the console") << "ttyS0" << true << false << false << 2
                                  << "カーネルのコンソール「ttyS0」のため、触れませんでした。";
-    QTest::newRow("the console, forced") << "ttyS0" << true << true << false << 0
-                                         << "警告: ポート0x3F8の UART はカーネルのコンソール";
+    QTest::newRow("the console, forced")
+        << "ttyS0" << true << true << false << 0
+        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。";
     QTest::newRow("selftest on the console")
         << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。";
     QTest::newRow("a tty name with an escape is quoted")

@@ -32,7 +32,7 @@ expect() { # LINE (the last word is the one being completed) EXPECTED
     fi
 }
 
-expect 'regwise-io ' 'read write run watch --help --version'
+expect 'regwise-io ' 'read write run watch identify selftest --help --version'
 expect 'regwise-io-sim w' 'write watch'
 expect 'regwise-io read --' '--explain --help'
 expect 'regwise-io-sim read 3FD --e' '--explain'
@@ -41,6 +41,10 @@ expect 'regwise-io watch --interval ' ''
 expect 'regwise-io-sim run ' '<files>'
 expect 'regwise-io-sim run --explain ' '<files>'
 expect 'regwise-io write 3FB ' ''
+expect 'regwise-io identify --' '--explain --help --json --trace --force'
+expect 'regwise-io-sim selftest --' '--help --plug --peer --tap --trace --force'
+expect 'regwise-io selftest --plug 2-3,7-8-' '2-3,7-8-9,4-6-1'
+expect 'regwise-io selftest --peer ' ''
 
 [[ $failures -eq 0 ]] && echo "all completions as expected"
 exit $((failures > 0))
