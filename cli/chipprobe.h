@@ -38,7 +38,7 @@ struct ProbeResult {
 };
 
 // The most accesses a probe of one base makes, restore included.
-inline constexpr int kMostProbeAccesses = 52;
+inline constexpr int kMostProbeAccesses = 50;
 
 // Probes the UART of the session, saving its registers first (UartSession::saveLcrAndIer,
 // saveRest) and leaving them changed: the caller restores them once it is done with the UART.

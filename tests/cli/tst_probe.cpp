@@ -158,6 +158,9 @@ void TestProbe::identify_data() {
         "3F8: XR16C850（FIFO 128 バイト、スクラッチレジスタあり）");
     row("16C950", Chip::OX16C950, running,
         "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）");
+    row("16C950 left with DLAB set: the longest probe", Chip::OX16C950,
+        {0x83, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0x00, 0, true, false},
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）");
     row("simulated 16550A at reset", Chip::I16550A, reset,
         "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true);
     row("simulated 16550A in use", Chip::I16550A, running,
@@ -178,6 +181,8 @@ void TestProbe::identify() {
     QVERIFY(!rig.library->rbrRead);
     QVERIFY2(rig.library->accesses <= cli::kMostProbeAccesses,
              qPrintable(QString::number(rig.library->accesses)));
+    if (QByteArray(QTest::currentDataTag()).endsWith("the longest probe"))
+        QCOMPARE(rig.library->accesses, cli::kMostProbeAccesses);
     // Every access is in the trace, as a script line, and nothing else is.
     static const QRegularExpression line(
         QStringLiteral("^(W 3F[8-F] [0-9A-F]{2}|R 3F[8-F] = [0-9A-F]{2})$"));
