@@ -16,11 +16,11 @@ struct CommandName {
     std::string_view name;
     Command::Kind kind;
 };
-constexpr CommandName kCommands[] = {{"read", Command::Kind::Read},
-                                     {"write", Command::Kind::Write},
-                                     {"run", Command::Kind::Run},
-                                     {"watch", Command::Kind::Watch},
-                                     {"list", Command::Kind::List}};
+constexpr CommandName kCommands[] = {
+    {"read", Command::Kind::Read},        {"write", Command::Kind::Write},
+    {"run", Command::Kind::Run},          {"watch", Command::Kind::Watch},
+    {"list", Command::Kind::List},        {"identify", Command::Kind::Identify},
+    {"selftest", Command::Kind::Selftest}};
 
 constexpr int kLongestIntervalMs = 3600000;  // an hour
 constexpr int kLargestCount = 1000000000;
@@ -117,6 +117,10 @@ std::string takeOperands(const std::vector<std::string>& operands, const Reach& 
             if (!operands.empty())
                 return "list には引数を指定しません（list [--json]）";
             return {};
+        case Command::Kind::Identify:
+        case Command::Kind::Selftest:
+            return takeProbeOperands(command.kind == Command::Kind::Selftest, operands,
+                                     command.ports, command.probe, reach);
         default:
             return {};
     }
@@ -163,7 +167,18 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const R
         if (equals != std::string::npos)
             inlineValue = arg.substr(equals + 1);
 
-        if (name == "--explain" && !inlineValue && command.kind != Command::Kind::List) {
+        const bool probing =
+            command.kind == Command::Kind::Identify || command.kind == Command::Kind::Selftest;
+        std::optional<std::string> probeError;
+        if (probing) {
+            probeError = takeProbeOption(command.kind == Command::Kind::Selftest, name, inlineValue,
+                                         args, i, command.probe, reach);
+        }
+        if (probeError) {
+            if (!probeError->empty())
+                return failure(std::move(*probeError));
+        } else if (name == "--explain" && !inlineValue && command.kind != Command::Kind::Selftest &&
+                   command.kind != Command::Kind::List) {
             command.explain = true;
         } else if (name == "--json" && !inlineValue && command.kind == Command::Kind::List) {
             command.json = true;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/probeoptions.h"
 #include "cli/reach.h"
 
 // The program's arguments:
@@ -15,20 +16,23 @@
 //   run [--explain] FILE            ("-" for standard input)
 //   watch [--explain] [--interval MS] [--count N] PORT
 //   list [--json]                   the serial ports the kernel has registered
+//   identify, selftest              (probeoptions.h)
 //   --help, --version
 // Ports and values are hexadecimal ("0x" optional, any case); MS and N are decimal.
 namespace cli {
 
 struct Command {
-    enum class Kind { Help, Version, Read, Write, Run, Watch, List };
+    enum class Kind { Help, Version, Read, Write, Run, Watch, List, Identify, Selftest };
     Kind kind = Kind::Help;
     bool explain = false;
-    std::vector<int32_t> ports;  // read: one or more; write and watch: one
+    std::vector<int32_t> ports;  // read: one or more; write and watch: one; identify and
+                                 // selftest: bases
     int32_t value = 0;           // write
     std::string file;            // run
     int intervalMs = 100;        // watch
     int count = 0;               // watch; 0: until stopped
     bool json = false;           // list
+    ProbeFlags probe;            // identify, selftest
 };
 
 struct ParsedCommandLine {

@@ -15,6 +15,8 @@ std::string helpText(const std::string& program) {
         "run [--explain] ファイル",
         "watch [--explain] [--interval ミリ秒] [--count 回数] ポート",
         "list [--json]",
+        "identify [--explain] [--json] [--trace] [--force] [ベース...]",
+        "selftest [--plug [結線] | --peer ベース2] [--tap] [--trace] [--force] ベース",
         "--help | --version",
     };
     const std::string longestWait = std::to_string(kLongestWaitMs);
@@ -35,6 +37,24 @@ std::string helpText(const std::string& program) {
            "  list    カーネルが登録したシリアルポートを、tty、ポート（またはメモリーマップの\n"
            "          アドレス）、IRQ、種別、コンソールかどうか、regwise-io で使えるかとともに\n"
            "          表示します。--json で JSON の配列にします。ポートには触れません。\n"
+           "  identify  各ベース（省略時は COM1〜COM4）の UART の種類（none、8250、16450、\n"
+           "          16550、16550A、16750、16650、XR16C850、16C950）を調べ、1 行ずつ表示します。\n"
+           "          --explain で根拠の読み出しを、--json で JSON の配列を表示します。\n"
+           "  selftest  ポートが動くことをレジスタからピンまで確かめます。既定は内部ループバック\n"
+           "          （MCR ビット 4）。--plug はループバックプラグを、--peer "
+           "はヌルモデムケーブルで\n"
+           "          つないだもう 1 つのポートを通します。--tap で TAP version 13 を出力します。\n"
+           "  --trace   identify と selftest のすべてのアクセスをスクリプトの行として標準エラーに\n"
+           "          表示します。\n"
+           "  --force   カーネルのコンソールの UART にも触れます（出力が乱れます）。\n"
+           "  identify と selftest は変えるレジスタを先に保存し、終わりに（失敗や Ctrl-C でも）\n"
+           "  元に戻します。\n"
+           "\n"
+           "ループバックプラグの結線（--plug、DB9: 1 DCD 2 RXD 3 TXD 4 DTR 5 GND 6 DSR\n"
+           "7 RTS 8 CTS 9 RI）:\n"
+           "  2-3,7-8,4-6-1    既定  3 TXD─2 RXD  7 RTS─8 CTS        4 DTR─6 DSR─1 DCD\n"
+           "  2-3,7-8-9,4-6-1        3 TXD─2 RXD  7 RTS─8 CTS─9 RI   4 DTR─6 DSR─1 DCD\n"
+           "  2-3,7-8,1-4-6-9        3 TXD─2 RXD  7 RTS─8 CTS        4 DTR─6 DSR─1 DCD─9 RI\n"
            "\n"
            "  --explain  値の意味を「  # 」の後に同じ行で表示します。書き込み、MASK、SLEEP も\n"
            "             表示するので、その出力はそのままスクリプトとして実行できます。\n"
@@ -74,10 +94,12 @@ std::string helpText(const std::string& program) {
            "\n"
            "終了ステータス:\n"
            "  0    すべてのアクセスが成功し、すべての確認が一致した\n"
-           "  1    確認が一致しなかった、ポート I/O ライブラリが失敗した、または\n"
-           "       標準出力に書き込めなかった\n"
-           "  2    使い方またはスクリプトの誤り（ポートには触れていない）\n"
-           "  128+N  シグナル N（Ctrl-C なら 2、つまり 130）で run を途中で終えた\n"
+           "  1    確認が一致しなかった、selftest の確認が不合格だった、ポート I/O\n"
+           "       ライブラリが失敗した、または標準出力に書き込めなかった\n"
+           "  2    使い方またはスクリプトの誤り、またはカーネルのコンソール\n"
+           "       （ポートには触れていない）\n"
+           "  128+N  シグナル N（Ctrl-C なら 2、つまり 130）で run、identify、selftest を\n"
+           "         途中で終えた\n"
            "         （セッションは閉じてある。watch は Ctrl-C で 0 を返す）\n";
 }
 

@@ -10,10 +10,13 @@
 #include "cli/commandline.h"
 #include "cli/console.h"
 #include "cli/helptext.h"
+#include "cli/identify.h"
 #include "cli/portlist.h"
+#include "cli/portowners.h"
 #include "cli/reach.h"
 #include "cli/runner.h"
 #include "cli/scriptfile.h"
+#include "cli/selftest.h"
 #include "cli/stopsignal.h"
 #include "cli/watch.h"
 #include "portio/modioscmdef.h"
@@ -27,6 +30,16 @@ std::vector<cli::Statement> statementsOf(const cli::Command& command) {
     for (const int32_t port : command.ports)
         reads.push_back({cli::Statement::Kind::Read, port, 0, false, 0});
     return reads;
+}
+
+// The simulated UARTs belong to no kernel driver; the real ones may.
+cli::PortOwners& portOwners() {
+#if REGWISE_REAL_PORTS
+    static cli::KernelPortOwners owners;
+#else
+    static cli::NoPortOwners owners;
+#endif
+    return owners;
 }
 
 // Help and the version are output too: a full disk or a closed pipe is a failure.
@@ -76,6 +89,20 @@ int main(int argc, char* argv[]) {
         }
         case cli::Command::Kind::List:
             return cli::listPorts("/sys", console, command.json);
+        case cli::Command::Kind::Identify: {
+            cli::catchStopSignals();
+            const cli::IdentifyOptions options{
+                command.ports.empty() ? cli::defaultBases(reach) : command.ports, command.explain,
+                command.probe.json, command.probe.trace, command.probe.force};
+            return cli::identifyPorts(library, portOwners(), options, console, cli::systemPacing());
+        }
+        case cli::Command::Kind::Selftest: {
+            cli::catchStopSignals();
+            const cli::SelftestOptions options{command.ports.front(), command.probe.peer,
+                                               command.probe.plug,    command.probe.tap,
+                                               command.probe.trace,   command.probe.force};
+            return cli::selfTest(library, portOwners(), options, console, cli::systemPacing());
+        }
         case cli::Command::Kind::Read:
         case cli::Command::Kind::Write:
             break;

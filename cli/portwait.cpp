@@ -32,6 +32,7 @@ PortWait readUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t
         }
         ++wait.reads;
         wait.value = *value;
+        wait.seen |= *value;
         if (((*value ^ expected) & mask) == 0) {
             wait.end = PortWait::End::Met;
             return wait;

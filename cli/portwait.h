@@ -18,6 +18,7 @@ struct PortWait {
     enum class End { Met, TimedOut, Failed, Stopped };
     End end = End::Failed;
     int32_t value = 0;  // the last value read
+    int32_t seen = 0;   // every value read, OR'ed: bits that a read clears are not lost
     int reads = 0;
     std::chrono::nanoseconds took{0};  // from before the first read to after the last
 };

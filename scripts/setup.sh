@@ -14,8 +14,9 @@ packages=(
   libcap-dev
   # checks the tests run: validators of the desktop files, the accessibility tree over
   # AT-SPI, valgrind, the fuzzers, the formatting, the install's capability steps, the
-  # licence headers, the Debian package, and a JSON reader for list --json
-  desktop-file-utils appstream libxml2-utils man-db jq
+  # licence headers, the Debian package, and the JSON and TAP readers of the command line's
+  # tests (jq, and prove from perl)
+  desktop-file-utils appstream libxml2-utils man-db jq perl
   xvfb xauth dbus-daemon at-spi2-core python3-pyatspi
   valgrind clang libclang-rt-14-dev clang-format
   libcap2-bin reuse lintian

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -135,6 +136,8 @@ private slots:
     void commands();
     void stopSignal_data();
     void stopSignal();
+    void tapReadByProve_data();
+    void tapReadByProve();
 };
 
 // Each row runs the program once: its exit status, all of its standard output (matched
@@ -205,6 +208,33 @@ void TestProgram::commands_data() {
            SimProgram::Out::ClosedPipe, 1, "標準出力に書き込めませんでした。");
     row("watch --count ends on a value that never changes",
         {"watch", "--count", "2", "--interval", "10", "3FD"}, "", 0, "R 3FD = 60\n", "");
+
+    const QString verdict = QStringLiteral(": 16550A（FIFO 16 バイト、スクラッチレジスタあり）\n");
+    row("identify probes the four COM bases", {"identify"}, "", 0,
+        "3F8" + verdict + "2F8" + verdict + "3E8" + verdict + "2E8" + verdict, "");
+    row("identify --explain 2E8", {"identify", "--explain", "2E8"}, "", 0,
+        "2E8: 16550A[^\\n]+\\n(  [a-z0-9-]+（[^\\n]+）: [^\\n]+\\n){5}", "");
+    const QString passes = QStringLiteral(
+        "(合格   [^\\n]+\\n)+合格 (18|10)、不合格 0、省略 0（[0-9]+\\.[0-9]{3} 秒）\\n");
+    row("selftest 3F8", {"selftest", "3F8"}, "", 0, passes, "");
+    row("selftest 2F8", {"selftest", "2F8"}, "", 0, passes, "");
+    row("selftest 3E8", {"selftest", "3E8"}, "", 0, passes, "");
+    row("selftest 2E8", {"selftest", "2E8"}, "", 0, passes, "");
+    row("selftest --peer 2F8 3F8", {"selftest", "--peer", "2F8", "3F8"}, "", 0, passes, "");
+    row("selftest --peer=2E8 3E8", {"selftest", "--peer=2E8", "3E8"}, "", 0, passes, "");
+    row("selftest --trace prints every access to standard error",
+        {"selftest", "--trace", "--peer", "3F8", "2F8"}, "", 0, passes,
+        "\nW 2FC 00\nW 3FC 00\nW 2F9 00\n");
+    row("identify 3F9 is not a base", {"identify", "3F9"}, "", 2, "",
+        "ポート「3F9」は UART のベース（オフセット 0 のポート）ではありません");
+    row("selftest --plug with an unknown wiring", {"selftest", "--plug", "2-3,4-5", "3F8"}, "", 2,
+        "", "プラグの結線「2-3,4-5」は不明です");
+    row("selftest --plug --peer", {"selftest", "--plug", "--peer", "2F8", "3F8"}, "", 2, "",
+        "「--plug」と「--peer」は同時に使えません");
+    row("selftest against itself", {"selftest", "--peer", "3F8", "3F8"}, "", 2, "",
+        "「--peer」には調べるポートとは別のポートを指定してください");
+    row("selftest --json", {"selftest", "--json", "3F8"}, "", 2, "",
+        "selftest にオプション「--json」はありません");
 
     row("no command", {}, "", 2, "", "コマンドがありません");
     row("read 3F0", {"read", "3F0"}, "", 2, "", "ポート「3F0」は COM ポートの範囲");
@@ -289,6 +319,60 @@ void TestProgram::stopSignal() {
         QCOMPARE(program.err(), QString());
     else
         QVERIFY2(program.err().contains(error), qPrintable(program.err()));
+}
+
+// A self-test's TAP, read by Perl's prove: a passing run passes, and a run with no plug
+// fitted fails exactly the checks that need one.
+void TestProgram::tapReadByProve_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("failed");
+
+    QTest::newRow("internal loopback")
+        << QStringList{"selftest", "--tap", "3F8"} << 0 << QStringList();
+    QTest::newRow("a plug that is not fitted")
+        << QStringList{"selftest", "--tap", "--plug", "2-3,7-8-9,4-6-1", "2E8"} << 1
+        << QStringList{"plug-rts",     "plug-dtr",  "data-9600", "data-115200", "fifo-burst",
+                       "fifo-overrun", "trigger-1", "trigger-4", "trigger-8",   "trigger-14"};
+}
+
+void TestProgram::tapReadByProve() {
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QStringList, failed);
+    if (std::system("command -v prove >/dev/null 2>&1") != 0)
+        QSKIP("prove is not installed (Debian package perl)");
+
+    SimProgram program;
+    QVERIFY(program.start(args, {}));
+    const int wait = program.finish();
+    QVERIFY(WIFEXITED(wait));
+    QCOMPARE(WEXITSTATUS(wait), status);
+    const QString tap = program.out();
+    QStringList seenFailed;
+    static const QRegularExpression notOk(QStringLiteral("^not ok [0-9]+ - (\\S+)$"),
+                                          QRegularExpression::MultilineOption);
+    for (auto it = notOk.globalMatch(tap); it.hasNext();)
+        seenFailed << it.next().captured(1);
+    QCOMPARE(seenFailed, failed);
+
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("selftest.tap"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(tap.toUtf8()) == tap.toUtf8().size());
+    out.close();
+    const std::string command =
+        "prove --exec cat '" + file.toStdString() + "' >'" + file.toStdString() + ".prove' 2>&1";
+    const int proved = std::system(command.c_str());
+    QFile report(file + QStringLiteral(".prove"));
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    const QString said = QString::fromUtf8(report.readAll());
+    QVERIFY2(WIFEXITED(proved) && (WEXITSTATUS(proved) == 0) == (status == 0), qPrintable(said));
+    QVERIFY2(
+        said.contains(status == 0 ? QLatin1String("Result: PASS") : QLatin1String("Result: FAIL")),
+        qPrintable(said));
+    if (status != 0)
+        QVERIFY2(said.contains(QStringLiteral("Failed %1/").arg(failed.size())), qPrintable(said));
 }
 
 QTEST_APPLESS_MAIN(TestProgram)

@@ -190,7 +190,8 @@ void TestScript::commandLine_data() {
     row("read --json 3FD", {"read", "--json", "3FD"}, {},
         "error: read にオプション「--json」はありません");
     row("no command", {}, {},
-        "error: コマンドがありません（read、write、run、watch、list のいずれかです）");
+        "error: コマンドがありません（read、write、run、watch、list、identify、selftest "
+        "のいずれかです）");
 }
 
 void TestScript::commandLine() {

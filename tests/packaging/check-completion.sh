@@ -32,7 +32,7 @@ expect() { # LINE (the last word is the one being completed) EXPECTED
     fi
 }
 
-expect 'regwise-io ' 'read write run watch list --help --version'
+expect 'regwise-io ' 'read write run watch list identify selftest --help --version'
 expect 'regwise-io-sim w' 'write watch'
 expect 'regwise-io read --' '--explain --help'
 expect 'regwise-io-sim read 3FD --e' '--explain'
@@ -44,6 +44,10 @@ expect 'regwise-io write 3FB ' ''
 expect 'regwise-io-sim l' 'list'
 expect 'regwise-io list --' '--json --help'
 expect 'regwise-io-sim list ' ''
+expect 'regwise-io identify --' '--explain --help --json --trace --force'
+expect 'regwise-io-sim selftest --' '--help --plug --peer --tap --trace --force'
+expect 'regwise-io selftest --plug 2-3,7-8-' '2-3,7-8-9,4-6-1'
+expect 'regwise-io selftest --peer ' ''
 
 [[ $failures -eq 0 ]] && echo "all completions as expected"
 exit $((failures > 0))

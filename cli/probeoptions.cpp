@@ -1,0 +1,91 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#include "cli/probeoptions.h"
+
+#include "cli/numbers.h"
+#include "cli/plugprofiles.h"
+#include "uart/registers.h"
+
+namespace cli {
+
+namespace {
+
+Operand parseBase(std::string_view text, const Reach& reach) {
+    Operand port = parsePort(text, reach);
+    if (port.ok() && port.value % uart::kPortsPerUart != 0) {
+        port.error =
+            "ポート" + shown(text) + "は UART のベース（オフセット 0 のポート）ではありません";
+    }
+    return port;
+}
+
+std::string profileList() {
+    std::string list;
+    for (const PlugProfile& profile : kPlugProfiles)
+        list += (list.empty() ? "" : "、") + std::string(profile.name);
+    return list;
+}
+
+}  // namespace
+
+std::optional<std::string> takeProbeOption(bool selftest, const std::string& name,
+                                           const std::optional<std::string>& inlineValue,
+                                           const std::vector<std::string>& args, std::size_t& i,
+                                           ProbeFlags& flags, const Reach& reach) {
+    const bool flag = !inlineValue;
+    if (name == "--trace" && flag)
+        flags.trace = true;
+    else if (name == "--force" && flag)
+        flags.force = true;
+    else if (name == "--json" && flag && !selftest)
+        flags.json = true;
+    else if (name == "--tap" && flag && selftest)
+        flags.tap = true;
+    else if (name == "--plug" && selftest) {
+        // The profile may be left out: it is told from a port by its commas.
+        std::optional<std::string> text = inlineValue;
+        if (!text && i + 1 < args.size() && args[i + 1].find(',') != std::string::npos)
+            text = args[++i];
+        flags.plug = text ? plugNamed(*text) : &kDefaultPlug;
+        if (flags.plug == nullptr) {
+            return "プラグの結線" + shown(*text) + "は不明です（" + profileList() +
+                   " のいずれかです）";
+        }
+    } else if (name == "--peer" && selftest) {
+        std::optional<std::string> text = inlineValue;
+        if (!text && i + 1 < args.size())
+            text = args[++i];
+        if (!text)
+            return "「--peer」の後にポートがありません";
+        const Operand peer = parseBase(*text, reach);
+        if (!peer.ok())
+            return peer.error;
+        flags.peer = peer.value;
+    } else {
+        return std::nullopt;
+    }
+    return std::string();
+}
+
+std::string takeProbeOperands(bool selftest, const std::vector<std::string>& operands,
+                              std::vector<int32_t>& bases, const ProbeFlags& flags,
+                              const Reach& reach) {
+    if (selftest) {
+        if (operands.size() != 1)
+            return "selftest には調べるポートを 1 つ指定してください（selftest ポート）";
+        if (flags.plug && flags.peer)
+            return "「--plug」と「--peer」は同時に使えません";
+    }
+    for (const std::string& text : operands) {
+        const Operand base = parseBase(text, reach);
+        if (!base.ok())
+            return base.error;
+        bases.push_back(base.value);
+    }
+    if (selftest && flags.peer && *flags.peer == bases.front())
+        return "「--peer」には調べるポートとは別のポートを指定してください";
+    return {};
+}
+
+}  // namespace cli

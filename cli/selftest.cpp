@@ -1,0 +1,581 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#include "cli/selftest.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <vector>
+
+#include "cli/checkreport.h"
+#include "cli/chipprobe.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "cli/numbers.h"
+#include "cli/pacing.h"
+#include "cli/plugprofiles.h"
+#include "cli/portaccess.h"
+#include "cli/portowners.h"
+#include "cli/tracinglibrary.h"
+#include "cli/uartsession.h"
+#include "uart/chips.h"
+#include "uart/registers.h"
+
+namespace cli {
+
+using namespace uart;
+using Verdict = CheckResult::Verdict;
+
+namespace {
+
+constexpr uint8_t kFrame = 0x03;  // 8N1
+constexpr uint8_t kRxErrors = LSR_ERRORS | LSR_RXFIFO_ERROR;
+constexpr std::array<uint8_t, 12> kDataPatterns{0x00, 0xFF, 0x55, 0xAA, 0x01, 0x02,
+                                                0x04, 0x08, 0x10, 0x20, 0x40, 0x80};
+struct Rate {
+    uint16_t divisor;
+    const char* name;
+};
+constexpr std::array<Rate, 2> kDataRates{{{12, "9600"}, {1, "115200"}}};
+constexpr uint16_t kSlowDivisor = 96;     // 1200 bps: a character outlasts many accesses
+constexpr uint16_t kTriggerDivisor = 12;  // the receive timeout (4 characters) stays far off
+// What a deadline allows beyond the characters' own time: accesses through the real-port
+// helper cost up to about 0.1 ms each.
+constexpr std::chrono::nanoseconds kSlack = std::chrono::milliseconds(2);
+
+// How long count characters may take to arrive at this divisor, in 8N1.
+std::chrono::nanoseconds deadline(int count, uint16_t divisor) {
+    return count * characterTime(kFrame, divisor) * 3 / 2 + kSlack;
+}
+
+std::string bytes(const std::vector<uint8_t>& values) {
+    std::string text;
+    for (const uint8_t value : values)
+        text += (text.empty() ? "" : " ") + hexByte(value);
+    return text;
+}
+
+// The MSR change bits a rising (or falling) edge of these inputs sets: TERI only when RI falls.
+uint8_t deltasOf(uint8_t inputs, bool rising) {
+    uint8_t deltas = 0;
+    if (inputs & MSR_CTS)
+        deltas |= MSR_DCTS;
+    if (inputs & MSR_DSR)
+        deltas |= MSR_DDSR;
+    if (inputs & MSR_DCD)
+        deltas |= MSR_DDCD;
+    if ((inputs & MSR_RI) && !rising)
+        deltas |= MSR_TERI;
+    return deltas;
+}
+
+CheckResult skipped(std::string name, std::string reason) {
+    return {std::move(name), Verdict::Skip, {}, {}, std::move(reason)};
+}
+
+CheckResult judged(std::string name, bool pass, std::string expected, std::string seen,
+                   std::string reason = {}) {
+    return {std::move(name), pass ? Verdict::Pass : Verdict::Fail, std::move(expected),
+            std::move(seen), std::move(reason)};
+}
+
+using Check = std::optional<CheckResult>;  // none: the run ended (a failed access, a stop)
+
+class SelfTest {
+public:
+    SelfTest(std::vector<UartSession*> uarts, const SelftestOptions& options, CheckReport& report)
+        : m_uarts(std::move(uarts)), m_options(options), m_report(report) {}
+
+    // The checks, up to the first that cannot finish. False when the run ended early.
+    bool run() {
+        for (UartSession* uart : m_uarts) {
+            const ProbeResult probe = probeChip(*uart);
+            if (!probe.chip)
+                return false;
+            m_chips.push_back(*probe.chip);
+            const bool present = *probe.chip != Chip::None;
+            std::string seen;
+            for (const std::string& access : probe.evidence.front().accesses) {
+                if (access.front() == 'R')
+                    seen += (seen.empty() ? "" : ", ") + access;
+            }
+            const std::string name =
+                m_uarts.size() > 1 ? "presence-" + hexPort(uart->base()) : "presence";
+            if (!add(judged(name, present, "IER←00 が x0、IER←0F が xF", seen,
+                            present ? "" : "UART が応答しません")) ||
+                !present)
+                return present;
+        }
+        if (m_options.peer)
+            return peerChecks();
+        UartSession& u = *m_uarts.front();
+        const bool plug = m_options.plug != nullptr;
+        // MCR bit 3 (OUT2) stays 0, which on a PC keeps the interrupt line off the bus.
+        if (!u.write(MCR, plug ? 0x00 : MCR_LOOP))
+            return false;
+        return registerChecks(u) && (plug ? plugLines(u) : loopLines(u)) && dataChecks(u, u) &&
+               step(threTemt(u)) && fifoChecks(u);
+    }
+
+private:
+    const ChipFacts& facts(std::size_t index = 0) const { return factsOf(m_chips.at(index)); }
+
+    bool add(const CheckResult& check) { return m_report.add(check); }
+    bool step(const Check& check) { return check && add(*check); }
+
+    // Writes each value and reads it back at the same offset; the values seen.
+    std::optional<std::vector<uint8_t>> echo(UartSession& u, int offset,
+                                             const std::vector<uint8_t>& values) {
+        std::vector<uint8_t> seen;
+        for (const uint8_t value : values) {
+            if (!u.write(offset, value))
+                return std::nullopt;
+            const std::optional<uint8_t> got = u.read(offset);
+            if (!got)
+                return std::nullopt;
+            seen.push_back(*got);
+        }
+        return seen;
+    }
+
+    Check echoCheck(UartSession& u, const char* name, int offset,
+                    const std::vector<uint8_t>& values, uint8_t mask) {
+        const std::optional<std::vector<uint8_t>> seen = echo(u, offset, values);
+        if (!seen)
+            return std::nullopt;
+        bool pass = true;
+        for (std::size_t i = 0; i < values.size(); ++i)
+            pass = pass && (((*seen)[i] ^ values[i]) & mask) == 0;
+        return judged(name, pass, bytes(values), bytes(*seen));
+    }
+
+    bool registerChecks(UartSession& u) {
+        if (!facts().scratch) {
+            if (!add(skipped("scratch", "スクラッチレジスタがありません（" +
+                                            std::string(facts().name) + "）")))
+                return false;
+        } else if (!step(
+                       echoCheck(u, "scratch", SCR, {0x00, 0xFF, 0x55, 0xAA, 0x01, 0x80}, 0xFF))) {
+            return false;
+        }
+        if (!step(echoCheck(u, "lcr", LCR, {0x03, 0x1F, 0x2A, 0x15, 0x3F, 0x00}, 0xFF)) ||
+            !step(divisorCheck(u)))
+            return false;
+        // With loopback on (or OUT2 off) no interrupt reaches the bus while IER is set.
+        if (!step(echoCheck(u, "ier", IER, {0x00, 0x0F, 0x05, 0x0A}, IER_MASK)))
+            return false;
+        return u.write(IER, 0x00);
+    }
+
+    Check divisorCheck(UartSession& u) {
+        // Never 0000: with DLL = DLM = 00 an XR16C850 shows its ID there.
+        const std::vector<uint16_t> divisors{0x0001, 0x55AA, 0xAA55, 0xFFFF};
+        bool same = true;
+        std::string expected, got;
+        if (!u.write(LCR, LCR_DLAB))
+            return std::nullopt;
+        for (const uint16_t divisor : divisors) {
+            const auto low = static_cast<uint8_t>(divisor & 0xFF);
+            const auto high = static_cast<uint8_t>(divisor >> 8);
+            if (!u.write(DLL, low) || !u.write(DLM, high))
+                return std::nullopt;
+            const std::optional<uint8_t> dll = u.read(DLL);
+            const std::optional<uint8_t> dlm = u.read(DLM);
+            if (!dll || !dlm)
+                return std::nullopt;
+            expected += hexByte(high) + hexByte(low) + " ";
+            got += hexByte(*dlm) + hexByte(*dll) + " ";
+            same = same && *dll == low && *dlm == high;
+        }
+        const std::optional<uint8_t> lcr = u.read(LCR);
+        if (!lcr)
+            return std::nullopt;
+        return judged("divisor", same && *lcr == LCR_DLAB, expected + "LCR 80",
+                      got + "LCR " + hexByte(*lcr));
+    }
+
+    // One output alone, on and off again: the inputs it reaches, with their change bits.
+    Check lineCheck(const std::string& name, UartSession& sender, uint8_t restMcr, uint8_t output,
+                    UartSession& receiver, uint8_t inputs) {
+        if (!sender.write(MCR, restMcr) || !receiver.read(MSR))
+            return std::nullopt;
+        if (!sender.write(MCR, restMcr | output))
+            return std::nullopt;
+        const std::optional<uint8_t> on = receiver.read(MSR);
+        if (!on || !sender.write(MCR, restMcr))
+            return std::nullopt;
+        const std::optional<uint8_t> off = receiver.read(MSR);
+        if (!off)
+            return std::nullopt;
+        const auto expectedOn = static_cast<uint8_t>(inputs | deltasOf(inputs, true));
+        const uint8_t expectedOff = deltasOf(inputs, false);
+        return judged(name, *on == expectedOn && *off == expectedOff,
+                      "MSR " + hexByte(expectedOn) + " → " + hexByte(expectedOff),
+                      "MSR " + hexByte(*on) + " → " + hexByte(*off));
+    }
+
+    bool loopLines(UartSession& u) {
+        struct Loop {
+            const char* name;
+            uint8_t output;
+            uint8_t input;
+        };
+        constexpr std::array<Loop, 4> loops{{{"loop-dtr-dsr", MCR_DTR, MSR_DSR},
+                                             {"loop-rts-cts", MCR_RTS, MSR_CTS},
+                                             {"loop-out1-ri", MCR_OUT1, MSR_RI},
+                                             {"loop-out2-dcd", MCR_OUT2, MSR_DCD}}};
+        for (const Loop& loop : loops) {
+            if (!step(lineCheck(loop.name, u, MCR_LOOP, loop.output, u, loop.input)))
+                return false;
+        }
+        return true;
+    }
+
+    bool plugLines(UartSession& u) {
+        return step(lineCheck("plug-rts", u, 0x00, MCR_RTS, u, m_options.plug->rtsReaches)) &&
+               step(lineCheck("plug-dtr", u, 0x00, MCR_DTR, u, m_options.plug->dtrReaches));
+    }
+
+    bool setRate(UartSession& u, uint16_t divisor) {
+        return u.write(LCR, LCR_DLAB) && u.write(DLL, static_cast<uint8_t>(divisor & 0xFF)) &&
+               u.write(DLM, static_cast<uint8_t>(divisor >> 8)) && u.write(LCR, kFrame);
+    }
+
+    // Both FIFOs emptied and left on (trigger 1) or off, the line status read clear, and a
+    // character left in RBR without FIFOs taken out.
+    bool emptyReceiver(UartSession& u, bool fifosOn) {
+        if (!u.write(FCR, FCR_ENABLE | FCR_RX_RESET | FCR_TX_RESET) ||
+            (!fifosOn && !u.write(FCR, 0x00)))
+            return false;
+        const std::optional<uint8_t> lsr = u.read(LSR);
+        if (!lsr)
+            return false;
+        return !(*lsr & LSR_DR) || u.read(RBR).has_value();
+    }
+
+    // Waits for the receiver's data ready: the last LSR value read, with every error bit
+    // any read of the wait saw (reading LSR clears them).
+    std::optional<uint8_t> received(UartSession& u, uint16_t divisor) {
+        const std::optional<PortWait> wait = u.waitFor(LSR, LSR_DR, LSR_DR, deadline(1, divisor));
+        if (!wait)
+            return std::nullopt;
+        return static_cast<uint8_t>(wait->value | (wait->seen & kRxErrors));
+    }
+
+    Check dataCheck(const std::string& name, UartSession& sender, UartSession& receiver,
+                    uint16_t divisor) {
+        for (UartSession* u : {&sender, &receiver}) {
+            if (!setRate(*u, divisor) || !emptyReceiver(*u, false))
+                return std::nullopt;
+        }
+        const std::vector<uint8_t> expected(kDataPatterns.begin(), kDataPatterns.end());
+        std::vector<uint8_t> seen;
+        for (const uint8_t pattern : kDataPatterns) {
+            if (!sender.write(THR, pattern))
+                return std::nullopt;
+            const std::optional<uint8_t> lsr = received(receiver, divisor);
+            if (!lsr)
+                return std::nullopt;
+            if (!(*lsr & LSR_DR)) {
+                return judged(name, false, bytes(expected), bytes(seen),
+                              hexByte(pattern) + " が届きませんでした");
+            }
+            const std::optional<uint8_t> data = receiver.read(RBR);
+            if (!data)
+                return std::nullopt;
+            seen.push_back(*data);
+            if (*lsr & kRxErrors) {
+                return judged(name, false, bytes(expected), bytes(seen),
+                              "LSR " + hexByte(*lsr) + ": 受信の誤りビット");
+            }
+            if (*data != pattern)
+                return judged(name, false, bytes(expected), bytes(seen));
+        }
+        return judged(name, true, bytes(expected), bytes(seen));
+    }
+
+    bool dataChecks(UartSession& sender, UartSession& receiver, const std::string& suffix = {}) {
+        for (const Rate& rate : kDataRates) {
+            if (!step(dataCheck(std::string("data-") + rate.name + suffix, sender, receiver,
+                                rate.divisor)))
+                return false;
+        }
+        return true;
+    }
+
+    // With FIFOs off: the transmitter is busy (TEMT 0) right after a write, THR full (THRE 0)
+    // after a second one while the first is still shifting, and both empty once two
+    // characters' time has passed. The two reads count only when they came within half a
+    // character of the first write (a busy machine may pause the program longer); else the
+    // check is made again, up to three times.
+    Check threTemt(UartSession& u) {
+        const std::chrono::nanoseconds half = characterTime(kFrame, kSlowDivisor) / 2;
+        std::optional<uint8_t> first, second;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (!setRate(u, kSlowDivisor) || !emptyReceiver(u, false))
+                return std::nullopt;
+            const std::chrono::nanoseconds start = u.pacing().now();
+            if (!u.write(THR, 0x55) || !(first = u.read(LSR)) || !u.write(THR, 0xAA) ||
+                !(second = u.read(LSR)))
+                return std::nullopt;
+            if (u.pacing().now() - start < half)
+                break;
+            const std::optional<PortWait> drained =
+                u.waitFor(LSR, LSR_TEMT, LSR_TEMT, deadline(2, kSlowDivisor));
+            if (!drained)
+                return std::nullopt;
+        }
+        const std::optional<PortWait> idle =
+            u.waitFor(LSR, LSR_THRE | LSR_TEMT, LSR_THRE | LSR_TEMT, deadline(2, kSlowDivisor));
+        if (!idle || !emptyReceiver(u, false))
+            return std::nullopt;
+        const bool pass =
+            !(*first & LSR_TEMT) && !(*second & LSR_THRE) && idle->end == PortWait::End::Met;
+        return judged("thre-temt", pass, "LSR TEMT=0, THRE=0, THRE=TEMT=1",
+                      "LSR " + hexByte(*first) + ", " + hexByte(*second) + ", " +
+                          hexByte(static_cast<uint8_t>(idle->value)));
+    }
+
+    struct Sent {
+        bool whole = true;  // the transmitter emptied within each batch's deadline
+        uint8_t lsr = 0;    // every LSR bit the waits saw
+    };
+
+    // Writes count bytes from first on, at most a transmit FIFO's worth at a time, each
+    // batch sent whole before the next; none when the run ended.
+    std::optional<Sent> send(UartSession& u, int count, uint8_t first, uint16_t divisor) {
+        Sent sent;
+        int written = 0;
+        while (written < count) {
+            const int batch = std::min<int>(count - written, kFifoSize);
+            for (int i = 0; i < batch; ++i, ++written) {
+                if (!u.write(THR, static_cast<uint8_t>(first + written)))
+                    return std::nullopt;
+            }
+            const std::optional<PortWait> wait =
+                u.waitFor(LSR, LSR_TEMT, LSR_TEMT, deadline(batch, divisor));
+            if (!wait)
+                return std::nullopt;
+            sent.lsr |= static_cast<uint8_t>(wait->seen);
+            if (wait->end != PortWait::End::Met) {
+                sent.whole = false;
+                break;
+            }
+        }
+        return sent;
+    }
+
+    Check fifoBurst(UartSession& u) {
+        constexpr int kBurst = static_cast<int>(kFifoSize);
+        if (!setRate(u, 1) || !emptyReceiver(u, true))
+            return std::nullopt;
+        const std::optional<Sent> sent = send(u, kBurst, 0x30, 1);
+        if (!sent)
+            return std::nullopt;
+        std::vector<uint8_t> expected, seen;
+        for (int i = 0; i < kBurst; ++i)
+            expected.push_back(static_cast<uint8_t>(0x30 + i));
+        std::string why = !sent->whole ? "送信が終わりませんでした"
+                          : (sent->lsr & kRxErrors)
+                              ? "LSR " + hexByte(sent->lsr) + ": 受信の誤りビット"
+                              : "";
+        for (int i = 0; i < kBurst && why.empty(); ++i) {
+            const std::optional<uint8_t> lsr = u.read(LSR);
+            if (!lsr)
+                return std::nullopt;
+            if (!(*lsr & LSR_DR) || (*lsr & kRxErrors)) {
+                why = "LSR " + hexByte(*lsr) + "（" + std::to_string(i + 1) + " バイト目）";
+                break;
+            }
+            const std::optional<uint8_t> data = u.read(RBR);
+            if (!data)
+                return std::nullopt;
+            seen.push_back(*data);
+        }
+        const std::optional<uint8_t> after = u.read(LSR);
+        if (!after || !emptyReceiver(u, false))
+            return std::nullopt;
+        if (why.empty() && (*after & LSR_DR))
+            why = "17 バイト目がありました";
+        return judged("fifo-burst", why.empty() && seen == expected, bytes(expected), bytes(seen),
+                      why);
+    }
+
+    Check fifoOverrun(UartSession& u) {
+        const int depth =
+            facts().rxTriggersAs16550A ? static_cast<int>(kFifoSize) : facts().fifoSize;
+        if (!setRate(u, 1) || !emptyReceiver(u, true))
+            return std::nullopt;
+        const std::optional<Sent> full = send(u, depth, 0x00, 1);
+        if (!full)
+            return std::nullopt;
+        const std::optional<Sent> one = send(u, 1, 0xEE, 1);
+        if (!one)
+            return std::nullopt;
+        const std::optional<uint8_t> after = u.read(LSR);
+        if (!after || !emptyReceiver(u, false))
+            return std::nullopt;
+        const auto last = static_cast<uint8_t>(one->lsr | *after);
+        const bool pass = full->whole && one->whole && !(full->lsr & LSR_OE) && (last & LSR_OE) &&
+                          (*after & LSR_DR);
+        return judged(
+            "fifo-overrun", pass,
+            std::to_string(depth) + " 文字: OE=0、" + std::to_string(depth + 1) + " 文字目: OE=1",
+            "LSR " + hexByte(full->lsr) + ", " + hexByte(last));
+    }
+
+    // Characters one at a time: IIR shows no received data interrupt until the level is
+    // reached, then received data available (C4). Below the level a character timeout (CC)
+    // is allowed: characters that wait four character times raise it, and a busy machine
+    // may pause the program that long.
+    Check triggerCheck(UartSession& u, std::size_t index) {
+        const int level = kRxTriggerLevels[index];
+        const std::string name = "trigger-" + std::to_string(level);
+        const auto fcr =
+            static_cast<uint8_t>(index << 6 | FCR_ENABLE | FCR_RX_RESET | FCR_TX_RESET);
+        if (!setRate(u, kTriggerDivisor) || !emptyReceiver(u, true) || !u.write(FCR, fcr) ||
+            !u.write(IER, IER_ERBFI))
+            return std::nullopt;
+        std::vector<uint8_t> expected, seen;
+        bool pass = true;
+        for (int count = 1; count <= level && pass; ++count) {
+            const uint8_t want =
+                count < level ? (IIR_FIFOS | IIR_NO_INT) : (IIR_FIFOS | IIR_ID_RDA);
+            expected.push_back(want);
+            const std::optional<Sent> sent =
+                send(u, 1, static_cast<uint8_t>(0x40 + count), kTriggerDivisor);
+            if (!sent)
+                return std::nullopt;
+            const std::optional<uint8_t> iir = u.read(IIR);
+            if (!iir)
+                return std::nullopt;
+            seen.push_back(*iir);
+            const bool timeout = count < level && *iir == (IIR_FIFOS | IIR_ID_TIMEOUT);
+            pass = sent->whole && (*iir == want || timeout);
+        }
+        if (!u.write(IER, 0x00) || !emptyReceiver(u, false))
+            return std::nullopt;
+        if (!pass) {
+            for (int count = static_cast<int>(expected.size()) + 1; count <= level; ++count)
+                expected.push_back(count < level ? (IIR_FIFOS | IIR_NO_INT)
+                                                 : (IIR_FIFOS | IIR_ID_RDA));
+        }
+        return judged(name, pass, "IIR " + bytes(expected), "IIR " + bytes(seen));
+    }
+
+    bool fifoChecks(UartSession& u) {
+        std::string noFifo;
+        if (facts().fifoSize < static_cast<int>(kFifoSize)) {
+            noFifo =
+                std::string(facts().fifoSize == 0 ? "FIFO がありません（" : "FIFO が使えません（") +
+                std::string(facts().name) + "）";
+        }
+        if (!noFifo.empty()) {
+            if (!add(skipped("fifo-burst", noFifo)) || !add(skipped("fifo-overrun", noFifo)))
+                return false;
+        } else if (!step(fifoBurst(u)) || !step(fifoOverrun(u))) {
+            return false;
+        }
+        for (std::size_t index = 0; index < kRxTriggerLevels.size(); ++index) {
+            const std::string name = "trigger-" + std::to_string(kRxTriggerLevels[index]);
+            if (!noFifo.empty()) {
+                if (!add(skipped(name, noFifo)))
+                    return false;
+            } else if (!facts().rxTriggersAs16550A) {
+                if (!add(skipped(name, "受信トリガーレベルが 16550A と異なります（" +
+                                           std::string(facts().name) + "）")))
+                    return false;
+            } else if (!step(triggerCheck(u, index))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool peerChecks() {
+        UartSession& a = *m_uarts[0];
+        UartSession& b = *m_uarts[1];
+        if (!a.write(MCR, 0x00) || !b.write(MCR, 0x00) || !a.write(IER, 0x00) ||
+            !b.write(IER, 0x00))
+            return false;
+        const auto suffix = [](UartSession& from, UartSession& to) {
+            return "-" + hexPort(from.base()) + "-" + hexPort(to.base());
+        };
+        for (const Rate& rate : kDataRates) {
+            for (auto [from, to] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+                if (!step(dataCheck(std::string("data-") + rate.name + suffix(*from, *to), *from,
+                                    *to, rate.divisor)))
+                    return false;
+            }
+        }
+        for (auto [from, to] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+            if (!step(lineCheck("rts-cts" + suffix(*from, *to), *from, 0x00, MCR_RTS, *to,
+                                MSR_CTS)) ||
+                !step(lineCheck("dtr-dsr-dcd" + suffix(*from, *to), *from, 0x00, MCR_DTR, *to,
+                                MSR_DSR | MSR_DCD)))
+                return false;
+        }
+        return true;
+    }
+
+    std::vector<UartSession*> m_uarts;
+    const SelftestOptions& m_options;
+    CheckReport& m_report;
+    std::vector<Chip> m_chips;
+};
+
+}  // namespace
+
+int selfTest(PortLibrary& library, PortOwners& owners, const SelftestOptions& options,
+             const Console& console, Pacing& pacing) {
+    std::vector<int32_t> bases{options.base};
+    if (options.peer)
+        bases.push_back(*options.peer);
+    if (checkKernelPorts(owners, bases, options.force, console).refused)
+        return kExitUsage;
+
+    TracingLibrary traced(library, console.err);
+    PortLibrary& used = options.trace ? static_cast<PortLibrary&>(traced) : library;
+    const std::chrono::nanoseconds start = pacing.now();
+    int status = withSession(used, console, [&] {
+        std::vector<UartSession> uarts;
+        uarts.reserve(bases.size());
+        std::vector<UartSession*> pointers;
+        for (const int32_t base : bases)
+            pointers.push_back(&uarts.emplace_back(used, base, console, pacing));
+        CheckReport report(console, options.tap);
+        SelfTest test(pointers, options, report);
+        const bool finished = test.run();
+        int signal = 0;
+        bool accessFailed = false;
+        for (const UartSession& uart : uarts) {
+            if (uart.end() == UartSession::End::Stopped)
+                signal = uart.stopSignal();
+            accessFailed = accessFailed || uart.end() == UartSession::End::Failed;
+        }
+        bool restored = true;
+        for (UartSession& uart : uarts)
+            restored = uart.restore() && restored;
+        if (signal == 0)
+            signal = pacing.stopSignal();  // one that came while the UARTs were restored
+        std::string why;
+        if (signal != 0)
+            why = "中断の要求（シグナル " + std::to_string(signal) + "）を受けて途中で終えました";
+        else if (accessFailed)
+            why = "ポートにアクセスできず、途中で終えました";
+        if (!report.finish(pacing.now() - start, why))
+            return kExitFailed;
+        if (signal != 0) {
+            console.message("中断の要求（シグナル " + std::to_string(signal) +
+                            "）を受けたため、途中で終えました。");
+            return exitStopped(signal);
+        }
+        return finished && restored && report.failed() == 0 ? kExitOk : kExitFailed;
+    });
+    if (!console.flushed())
+        status = std::max(status, kExitFailed);
+    return status;
+}
+
+}  // namespace cli

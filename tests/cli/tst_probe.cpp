@@ -1,0 +1,390 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "cli/chipprobe.h"
+#include "cli/console.h"
+#include "cli/identify.h"
+#include "cli/plugprofiles.h"
+#include "cli/portowners.h"
+#include "cli/selftest.h"
+#include "tests/cli/fakechips.h"
+
+using uart::Chip;
+using State = ChipLibrary::State;
+
+Q_DECLARE_METATYPE(Chip)
+Q_DECLARE_METATYPE(State)
+
+namespace {
+
+// The kernel as a test wants it: one tty at kBase, maybe the console.
+struct FakeOwners final : cli::PortOwners {
+    std::optional<std::string> tty;
+    bool console = false;
+    std::optional<std::string> ttyAt(int32_t base) override {
+        return base == ChipLibrary::kBase ? tty : std::nullopt;
+    }
+    bool isConsole(const std::string&) override { return console; }
+};
+
+// A chip to probe and the console it speaks to.
+struct Rig {
+    std::unique_ptr<ChipLibrary> library;
+    VirtualClock* clock = nullptr;
+    std::ostringstream out, err;
+    cli::Console console{out, err, "regwise-io-test"};
+    FakeOwners owners;
+    std::unique_ptr<ChipPacing> pacing;
+
+    Rig(Chip chip, const State& initial, bool simulated) {
+        if (simulated) {
+            auto sim = std::make_unique<SimChips>();
+            clock = &sim->clock;
+            // Through the bus, as a program before the probe would have left COM1.
+            const std::pair<int, uint8_t> setup[] = {
+                {3, 0x80},        {0, initial.dll},
+                {1, initial.dlm}, {3, initial.lcr},
+                {1, initial.ier}, {4, initial.mcr},
+                {7, initial.scr}, {2, uint8_t(initial.fifoOn ? 0xC7 : 0)}};
+            for (const auto& [offset, value] : setup)
+                sim->bus.write(static_cast<uint16_t>(ChipLibrary::kBase + offset), value);
+            library = std::move(sim);
+        } else {
+            library = std::make_unique<FakeChip>(chip, initial);
+        }
+        pacing = std::make_unique<ChipPacing>(*library, clock);
+    }
+
+    int identify(cli::IdentifyOptions options) {
+        return cli::identifyPorts(*library, owners, options, console, *pacing);
+    }
+    int selftest(const cli::SelftestOptions& options) {
+        return cli::selfTest(*library, owners, options, console, *pacing);
+    }
+    QString stdOut() const { return QString::fromStdString(out.str()); }
+    QString stdErr() const { return QString::fromStdString(err.str()); }
+};
+
+const cli::IdentifyOptions kTraced{{ChipLibrary::kBase}, false, false, true, false};
+
+QString describe(const State& s) {
+    return QStringLiteral("LCR %1 MCR %2 IER %3 DL %4%5 SCR %6 EFR %7 ACR %8 FIFO %9/%10")
+        .arg(s.lcr, 2, 16, QLatin1Char('0'))
+        .arg(s.mcr, 2, 16, QLatin1Char('0'))
+        .arg(s.ier, 2, 16, QLatin1Char('0'))
+        .arg(s.dlm, 2, 16, QLatin1Char('0'))
+        .arg(s.dll, 2, 16, QLatin1Char('0'))
+        .arg(s.scr, 2, 16, QLatin1Char('0'))
+        .arg(s.efr, 2, 16, QLatin1Char('0'))
+        .arg(s.acr, 2, 16, QLatin1Char('0'))
+        .arg(s.fifoOn)
+        .arg(s.fifo64);
+}
+
+// The TAP test points of a self-test's output, in order: name and "ok", "not ok" or "skip".
+QList<std::pair<QString, QString>> tapPoints(const QString& tap) {
+    static const QRegularExpression point(
+        QStringLiteral("^(ok|not ok) [0-9]+ - ([^ #]+)( # SKIP .*)?$"),
+        QRegularExpression::MultilineOption);
+    QList<std::pair<QString, QString>> points;
+    for (auto it = point.globalMatch(tap); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        points.append({match.captured(2),
+                       match.captured(3).isEmpty() ? match.captured(1) : QStringLiteral("skip")});
+    }
+    return points;
+}
+
+}  // namespace
+
+class TestProbe : public QObject {
+    Q_OBJECT
+
+private slots:
+    void identify_data();
+    void identify();
+    void failedAccessStillRestores_data() { identify_data(); }
+    void failedAccessStillRestores();
+    void stopRequestStillRestores_data() { identify_data(); }
+    void stopRequestStillRestores();
+    void kernelPorts_data();
+    void kernelPorts();
+    void jsonReadsInJq();
+    void selftest_data();
+    void selftest();
+    void selftestStopRestores();
+};
+
+// Each chip as its data sheet answers, left by whatever ran before in various states: the
+// verdict, every saved register as before, RBR never read, the accesses bounded and each one
+// in the trace.
+void TestProbe::identify_data() {
+    QTest::addColumn<Chip>("chip");
+    QTest::addColumn<State>("initial");
+    QTest::addColumn<bool>("simulated");
+    QTest::addColumn<QString>("verdict");
+
+    const State reset{};
+    const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
+    const auto row = [](const char* name, Chip chip, const State& initial, const char* verdict,
+                        bool simulated = false) {
+        QTest::newRow(name) << chip << initial << simulated << QString::fromUtf8(verdict);
+    };
+    row("empty bus", Chip::None, reset, "3F8: none（UART が応答しません）");
+    row("8250", Chip::I8250, running, "3F8: 8250（FIFO なし、スクラッチレジスタなし）");
+    row("16450", Chip::I16450, running, "3F8: 16450（FIFO なし、スクラッチレジスタあり）");
+    row("16550", Chip::I16550, running, "3F8: 16550（FIFO は使えません、スクラッチレジスタあり）");
+    row("16550A", Chip::I16550A, running, "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）");
+    row("16550A with FIFOs off and DLAB set", Chip::I16550A,
+        {0x83, 0x00, 0x00, 0x01, 0x00, 0x00, 0, 0, false, false},
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）");
+    row("16750", Chip::I16750, running, "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）");
+    row("16750 in its 64-byte mode", Chip::I16750,
+        {0x03, 0x08, 0x21, 0x01, 0x00, 0x00, 0, 0, true, true},
+        "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）");
+    row("16650", Chip::I16650, running, "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）");
+    row("16650 with enhanced IER bits, left at LCR BF", Chip::I16650,
+        {0xBF, 0x0B, 0xF5, 0x0C, 0x00, 0x42, 0xD0, 0, true, false},
+        "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）");
+    row("XR16C850", Chip::XR16C850, running,
+        "3F8: XR16C850（FIFO 128 バイト、スクラッチレジスタあり）");
+    row("16C950", Chip::OX16C950, running,
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）");
+    row("16C950 left with DLAB set: the longest probe", Chip::OX16C950,
+        {0x83, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0x00, 0, true, false},
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）");
+    row("simulated 16550A at reset", Chip::I16550A, reset,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16550A in use", Chip::I16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true);
+}
+
+void TestProbe::identify() {
+    QFETCH(Chip, chip);
+    QFETCH(State, initial);
+    QFETCH(bool, simulated);
+    QFETCH(QString, verdict);
+
+    Rig rig(chip, initial, simulated);
+    const State before = rig.library->snapshot();
+    QCOMPARE(rig.identify(kTraced), 0);
+    QCOMPARE(rig.stdOut(), verdict + u'\n');
+    QVERIFY2(rig.library->snapshot() == before, qPrintable(describe(rig.library->snapshot())));
+    QVERIFY(!rig.library->rbrRead);
+    QVERIFY2(rig.library->accesses <= cli::kMostProbeAccesses,
+             qPrintable(QString::number(rig.library->accesses)));
+    if (QByteArray(QTest::currentDataTag()).endsWith("the longest probe"))
+        QCOMPARE(rig.library->accesses, cli::kMostProbeAccesses);
+    // Every access is in the trace, as a script line, and nothing else is.
+    static const QRegularExpression line(
+        QStringLiteral("^(W 3F[8-F] [0-9A-F]{2}|R 3F[8-F] = [0-9A-F]{2})$"));
+    const QStringList lines = rig.stdErr().split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), rig.library->accesses);
+    for (const QString& traced : lines)
+        QVERIFY2(line.match(traced).hasMatch(), qPrintable(traced));
+    if (chip == Chip::None)
+        QVERIFY2(rig.library->accesses <= 7, qPrintable(rig.stdErr()));
+}
+
+// A failed access at any point: the probe stops there, puts back what it changed, and says
+// so. A failure among the closing writes may leave registers changed; the person is told.
+void TestProbe::failedAccessStillRestores() {
+    QFETCH(Chip, chip);
+    QFETCH(State, initial);
+    QFETCH(bool, simulated);
+
+    Rig clean(chip, initial, simulated);
+    QCOMPARE(clean.identify(kTraced), 0);
+    const QStringList trace = clean.stdErr().split(u'\n', Qt::SkipEmptyParts);
+    const auto lastRead = std::distance(
+        trace.begin(), std::find_if(trace.rbegin(), trace.rend(), [](const QString& l) {
+                           return l.startsWith(u'R');
+                       }).base());
+    for (int failAt = 1; failAt <= clean.library->accesses; ++failAt) {
+        Rig rig(chip, initial, simulated);
+        const State before = rig.library->snapshot();
+        rig.library->failAt = failAt;
+        QCOMPARE(rig.identify(kTraced), 1);
+        QVERIFY(rig.stdErr().contains(QStringLiteral("ポートが応答しません")));
+        QCOMPARE(rig.stdOut(), QString());
+        const bool told = rig.stdErr().contains(QStringLiteral("元に戻せなかった可能性があります"));
+        QVERIFY2(rig.library->snapshot() == before || (failAt > lastRead && told),
+                 qPrintable(QStringLiteral("failing access %1: %2")
+                                .arg(failAt)
+                                .arg(describe(rig.library->snapshot()))));
+    }
+}
+
+// A stop request before any access: the probe makes no more, restores, and answers 128+N,
+// also when the request came while it was restoring.
+void TestProbe::stopRequestStillRestores() {
+    QFETCH(Chip, chip);
+    QFETCH(State, initial);
+    QFETCH(bool, simulated);
+
+    Rig clean(chip, initial, simulated);
+    QCOMPARE(clean.identify(kTraced), 0);
+    for (int stopAt = 2; stopAt <= clean.library->accesses; ++stopAt) {
+        Rig rig(chip, initial, simulated);
+        const State before = rig.library->snapshot();
+        rig.library->stopAt = stopAt;
+        QCOMPARE(rig.identify(kTraced), 128 + SIGTERM);
+        QVERIFY2(rig.library->snapshot() == before,
+                 qPrintable(QStringLiteral("stop before access %1: %2")
+                                .arg(stopAt)
+                                .arg(describe(rig.library->snapshot()))));
+        QVERIFY(rig.stdErr().contains(QStringLiteral("中断の要求（シグナル 15）")));
+    }
+}
+
+// A port the kernel registered is probed after a warning naming its tty; its console only
+// with --force.
+void TestProbe::kernelPorts_data() {
+    QTest::addColumn<QString>("tty");
+    QTest::addColumn<bool>("console");
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<bool>("selftest");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("a registered tty") << "ttyS0" << false << false << false << 0
+                                      << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として";
+    QTest::newRow("the console") << "ttyS0" << true << false << false << 2
+                                 << "カーネルのコンソール「ttyS0」のため、触れませんでした。";
+    QTest::newRow("the console, forced")
+        << "ttyS0" << true << true << false << 0
+        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。";
+    QTest::newRow("selftest on the console")
+        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。";
+    QTest::newRow("a tty name with an escape is quoted")
+        << "tty\x1b[2J" << false << false << false << 0 << "「tty\\x1B[2J」";
+}
+
+void TestProbe::kernelPorts() {
+    QFETCH(QString, tty);
+    QFETCH(bool, console);
+    QFETCH(bool, force);
+    QFETCH(bool, selftest);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+
+    Rig rig(Chip::I16550A, {}, true);
+    rig.owners.tty = tty.toStdString();
+    rig.owners.console = console;
+    if (selftest)
+        QCOMPARE(rig.selftest({ChipLibrary::kBase, {}, nullptr, false, false, force}), status);
+    else
+        QCOMPARE(rig.identify({{ChipLibrary::kBase}, false, false, false, force}), status);
+    QVERIFY2(rig.stdErr().contains(error), qPrintable(rig.stdErr()));
+    QCOMPARE(rig.library->accesses == 0, status == 2);
+}
+
+// --json is valid JSON that jq reads, with a strange tty name in it, and every field.
+void TestProbe::jsonReadsInJq() {
+    if (std::system("command -v jq >/dev/null 2>&1") != 0)
+        QSKIP("jq is not installed (Debian package jq)");
+    Rig rig(Chip::XR16C850, {}, false);
+    rig.owners.tty = "tty\"S\\0\n";
+    QCOMPARE(rig.identify({cli::defaultBases({}), true, true, false, false}), 0);
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("out.json")).toStdString();
+    std::ofstream(path) << rig.out.str();
+    const std::string filter =
+        "length == 4 and .[0].port == \"3F8\" and .[0].type == \"XR16C850\" and "
+        ".[0].fifo_size == 128 and .[0].scratch == true and "
+        ".[0].kernel_tty == \"tty\\\"S\\\\\\\\0\\\\x0A\" and "
+        "(.[0].evidence | map(.test)) == [\"ier\", \"scratch\", \"efr\", \"xr-dvid\"] and "
+        ".[1] == {port: \"2F8\", type: \"none\", fifo_size: 0, scratch: false, kernel_tty: null,"
+        " evidence: [{test: \"ier\", accesses: [\"W 2F9 00\", \"R 2F9 = FF\"]}]}";
+    const std::string command = "jq -e '" + filter + "' " + path + " >/dev/null";
+    QVERIFY2(std::system(command.c_str()) == 0, rig.out.str().c_str());
+}
+
+// The self-test on the simulated 16550A (and an empty bus) under virtual line time: which
+// checks pass, fail and are skipped, the status, and COM1's registers as before.
+void TestProbe::selftest_data() {
+    QTest::addColumn<bool>("simulated");
+    QTest::addColumn<QString>("mode");  // "", "plug" or a peer base
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("failed");
+    QTest::addColumn<QStringList>("skipped");
+
+    const QStringList none;
+    QTest::newRow("internal loopback") << true << "" << 0 << none << none;
+    QTest::newRow("a plug that is not there")
+        << true << "plug" << 1
+        << QStringList{"plug-rts",     "plug-dtr",  "data-9600", "data-115200", "fifo-burst",
+                       "fifo-overrun", "trigger-1", "trigger-4", "trigger-8",   "trigger-14"}
+        << none;
+    QTest::newRow("COM1 to COM2 over the null-modem cable") << true << "2F8" << 0 << none << none;
+    QTest::newRow("COM1 to COM3: no cable")
+        << true << "3E8" << 1
+        << QStringList{"data-9600-3F8-3E8",   "data-9600-3E8-3F8",  "data-115200-3F8-3E8",
+                       "data-115200-3E8-3F8", "rts-cts-3F8-3E8",    "dtr-dsr-dcd-3F8-3E8",
+                       "rts-cts-3E8-3F8",     "dtr-dsr-dcd-3E8-3F8"}
+        << none;
+    QTest::newRow("an empty bus fails at once")
+        << false << "" << 1 << QStringList{"presence"} << none;
+}
+
+void TestProbe::selftest() {
+    QFETCH(bool, simulated);
+    QFETCH(QString, mode);
+    QFETCH(int, status);
+    QFETCH(QStringList, failed);
+    QFETCH(QStringList, skipped);
+
+    const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
+    Rig rig(Chip::None, simulated ? running : State{}, simulated);
+    const State before = rig.library->snapshot();
+    cli::SelftestOptions options{ChipLibrary::kBase, {}, nullptr, true, false, false};
+    if (mode == QLatin1String("plug"))
+        options.plug = &cli::kDefaultPlug;
+    else if (!mode.isEmpty())
+        options.peer = mode.toInt(nullptr, 16);
+    QCOMPARE(rig.selftest(options), status);
+
+    QStringList seenFailed, seenSkipped;
+    for (const auto& [name, verdict] : tapPoints(rig.stdOut())) {
+        if (verdict == QLatin1String("not ok"))
+            seenFailed << name;
+        else if (verdict == QLatin1String("skip"))
+            seenSkipped << name;
+    }
+    QCOMPARE(seenFailed, failed);
+    QCOMPARE(seenSkipped, skipped);
+    QVERIFY2(rig.library->snapshot() == before, qPrintable(describe(rig.library->snapshot())));
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("\n1\\.\\.[0-9]+\n# 合格 [0-9]+、不合格 [0-9]+、省略 "
+                                          "[0-9]+（[0-9]+\\.[0-9]{3} 秒）\n$"))
+            .match(rig.stdOut())
+            .hasMatch(),
+        qPrintable(rig.stdOut()));
+    if (!simulated)
+        QVERIFY2(rig.library->accesses <= 7, qPrintable(QString::number(rig.library->accesses)));
+}
+
+// Ctrl-C in the middle of a self-test: the run ends there, TAP bails out, and COM1 is as it was.
+void TestProbe::selftestStopRestores() {
+    const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
+    for (const int stopAt : {20, 100, 400, 1000}) {
+        Rig rig(Chip::None, running, true);
+        const State before = rig.library->snapshot();
+        rig.library->stopAt = stopAt;
+        QCOMPARE(rig.selftest({ChipLibrary::kBase, {}, nullptr, true, false, false}),
+                 128 + SIGTERM);
+        QVERIFY2(rig.library->snapshot() == before, qPrintable(describe(rig.library->snapshot())));
+        QVERIFY2(rig.stdOut().contains(QStringLiteral("\nBail out! ")), qPrintable(rig.stdOut()));
+    }
+}
+
+QTEST_APPLESS_MAIN(TestProbe)
+#include "tst_probe.moc"
