@@ -142,8 +142,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 }
                 break;
         }
-        for (size_t i = 0; i < uart::kComBases.size(); ++i)
-            checkUart(bus.uart(i), uart::kComBases[i], instant);
+        for (size_t i = 0; i < uart::kComBases.size(); ++i) {
+            if (Uart16550* uart = bus.uart(i))
+                checkUart(*uart, uart::kComBases[i], instant);
+        }
     }
     return 0;
 }
