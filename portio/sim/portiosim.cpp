@@ -5,8 +5,8 @@
 //
 // Like the real library it refuses port access outside a session, so a program that
 // forgets IOSCM_Start fails here as it would on hardware. IOSCM_Start does not reset the
-// UARTs: a real chip keeps its registers across sessions, and so does this bus for the
-// life of the process.
+// UARTs (but for one whose chip REGWISE_SIM_UARTS changes, below): a real chip keeps its
+// registers across sessions, and so does this bus for the life of the process.
 //
 // The UARTs keep time by the machine's monotonic clock. REGWISE_SIM_TIMING, read at each
 // IOSCM_Start, picks the timing: "line" (the default) gives each character its time on the
