@@ -85,7 +85,7 @@ ProbeResult efrClass(Probe& probe) {
     }
     const bool ox =
         ids[0] == kOxIds[0] && ids[1] == kOxIds[1] && (ids[2] & OX_ID3_MASK) == kOxIds[2];
-    return probe.verdict(ox ? Chip::OX16C950 : Chip::I16650);
+    return probe.verdict(ox ? Chip::OX16C950 : Chip::U16650);
 }
 
 ProbeResult fifoClass(Probe& probe) {
@@ -97,9 +97,9 @@ ProbeResult fifoClass(Probe& probe) {
     if (!iir)
         return probe.stopped();
     if ((*iir & IIR_FIFOS) == IIR_FIFOS_NONE)
-        return probe.verdict(Chip::I16450);
+        return probe.verdict(Chip::U16450);
     if ((*iir & IIR_FIFOS) != IIR_FIFOS_WORKING)
-        return probe.verdict(Chip::I16550);
+        return probe.verdict(Chip::U16550);
 
     probe.test("fifo64");
     const std::optional<uint8_t> withoutDlab = probe.exchange(FCR, FCR_ENABLE | FCR_FIFO64, IIR);
@@ -109,7 +109,7 @@ ProbeResult fifoClass(Probe& probe) {
     if (!withDlab || !probe.write(LCR, working))
         return probe.stopped();
     const bool fifo64 = !(*withoutDlab & IIR_FIFO64) && (*withDlab & IIR_FIFO64);
-    return probe.verdict(fifo64 ? Chip::I16750 : Chip::I16550A);
+    return probe.verdict(fifo64 ? Chip::U16750 : Chip::U16550A);
 }
 
 }  // namespace
@@ -136,7 +136,7 @@ ProbeResult probeChip(UartSession& session) {
         if (!value)
             return probe.stopped();
         if (*value != pattern)
-            return probe.verdict(Chip::I8250);
+            return probe.verdict(Chip::U8250);
     }
 
     // The first write at offset 2: the EFR on a chip that has one, FCR←00 on any other.

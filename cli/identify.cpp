@@ -42,10 +42,10 @@ std::string verdictLine(int32_t base, const uart::ChipFacts& facts) {
     std::string line = hexPort(base) + ": " + std::string(facts.name);
     if (facts.chip == uart::Chip::None)
         return line + "（UART が応答しません）";
-    line += facts.fifoSize == 0   ? "（FIFO なし"
-            : facts.fifoSize == 1 ? "（FIFO は使えません"
-                                  : "（FIFO " + std::to_string(facts.fifoSize) + " バイト";
-    return line + (facts.scratch ? "、スクラッチレジスタあり）" : "、スクラッチレジスタなし）");
+    line += facts.usableFifo == 0   ? "（FIFO なし"
+            : facts.usableFifo == 1 ? "（FIFO は使えません"
+                                    : "（FIFO " + std::to_string(facts.usableFifo) + " バイト";
+    return line + (facts.hasScratch ? "、スクラッチレジスタあり）" : "、スクラッチレジスタなし）");
 }
 
 std::string evidenceLine(const Evidence& evidence) {
@@ -59,8 +59,8 @@ std::string jsonObject(int32_t base, const uart::ChipFacts& facts,
                        const std::optional<std::string>& tty, const ProbeResult& result) {
     std::string json =
         "{\"port\":" + jsonString(hexPort(base)) + ",\"type\":" + jsonString(facts.name) +
-        ",\"fifo_size\":" + std::to_string(facts.fifoSize) +
-        ",\"scratch\":" + (facts.scratch ? "true" : "false") +
+        ",\"fifo_size\":" + std::to_string(facts.usableFifo) +
+        ",\"scratch\":" + (facts.hasScratch ? "true" : "false") +
         ",\"kernel_tty\":" + (tty ? jsonString(text::quoted(*tty)) : std::string("null")) +
         ",\"evidence\":[";
     for (std::size_t i = 0; i < result.evidence.size(); ++i) {
@@ -106,7 +106,7 @@ private:
             return stopped(session.stopSignal());
         if (!result.chip || !restored)
             return kExitFailed;
-        const uart::ChipFacts& facts = uart::factsOf(*result.chip);
+        const uart::ChipFacts& facts = uart::chipFacts(*result.chip);
         if (m_options.json) {
             m_json.push_back(jsonObject(base, facts, tty, result));
             return kExitOk;

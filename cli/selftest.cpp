@@ -119,7 +119,7 @@ public:
     }
 
 private:
-    const ChipFacts& facts(std::size_t index = 0) const { return factsOf(m_chips.at(index)); }
+    const ChipFacts& facts(std::size_t index = 0) const { return chipFacts(m_chips.at(index)); }
 
     bool add(const CheckResult& check) { return m_report.add(check); }
     bool step(const Check& check) { return check && add(*check); }
@@ -151,7 +151,7 @@ private:
     }
 
     bool registerChecks(UartSession& u) {
-        if (!facts().scratch) {
+        if (!facts().hasScratch) {
             if (!add(skipped("scratch", "スクラッチレジスタがありません（" +
                                             std::string(facts().name) + "）")))
                 return false;
@@ -404,7 +404,7 @@ private:
 
     Check fifoOverrun(UartSession& u) {
         const int depth =
-            facts().rxTriggersAs16550A ? static_cast<int>(kFifoSize) : facts().fifoSize;
+            facts().rxTriggersAs16550A ? static_cast<int>(kFifoSize) : facts().usableFifo;
         if (!setRate(u, 1) || !emptyReceiver(u, true))
             return std::nullopt;
         const std::optional<Sent> full = send(u, depth, 0x00, 1);
@@ -466,10 +466,10 @@ private:
 
     bool fifoChecks(UartSession& u) {
         std::string noFifo;
-        if (facts().fifoSize < static_cast<int>(kFifoSize)) {
-            noFifo =
-                std::string(facts().fifoSize == 0 ? "FIFO がありません（" : "FIFO が使えません（") +
-                std::string(facts().name) + "）";
+        if (facts().usableFifo < static_cast<int>(kFifoSize)) {
+            noFifo = std::string(facts().usableFifo == 0 ? "FIFO がありません（"
+                                                         : "FIFO が使えません（") +
+                     std::string(facts().name) + "）";
         }
         if (!noFifo.empty()) {
             if (!add(skipped("fifo-burst", noFifo)) || !add(skipped("fifo-overrun", noFifo)))

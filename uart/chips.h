@@ -4,46 +4,89 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
-// The members of the 8250 family a probe tells apart, and what each data sheet says about
-// the parts of it that software sees: the FIFO it may use, the scratch register, the
-// enhanced feature register, and the registers only some of them have.
+#include "uart/registers.h"
+
+// The chips of the 8250 family a PC serial port may hold, and what sets them apart as
+// software sees them through the eight ports: which registers and bits exist, how deep the
+// FIFOs are, how much of them software may use, and whether an enhanced feature register
+// answers. The simulated UARTs answer by this table, and the probe (identify) names its
+// verdicts and their FIFOs from it.
 namespace uart {
 
-enum class Chip { None, I8250, I16450, I16550, I16550A, I16750, I16650, XR16C850, OX16C950 };
+// Oldest first; the last three have an EFR and are recognised by the probe but not
+// simulated.
+enum class Chip : uint8_t {
+    U8250,     // National/TI 8250: no scratch register, no FIFOs
+    U16450,    // NS16450: the 8250 with a scratch register
+    U16550,    // NS16550, the first with FIFOs, which do not work
+    U16550A,   // NS16550A, TI TL16C550C: 16-byte FIFOs
+    U16750,    // TI TL16C750: 16- or 64-byte FIFOs, auto flow control, sleep modes
+    U16650,    // Startech/Exar ST16C650: 32-byte FIFOs and an EFR
+    XR16C850,  // Exar XR16C850 family: 128-byte FIFOs, an EFR and a device ID
+    OX16C950,  // Oxford OX16C950: 128-byte FIFOs, an EFR and indexed ID registers
+    None,      // no UART answers: an empty bus
+};
 
 struct ChipFacts {
     Chip chip;
-    std::string_view name;  // as data sheets and the program's output write it
-    int fifoSize;           // bytes software may use: 0 without FIFO, 1 for the 16550's broken one
-    bool scratch;
-    bool efr;                 // an enhanced feature register at offset 2 while LCR is BF
+    std::string_view name;        // as REGWISE_SIM_UARTS and the probe write it: "16550A"
+    bool hasScratch;              // offset 7 keeps what is written (without it, a read gives
+                                  // kUndrivenRead)
+    uint8_t fcrMask;              // the FCR bits the chip takes (0: no FCR, writes are ignored)
+    uint8_t iirFifoBits;          // IIR bits 7:6 with FCR bit 0 set
+    std::size_t fifoSize;         // characters the receiver and the transmitter each hold with FCR
+                                  // bit 0 set, in the 16750's 16-byte mode; 1: no FIFO to use
+    std::size_t largestFifoSize;  // the same in the 16750's 64-byte mode, else fifoSize
+    uint8_t ierMask;              // the IER bits that exist and read back
+    uint8_t mcrMask;              // the MCR bits that exist and read back
+    int usableFifo;  // the FIFO software may use, in bytes, as identify reports it: 0 without
+                     // one, 1 for the 16550's, which must not be used as a FIFO
+    bool efr;        // an enhanced feature register at offset 2 while LCR is BF
     bool rxTriggersAs16550A;  // FCR bits 6-7 choose kRxTriggerLevels (1, 4, 8, 14)
+    bool simulated;           // REGWISE_SIM_UARTS may name it
 };
 
+inline constexpr uint8_t kFcr16550 = FCR_ENABLE | FCR_DMA_MODE | FCR_TRIGGER;
+
+// Indexed by Chip. The original 16550 takes FCR bit 0 and shows it in IIR bit 7, but its
+// FIFOs lose and repeat characters and no software may use them: the simulated one holds
+// one character whatever FCR says. The EFR chips are not simulated; their register fields
+// give what they share with the 16550A, their FIFO depth what their data sheets give.
 inline constexpr std::array<ChipFacts, 9> kChips{{
-    {Chip::None, "none", 0, false, false, false},
-    {Chip::I8250, "8250", 0, false, false, false},
-    {Chip::I16450, "16450", 0, true, false, false},
-    {Chip::I16550, "16550", 1, true, false, false},
-    {Chip::I16550A, "16550A", 16, true, false, true},
-    {Chip::I16750, "16750", 64, true, false, true},
-    {Chip::I16650, "16650", 32, true, true, false},
-    {Chip::XR16C850, "XR16C850", 128, true, true, false},
-    {Chip::OX16C950, "16C950", 128, true, true, false},
+    {Chip::U8250, "8250", false, 0x00, 0x00, 1, 1, IER_MASK, MCR_MASK, 0, false, false, true},
+    {Chip::U16450, "16450", true, 0x00, 0x00, 1, 1, IER_MASK, MCR_MASK, 0, false, false, true},
+    {Chip::U16550, "16550", true, kFcr16550, 0x80, 1, 1, IER_MASK, MCR_MASK, 1, false, false, true},
+    {Chip::U16550A, "16550A", true, kFcr16550, IIR_FIFOS, kFifoSize, kFifoSize, IER_MASK, MCR_MASK,
+     16, false, true, true},
+    {Chip::U16750, "16750", true, kFcr16550 | FCR_FIFO64, IIR_FIFOS, kFifoSize, kFifoSize64,
+     IER_MASK | IER_SLEEP | IER_LOW_POWER, MCR_MASK | MCR_AFE, 64, false, true, true},
+    {Chip::U16650, "16650", true, kFcr16550, IIR_FIFOS, 32, 32, IER_MASK, MCR_MASK, 32, true, false,
+     false},
+    {Chip::XR16C850, "XR16C850", true, kFcr16550, IIR_FIFOS, 128, 128, IER_MASK, MCR_MASK, 128,
+     true, false, false},
+    {Chip::OX16C950, "16C950", true, kFcr16550, IIR_FIFOS, 128, 128, IER_MASK, MCR_MASK, 128, true,
+     false, false},
+    {Chip::None, "none", false, 0x00, 0x00, 1, 1, 0x00, 0x00, 0, false, false, false},
 }};
 
-constexpr const ChipFacts& factsOf(Chip chip) {
-    for (const ChipFacts& facts : kChips) {
-        if (facts.chip == chip)
-            return facts;
-    }
-    return kChips[0];
+// The deepest FIFO a simulated chip has.
+inline constexpr std::size_t kMaxFifoSize = kFifoSize64;
+
+// What a read gets where no register drives the data bus: the PC's bus is pulled high when
+// idle. The 8250 decodes offset 7 but has no register there, so it reads this too.
+inline constexpr uint8_t kUndrivenRead = 0xFF;
+
+constexpr const ChipFacts& chipFacts(Chip chip) {
+    return kChips[static_cast<std::size_t>(chip)];
 }
 
+// The chip a name of kChips stands for, exactly as written there (case and all); "none"
+// gives Chip::None.
 constexpr std::optional<Chip> chipNamed(std::string_view name) {
     for (const ChipFacts& facts : kChips) {
         if (facts.name == name)
@@ -52,16 +95,50 @@ constexpr std::optional<Chip> chipNamed(std::string_view name) {
     return std::nullopt;
 }
 
-static_assert(factsOf(Chip::I16550A).fifoSize == 16 && factsOf(Chip::I16750).fifoSize == 64);
-static_assert(chipNamed("16C950") == Chip::OX16C950 && !chipNamed("16551"));
+// Whether FCR (as the chip took it) has the 16750's 64-byte FIFOs on.
+constexpr bool fifo64On(Chip chip, uint8_t fcr) {
+    return chip == Chip::U16750 && (fcr & (FCR_ENABLE | FCR_FIFO64)) == (FCR_ENABLE | FCR_FIFO64);
+}
+
+// Characters the receiver and the transmitter each hold under FCR: 1 with FIFOs off.
+constexpr std::size_t fifoDepth(Chip chip, uint8_t fcr) {
+    if (!(fcr & FCR_ENABLE))
+        return 1;
+    return fifo64On(chip, fcr) ? chipFacts(chip).largestFifoSize : chipFacts(chip).fifoSize;
+}
+
+// The receive FIFO's fill level that raises the received data interrupt under FCR.
+constexpr uint8_t rxTriggerLevel(Chip chip, uint8_t fcr) {
+    if (fifoDepth(chip, fcr) <= 1)
+        return 1;
+    const auto& levels = fifo64On(chip, fcr) ? kRxTriggerLevels64 : kRxTriggerLevels;
+    return levels[(fcr & FCR_TRIGGER) >> 6];
+}
+
+// IIR bits 5-7 under FCR: which FIFOs the chip reports on.
+constexpr uint8_t iirFifoBits(Chip chip, uint8_t fcr) {
+    if (!(fcr & FCR_ENABLE))
+        return 0;
+    return static_cast<uint8_t>(chipFacts(chip).iirFifoBits |
+                                (fifo64On(chip, fcr) ? IIR_FIFO64 : 0));
+}
+
+static_assert(chipFacts(Chip::U16750).chip == Chip::U16750 &&
+              chipFacts(Chip::None).chip == Chip::None &&
+              chipFacts(Chip::OX16C950).name == "16C950");
+static_assert(chipNamed("16550A") == Chip::U16550A && chipNamed("none") == Chip::None);
+static_assert(!chipNamed("16550a") && !chipNamed("") && !chipNamed("16551"));
+static_assert(fifoDepth(Chip::U16550, FCR_ENABLE) == 1 && fifoDepth(Chip::U16750, 0x21) == 64);
+static_assert(rxTriggerLevel(Chip::U16750, 0xE1) == 56 &&
+              rxTriggerLevel(Chip::U16550A, 0xE1) == 14);
+static_assert(iirFifoBits(Chip::U16750, 0x21) == 0xE0 && iirFifoBits(Chip::U16550, 0x01) == 0x80);
+static_assert(chipFacts(Chip::U16550A).usableFifo == 16 &&
+              chipFacts(Chip::U16750).usableFifo == 64);
 
 // IIR bits 7-6 after FCR bit 0 was set: what each FIFO answers.
 inline constexpr uint8_t IIR_FIFOS_NONE = 0x00;      // 8250, 16450
 inline constexpr uint8_t IIR_FIFOS_UNUSABLE = 0x80;  // 16550
 inline constexpr uint8_t IIR_FIFOS_WORKING = 0xC0;   // 16550A and later
-// IIR bit 5 on the 16750: its 64-byte FIFO is on. FCR bit 5 sets it, only while DLAB is 1.
-inline constexpr uint8_t IIR_FIFO64 = 0x20;
-inline constexpr uint8_t FCR_FIFO64 = 0x20;
 
 // The enhanced feature register of the 16650 class (ST16C650, XR16C850, OX16C950): at
 // offset 2 while LCR holds this value, where a 16550A still has FCR and IIR.

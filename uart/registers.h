@@ -10,7 +10,8 @@
 
 // The 16550 UART's own facts, as its data sheet gives them: where each register sits, what
 // each bit means, what a reset leaves, and where a PC puts the four COM ports, written once
-// for every part of the program that needs them.
+// for every part of the program that needs them. The bits only the 16750 has are named here
+// too; what each chip of the family has is in uart/chips.h.
 namespace uart {
 
 // Register offsets from the base port. Offsets 0 and 1 hold the divisor latch instead while
@@ -30,16 +31,19 @@ inline constexpr int MSR = 6;  // 6       R             Modem Status
 inline constexpr int SCR = 7;  // 7       R/W           Scratch
 inline constexpr int kPortsPerUart = 8;
 
-// IER (1, R/W): interrupt enables. Bits 4-7 do not exist and read 0.
-inline constexpr uint8_t IER_ERBFI = 0x01;     // received data available (and character timeout)
-inline constexpr uint8_t IER_ETBEI = 0x02;     // transmitter holding register empty
-inline constexpr uint8_t IER_ELSI = 0x04;      // receiver line status
-inline constexpr uint8_t IER_EDSSI = 0x08;     // modem status
-inline constexpr uint8_t IER_MASK = 0x0F;      // the bits that exist
-inline constexpr uint8_t IER_RESERVED = 0xF0;  // read 0
+// IER (1, R/W): interrupt enables. Bits 4-7 do not exist and read 0 (the 16750 has 4-5).
+inline constexpr uint8_t IER_ERBFI = 0x01;      // received data available (and character timeout)
+inline constexpr uint8_t IER_ETBEI = 0x02;      // transmitter holding register empty
+inline constexpr uint8_t IER_ELSI = 0x04;       // receiver line status
+inline constexpr uint8_t IER_EDSSI = 0x08;      // modem status
+inline constexpr uint8_t IER_SLEEP = 0x10;      // 16750: sleep mode
+inline constexpr uint8_t IER_LOW_POWER = 0x20;  // 16750: low-power mode
+inline constexpr uint8_t IER_MASK = 0x0F;       // the bits that exist
+inline constexpr uint8_t IER_RESERVED = 0xF0;   // read 0
 
 // IIR (2, R): bit 0 is 0 while an interrupt is pending, bits 1-3 name the highest pending
-// source, bits 6-7 are 1 with FIFOs on. Bits 4-5 always read 0.
+// source, bits 6-7 are 1 with FIFOs on. Bits 4-5 read 0, except bit 5 on a 16750 in
+// 64-byte mode.
 inline constexpr uint8_t IIR_NO_INT = 0x01;
 inline constexpr uint8_t IIR_ID = 0x0E;
 inline constexpr uint8_t IIR_ID_MSR = 0x00;      // modem status (priority 4, lowest)
@@ -48,6 +52,7 @@ inline constexpr uint8_t IIR_ID_RDA = 0x04;      // received data available (2)
 inline constexpr uint8_t IIR_ID_RLS = 0x06;      // receiver line status (1, highest)
 inline constexpr uint8_t IIR_ID_TIMEOUT = 0x0C;  // character timeout, FIFO mode only (2)
 inline constexpr uint8_t IIR_RESERVED = 0x30;    // read 0
+inline constexpr uint8_t IIR_FIFO64 = 0x20;      // 16750: the 64-byte FIFOs are on
 inline constexpr uint8_t IIR_FIFOS = 0xC0;
 
 // FCR (2, W).
@@ -56,6 +61,7 @@ inline constexpr uint8_t FCR_RX_RESET = 0x02;  // empty the receive FIFO (self-c
 inline constexpr uint8_t FCR_TX_RESET = 0x04;  // empty the transmit FIFO (self-clearing)
 inline constexpr uint8_t FCR_DMA_MODE = 0x08;
 inline constexpr uint8_t FCR_RESERVED = 0x30;  // write 0
+inline constexpr uint8_t FCR_FIFO64 = 0x20;    // 16750: 64-byte FIFOs, taken only while DLAB is 1
 inline constexpr uint8_t FCR_TRIGGER = 0xC0;   // receive FIFO trigger level, see kRxTriggerLevels
 
 // LCR (3, R/W).
@@ -69,12 +75,13 @@ inline constexpr uint8_t LCR_FORMAT = 0x3F;  // everything both ends of a line m
 inline constexpr uint8_t LCR_BREAK = 0x40;   // hold the serial output at space
 inline constexpr uint8_t LCR_DLAB = 0x80;    // divisor latch access
 
-// MCR (4, R/W). Bits 5-7 do not exist and read 0.
+// MCR (4, R/W). Bits 5-7 do not exist and read 0 (the 16750 has bit 5).
 inline constexpr uint8_t MCR_DTR = 0x01;
 inline constexpr uint8_t MCR_RTS = 0x02;
 inline constexpr uint8_t MCR_OUT1 = 0x04;
 inline constexpr uint8_t MCR_OUT2 = 0x08;  // on a PC, gates the UART's interrupt to the CPU
 inline constexpr uint8_t MCR_LOOP = 0x10;
+inline constexpr uint8_t MCR_AFE = 0x20;  // 16750: auto flow control (auto-CTS; with RTS, auto-RTS)
 inline constexpr uint8_t MCR_MASK = 0x1F;      // the bits that exist
 inline constexpr uint8_t MCR_RESERVED = 0xE0;  // read 0
 
@@ -121,6 +128,10 @@ constexpr uint8_t rxTriggerLevel(uint8_t fcr) {
     return kRxTriggerLevels[(fcr & FCR_TRIGGER) >> 6];
 }
 
+// The 16750's FIFOs in 64-byte mode (FCR bit 5), and their trigger levels.
+inline constexpr std::size_t kFifoSize64 = 64;
+inline constexpr std::array<uint8_t, 4> kRxTriggerLevels64{1, 16, 32, 56};
+
 // The baud clock: a PC feeds the UART 1.8432 MHz and the UART takes 16 clocks per bit times
 // the divisor, so divisor 1 is 115 200 bps and divisor 12 is 9600 bps.
 inline constexpr int kClockHz = 1'843'200;
@@ -152,19 +163,25 @@ static_assert(characterTime(0x03, 0) == std::chrono::nanoseconds(0));
 // The PC's COM1...COM4, in that order, each kPortsPerUart ports from its base.
 inline constexpr std::array<uint16_t, 4> kComBases{0x3F8, 0x2F8, 0x3E8, 0x2E8};
 
+// Which of the four COM windows port lies in: 0 for COM1 ... 3 for COM4, -1 for none.
+constexpr int comWindowIndex(int32_t port) {
+    for (std::size_t i = 0; i < kComBases.size(); ++i) {
+        if (port >= kComBases[i] && port < kComBases[i] + kPortsPerUart)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 // Whether port lies in one of the four COM windows.
 constexpr bool inComWindow(int32_t port) {
-    for (const uint16_t base : kComBases) {
-        if (port >= base && port < base + kPortsPerUart) {
-            return true;
-        }
-    }
-    return false;
+    return comWindowIndex(port) >= 0;
 }
 
 // The edges of the windows, checked where they are written.
 static_assert(inComWindow(0x3F8) && inComWindow(0x3FF) && inComWindow(0x2E8));
 static_assert(!inComWindow(0x3F7) && !inComWindow(0x400) && !inComWindow(0x2F0));
 static_assert(!inComWindow(-0x3F8) && !inComWindow(0x103F8));
+static_assert(comWindowIndex(0x3FF) == 0 && comWindowIndex(0x2F8) == 1 &&
+              comWindowIndex(0x3EF) == 2 && comWindowIndex(0x2E8) == 3);
 
 }  // namespace uart

@@ -1,19 +1,27 @@
 // SPDX-FileCopyrightText: 2026 The Regwise developers
 // SPDX-License-Identifier: MIT
 
-// libregwise-portio-sim.so: the port I/O library on four simulated 16550A UARTs.
+// libregwise-portio-sim.so: the port I/O library on four simulated UARTs.
 //
 // Like the real library it refuses port access outside a session, so a program that
 // forgets IOSCM_Start fails here as it would on hardware. IOSCM_Start does not reset the
-// UARTs: a real chip keeps its registers across sessions, and so does this bus for the
-// life of the process.
+// UARTs (but for one whose chip REGWISE_SIM_UARTS changes, below): a real chip keeps its
+// registers across sessions, and so does this bus for the life of the process.
 //
 // The UARTs keep time by the machine's monotonic clock. REGWISE_SIM_TIMING, read at each
 // IOSCM_Start, picks the timing: "line" (the default) gives each character its time on the
 // line as a real chip does, "instant" completes every transfer at once. Any other value
 // makes the start fail.
+//
+// REGWISE_SIM_UARTS, read at each IOSCM_Start too, names the chips at COM1 ... COM4: exactly
+// four names from 8250, 16450, 16550, 16550A, 16750 and none (no UART: the window reads
+// FF), as written there (case and all), separated by single commas with nothing else
+// between them, e.g. "16550A,16450,none,16750". Unset, all four are 16550As. Any other value
+// makes the start fail. A start that puts another chip at a COM port replaces that UART with
+// a fresh one, as a power cycle would; the others keep their state.
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +34,7 @@
 #include "portio/sim/simclock.h"
 #include "portio/sim/uartbus.h"
 #include "text/quoted.h"
+#include "uart/chips.h"
 
 namespace {
 
@@ -87,6 +96,52 @@ std::string badTimingMessage(const char* value) {
            "してください。";
 }
 
+constexpr const char* kUartsVariable = "REGWISE_SIM_UARTS";
+
+// The chips a value of REGWISE_SIM_UARTS names (null: unset); none for a value that is not
+// four names and three commas. It reads the value once, from the start to a fifth name at most.
+std::optional<UartBus::Slots> chipsNamed(const char* value) {
+    if (value == nullptr)
+        return UartBus::kDefaultSlots;
+    UartBus::Slots slots{};
+    std::string_view rest(value);
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        const std::size_t comma = rest.find(',');
+        const bool last = i + 1 == slots.size();
+        if (last != (comma == std::string_view::npos))
+            return std::nullopt;
+        const std::string_view name = rest.substr(0, comma);
+        const std::optional<uart::Chip> chip = uart::chipNamed(name);
+        if (!chip || (*chip != uart::Chip::None && !uart::chipFacts(*chip).simulated))
+            return std::nullopt;
+        if (*chip != uart::Chip::None)
+            slots[i] = *chip;
+        rest.remove_prefix(last ? rest.size() : comma + 1);
+    }
+    return slots;
+}
+
+// "8250、16450、16550、16550A（既定）、16750、none（UART なし）"
+std::string chipNameList() {
+    std::string list;
+    for (const uart::ChipFacts& facts : uart::kChips) {
+        if (!facts.simulated)
+            continue;
+        list += facts.name;
+        if (facts.chip == uart::Chip::U16550A)
+            list += "（既定）";
+        list += "、";
+    }
+    return list + std::string(uart::chipFacts(uart::Chip::None).name) + "（UART なし）";
+}
+
+std::string badUartsMessage(const char* value) {
+    return std::string("環境変数 ") + kUartsVariable + " の値「" + text::quoted(value) +
+           "」は使えません。COM1～COM4 のチップを " + chipNameList() +
+           "から 4 つ選び、空白を入れずにコンマで区切って指定してください（例：16550A,16450,"
+           "none,16750）。";
+}
+
 constexpr const char* kNoSession =
     "I/Oセッションが開始されていません (IOSCM_Start が呼ばれていないか、IOSCM_Stop の後です)";
 
@@ -131,16 +186,19 @@ extern "C" {
 int32_t IOSCM_Start(void) {
     clearError();
     // Read once: the value checked is the value shown.
-    const char* value = std::getenv(kTimingVariable);
-    const std::optional<Uart16550::Timing> timing = timingNamed(value);
-    if (!timing) {
+    const char* timingValue = std::getenv(kTimingVariable);
+    const std::optional<Uart16550::Timing> timing = timingNamed(timingValue);
+    const char* uartsValue = std::getenv(kUartsVariable);
+    const std::optional<UartBus::Slots> chips = chipsNamed(uartsValue);
+    if (!timing || !chips) {
         g_sessionOpen.store(false);  // a failed start leaves no session open
-        fail(badTimingMessage(value));
+        fail(!timing ? badTimingMessage(timingValue) : badUartsMessage(uartsValue));
         return 1;
     }
     Machine& m = machine();  // the bus exists before the first port access
     {
         std::lock_guard lock(m.mutex);
+        m.bus.setChips(*chips);
         m.bus.setTiming(*timing);
     }
     g_sessionOpen.store(true);

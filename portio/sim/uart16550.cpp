@@ -7,12 +7,14 @@
 
 using namespace uart;
 
-Uart16550::Uart16550(const SimClock& clock) : m_clock(clock) {
+Uart16550::Uart16550(const SimClock& clock, Chip chip)
+    : m_clock(clock), m_chip(chip), m_facts(chipFacts(chip)) {
     reset();
 }
 
 Uart16550::~Uart16550() {
     if (m_peer) {
+        sync();
         m_peer->m_peer = nullptr;
         m_peer->updateModemInputs();
     }
@@ -52,6 +54,7 @@ void Uart16550::reset() {
     m_rxHead = 0;
     m_rxCount = 0;
     m_rxActivity = m_now;
+    m_rtsHeld = false;
     // Whatever was in flight is lost.
     m_txHead = 0;
     m_txCount = 0;
@@ -109,8 +112,7 @@ void Uart16550::runUntil(Nanos time) {
         } else if (shiftDone) {
             m_now = std::max(m_now, m_shifting.end);
             finishShifting();
-            if (m_txCount)
-                startShifting(m_now);
+            startShiftingIfAllowed();
         } else {
             break;
         }
@@ -122,9 +124,19 @@ Uart16550::Nanos Uart16550::transferTime() const {
     return m_timing == Timing::Instant ? Nanos{0} : characterTime(m_regs.lcr, divisor());
 }
 
+// Auto-CTS: with AFE set the transmitter waits for CTS before it starts a character.
+bool Uart16550::ctsHolds() const {
+    return (m_regs.mcr & MCR_AFE) && !(m_regs.msr & MSR_CTS);
+}
+
+void Uart16550::startShiftingIfAllowed() {
+    if (m_txCount && !m_shifting.busy && !ctsHolds())
+        startShifting(m_now);
+}
+
 void Uart16550::startShifting(Nanos at) {
     const uint8_t data = m_txFifo[m_txHead];
-    m_txHead = (m_txHead + 1) % kFifoSize;
+    m_txHead = (m_txHead + 1) % kMaxFifoSize;
     --m_txCount;
     m_shifting.busy = true;
     m_shifting.data = data & wordMask();
@@ -212,7 +224,8 @@ void Uart16550::write(unsigned offset, uint8_t value) {
             // Status registers: the 16550A's factory-test writes are not part of its interface.
             break;
         case SCR:
-            m_regs.scr = value;
+            if (m_facts.hasScratch)
+                m_regs.scr = value;
             break;
     }
 }
@@ -242,7 +255,7 @@ uint8_t Uart16550::registerValue(unsigned offset) const {
         case MSR:
             return m_regs.msr;
         default:
-            return m_regs.scr;
+            return m_facts.hasScratch ? m_regs.scr : kUndrivenRead;
     }
 }
 
@@ -251,14 +264,16 @@ uint8_t Uart16550::readRbr() {
     if (m_rxCount == 0)
         return m_regs.rbr;
     m_regs.rbr = rxTop().data;
-    m_rxHead = (m_rxHead + 1) % kFifoSize;
+    m_rxHead = (m_rxHead + 1) % kMaxFifoSize;
     --m_rxCount;
     m_rxActivity = m_now;
     // The errors of a character show in LSR once it reaches the top of the FIFO.
     if (m_rxCount)
         m_regs.lsr |= rxTop().errors;
     updateRxStatus();
-    return m_regs.rbr;
+    const uint8_t value = m_regs.rbr;
+    updateRtsHold();  // may let the far transmitter go on, which may bring more
+    return value;
 }
 
 uint8_t Uart16550::readIir() {
@@ -285,44 +300,41 @@ uint8_t Uart16550::readMsr() {
 }
 
 void Uart16550::writeThr(uint8_t value) {
-    const std::size_t capacity = fifosEnabled() ? kFifoSize : 1;
-    if (m_txCount < capacity) {
-        m_txFifo[(m_txHead + m_txCount) % kFifoSize] = value;
+    if (m_txCount < fifoDepth()) {
+        m_txFifo[(m_txHead + m_txCount) % kMaxFifoSize] = value;
         ++m_txCount;
-    } else if (!fifosEnabled()) {
+    } else if (!fifoMode()) {
         m_txFifo[m_txHead] = value;  // THR is overwritten; a full FIFO drops the byte instead
     }
     m_threPending = false;
-    if (!m_shifting.busy)
-        startShifting(m_now);
+    startShiftingIfAllowed();
     runUntil(m_now);
 }
 
 void Uart16550::writeIer(uint8_t value) {
     const uint8_t old = m_regs.ier;
-    m_regs.ier = value & IER_MASK;
+    m_regs.ier = value & m_facts.ierMask;
     // Enabling the THRE interrupt while THR is already empty raises it at once.
     if (!(old & IER_ETBEI) && (m_regs.ier & IER_ETBEI) && m_txCount == 0)
         m_threPending = true;
 }
 
 void Uart16550::writeFcr(uint8_t value) {
-    const bool enable = (value & FCR_ENABLE) != 0;
-    if (enable != fifosEnabled()) {
+    // The other FCR bits are only taken together with bit 0; bits 1 and 2 clear themselves.
+    uint8_t taken = (value & FCR_ENABLE) ? value & m_facts.fcrMask : 0;
+    if (!(m_regs.lcr & LCR_DLAB) && (taken & FCR_ENABLE))
+        taken = static_cast<uint8_t>((taken & ~FCR_FIFO64) | (m_regs.fcr & FCR_FIFO64));
+    const std::size_t oldDepth = fifoDepth();
+    m_regs.fcr = taken;
+    if (fifoDepth() != oldDepth) {
         clearRx();
         clearTx();
     }
-    if (!enable) {
-        // The other FCR bits are only taken together with bit 0.
-        m_regs.fcr = 0;
-        return;
-    }
-    if (value & FCR_RX_RESET)
+    if (fifoMode() && (value & FCR_RX_RESET))
         clearRx();
-    if (value & FCR_TX_RESET)
+    if (fifoMode() && (value & FCR_TX_RESET))
         clearTx();
-    // Bits 1 and 2 clear themselves; bits 4 and 5 are reserved.
-    m_regs.fcr = value & (FCR_ENABLE | FCR_DMA_MODE | FCR_TRIGGER);
+    updateRtsHold();
 }
 
 void Uart16550::writeLcr(uint8_t value) {
@@ -333,9 +345,12 @@ void Uart16550::writeLcr(uint8_t value) {
 
 void Uart16550::writeMcr(uint8_t value) {
     const bool wasSpacing = soutSpacing();
-    m_regs.mcr = value & MCR_MASK;
+    m_regs.mcr = value & m_facts.mcrMask;
     soutChanged(wasSpacing);
     outputsChanged();
+    // Clearing AFE (or loopback raising CTS) lets a held transmitter go on.
+    startShiftingIfAllowed();
+    runUntil(m_now);
 }
 
 // The break bit acts on SOUT alone, and in loopback SOUT is held marking: a break raised in
@@ -371,12 +386,12 @@ bool Uart16550::timeoutDue() const {
 }
 
 uint8_t Uart16550::iirValue() const {
-    const uint8_t fifoBits = fifosEnabled() ? IIR_FIFOS : 0;
+    const uint8_t fifoBits = iirFifoBits(m_chip, m_regs.fcr);
     const uint8_t ier = m_regs.ier;
     if ((ier & IER_ELSI) && (m_regs.lsr & LSR_ERRORS))
         return fifoBits | IIR_ID_RLS;
     if ((ier & IER_ERBFI) && m_rxCount) {
-        if (!fifosEnabled() || m_rxCount >= rxTriggerLevel())
+        if (m_rxCount >= rxTriggerLevel())
             return fifoBits | IIR_ID_RDA;
         if (timeoutDue())
             return fifoBits | IIR_ID_TIMEOUT;
@@ -388,16 +403,16 @@ uint8_t Uart16550::iirValue() const {
     return fifoBits | IIR_NO_INT;
 }
 
+// 1 without a FIFO in use: then every character raises the interrupt.
 uint8_t Uart16550::rxTriggerLevel() const {
-    return uart::rxTriggerLevel(m_regs.fcr);
+    return uart::rxTriggerLevel(m_chip, m_regs.fcr);
 }
 
 void Uart16550::receive(uint8_t data, uint8_t errors, Nanos at) {
     m_rxActivity = at;
-    const std::size_t capacity = fifosEnabled() ? kFifoSize : 1;
-    if (m_rxCount == capacity) {
+    if (m_rxCount == fifoDepth()) {
         m_regs.lsr |= LSR_OE;
-        if (fifosEnabled())
+        if (fifoMode())
             return;  // a full FIFO keeps what it has: the new character is lost
         // Without FIFOs the new character still lands in RBR over the unread one.
         m_rxFifo[m_rxHead] = {data, errors};
@@ -405,13 +420,14 @@ void Uart16550::receive(uint8_t data, uint8_t errors, Nanos at) {
         updateRxStatus();
         return;
     }
-    m_rxFifo[(m_rxHead + m_rxCount) % kFifoSize] = {data, errors};
+    m_rxFifo[(m_rxHead + m_rxCount) % kMaxFifoSize] = {data, errors};
     ++m_rxCount;
     if (m_rxCount == 1)
         m_regs.lsr |= errors;
-    if (errors && fifosEnabled())
+    if (errors && fifoMode())
         m_regs.lsr |= LSR_RXFIFO_ERROR;
     updateRxStatus();
+    updateRtsHold();
 }
 
 void Uart16550::clearRx() {
@@ -419,6 +435,20 @@ void Uart16550::clearRx() {
     m_rxCount = 0;
     m_regs.lsr &= static_cast<uint8_t>(~LSR_RXFIFO_ERROR);
     updateRxStatus();
+    updateRtsHold();
+}
+
+// Auto-RTS keeps its own state: RTS drops at the trigger level and rises only once the
+// FIFO is empty again. Kept whether auto-RTS is on or not, so that turning it on acts on
+// the FIFO as it stands.
+void Uart16550::updateRtsHold() {
+    const bool held = m_rxCount != 0 && (m_rtsHeld || m_rxCount >= rxTriggerLevel());
+    if (held == m_rtsHeld)
+        return;
+    const bool wasOnLine = rtsOnLine();
+    m_rtsHeld = held;
+    if (rtsOnLine() != wasOnLine && m_peer)
+        m_peer->updateModemInputs();
 }
 
 void Uart16550::clearTx() {
@@ -437,7 +467,7 @@ void Uart16550::updateRxStatus() {
 
 bool Uart16550::errorsBehindTop() const {
     for (std::size_t i = 1; i < m_rxCount; ++i) {
-        if (m_rxFifo[(m_rxHead + i) % kFifoSize].errors)
+        if (m_rxFifo[(m_rxHead + i) % kMaxFifoSize].errors)
             return true;
     }
     return false;
@@ -453,7 +483,8 @@ bool Uart16550::dtrOnLine() const {
 }
 
 bool Uart16550::rtsOnLine() const {
-    return (m_regs.mcr & (MCR_LOOP | MCR_RTS)) == MCR_RTS;
+    const bool autoRts = (m_regs.mcr & (MCR_AFE | MCR_RTS)) == (MCR_AFE | MCR_RTS);
+    return (m_regs.mcr & (MCR_LOOP | MCR_RTS)) == MCR_RTS && !(autoRts && m_rtsHeld);
 }
 
 void Uart16550::updateModemInputs() {
@@ -486,6 +517,11 @@ void Uart16550::updateModemInputs() {
     if (changed & MSR_DCD)
         deltas |= MSR_DDCD;
     m_regs.msr = static_cast<uint8_t>(lines | (old & MSR_DELTAS) | deltas);
+    // CTS coming back lets a transmitter held by auto-CTS go on.
+    if ((changed & MSR_CTS) && (lines & MSR_CTS) && m_txCount && !m_shifting.busy) {
+        startShiftingIfAllowed();
+        runUntil(m_now);
+    }
 }
 
 void Uart16550::outputsChanged() {

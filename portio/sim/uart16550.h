@@ -9,10 +9,11 @@
 #include <cstdint>
 
 #include "portio/sim/simclock.h"
+#include "uart/chips.h"
 #include "uart/registers.h"
 
-// One 16550A UART as the CPU sees it through its eight ports, and as a cable sees it
-// through its serial data and modem lines.
+// One UART of the 8250 family (a 16550A unless told otherwise) as the CPU sees it through
+// its eight ports, and as a cable sees it through its serial data and modem lines.
 //
 // Time. The UART keeps line time from the clock it is given, and works out at each access
 // (read, write and peek alike) what has happened since the last one; it runs no thread or
@@ -42,27 +43,49 @@
 //   once, the receive timeout expires at once and a break is sent as soon as it is raised.
 // - Timing::Instant completes every transfer at once whatever the divisor (THRE and TEMT
 //   never drop); the receive timeout and the length of a break still follow the clock.
-// - FCR bit 2 empties the transmit FIFO but not the shift register; switching FIFOs on or
-//   off empties both FIFOs; master reset loses everything in flight.
+// - FCR bit 2 empties the transmit FIFO but not the shift register; a change of FIFO depth
+//   (FIFOs on or off, the 16750's 16 or 64 bytes) empties both FIFOs; master reset loses
+//   everything in flight.
+//
+// The chips (uart/chips.h has their facts):
+// - 8250: no scratch register: a write to offset 7 is lost and a read gives FF, since no
+//   register drives the bus there. No FIFOs: FCR writes are ignored, IIR bits 7:6 read 00.
+// - 16450: as the 8250, with the scratch register.
+// - 16550: FCR bit 0 is taken and IIR bits 7:6 then read 10; that is all its FIFO bit does
+//   here. Its FIFOs are ones no software may use, so the receiver and the transmitter stay
+//   one character deep as with FIFOs off: no trigger level, no receive timeout, no LSR
+//   bit 7, and FCR bits 1-2 do nothing.
+// - 16550A: as described above.
+// - 16750: FCR bit 5, taken only in a write while LCR's DLAB bit is 1 (otherwise it keeps
+//   its value), gives 64-byte FIFOs, IIR bit 5 and trigger levels 1, 16, 32, 56. IER bits
+//   4-5 and MCR bit 5 exist. MCR bit 5 (AFE) turns on auto-CTS: the transmitter starts no
+//   new character while CTS is off (the one shifting is finished). With RTS set as well,
+//   auto-RTS: the RTS output drops when the receive FIFO reaches its trigger level (1 with
+//   FIFOs off) and rises again once the FIFO is empty. In loopback MSR follows the MCR bits,
+//   as on the other chips.
 //
 // Not modelled: the interrupt output and its gating by OUT2 (IIR is worked out, nothing is
 // signalled), DMA (the mode bit is stored and ignored), parity and bit-level noise (data is
 // never corrupted on the line, only framing is compared), the receiver's bit sampling (it
 // takes the whole character at the end of its stop bit), the short delay before a byte
 // moves from THR into the shift register, modem-line and break timing below a character,
-// and the quirks of other chips in the 8250 family.
+// the 16750's sleep and low-power modes (IER bits 4-5 are kept and read back, nothing
+// more), the characters a real auto-RTS lets in after the trigger level while the far end
+// finishes, the original 16550's faulty FIFOs, the bugs of early 8250s, and the chips'
+// highest rates (every chip takes every divisor).
 class Uart16550 {
 public:
     enum class Timing { Line, Instant };
 
-    explicit Uart16550(const SimClock& clock);
+    explicit Uart16550(const SimClock& clock, uart::Chip chip = uart::Chip::U16550A);
     ~Uart16550();
     Uart16550(const Uart16550&) = delete;
     Uart16550& operator=(const Uart16550&) = delete;
 
     // Joins two UARTs with a null-modem cable: TX to the other's RX, RTS to the other's CTS,
     // DTR to the other's DSR and DCD. Each UART has at most one cable; a new one replaces it.
-    // Both must read the same clock.
+    // Both must read the same clock. Destroying a UART pulls its cable, after what was on
+    // the line has arrived.
     static void connectNullModem(Uart16550& a, Uart16550& b);
 
     // The MR (master reset) pin. Keeps the cable; the other end sees this one's lines drop.
@@ -80,11 +103,15 @@ public:
     // every access it brings the UART up to the clock first.
     uint8_t peek(unsigned offset);
 
-    // Characters waiting in the receiver: 0-16 with FIFOs on, 0-1 without.
+    // Characters waiting in the receiver: at most fifoDepth().
     std::size_t rxFifoCount();
-    // Bytes waiting to be shifted out: 0-16 with FIFOs on, 0-1 (THR) without.
+    // Bytes waiting to be shifted out: at most fifoDepth() (THR alone without FIFOs).
     std::size_t txFifoCount();
+    uart::Chip chip() const { return m_chip; }
+    // FCR bit 0 as the chip took it (never on an 8250 or 16450).
     bool fifosEnabled() const { return (m_regs.fcr & uart::FCR_ENABLE) != 0; }
+    // What the receiver and the transmitter each hold now: 1, 16 or 64.
+    std::size_t fifoDepth() const { return uart::fifoDepth(m_chip, m_regs.fcr); }
     uint16_t divisor() const { return static_cast<uint16_t>(m_regs.dlm << 8 | m_regs.dll); }
 
 private:
@@ -95,7 +122,7 @@ private:
                       //                   (THR, write-only at 0, is m_txFifo)
         uint8_t ier;  // 1    R/W  DLAB=0  Interrupt Enable
                       // 2    R            Interrupt Identification: worked out on reading
-        uint8_t fcr;  // 2    W            FIFO Control: enable, DMA mode and trigger bits
+        uint8_t fcr;  // 2    W            FIFO Control: the bits the chip takes, less 1-2
         uint8_t lcr;  // 3    R/W          Line Control
         uint8_t mcr;  // 4    R/W          Modem Control
         uint8_t lsr;  // 5    R            Line Status: the receiver's bits (THRE and TEMT
@@ -145,6 +172,10 @@ private:
     uint8_t lsrValue() const;
     bool timeoutDue() const;
     uint8_t rxTriggerLevel() const;
+    bool fifoMode() const { return fifoDepth() > 1; }
+    bool ctsHolds() const;
+    void startShiftingIfAllowed();
+    void updateRtsHold();
     void receive(uint8_t data, uint8_t errors, Nanos at);
     const RxChar& rxTop() const { return m_rxFifo[m_rxHead]; }
     void clearRx();
@@ -160,16 +191,19 @@ private:
     void outputsChanged();
 
     const SimClock& m_clock;
+    const uart::Chip m_chip;
+    const uart::ChipFacts& m_facts;
     Timing m_timing = Timing::Line;
     Nanos m_now{0};  // how far this UART has been worked out
 
     Registers m_regs{};
-    std::array<RxChar, uart::kFifoSize> m_rxFifo{};
+    std::array<RxChar, uart::kMaxFifoSize> m_rxFifo{};
     std::size_t m_rxHead = 0;
     std::size_t m_rxCount = 0;
-    Nanos m_rxActivity{0};  // the last character received or RBR read: the timeout's start
+    Nanos m_rxActivity{0};   // the last character received or RBR read: the timeout's start
+    bool m_rtsHeld = false;  // auto-RTS: the FIFO reached its trigger level and is not yet empty
 
-    std::array<uint8_t, uart::kFifoSize> m_txFifo{};
+    std::array<uint8_t, uart::kMaxFifoSize> m_txFifo{};
     std::size_t m_txHead = 0;
     std::size_t m_txCount = 0;
     Shifting m_shifting{};

@@ -3,10 +3,8 @@
 
 #include "portio/sim/uartbus.h"
 
-UartBus::UartBus(const SimClock& clock)
-    : m_uarts{{Uart16550(clock), Uart16550(clock), Uart16550(clock), Uart16550(clock)}} {
-    Uart16550::connectNullModem(m_uarts[0], m_uarts[1]);
-    Uart16550::connectNullModem(m_uarts[2], m_uarts[3]);
+UartBus::UartBus(const SimClock& clock) : m_clock(clock) {
+    setChips(kDefaultSlots);
 }
 
 uint8_t UartBus::read(uint16_t port) {
@@ -20,19 +18,45 @@ void UartBus::write(uint16_t port, uint16_t data) {
 }
 
 void UartBus::reset() {
-    for (Uart16550& uart : m_uarts)
-        uart.reset();
+    for (auto& uart : m_uarts) {
+        if (uart)
+            uart->reset();
+    }
+}
+
+void UartBus::setChips(const Slots& chips) {
+    for (std::size_t i = 0; i < m_uarts.size(); ++i) {
+        // Chip::None, like an empty slot, is nothing there.
+        const Slot chip = chips[i] == uart::Chip::None ? Slot{} : chips[i];
+        if (m_uarts[i] && chip == m_slots[i])
+            continue;
+        m_uarts[i].reset();  // pulls the cable: the partner's lines from it drop
+        m_slots[i] = chip;
+        if (!chip)
+            continue;
+        m_uarts[i].emplace(m_clock, *chip);
+        m_uarts[i]->setTiming(m_timing);
+        if (auto& partner = m_uarts[i ^ 1]) {
+            Uart16550::connectNullModem(*m_uarts[i], *partner);
+            m_uarts[i]->reset();  // it comes up with the partner's lines on: no change to report
+        }
+    }
 }
 
 void UartBus::setTiming(Uart16550::Timing timing) {
-    for (Uart16550& uart : m_uarts)
-        uart.setTiming(timing);
+    m_timing = timing;
+    for (auto& uart : m_uarts) {
+        if (uart)
+            uart->setTiming(timing);
+    }
+}
+
+Uart16550* UartBus::uart(std::size_t index) {
+    auto& uart = m_uarts.at(index);
+    return uart ? &*uart : nullptr;
 }
 
 Uart16550* UartBus::uartAt(uint16_t port) {
-    for (std::size_t i = 0; i < uart::kComBases.size(); ++i) {
-        if (port >= uart::kComBases[i] && port - uart::kComBases[i] < uart::kPortsPerUart)
-            return &m_uarts[i];
-    }
-    return nullptr;
+    const int index = uart::comWindowIndex(port);
+    return index < 0 ? nullptr : uart(static_cast<std::size_t>(index));
 }

@@ -102,7 +102,7 @@ protected:
             case 6:
                 return 0x00;
             default:
-                return m_chip == uart::Chip::I8250 ? 0xFF : state.scr;
+                return m_chip == uart::Chip::U8250 ? 0xFF : state.scr;
         }
     }
 
@@ -124,9 +124,9 @@ protected:
             case 2:
                 if (efrShown()) {
                     state.efr = value;
-                } else if (uart::factsOf(m_chip).fifoSize > 0) {
+                } else if (uart::chipFacts(m_chip).usableFifo > 0) {
                     state.fifoOn = value & 0x01;
-                    if (m_chip == uart::Chip::I16750 && dlab)
+                    if (m_chip == uart::Chip::U16750 && dlab)
                         state.fifo64 = state.fifoOn && (value & 0x20);
                     else if (!state.fifoOn)
                         state.fifo64 = false;
@@ -143,7 +143,7 @@ protected:
                     state.acr = value;
                 break;
             case 7:
-                if (m_chip != uart::Chip::I8250)
+                if (m_chip != uart::Chip::U8250)
                     state.scr = value;
                 break;
             default:
@@ -152,20 +152,20 @@ protected:
     }
 
 private:
-    bool efrShown() const { return uart::factsOf(m_chip).efr && state.lcr == 0xBF; }
+    bool efrShown() const { return uart::chipFacts(m_chip).efr && state.lcr == 0xBF; }
     bool xrIds() const {
         return m_chip == uart::Chip::XR16C850 && state.lcr == 0x80 && state.dll == 0 &&
                state.dlm == 0;
     }
     uint8_t ierMask() const {
-        if (m_chip == uart::Chip::I16750)
+        if (m_chip == uart::Chip::U16750)
             return 0x3F;
-        return uart::factsOf(m_chip).efr && (state.efr & 0x10) ? 0xFF : 0x0F;
+        return uart::chipFacts(m_chip).efr && (state.efr & 0x10) ? 0xFF : 0x0F;
     }
     uint8_t iir() const {
         uint8_t value = 0x01;
-        if (state.fifoOn && uart::factsOf(m_chip).fifoSize > 0) {
-            value |= m_chip == uart::Chip::I16550 ? 0x80 : 0xC0;
+        if (state.fifoOn && uart::chipFacts(m_chip).usableFifo > 0) {
+            value |= m_chip == uart::Chip::U16550 ? 0x80 : 0xC0;
             if (state.fifo64)
                 value |= 0x20;
         }
@@ -184,7 +184,7 @@ public:
 
     // COM1's registers; IER only while DLAB is clear.
     State snapshot() override {
-        Uart16550& com1 = bus.uart(0);
+        Uart16550& com1 = *bus.uart(0);
         const uint8_t lcr = com1.peek(3);
         return {lcr,
                 com1.peek(4),
@@ -200,7 +200,7 @@ public:
 
 protected:
     uint8_t read(uint16_t port) override {
-        if ((port & 7) == 0 && !(bus.uart(0).peek(3) & 0x80) && port == kBase)
+        if ((port & 7) == 0 && !(bus.uart(0)->peek(3) & 0x80) && port == kBase)
             rbrRead = true;
         return bus.read(port);
     }

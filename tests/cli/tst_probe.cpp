@@ -139,19 +139,19 @@ void TestProbe::identify_data() {
         QTest::newRow(name) << chip << initial << simulated << QString::fromUtf8(verdict);
     };
     row("empty bus", Chip::None, reset, "3F8: none（UART が応答しません）");
-    row("8250", Chip::I8250, running, "3F8: 8250（FIFO なし、スクラッチレジスタなし）");
-    row("16450", Chip::I16450, running, "3F8: 16450（FIFO なし、スクラッチレジスタあり）");
-    row("16550", Chip::I16550, running, "3F8: 16550（FIFO は使えません、スクラッチレジスタあり）");
-    row("16550A", Chip::I16550A, running, "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）");
-    row("16550A with FIFOs off and DLAB set", Chip::I16550A,
+    row("8250", Chip::U8250, running, "3F8: 8250（FIFO なし、スクラッチレジスタなし）");
+    row("16450", Chip::U16450, running, "3F8: 16450（FIFO なし、スクラッチレジスタあり）");
+    row("16550", Chip::U16550, running, "3F8: 16550（FIFO は使えません、スクラッチレジスタあり）");
+    row("16550A", Chip::U16550A, running, "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）");
+    row("16550A with FIFOs off and DLAB set", Chip::U16550A,
         {0x83, 0x00, 0x00, 0x01, 0x00, 0x00, 0, 0, false, false},
         "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）");
-    row("16750", Chip::I16750, running, "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）");
-    row("16750 in its 64-byte mode", Chip::I16750,
+    row("16750", Chip::U16750, running, "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）");
+    row("16750 in its 64-byte mode", Chip::U16750,
         {0x03, 0x08, 0x21, 0x01, 0x00, 0x00, 0, 0, true, true},
         "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）");
-    row("16650", Chip::I16650, running, "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）");
-    row("16650 with enhanced IER bits, left at LCR BF", Chip::I16650,
+    row("16650", Chip::U16650, running, "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）");
+    row("16650 with enhanced IER bits, left at LCR BF", Chip::U16650,
         {0xBF, 0x0B, 0xF5, 0x0C, 0x00, 0x42, 0xD0, 0, true, false},
         "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）");
     row("XR16C850", Chip::XR16C850, running,
@@ -161,9 +161,9 @@ void TestProbe::identify_data() {
     row("16C950 left with DLAB set: the longest probe", Chip::OX16C950,
         {0x83, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0x00, 0, true, false},
         "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）");
-    row("simulated 16550A at reset", Chip::I16550A, reset,
+    row("simulated 16550A at reset", Chip::U16550A, reset,
         "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true);
-    row("simulated 16550A in use", Chip::I16550A, running,
+    row("simulated 16550A in use", Chip::U16550A, running,
         "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true);
 }
 
@@ -276,7 +276,7 @@ void TestProbe::kernelPorts() {
     QFETCH(int, status);
     QFETCH(QString, error);
 
-    Rig rig(Chip::I16550A, {}, true);
+    Rig rig(Chip::U16550A, {}, true);
     rig.owners.tty = tty.toStdString();
     rig.owners.console = console;
     if (selftest)

@@ -29,10 +29,13 @@ private slots:
     void wideAccessIsBytesLowFirst();
     void stopEndsAccessAndKeepsState();
     void lastErrorIsPerThread();
-    void timingFromTheEnvironment_data();
-    void timingFromTheEnvironment();
+    void startFromTheEnvironment_data();
+    void startFromTheEnvironment();
+    void chipSwapResetsThatUartOnly();
 
 private:
+    QByteArray chipsSeen();
+
     template <typename F>
     F resolve(const char* name) {
         void* symbol = dlsym(m_handle, name);
@@ -168,41 +171,121 @@ void TestPortIoSim::lastErrorIsPerThread() {
     QVERIFY(m_lastError() != nullptr);
 }
 
-void TestPortIoSim::timingFromTheEnvironment_data() {
+// How each COM port answers a short probe: IIR bits 4-7 after FCR 21 written with DLAB
+// set, then what SCR gives back of 5A. Tells every chip apart: "00 FF" 8250, "00 5A" 16450,
+// "80 5A" 16550, "C0 5A" 16550A, "E0 5A" 16750, "F0 FF" none. Leaves FCR 00 and SCR 00.
+QByteArray TestPortIoSim::chipsSeen() {
+    QByteArray seen;
+    for (const int base : {0x3F8, 0x2F8, 0x3E8, 0x2E8}) {
+        const auto port = [base](int offset) { return static_cast<int16_t>(base + offset); };
+        const int16_t lcr = m_inpB(port(3));
+        m_outB(port(3), 0x80);
+        m_outB(port(2), 0x21);
+        m_outB(port(3), lcr);
+        const int iir = m_inpB(port(2)) & 0xF0;
+        m_outB(port(7), 0x5A);
+        const int scr = m_inpB(port(7));
+        m_outB(port(2), 0x00);
+        m_outB(port(7), 0x00);
+        seen += QByteArray::number(iir, 16).toUpper().rightJustified(2, '0') + ' ' +
+                QByteArray::number(scr, 16).toUpper().rightJustified(2, '0');
+        if (base != 0x2E8)
+            seen += ", ";
+    }
+    return seen;
+}
+
+void TestPortIoSim::startFromTheEnvironment_data() {
+    QTest::addColumn<QByteArray>("variable");
     QTest::addColumn<bool>("set");
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<int>("lsr");           // COM3 in loopback right after a write at divisor FFFF
+    QTest::addColumn<QByteArray>("chips");  // then chipsSeen()
     QTest::addColumn<QByteArray>("shown");  // for a refused value: how the message shows it
+    const QByteArray timing = "REGWISE_SIM_TIMING";
+    const QByteArray uarts = "REGWISE_SIM_UARTS";
+    const QByteArray all16550A = "C0 5A, C0 5A, C0 5A, C0 5A";
     // One character at divisor FFFF takes 5.7 s: still in the shift register when LSR is read.
-    QTest::newRow("unset") << false << QByteArray() << 0x20 << QByteArray();
-    QTest::newRow("line") << true << QByteArray("line") << 0x20 << QByteArray();
-    QTest::newRow("instant") << true << QByteArray("instant") << 0x61 << QByteArray();
-    QTest::newRow("empty") << true << QByteArray() << -1 << QByteArray("「」");
-    QTest::newRow("LINE") << true << QByteArray("LINE") << -1 << QByteArray("「LINE」");
-    QTest::newRow("instant and a newline")
-        << true << QByteArray("instant\n") << -1 << QByteArray("「instant\\x0A」");
-    QTest::newRow("escape sequence") << true << QByteArray("\x1b[2J\x1b]0;x\x07") << -1
-                                     << QByteArray("「\\x1B[2J\\x1B]0;x\\x07」");
+    QTest::newRow("timing unset") << timing << false << QByteArray() << 0x20 << all16550A
+                                  << QByteArray();
+    QTest::newRow("line") << timing << true << QByteArray("line") << 0x20 << all16550A
+                          << QByteArray();
+    QTest::newRow("instant") << timing << true << QByteArray("instant") << 0x61 << all16550A
+                             << QByteArray();
+    QTest::newRow("timing empty") << timing << true << QByteArray() << -1 << QByteArray()
+                                  << QByteArray("「」");
+    QTest::newRow("LINE") << timing << true << QByteArray("LINE") << -1 << QByteArray()
+                          << QByteArray("「LINE」");
+    QTest::newRow("instant and a newline") << timing << true << QByteArray("instant\n") << -1
+                                           << QByteArray() << QByteArray("「instant\\x0A」");
+    QTest::newRow("timing escape sequence")
+        << timing << true << QByteArray("\x1b[2J\x1b]0;x\x07") << -1 << QByteArray()
+        << QByteArray("「\\x1B[2J\\x1B]0;x\\x07」");
+    // REGWISE_SIM_UARTS: exactly four names from the list, as written there, comma-separated.
+    QTest::newRow("chips unset") << uarts << false << QByteArray() << 0x20 << all16550A
+                                 << QByteArray();
+    QTest::newRow("16550A x4") << uarts << true << QByteArray("16550A,16550A,16550A,16550A") << 0x20
+                               << all16550A << QByteArray();
+    QTest::newRow("8250,16450,16550,16750")
+        << uarts << true << QByteArray("8250,16450,16550,16750") << 0x20
+        << QByteArray("00 FF, 00 5A, 80 5A, E0 5A") << QByteArray();
+    QTest::newRow("16750,none,16450,none")
+        << uarts << true << QByteArray("16750,none,16450,none") << 0x20
+        << QByteArray("E0 5A, F0 FF, 00 5A, F0 FF") << QByteArray();
+    QTest::newRow("none x4") << uarts << true << QByteArray("none,none,none,none") << 0xFF
+                             << QByteArray("F0 FF, F0 FF, F0 FF, F0 FF") << QByteArray();
+    QTest::newRow("chips empty") << uarts << true << QByteArray() << -1 << QByteArray()
+                                 << QByteArray("「」");
+    QTest::newRow("three names") << uarts << true << QByteArray("16550A,16550A,16550A") << -1
+                                 << QByteArray() << QByteArray("「16550A,16550A,16550A」");
+    QTest::newRow("five names") << uarts << true << QByteArray("8250,8250,8250,8250,8250") << -1
+                                << QByteArray() << QByteArray("「8250,8250,8250,8250,8250」");
+    QTest::newRow("trailing comma") << uarts << true << QByteArray("8250,8250,8250,8250,") << -1
+                                    << QByteArray() << QByteArray("「8250,8250,8250,8250,」");
+    QTest::newRow("empty name") << uarts << true << QByteArray("8250,,8250,8250") << -1
+                                << QByteArray() << QByteArray("「8250,,8250,8250」");
+    QTest::newRow("lower case") << uarts << true << QByteArray("16550a,16550A,16550A,16550A") << -1
+                                << QByteArray() << QByteArray("「16550a,16550A,16550A,16550A」");
+    QTest::newRow("blank after a comma")
+        << uarts << true << QByteArray("16550A, 16550A,16550A,16550A") << -1 << QByteArray()
+        << QByteArray("「16550A, 16550A,16550A,16550A」");
+    QTest::newRow("unknown chip") << uarts << true << QByteArray("16550A,16650,16550A,16550A") << -1
+                                  << QByteArray() << QByteArray("「16550A,16650,16550A,16550A」");
+    QTest::newRow("chips escape sequence")
+        << uarts << true << QByteArray("none,none,none,\x1b]0;x\x07") << -1 << QByteArray()
+        << QByteArray("「none,none,none,\\x1B]0;x\\x07」");
+    // Long values are refused as any other, and shown cut.
+    QTest::newRow("long value") << uarts << true << QByteArray(100000, ',') << -1 << QByteArray()
+                                << QByteArray("「,,,,,,,,,,");
 }
 
-void TestPortIoSim::timingFromTheEnvironment() {
+void TestPortIoSim::startFromTheEnvironment() {
+    QFETCH(QByteArray, variable);
     QFETCH(bool, set);
     QFETCH(QByteArray, value);
     QFETCH(int, lsr);
+    QFETCH(QByteArray, chips);
     QFETCH(QByteArray, shown);
     if (set)
-        setenv("REGWISE_SIM_TIMING", value.constData(), 1);
+        setenv(variable.constData(), value.constData(), 1);
     else
-        unsetenv("REGWISE_SIM_TIMING");
+        unsetenv(variable.constData());
     const int32_t started = m_start();
     const char* error = m_lastError();
     const std::string message = error ? error : "";
     unsetenv("REGWISE_SIM_TIMING");
 
     if (lsr < 0) {
+        unsetenv("REGWISE_SIM_UARTS");
         QCOMPARE(started & 1, 1);
-        for (const char* part : {"REGWISE_SIM_TIMING", "line", "instant", shown.constData()})
-            QVERIFY2(message.find(part) != std::string::npos, message.c_str());
+        const QList<QByteArray> names =
+            variable == "REGWISE_SIM_TIMING"
+                ? QList<QByteArray>{"line", "instant"}
+                : QList<QByteArray>{"8250", "16450", "16550", "16550A", "16750", "none"};
+        QVERIFY2(message.find(variable.constData()) != std::string::npos, message.c_str());
+        QVERIFY2(message.find(shown.constData()) != std::string::npos, message.c_str());
+        for (const QByteArray& name : names)
+            QVERIFY2(message.find(name.constData()) != std::string::npos, message.c_str());
         QCOMPARE(m_inpB(0x3EF), 0);  // no session is left open
         QVERIFY(m_lastError() != nullptr);
         return;
@@ -217,19 +300,59 @@ void TestPortIoSim::timingFromTheEnvironment() {
     m_outB(0x3E8, 0x41);
     QCOMPARE(m_inpB(0x3ED), lsr);
 
-    // Switching to instant timing completes the character in flight.
+    // Switching to instant timing completes the character in flight; the chips stay.
     setenv("REGWISE_SIM_TIMING", "instant", 1);
     QCOMPARE(m_start() & 1, 0);
     unsetenv("REGWISE_SIM_TIMING");
-    QCOMPARE(m_inpB(0x3ED), 0x61);
-    QCOMPARE(m_inpB(0x3E8), 0x41);
+    const bool com3 = lsr != 0xFF;
+    QCOMPARE(m_inpB(0x3ED), com3 ? 0x61 : 0xFF);
+    QCOMPARE(m_inpB(0x3E8), com3 ? 0x41 : 0xFF);
     m_outB(0x3EC, 0x00);
     m_outB(0x3EB, 0x83);
     m_outB(0x3E8, 0x00);
     m_outB(0x3E9, 0x00);
     m_outB(0x3EB, 0x00);
-    QCOMPARE(m_inpB(0x3ED), 0x60);
+    QCOMPARE(m_inpB(0x3ED), com3 ? 0x60 : 0xFF);
+    QCOMPARE(chipsSeen(), chips);
+    unsetenv("REGWISE_SIM_UARTS");
     QCOMPARE(m_start() & 1, 0);
+    QCOMPARE(chipsSeen(), QByteArray("C0 5A, C0 5A, C0 5A, C0 5A"));
+}
+
+void TestPortIoSim::chipSwapResetsThatUartOnly() {
+    QCOMPARE(m_start() & 1, 0);
+    for (const int16_t scr : {0x3FF, 0x2FF, 0x3EF, 0x2EF})
+        m_outB(scr, 0x77);
+    m_outB(0x2FC, 0x01);  // COM2 raises DTR
+    QCOMPARE(m_inpB(0x3FE) & 0xF0, 0xA0);
+
+    // COM1 becomes a 16750: a fresh chip on the same cable; COM2-COM4 keep their state.
+    setenv("REGWISE_SIM_UARTS", "16750,16550A,16550A,16550A", 1);
+    QCOMPARE(m_start() & 1, 0);
+    QCOMPARE(m_inpB(0x3FF), 0x00);
+    QCOMPARE(m_inpB(0x3FE), 0xA0);  // COM2's DTR, with no change to report
+    QCOMPARE(m_inpB(0x2FF), 0x77);
+    QCOMPARE(m_inpB(0x3EF), 0x77);
+    QCOMPARE(m_inpB(0x2EF), 0x77);
+    m_outB(0x3FF, 0x33);
+
+    // The same names again change nothing.
+    QCOMPARE(m_start() & 1, 0);
+    QCOMPARE(m_inpB(0x3FF), 0x33);
+
+    // COM2 taken away: COM1 sees its lines drop.
+    setenv("REGWISE_SIM_UARTS", "16750,none,16550A,16550A", 1);
+    QCOMPARE(m_start() & 1, 0);
+    QCOMPARE(m_inpB(0x3FE), 0x0A);
+    QCOMPARE(m_inpB(0x3FF), 0x33);
+
+    // Back to the default: COM1 and COM2 start afresh.
+    unsetenv("REGWISE_SIM_UARTS");
+    QCOMPARE(m_start() & 1, 0);
+    QCOMPARE(m_inpB(0x3FF), 0x00);
+    QCOMPARE(m_inpB(0x2FF), 0x00);
+    QCOMPARE(m_inpB(0x2FC), 0x00);
+    QCOMPARE(m_inpB(0x3EF), 0x77);
 }
 
 QTEST_APPLESS_MAIN(TestPortIoSim)

@@ -9,7 +9,26 @@
 using U = Uart16550;
 using std::chrono::nanoseconds;
 
+Q_DECLARE_METATYPE(uart::Chip)
+
 namespace {
+
+constexpr uart::Chip A = uart::Chip::U16550A;
+
+// FCR written with DLAB set, so that a 16750 takes bit 5; LCR is left at lcr.
+void setFcr(U& uart, uint8_t fcr, uint8_t lcr = 0x00) {
+    uart.write(uart::LCR, uart::LCR_DLAB);
+    uart.write(uart::FCR, fcr);
+    uart.write(uart::LCR, lcr);
+}
+
+// count bytes from 0x41 on, as loopBytes and the transmit tests send them.
+QByteArray sequence(int count, int from = 0) {
+    QByteArray bytes;
+    for (int i = from; i < from + count; ++i)
+        bytes.append(static_cast<char>(0x41 + i));
+    return bytes;
+}
 
 // chars character times of 8N1 at divisor, and offset nanoseconds more.
 nanoseconds lineTime(uint16_t divisor, int chars, int offset = 0) {
@@ -71,41 +90,51 @@ private slots:
     void nullModemFraming();
     void nullModemLines_data();
     void nullModemLines();
+    void autoFlowControl_data();
+    void autoFlowControl();
     void breakHoldsTheLine();
     void breakActsOnSoutOnly_data();
     void breakActsOnSoutOnly();
 };
 
 void TestUart16550::resetValues_data() {
+    QTest::addColumn<uart::Chip>("chip");
     QTest::addColumn<int>("offset");
     QTest::addColumn<bool>("dlab");
     QTest::addColumn<int>("expected");
-    QTest::newRow("RBR") << uart::RBR << false << 0x00;
-    QTest::newRow("IER") << uart::IER << false << 0x00;
-    QTest::newRow("IIR") << uart::IIR << false << 0x01;
-    QTest::newRow("LCR") << uart::LCR << false << 0x00;
-    QTest::newRow("MCR") << uart::MCR << false << 0x00;
-    QTest::newRow("LSR") << uart::LSR << false << 0x60;
-    QTest::newRow("MSR") << uart::MSR << false << 0x00;
-    QTest::newRow("SCR") << uart::SCR << false << 0x00;
-    QTest::newRow("DLL") << uart::DLL << true << 0x00;
-    QTest::newRow("DLM") << uart::DLM << true << 0x00;
+    QTest::newRow("RBR") << A << uart::RBR << false << 0x00;
+    QTest::newRow("IER") << A << uart::IER << false << 0x00;
+    QTest::newRow("IIR") << A << uart::IIR << false << 0x01;
+    QTest::newRow("LCR") << A << uart::LCR << false << 0x00;
+    QTest::newRow("MCR") << A << uart::MCR << false << 0x00;
+    QTest::newRow("LSR") << A << uart::LSR << false << 0x60;
+    QTest::newRow("MSR") << A << uart::MSR << false << 0x00;
+    QTest::newRow("SCR") << A << uart::SCR << false << 0x00;
+    QTest::newRow("DLL") << A << uart::DLL << true << 0x00;
+    QTest::newRow("DLM") << A << uart::DLM << true << 0x00;
+    // What only a 16750 can set goes too; an 8250 has no scratch register to read.
+    QTest::newRow("16750 IER") << uart::Chip::U16750 << uart::IER << false << 0x00;
+    QTest::newRow("16750 IIR") << uart::Chip::U16750 << uart::IIR << false << 0x01;
+    QTest::newRow("16750 MCR") << uart::Chip::U16750 << uart::MCR << false << 0x00;
+    QTest::newRow("8250 SCR") << uart::Chip::U8250 << uart::SCR << false << 0xFF;
+    QTest::newRow("16550 IIR") << uart::Chip::U16550 << uart::IIR << false << 0x01;
 }
 
 void TestUart16550::resetValues() {
+    QFETCH(uart::Chip, chip);
     QFETCH(int, offset);
     QFETCH(bool, dlab);
     QFETCH(int, expected);
 
     VirtualClock clock;
-    U fresh(clock);
-    U used(clock);
+    U fresh(clock, chip);
+    U used(clock, chip);
     setFormat(used, 0x1F, 0xABCD);
-    used.write(uart::FCR, 0xC1);
-    used.write(uart::IER, 0x0F);
+    setFcr(used, 0xE1, 0x1F);
+    used.write(uart::IER, 0xFF);
     used.write(uart::SCR, 0x55);
     loopBytes(used, 3);
-    used.write(uart::MCR, 0x1F);
+    used.write(uart::MCR, 0x3F);
     used.reset();  // with the bytes still in flight at divisor ABCD
 
     for (U* uart : {&fresh, &used}) {
@@ -119,24 +148,42 @@ void TestUart16550::resetValues() {
 }
 
 void TestUart16550::writableBits_data() {
+    QTest::addColumn<uart::Chip>("chip");
     QTest::addColumn<int>("offset");
     QTest::addColumn<int>("written");
     QTest::addColumn<int>("readBack");
-    QTest::newRow("IER FF") << uart::IER << 0xFF << 0x0F;
-    QTest::newRow("MCR FF") << uart::MCR << 0xFF << 0x1F;
-    QTest::newRow("LCR 3F") << uart::LCR << 0x3F << 0x3F;
-    QTest::newRow("SCR A5") << uart::SCR << 0xA5 << 0xA5;
-    QTest::newRow("LSR 00 ignored") << uart::LSR << 0x00 << 0x60;
-    QTest::newRow("MSR FF ignored") << uart::MSR << 0xFF << 0x00;
-    QTest::newRow("FCR 07 not readable") << uart::FCR << 0x07 << 0xC1;
+    QTest::newRow("IER FF") << A << uart::IER << 0xFF << 0x0F;
+    QTest::newRow("MCR FF") << A << uart::MCR << 0xFF << 0x1F;
+    QTest::newRow("LCR 3F") << A << uart::LCR << 0x3F << 0x3F;
+    QTest::newRow("SCR A5") << A << uart::SCR << 0xA5 << 0xA5;
+    QTest::newRow("LSR 00 ignored") << A << uart::LSR << 0x00 << 0x60;
+    QTest::newRow("MSR FF ignored") << A << uart::MSR << 0xFF << 0x00;
+    QTest::newRow("FCR 07 not readable") << A << uart::FCR << 0x07 << 0xC1;
+    using C = uart::Chip;
+    QTest::newRow("16750 IER FF") << C::U16750 << uart::IER << 0xFF << 0x3F;
+    QTest::newRow("16750 MCR FF") << C::U16750 << uart::MCR << 0xFF << 0x3F;
+    QTest::newRow("16550 MCR FF") << C::U16550 << uart::MCR << 0xFF << 0x1F;
+    QTest::newRow("8250 IER FF") << C::U8250 << uart::IER << 0xFF << 0x0F;
+    // The 8250 keeps nothing at offset 7: it reads like an empty bus.
+    QTest::newRow("8250 SCR A5") << C::U8250 << uart::SCR << 0xA5 << 0xFF;
+    QTest::newRow("8250 SCR 00") << C::U8250 << uart::SCR << 0x00 << 0xFF;
+    QTest::newRow("16450 SCR A5") << C::U16450 << uart::SCR << 0xA5 << 0xA5;
+    // IIR bits 7:6 after FCR bit 0: 00 without an FCR, 10 on the 16550, 11 from the 16550A.
+    QTest::newRow("8250 FCR C7") << C::U8250 << uart::FCR << 0xC7 << 0x01;
+    QTest::newRow("16450 FCR 07") << C::U16450 << uart::FCR << 0x07 << 0x01;
+    QTest::newRow("16550 FCR 07") << C::U16550 << uart::FCR << 0x07 << 0x81;
+    QTest::newRow("16550A FCR 27") << A << uart::FCR << 0x27 << 0xC1;
+    // Without DLAB the 16750 does not take bit 5: 16-byte FIFOs, IIR bit 5 clear.
+    QTest::newRow("16750 FCR 27") << C::U16750 << uart::FCR << 0x27 << 0xC1;
 }
 
 void TestUart16550::writableBits() {
+    QFETCH(uart::Chip, chip);
     QFETCH(int, offset);
     QFETCH(int, written);
     QFETCH(int, readBack);
     VirtualClock clock;
-    U uart(clock);
+    U uart(clock, chip);
     uart.write(offset, static_cast<uint8_t>(written));
     QCOMPARE(uart.read(offset), readBack);
 }
@@ -239,6 +286,7 @@ enum class Timing { Line, Instant, LineThenInstant };
 Q_DECLARE_METATYPE(Timing)
 
 void TestUart16550::transmitTiming_data() {
+    QTest::addColumn<uart::Chip>("chip");
     QTest::addColumn<Timing>("timing");
     QTest::addColumn<int>("divisor");
     QTest::addColumn<bool>("fifo");   // the transmitter's FIFOs (the receiver's are on)
@@ -254,62 +302,77 @@ void TestUart16550::transmitTiming_data() {
     // The byte moves on into the shift register at once: THR is empty, TEMT waits for the
     // stop bit, and the far end has the character when the stop bit ends.
     QTest::newRow("9600, 1 byte, 1 ns before its end")
-        << line << 12 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
+        << A << line << 12 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
     QTest::newRow("9600, 1 byte, at its end")
-        << line << 12 << false << 0 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("A");
+        << A << line << 12 << false << 0 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("A");
     QTest::newRow("1200, 1 byte, 1 ns before its end")
-        << line << 96 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
+        << A << line << 96 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
     QTest::newRow("1200, 1 byte, at its end")
-        << line << 96 << false << 0 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("A");
+        << A << line << 96 << false << 0 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("A");
     // The second byte waits in THR: THRE and its interrupt come when it moves on.
     QTest::newRow("9600, 2 bytes, at once")
-        << line << 12 << false << 0 << 2 << -1 << 0 << 0 << 0x00 << 0x01 << QByteArray();
+        << A << line << 12 << false << 0 << 2 << -1 << 0 << 0 << 0x00 << 0x01 << QByteArray();
     QTest::newRow("9600, 2 bytes, 1 ns before the first's end")
-        << line << 12 << false << 0 << 2 << -1 << 1 << -1 << 0x00 << 0x01 << QByteArray();
+        << A << line << 12 << false << 0 << 2 << -1 << 1 << -1 << 0x00 << 0x01 << QByteArray();
     QTest::newRow("9600, 2 bytes, at the first's end")
-        << line << 12 << false << 0 << 2 << -1 << 1 << 0 << 0x20 << 0x02 << QByteArray("A");
+        << A << line << 12 << false << 0 << 2 << -1 << 1 << 0 << 0x20 << 0x02 << QByteArray("A");
     QTest::newRow("9600, 2 bytes, at the second's end")
-        << line << 12 << false << 0 << 2 << -1 << 2 << 0 << 0x60 << 0x02 << QByteArray("AB");
+        << A << line << 12 << false << 0 << 2 << -1 << 2 << 0 << 0x60 << 0x02 << QByteArray("AB");
     QTest::newRow("9600, 3 bytes: THR overwritten")
-        << line << 12 << false << 0 << 3 << -1 << 3 << 0 << 0x60 << 0x02 << QByteArray("AC");
+        << A << line << 12 << false << 0 << 3 << -1 << 3 << 0 << 0x60 << 0x02 << QByteArray("AC");
     // The transmit FIFO drains one character per character time.
     QTest::newRow("9600 FIFO, 4 bytes, 2 sent")
-        << line << 12 << true << 0 << 4 << -1 << 2 << 0 << 0x00 << 0xC1 << QByteArray("AB");
+        << A << line << 12 << true << 0 << 4 << -1 << 2 << 0 << 0x00 << 0xC1 << QByteArray("AB");
     QTest::newRow("9600 FIFO, 4 bytes, 3 sent")
-        << line << 12 << true << 0 << 4 << -1 << 3 << 0 << 0x20 << 0xC2 << QByteArray("ABC");
+        << A << line << 12 << true << 0 << 4 << -1 << 3 << 0 << 0x20 << 0xC2 << QByteArray("ABC");
     QTest::newRow("9600 FIFO, 4 bytes, 4 sent")
-        << line << 12 << true << 0 << 4 << -1 << 4 << 0 << 0x60 << 0xC2 << QByteArray("ABCD");
+        << A << line << 12 << true << 0 << 4 << -1 << 4 << 0 << 0x60 << 0xC2 << QByteArray("ABCD");
     // One in the shift register and 16 in the FIFO: the 18th byte is lost.
-    QTest::newRow("9600 FIFO, 18 bytes, 16 sent") << line << 12 << true << 0 << 18 << -1 << 16 << 0
-                                                  << 0x20 << 0xC2 << QByteArray("ABCDEFGHIJKLMNOP");
+    QTest::newRow("9600 FIFO, 18 bytes, 16 sent")
+        << A << line << 12 << true << 0 << 18 << -1 << 16 << 0 << 0x20 << 0xC2
+        << QByteArray("ABCDEFGHIJKLMNOP");
     // Emptying the transmit FIFO leaves the character in the shift register.
     QTest::newRow("9600 FIFO, 4 bytes, TX reset")
-        << line << 12 << true << 0 << 4 << 0x05 << 4 << 0 << 0x60 << 0xC2 << QByteArray("A");
+        << A << line << 12 << true << 0 << 4 << 0x05 << 4 << 0 << 0x60 << 0xC2 << QByteArray("A");
     QTest::newRow("9600 FIFO, 4 bytes, FIFOs off")
-        << line << 12 << true << 0 << 4 << 0x00 << 4 << 0 << 0x60 << 0x02 << QByteArray("A");
+        << A << line << 12 << true << 0 << 4 << 0x00 << 4 << 0 << 0x60 << 0x02 << QByteArray("A");
     QTest::newRow("9600 loopback, 1 ns before the end")
-        << line << 12 << false << 1 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
+        << A << line << 12 << false << 1 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
     QTest::newRow("9600 loopback, at the end")
-        << line << 12 << false << 1 << 1 << -1 << 1 << 0 << 0x61 << 0x02 << QByteArray("A");
+        << A << line << 12 << false << 1 << 1 << -1 << 1 << 0 << 0x61 << 0x02 << QByteArray("A");
     // A receiver in loopback listens to its own transmitter, not to the cable.
     QTest::newRow("9600, far end in loopback")
-        << line << 12 << false << 2 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray();
-    QTest::newRow("instant, 9600, 2 bytes") << Timing::Instant << 12 << false << 0 << 2 << -1 << 0
-                                            << 0 << 0x60 << 0x02 << QByteArray("AB");
+        << A << line << 12 << false << 2 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray();
+    QTest::newRow("instant, 9600, 2 bytes") << A << Timing::Instant << 12 << false << 0 << 2 << -1
+                                            << 0 << 0 << 0x60 << 0x02 << QByteArray("AB");
     QTest::newRow("instant, 9600, far end in loopback")
-        << Timing::Instant << 12 << false << 2 << 1 << -1 << 0 << 0 << 0x60 << 0x02 << QByteArray();
+        << A << Timing::Instant << 12 << false << 2 << 1 << -1 << 0 << 0 << 0x60 << 0x02
+        << QByteArray();
     // Switching to instant timing completes what is in flight.
     QTest::newRow("line then instant, 9600 FIFO, 4 bytes")
-        << Timing::LineThenInstant << 12 << true << 0 << 4 << -1 << 0 << 0 << 0x60 << 0xC2
+        << A << Timing::LineThenInstant << 12 << true << 0 << 4 << -1 << 0 << 0 << 0x60 << 0xC2
         << QByteArray("ABCD");
     // Divisor 0 has no rate and takes no time.
     QTest::newRow("divisor 0, 2 bytes")
-        << line << 0 << false << 0 << 2 << -1 << 0 << 0 << 0x60 << 0x02 << QByteArray("AB");
-    QTest::newRow("divisor 0 FIFO, 18 bytes") << line << 0 << true << 0 << 18 << -1 << 0 << 0
+        << A << line << 0 << false << 0 << 2 << -1 << 0 << 0 << 0x60 << 0x02 << QByteArray("AB");
+    QTest::newRow("divisor 0 FIFO, 18 bytes") << A << line << 0 << true << 0 << 18 << -1 << 0 << 0
                                               << 0x60 << 0xC2 << QByteArray("ABCDEFGHIJKLMNOP");
+    // The 16550's FIFO holds one byte as THR does; the 16750's holds 64 (FCR 21 with DLAB).
+    const uart::Chip u16550 = uart::Chip::U16550;
+    const uart::Chip u16750 = uart::Chip::U16750;
+    QTest::newRow("16550 9600 FIFO, 3 bytes: THR overwritten")
+        << u16550 << line << 12 << true << 0 << 3 << -1 << 2 << 0 << 0x60 << 0x82
+        << QByteArray("C");
+    QTest::newRow("16750 9600 FIFO, 18 bytes, 16 sent")
+        << u16750 << line << 12 << true << 0 << 18 << -1 << 16 << 0 << 0x00 << 0xE1 << sequence(16);
+    QTest::newRow("16750 9600 FIFO, 66 bytes, 64 sent")
+        << u16750 << line << 12 << true << 0 << 66 << -1 << 64 << 0 << 0x20 << 0xE2 << sequence(64);
+    QTest::newRow("16750 9600 FIFO, 66 bytes, 65 sent")
+        << u16750 << line << 12 << true << 0 << 66 << -1 << 65 << 0 << 0x60 << 0xE2 << sequence(64);
 }
 
 void TestUart16550::transmitTiming() {
+    QFETCH(uart::Chip, chip);
     QFETCH(Timing, timing);
     QFETCH(int, divisor);
     QFETCH(bool, fifo);
@@ -323,16 +386,16 @@ void TestUart16550::transmitTiming() {
     QFETCH(QByteArray, received);
 
     VirtualClock clock;
-    U tx(clock);
-    U rx(clock);
+    U tx(clock, chip);
+    U rx(clock, chip);
     U::connectNullModem(tx, rx);
     if (timing == Timing::Instant)
         tx.setTiming(U::Timing::Instant);
     const auto d = static_cast<uint16_t>(divisor);
     setFormat(tx, 0x03, d);
     setFormat(rx, 0x03, d);
-    rx.write(uart::FCR, uart::FCR_ENABLE);
-    tx.write(uart::FCR, fifo ? uart::FCR_ENABLE : 0);
+    setFcr(rx, uart::FCR_ENABLE | uart::FCR_FIFO64, 0x03);
+    setFcr(tx, fifo ? uart::FCR_ENABLE | uart::FCR_FIFO64 : 0, 0x03);
     tx.write(uart::MCR, to == 1 ? uart::MCR_LOOP : 0);
     rx.write(uart::MCR, to == 2 ? uart::MCR_LOOP : 0);
     tx.write(uart::IER, uart::IER_ETBEI);
@@ -384,27 +447,38 @@ void TestUart16550::loopbackModemLines() {
 }
 
 void TestUart16550::receiverFillAndOverrun_data() {
-    QTest::addColumn<bool>("fifo");
+    QTest::addColumn<uart::Chip>("chip");
+    QTest::addColumn<int>("fcr");  // written with DLAB set
     QTest::addColumn<int>("sent");
     QTest::addColumn<int>("lsr");
     QTest::addColumn<QByteArray>("received");
-    QTest::newRow("no FIFO, 1 byte") << false << 1 << 0x61 << QByteArray("A");
+    QTest::newRow("no FIFO, 1 byte") << A << 0x00 << 1 << 0x61 << QByteArray("A");
     // In overrun the new character still lands in RBR.
-    QTest::newRow("no FIFO, 2 bytes") << false << 2 << 0x63 << QByteArray("B");
-    QTest::newRow("FIFO, 16 bytes") << true << 16 << 0x61 << QByteArray("ABCDEFGHIJKLMNOP");
+    QTest::newRow("no FIFO, 2 bytes") << A << 0x00 << 2 << 0x63 << QByteArray("B");
+    QTest::newRow("FIFO, 16 bytes") << A << 0x01 << 16 << 0x61 << QByteArray("ABCDEFGHIJKLMNOP");
     // A full FIFO keeps its 16; the 17th character is lost.
-    QTest::newRow("FIFO, 17 bytes") << true << 17 << 0x63 << QByteArray("ABCDEFGHIJKLMNOP");
+    QTest::newRow("FIFO, 17 bytes") << A << 0x01 << 17 << 0x63 << QByteArray("ABCDEFGHIJKLMNOP");
+    QTest::newRow("FIFO 21, 17 bytes") << A << 0x21 << 17 << 0x63 << sequence(16);
+    using C = uart::Chip;
+    // Chips with nothing to use as a FIFO receive as without one.
+    QTest::newRow("8250 FIFO, 1 byte") << C::U8250 << 0x01 << 1 << 0x61 << QByteArray("A");
+    QTest::newRow("16450 FIFO, 2 bytes") << C::U16450 << 0x01 << 2 << 0x63 << QByteArray("B");
+    QTest::newRow("16550 FIFO, 2 bytes") << C::U16550 << 0x01 << 2 << 0x63 << QByteArray("B");
+    QTest::newRow("16750 FIFO, 17 bytes") << C::U16750 << 0x01 << 17 << 0x63 << sequence(16);
+    QTest::newRow("16750 FIFO 64, 64 bytes") << C::U16750 << 0x21 << 64 << 0x61 << sequence(64);
+    QTest::newRow("16750 FIFO 64, 65 bytes") << C::U16750 << 0x21 << 65 << 0x63 << sequence(64);
 }
 
 void TestUart16550::receiverFillAndOverrun() {
-    QFETCH(bool, fifo);
+    QFETCH(uart::Chip, chip);
+    QFETCH(int, fcr);
     QFETCH(int, sent);
     QFETCH(int, lsr);
     QFETCH(QByteArray, received);
 
     VirtualClock clock;
-    U uart(clock);
-    uart.write(uart::FCR, fifo ? uart::FCR_ENABLE : 0);
+    U uart(clock, chip);
+    setFcr(uart, static_cast<uint8_t>(fcr));
     loopBytes(uart, sent);
     QCOMPARE(uart.rxFifoCount(), static_cast<std::size_t>(received.size()));
     QCOMPARE(uart.read(uart::LSR), lsr);
@@ -413,27 +487,50 @@ void TestUart16550::receiverFillAndOverrun() {
 }
 
 void TestUart16550::fifoControl_data() {
+    QTest::addColumn<uart::Chip>("chip");
+    QTest::addColumn<int>("start");  // FCR written with DLAB set before three bytes come in
+    QTest::addColumn<bool>("dlab");  // whether DLAB is set for the FCR write of the row
     QTest::addColumn<int>("fcr");
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("iir");
-    // Each row starts with FIFOs on (FCR 01) and three bytes received.
-    QTest::newRow("01 again") << 0x01 << 3 << 0xC1;
-    QTest::newRow("03 RX reset") << 0x03 << 0 << 0xC1;
-    QTest::newRow("05 TX reset") << 0x05 << 3 << 0xC1;
-    QTest::newRow("C1 trigger 14") << 0xC1 << 3 << 0xC1;
-    QTest::newRow("00 off") << 0x00 << 0 << 0x01;
-    QTest::newRow("02 without enable") << 0x02 << 0 << 0x01;
+    QTest::newRow("01 again") << A << 0x01 << false << 0x01 << 3 << 0xC1;
+    QTest::newRow("03 RX reset") << A << 0x01 << false << 0x03 << 0 << 0xC1;
+    QTest::newRow("05 TX reset") << A << 0x01 << false << 0x05 << 3 << 0xC1;
+    QTest::newRow("C1 trigger 14") << A << 0x01 << false << 0xC1 << 3 << 0xC1;
+    QTest::newRow("00 off") << A << 0x01 << false << 0x00 << 0 << 0x01;
+    QTest::newRow("02 without enable") << A << 0x01 << false << 0x02 << 0 << 0x01;
+    QTest::newRow("21 with DLAB") << A << 0x01 << true << 0x21 << 3 << 0xC1;
+    using C = uart::Chip;
+    // The 16750 takes bit 5 only while DLAB is set; a new FIFO size empties both FIFOs.
+    QTest::newRow("16750 21 with DLAB") << C::U16750 << 0x01 << true << 0x21 << 0 << 0xE1;
+    QTest::newRow("16750 21 without DLAB") << C::U16750 << 0x01 << false << 0x21 << 3 << 0xC1;
+    QTest::newRow("16750 64, 01 without DLAB") << C::U16750 << 0x21 << false << 0x01 << 3 << 0xE1;
+    QTest::newRow("16750 64, 01 with DLAB") << C::U16750 << 0x21 << true << 0x01 << 0 << 0xC1;
+    QTest::newRow("16750 64, 03 RX reset") << C::U16750 << 0x21 << false << 0x03 << 0 << 0xE1;
+    QTest::newRow("16750 64, 00 off") << C::U16750 << 0x21 << false << 0x00 << 0 << 0x01;
+    QTest::newRow("16750 64, 20 with DLAB") << C::U16750 << 0x21 << true << 0x20 << 0 << 0x01;
+    // The 16550's FIFO bit changes IIR and nothing else; older chips take no FCR at all.
+    QTest::newRow("16550 01 again") << C::U16550 << 0x01 << false << 0x01 << 1 << 0x81;
+    QTest::newRow("16550 03 RX reset") << C::U16550 << 0x01 << false << 0x03 << 1 << 0x81;
+    QTest::newRow("16550 00 off") << C::U16550 << 0x01 << false << 0x00 << 1 << 0x01;
+    QTest::newRow("16450 03 RX reset") << C::U16450 << 0x01 << false << 0x03 << 1 << 0x01;
+    QTest::newRow("8250 C7") << C::U8250 << 0x01 << false << 0xC7 << 1 << 0x01;
 }
 
 void TestUart16550::fifoControl() {
+    QFETCH(uart::Chip, chip);
+    QFETCH(int, start);
+    QFETCH(bool, dlab);
     QFETCH(int, fcr);
     QFETCH(int, count);
     QFETCH(int, iir);
 
     VirtualClock clock;
-    U uart(clock);
-    uart.write(uart::FCR, uart::FCR_ENABLE);
+    U uart(clock, chip);
+    setFcr(uart, static_cast<uint8_t>(start));
     loopBytes(uart, 3);
+    if (dlab)
+        uart.write(uart::LCR, 0x83);
     uart.write(uart::FCR, static_cast<uint8_t>(fcr));
     QCOMPARE(uart.rxFifoCount(), static_cast<std::size_t>(count));
     QCOMPARE(uart.read(uart::IIR), iir);
@@ -441,6 +538,7 @@ void TestUart16550::fifoControl() {
 }
 
 void TestUart16550::triggerLevel_data() {
+    QTest::addColumn<uart::Chip>("chip");
     QTest::addColumn<int>("fcr");
     QTest::addColumn<int>("divisor");
     QTest::addColumn<int>("bytes");
@@ -450,37 +548,67 @@ void TestUart16550::triggerLevel_data() {
     QTest::addColumn<int>("iir");
     // Below the trigger level the data is reported as a character timeout (CC), four
     // character times after the last character came in or was read; at divisor 0 at once.
-    QTest::newRow("trigger 1, 1 byte") << 0x01 << 0 << 1 << false << 0 << 0 << 0xC4;
-    QTest::newRow("trigger 4, 3 bytes") << 0x41 << 0 << 3 << false << 0 << 0 << 0xCC;
-    QTest::newRow("trigger 4, 4 bytes") << 0x41 << 0 << 4 << false << 0 << 0 << 0xC4;
-    QTest::newRow("trigger 8, 7 bytes") << 0x81 << 0 << 7 << false << 0 << 0 << 0xCC;
-    QTest::newRow("trigger 8, 8 bytes") << 0x81 << 0 << 8 << false << 0 << 0 << 0xC4;
-    QTest::newRow("trigger 14, 13 bytes") << 0xC1 << 0 << 13 << false << 0 << 0 << 0xCC;
-    QTest::newRow("trigger 14, 14 bytes") << 0xC1 << 0 << 14 << false << 0 << 0 << 0xC4;
-    QTest::newRow("trigger 14, 16 bytes") << 0xC1 << 0 << 16 << false << 0 << 0 << 0xC4;
-    QTest::newRow("no FIFO, 1 byte") << 0x00 << 0 << 1 << false << 0 << 0 << 0x04;
-    QTest::newRow("trigger 4, none") << 0x41 << 0 << 0 << false << 0 << 0 << 0xC1;
+    QTest::newRow("trigger 1, 1 byte") << A << 0x01 << 0 << 1 << false << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 4, 3 bytes") << A << 0x41 << 0 << 3 << false << 0 << 0 << 0xCC;
+    QTest::newRow("trigger 4, 4 bytes") << A << 0x41 << 0 << 4 << false << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 8, 7 bytes") << A << 0x81 << 0 << 7 << false << 0 << 0 << 0xCC;
+    QTest::newRow("trigger 8, 8 bytes") << A << 0x81 << 0 << 8 << false << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 14, 13 bytes") << A << 0xC1 << 0 << 13 << false << 0 << 0 << 0xCC;
+    QTest::newRow("trigger 14, 14 bytes") << A << 0xC1 << 0 << 14 << false << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 14, 16 bytes") << A << 0xC1 << 0 << 16 << false << 0 << 0 << 0xC4;
+    QTest::newRow("no FIFO, 1 byte") << A << 0x00 << 0 << 1 << false << 0 << 0 << 0x04;
+    QTest::newRow("trigger 4, none") << A << 0x41 << 0 << 0 << false << 0 << 0 << 0xC1;
     QTest::newRow("9600, trigger 4, 3 bytes, at the last")
-        << 0x41 << 12 << 3 << false << 0 << 0 << 0xC1;
+        << A << 0x41 << 12 << 3 << false << 0 << 0 << 0xC1;
     QTest::newRow("9600, trigger 4, 3 bytes, 4 chars - 1 ns later")
-        << 0x41 << 12 << 3 << false << 4 << -1 << 0xC1;
+        << A << 0x41 << 12 << 3 << false << 4 << -1 << 0xC1;
     QTest::newRow("9600, trigger 4, 3 bytes, 4 chars later")
-        << 0x41 << 12 << 3 << false << 4 << 0 << 0xCC;
+        << A << 0x41 << 12 << 3 << false << 4 << 0 << 0xCC;
     QTest::newRow("1200, trigger 8, 1 byte, 4 chars - 1 ns later")
-        << 0x81 << 96 << 1 << false << 4 << -1 << 0xC1;
+        << A << 0x81 << 96 << 1 << false << 4 << -1 << 0xC1;
     QTest::newRow("1200, trigger 8, 1 byte, 4 chars later")
-        << 0x81 << 96 << 1 << false << 4 << 0 << 0xCC;
+        << A << 0x81 << 96 << 1 << false << 4 << 0 << 0xCC;
     QTest::newRow("9600, trigger 4, 4 bytes, at the last")
-        << 0x41 << 12 << 4 << false << 0 << 0 << 0xC4;
+        << A << 0x41 << 12 << 4 << false << 0 << 0 << 0xC4;
     QTest::newRow("9600, trigger 4, 4 bytes, one read, 4 chars - 1 ns later")
-        << 0x41 << 12 << 4 << true << 4 << -1 << 0xC1;
+        << A << 0x41 << 12 << 4 << true << 4 << -1 << 0xC1;
     QTest::newRow("9600, trigger 4, 4 bytes, one read, 4 chars later")
-        << 0x41 << 12 << 4 << true << 4 << 0 << 0xCC;
+        << A << 0x41 << 12 << 4 << true << 4 << 0 << 0xCC;
     QTest::newRow("9600, no FIFO, 1 byte, at its end")
-        << 0x00 << 12 << 1 << false << 0 << 0 << 0x04;
+        << A << 0x00 << 12 << 1 << false << 0 << 0 << 0x04;
+    using C = uart::Chip;
+    // The 16750's 64-byte FIFO triggers at 1, 16, 32 or 56, and says so in IIR bit 5.
+    QTest::newRow("16750 64, trigger 1, 1 byte")
+        << C::U16750 << 0x21 << 0 << 1 << false << 0 << 0 << 0xE4;
+    QTest::newRow("16750 64, trigger 16, 15 bytes")
+        << C::U16750 << 0x61 << 0 << 15 << false << 0 << 0 << 0xEC;
+    QTest::newRow("16750 64, trigger 16, 16 bytes")
+        << C::U16750 << 0x61 << 0 << 16 << false << 0 << 0 << 0xE4;
+    QTest::newRow("16750 64, trigger 32, 31 bytes")
+        << C::U16750 << 0xA1 << 0 << 31 << false << 0 << 0 << 0xEC;
+    QTest::newRow("16750 64, trigger 32, 32 bytes")
+        << C::U16750 << 0xA1 << 0 << 32 << false << 0 << 0 << 0xE4;
+    QTest::newRow("16750 64, trigger 56, 55 bytes")
+        << C::U16750 << 0xE1 << 0 << 55 << false << 0 << 0 << 0xEC;
+    QTest::newRow("16750 64, trigger 56, 56 bytes")
+        << C::U16750 << 0xE1 << 0 << 56 << false << 0 << 0 << 0xE4;
+    QTest::newRow("16750 16, trigger 4, 3 bytes")
+        << C::U16750 << 0x41 << 0 << 3 << false << 0 << 0 << 0xCC;
+    QTest::newRow("16750 16, trigger 14, 14 bytes")
+        << C::U16750 << 0xC1 << 0 << 14 << false << 0 << 0 << 0xC4;
+    QTest::newRow("16750 64, 9600, trigger 16, 15 bytes, 4 chars later")
+        << C::U16750 << 0x61 << 12 << 15 << false << 4 << 0 << 0xEC;
+    // Without a FIFO to use every character raises the interrupt, and none times out.
+    QTest::newRow("16550 trigger 14, 1 byte")
+        << C::U16550 << 0xC1 << 0 << 1 << false << 0 << 0 << 0x84;
+    QTest::newRow("16550 9600, trigger 14, 1 byte, 4 chars later")
+        << C::U16550 << 0xC1 << 12 << 1 << false << 4 << 0 << 0x84;
+    QTest::newRow("16450 trigger 14, 1 byte")
+        << C::U16450 << 0xC1 << 0 << 1 << false << 0 << 0 << 0x04;
 }
 
 void TestUart16550::triggerLevel() {
+    QFETCH(uart::Chip, chip);
     QFETCH(int, fcr);
     QFETCH(int, divisor);
     QFETCH(int, bytes);
@@ -490,10 +618,10 @@ void TestUart16550::triggerLevel() {
     QFETCH(int, iir);
 
     VirtualClock clock;
-    U uart(clock);
+    U uart(clock, chip);
     const auto d = static_cast<uint16_t>(divisor);
     setFormat(uart, 0x03, d);
-    uart.write(uart::FCR, static_cast<uint8_t>(fcr));
+    setFcr(uart, static_cast<uint8_t>(fcr), 0x03);
     uart.write(uart::IER, uart::IER_ERBFI);
     loopBytes(uart, bytes);
     clock.advance(lineTime(d, bytes));
@@ -664,6 +792,145 @@ void TestUart16550::nullModemLines() {
     // A reset drops the lines the other end sees.
     uart.reset();
     QCOMPARE(peer.peek(uart::MSR) & 0xF0, 0x00);
+}
+
+// The steps of an autoFlowControl row, each with its argument.
+enum FlowStep {
+    Send,     // n bytes more of 0x41, 0x42 ... written to the sender
+    Wait,     // n character times of 8N1 at 9600 pass
+    WaitUs,   // n microseconds pass
+    Take,     // n bytes read from the receiver, each there and in order
+    RxMcr,    // the receiver's MCR written with n
+    TxMcr,    // the sender's MCR written with n
+    Instant,  // the sender switched to instant timing
+};
+
+void TestUart16550::autoFlowControl_data() {
+    QTest::addColumn<uart::Chip>("txChip");
+    QTest::addColumn<uart::Chip>("rxChip");
+    QTest::addColumn<int>("txMcr");
+    QTest::addColumn<int>("rxMcr");
+    QTest::addColumn<int>("rxFcr");         // written with DLAB; the sender's is 21
+    QTest::addColumn<QList<int>>("steps");  // step, argument, step, argument ...
+    QTest::addColumn<int>("rxCount");       // then: waiting in the receiver
+    QTest::addColumn<int>("txCount");       // waiting in the sender, not yet shifting
+    QTest::addColumn<bool>("cts");          // CTS at the sender
+    using C = uart::Chip;
+    using L = QList<int>;
+    const int afe = uart::MCR_AFE;
+    const int afeRts = uart::MCR_AFE | uart::MCR_RTS;
+    const int rts = uart::MCR_RTS;
+    // Auto-RTS drops RTS when the receive FIFO reaches its trigger level; the sender's
+    // auto-CTS then starts no new character.
+    QTest::newRow("16750 pair, trigger 4, 8 bytes")
+        << C::U16750 << C::U16750 << afe << afeRts << 0x41 << L{Send, 8, Wait, 8} << 4 << 4
+        << false;
+    QTest::newRow("16750 pair, trigger 4, FIFO emptied")
+        << C::U16750 << C::U16750 << afe << afeRts << 0x41 << L{Send, 8, Wait, 8, Take, 4, Wait, 8}
+        << 4 << 0 << false;
+    QTest::newRow("16750 pair, trigger 4, 3 of 4 read")
+        << C::U16750 << C::U16750 << afe << afeRts << 0x41 << L{Send, 8, Wait, 8, Take, 3, Wait, 8}
+        << 1 << 4 << false;
+    QTest::newRow("16750 pair, FIFOs off: one at a time")
+        << C::U16750 << C::U16750 << afe << afeRts << 0x00
+        << L{Send, 3, Wait, 3, Take, 1, Wait, 3, Take, 1, Wait, 3} << 1 << 0 << false;
+    QTest::newRow("16750 pair, 64 bytes, trigger 56")
+        << C::U16750 << C::U16750 << afe << afeRts << 0xE1 << L{Send, 60, Wait, 60} << 56 << 4
+        << false;
+    QTest::newRow("16750 pair, instant, trigger 8")
+        << C::U16750 << C::U16750 << afe << afeRts << 0x81 << L{Instant, 0, Send, 12} << 8 << 4
+        << false;
+    QTest::newRow("16750 pair, instant, FIFO emptied")
+        << C::U16750 << C::U16750 << afe << afeRts << 0x81 << L{Instant, 0, Send, 12, Take, 8} << 4
+        << 0 << true;
+    // AFE without RTS is auto-CTS alone: RTS stays off, and so the far 16750 waits.
+    QTest::newRow("16750 pair, receiver AFE without RTS")
+        << C::U16750 << C::U16750 << afe << afe << 0x41 << L{Send, 8, Wait, 8} << 0 << 8 << false;
+    QTest::newRow("16750 pair, receiver raises RTS")
+        << C::U16750 << C::U16750 << afe << afe << 0x41 << L{Send, 8, Wait, 2, RxMcr, rts, Wait, 8}
+        << 8 << 0 << true;
+    // Auto-CTS against a chip without auto flow control, whose RTS is the MCR bit.
+    QTest::newRow("16750 to 16550A with RTS off")
+        << C::U16750 << A << afe << 0x00 << 0x01 << L{Send, 4, Wait, 4} << 0 << 4 << false;
+    QTest::newRow("16750 to 16550A, RTS on after 2 chars")
+        << C::U16750 << A << afe << 0x00 << 0x01 << L{Send, 4, Wait, 2, RxMcr, rts, Wait, 4} << 4
+        << 0 << true;
+    QTest::newRow("16750 to 16550A, RTS off while a character shifts")
+        << C::U16750 << A << afe << rts << 0x01 << L{Send, 4, WaitUs, 500, RxMcr, 0, Wait, 4} << 1
+        << 3 << false;
+    QTest::newRow("16750 to 16550A, AFE cleared")
+        << C::U16750 << A << afe << 0x00 << 0x01 << L{Send, 4, Wait, 2, TxMcr, 0, Wait, 4} << 4 << 0
+        << false;
+    // In loopback CTS is the own RTS bit, off here.
+    QTest::newRow("16750 to 16550A, loopback held")
+        << C::U16750 << A << (afe | uart::MCR_LOOP) << rts << 0x01 << L{Send, 2, Wait, 2} << 0 << 2
+        << false;
+    // Only the 16750 has AFE: others send whatever CTS says, and keep RTS up.
+    QTest::newRow("16550A to 16750 with auto-RTS")
+        << A << C::U16750 << afe << afeRts << 0x41 << L{Send, 8, Wait, 8} << 8 << 0 << false;
+    QTest::newRow("16750 to 16550A with AFE")
+        << C::U16750 << A << afe << afeRts << 0x41 << L{Send, 8, Wait, 8} << 8 << 0 << true;
+}
+
+void TestUart16550::autoFlowControl() {
+    QFETCH(uart::Chip, txChip);
+    QFETCH(uart::Chip, rxChip);
+    QFETCH(int, txMcr);
+    QFETCH(int, rxMcr);
+    QFETCH(int, rxFcr);
+    QFETCH(QList<int>, steps);
+    QFETCH(int, rxCount);
+    QFETCH(int, txCount);
+    QFETCH(bool, cts);
+
+    VirtualClock clock;
+    U tx(clock, txChip);
+    U rx(clock, rxChip);
+    U::connectNullModem(tx, rx);
+    setFormat(tx, 0x03, 12);
+    setFormat(rx, 0x03, 12);
+    setFcr(tx, uart::FCR_ENABLE | uart::FCR_FIFO64, 0x03);
+    setFcr(rx, static_cast<uint8_t>(rxFcr), 0x03);
+    rx.write(uart::MCR, static_cast<uint8_t>(rxMcr));
+    tx.write(uart::MCR, static_cast<uint8_t>(txMcr));
+    int sent = 0;
+    int taken = 0;
+    for (qsizetype i = 0; i + 1 < steps.size(); i += 2) {
+        const int n = steps[i + 1];
+        switch (steps[i]) {
+            case Send:
+                for (int k = 0; k < n; ++k)
+                    tx.write(uart::THR, static_cast<uint8_t>(0x41 + sent++));
+                break;
+            case Wait:
+                clock.advance(lineTime(12, n));
+                break;
+            case WaitUs:
+                clock.advance(std::chrono::microseconds(n));
+                break;
+            case Take:
+                for (int k = 0; k < n; ++k) {
+                    QVERIFY(rx.peek(uart::LSR) & uart::LSR_DR);
+                    QCOMPARE(rx.read(uart::RBR), 0x41 + taken++);
+                }
+                break;
+            case RxMcr:
+                rx.write(uart::MCR, static_cast<uint8_t>(n));
+                break;
+            case TxMcr:
+                tx.write(uart::MCR, static_cast<uint8_t>(n));
+                break;
+            case Instant:
+                tx.setTiming(U::Timing::Instant);
+                break;
+        }
+    }
+    QCOMPARE(rx.rxFifoCount(), static_cast<std::size_t>(rxCount));
+    QCOMPARE(tx.txFifoCount(), static_cast<std::size_t>(txCount));
+    QCOMPARE((tx.peek(uart::MSR) & uart::MSR_CTS) != 0, cts);
+    // Nothing was lost or sent twice.
+    for (int k = 0; k < rxCount; ++k)
+        QCOMPARE(rx.read(uart::RBR), 0x41 + taken++);
 }
 
 void TestUart16550::breakHoldsTheLine() {

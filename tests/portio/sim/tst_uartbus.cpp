@@ -9,6 +9,15 @@ using U = Uart16550;
 
 namespace {
 
+// "16550A,none,8250,16750": the chips at COM1 ... COM4, as REGWISE_SIM_UARTS names them.
+UartBus::Slots slotsNamed(const QByteArray& names) {
+    UartBus::Slots chips{};
+    const QList<QByteArray> parts = names.split(',');
+    for (qsizetype i = 0; i < parts.size() && i < 4; ++i)
+        chips[static_cast<std::size_t>(i)] = uart::chipNamed(parts[i].toStdString());
+    return chips;
+}
+
 // The Linux 8250 driver's autoconfig steps that tell a 16550A from an empty slot or an
 // older chip. Restores what it changes, as the driver does.
 bool probe16550A(UartBus& bus, uint16_t base) {
@@ -54,50 +63,69 @@ private slots:
     void cables();
     void linuxProbe_data();
     void linuxProbe();
+    void resetKeepsCables_data();
     void resetKeepsCables();
 };
 
 void TestUartBus::portMap_data() {
     QTest::addColumn<int>("port");
+    QTest::addColumn<QByteArray>("chips");
     QTest::addColumn<int>("uart");  // -1: no UART there
-    QTest::newRow("3F8") << 0x3F8 << 0;
-    QTest::newRow("3FF") << 0x3FF << 0;
-    QTest::newRow("2F8") << 0x2F8 << 1;
-    QTest::newRow("2FF") << 0x2FF << 1;
-    QTest::newRow("3E8") << 0x3E8 << 2;
-    QTest::newRow("3EF") << 0x3EF << 2;
-    QTest::newRow("2E8") << 0x2E8 << 3;
-    QTest::newRow("2EF") << 0x2EF << 3;
-    QTest::newRow("3F7") << 0x3F7 << -1;
-    QTest::newRow("400") << 0x400 << -1;
-    QTest::newRow("2F0") << 0x2F0 << -1;
-    QTest::newRow("0000") << 0x0000 << -1;
-    QTest::newRow("FFFF") << 0xFFFF << -1;
+    const QByteArray all = "16550A,16550A,16550A,16550A";
+    QTest::newRow("3F8") << 0x3F8 << all << 0;
+    QTest::newRow("3FF") << 0x3FF << all << 0;
+    QTest::newRow("2F8") << 0x2F8 << all << 1;
+    QTest::newRow("2FF") << 0x2FF << all << 1;
+    QTest::newRow("3E8") << 0x3E8 << all << 2;
+    QTest::newRow("3EF") << 0x3EF << all << 2;
+    QTest::newRow("2E8") << 0x2E8 << all << 3;
+    QTest::newRow("2EF") << 0x2EF << all << 3;
+    QTest::newRow("3F7") << 0x3F7 << all << -1;
+    QTest::newRow("400") << 0x400 << all << -1;
+    QTest::newRow("2F0") << 0x2F0 << all << -1;
+    QTest::newRow("0000") << 0x0000 << all << -1;
+    QTest::newRow("FFFF") << 0xFFFF << all << -1;
+    // An empty COM port reads like the bus around it; the others are still there.
+    QTest::newRow("3F8, COM1 empty") << 0x3F8 << QByteArray("none,16550A,16750,8250") << -1;
+    QTest::newRow("3FB, COM1 empty") << 0x3FB << QByteArray("none,16550A,16750,8250") << -1;
+    QTest::newRow("2F8, COM1 empty") << 0x2F8 << QByteArray("none,16550A,16750,8250") << 1;
+    QTest::newRow("2EF, all empty") << 0x2EF << QByteArray("none,none,none,none") << -1;
+    QTest::newRow("2EB, COM4 8250") << 0x2EB << QByteArray("none,16550A,16750,8250") << 3;
 }
 
 void TestUartBus::portMap() {
     QFETCH(int, port);
+    QFETCH(QByteArray, chips);
     QFETCH(int, uart);
 
     VirtualClock clock;
     UartBus bus(clock);
+    bus.setChips(slotsNamed(chips));
     const auto p = static_cast<uint16_t>(port);
-    QCOMPARE(bus.uartAt(p), uart < 0 ? nullptr : &bus.uart(static_cast<std::size_t>(uart)));
+    QCOMPARE(bus.uartAt(p), uart < 0 ? nullptr : bus.uart(static_cast<std::size_t>(uart)));
     if (uart >= 0) {
         // The port reaches its register of that UART.
         const unsigned offset = p & 7;
-        bus.uart(static_cast<std::size_t>(uart)).write(uart::SCR, 0x3C);
-        bus.uart(static_cast<std::size_t>(uart)).write(uart::IER, 0x05);
-        QCOMPARE(bus.read(p), bus.uart(static_cast<std::size_t>(uart)).peek(offset));
+        Uart16550* chip = bus.uart(static_cast<std::size_t>(uart));
+        chip->write(uart::SCR, 0x3C);
+        chip->write(uart::IER, 0x05);
+        QCOMPARE(bus.read(p), chip->peek(offset));
         return;
     }
-    bus.write(p, 0x00);
-    QCOMPARE(bus.read(p), 0xFF);
+    for (uint8_t data : {0x00, 0x80, 0x10}) {  // an empty LCR or MCR takes no DLAB, no loopback
+        bus.write(p, data);
+        QCOMPARE(bus.read(p), 0xFF);
+    }
     for (std::size_t i = 0; i < 4; ++i) {
-        for (unsigned offset = 0; offset < 8; ++offset)
-            QCOMPARE(bus.uart(i).peek(offset), offset == uart::IIR   ? 0x01
-                                               : offset == uart::LSR ? 0x60
-                                                                     : 0);
+        if (Uart16550* chip = bus.uart(i)) {
+            for (unsigned offset = 0; offset < 8; ++offset) {
+                const int fresh = offset == uart::IIR                                        ? 0x01
+                                  : offset == uart::LSR                                      ? 0x60
+                                  : offset == uart::SCR && chip->chip() == uart::Chip::U8250 ? 0xFF
+                                                                                             : 0;
+                QCOMPARE(chip->peek(offset), fresh);
+            }
+        }
     }
 }
 
@@ -123,18 +151,33 @@ void TestUartBus::dataLowByte() {
 void TestUartBus::cables_data() {
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("to");
-    QTest::newRow("COM1 to COM2") << 0x3F8 << 0x2F8;
-    QTest::newRow("COM2 to COM1") << 0x2F8 << 0x3F8;
-    QTest::newRow("COM3 to COM4") << 0x3E8 << 0x2E8;
-    QTest::newRow("COM4 to COM3") << 0x2E8 << 0x3E8;
+    QTest::addColumn<QByteArray>("chips");
+    QTest::addColumn<bool>("arrives");
+    const QByteArray all = "16550A,16550A,16550A,16550A";
+    QTest::newRow("COM1 to COM2") << 0x3F8 << 0x2F8 << all << true;
+    QTest::newRow("COM2 to COM1") << 0x2F8 << 0x3F8 << all << true;
+    QTest::newRow("COM3 to COM4") << 0x3E8 << 0x2E8 << all << true;
+    QTest::newRow("COM4 to COM3") << 0x2E8 << 0x3E8 << all << true;
+    QTest::newRow("COM1 16750 to COM2 8250")
+        << 0x3F8 << 0x2F8 << QByteArray("16750,8250,16550A,16550A") << true;
+    QTest::newRow("COM4 16450 to COM3 16550")
+        << 0x2E8 << 0x3E8 << QByteArray("16550A,16550A,16550,16450") << true;
+    // From an empty port nothing comes: no data, no DTR or RTS.
+    QTest::newRow("COM1 empty to COM2")
+        << 0x3F8 << 0x2F8 << QByteArray("none,16550A,16550A,16550A") << false;
+    QTest::newRow("COM4 empty to COM3")
+        << 0x2E8 << 0x3E8 << QByteArray("16550A,16550A,16550A,none") << false;
 }
 
 void TestUartBus::cables() {
     QFETCH(int, from);
     QFETCH(int, to);
+    QFETCH(QByteArray, chips);
+    QFETCH(bool, arrives);
 
     VirtualClock clock;
     UartBus bus(clock);
+    bus.setChips(slotsNamed(chips));
     const auto tx = static_cast<uint16_t>(from);
     const auto rx = static_cast<uint16_t>(to);
     bus.write(tx + uart::LCR, 0x03);
@@ -142,12 +185,12 @@ void TestUartBus::cables() {
     bus.write(tx + uart::THR, 0x5A);
     bus.write(tx + uart::MCR, uart::MCR_DTR | uart::MCR_RTS);
 
-    QCOMPARE(bus.read(rx + uart::LSR), 0x61);
-    QCOMPARE(bus.read(rx + uart::RBR), 0x5A);
-    QCOMPARE(bus.read(rx + uart::MSR), 0xBB);
+    QCOMPARE(bus.read(rx + uart::LSR), arrives ? 0x61 : 0x60);
+    QCOMPARE(bus.read(rx + uart::RBR), arrives ? 0x5A : 0x00);
+    QCOMPARE(bus.read(rx + uart::MSR), arrives ? 0xBB : 0x00);
     // Nothing reached the other pair or came back.
     for (uint16_t base : uart::kComBases) {
-        if (base == rx)
+        if (base == rx || !bus.uartAt(base))
             continue;
         QCOMPARE(bus.read(base + uart::LSR), 0x60);
         QCOMPARE(bus.read(base + uart::MSR), 0x00);
@@ -156,35 +199,80 @@ void TestUartBus::cables() {
 
 void TestUartBus::linuxProbe_data() {
     QTest::addColumn<int>("base");
+    QTest::addColumn<QByteArray>("chips");
     QTest::addColumn<bool>("found");
-    QTest::newRow("3F8") << 0x3F8 << true;
-    QTest::newRow("2F8") << 0x2F8 << true;
-    QTest::newRow("3E8") << 0x3E8 << true;
-    QTest::newRow("2E8") << 0x2E8 << true;
-    QTest::newRow("3F0 empty") << 0x3F0 << false;
-    QTest::newRow("2E0 empty") << 0x2E0 << false;
+    const QByteArray all = "16550A,16550A,16550A,16550A";
+    const QByteArray mixed = "16750,16550,16450,8250";
+    QTest::newRow("3F8") << 0x3F8 << all << true;
+    QTest::newRow("2F8") << 0x2F8 << all << true;
+    QTest::newRow("3E8") << 0x3E8 << all << true;
+    QTest::newRow("2E8") << 0x2E8 << all << true;
+    QTest::newRow("3F0 empty") << 0x3F0 << all << false;
+    QTest::newRow("2E0 empty") << 0x2E0 << all << false;
+    // The 16750 passes for a 16550A here; the older chips fail at the FIFO bits.
+    QTest::newRow("3F8 16750") << 0x3F8 << mixed << true;
+    QTest::newRow("2F8 16550") << 0x2F8 << mixed << false;
+    QTest::newRow("3E8 16450") << 0x3E8 << mixed << false;
+    QTest::newRow("2E8 8250") << 0x2E8 << mixed << false;
+    QTest::newRow("3F8 none") << 0x3F8 << QByteArray("none,16550A,16550A,16550A") << false;
 }
 
 void TestUartBus::linuxProbe() {
     QFETCH(int, base);
+    QFETCH(QByteArray, chips);
     QFETCH(bool, found);
     VirtualClock clock;
     UartBus bus(clock);
+    bus.setChips(slotsNamed(chips));
     QCOMPARE(probe16550A(bus, static_cast<uint16_t>(base)), found);
     // Probing twice gives the same answer: the probe leaves the chip as it found it.
     QCOMPARE(probe16550A(bus, static_cast<uint16_t>(base)), found);
 }
 
+void TestUartBus::resetKeepsCables_data() {
+    QTest::addColumn<QByteArray>("chips");  // put in place after the setup; empty: bus reset
+    QTest::addColumn<int>("com1Scr");
+    QTest::addColumn<int>("com2Msr");  // COM1 had DTR on
+    QTest::addColumn<int>("com3Scr");
+    QTest::addColumn<int>("com2MsrAfter");  // once COM1 (if any) raised DTR again
+    QTest::newRow("bus reset") << QByteArray() << 0x00 << 0x00 << 0x00 << 0xAA;
+    QTest::newRow("same chips") << QByteArray("16550A,16550A,16550A,16550A") << 0x77 << 0xA0 << 0x33
+                                << 0xA0;
+    // A new chip is a power cycle of that port alone, on the same cable.
+    QTest::newRow("COM1 16450") << QByteArray("16450,16550A,16550A,16550A") << 0x00 << 0x0A << 0x33
+                                << 0xAA;
+    QTest::newRow("COM1 8250") << QByteArray("8250,16550A,16550A,16550A") << 0xFF << 0x0A << 0x33
+                               << 0xAA;
+    QTest::newRow("COM1 empty") << QByteArray("none,16550A,16550A,16550A") << 0xFF << 0x0A << 0x33
+                                << 0x00;
+    QTest::newRow("COM2 16750") << QByteArray("16550A,16750,16550A,16550A") << 0x77 << 0xA0 << 0x33
+                                << 0xA0;
+    QTest::newRow("COM3 empty") << QByteArray("16550A,16550A,none,16550A") << 0x77 << 0xA0 << 0xFF
+                                << 0xA0;
+}
+
 void TestUartBus::resetKeepsCables() {
+    QFETCH(QByteArray, chips);
+    QFETCH(int, com1Scr);
+    QFETCH(int, com2Msr);
+    QFETCH(int, com3Scr);
+    QFETCH(int, com2MsrAfter);
+
     VirtualClock clock;
     UartBus bus(clock);
     bus.write(0x3FC, uart::MCR_DTR);
     bus.write(0x3FF, 0x77);
-    bus.reset();
-    QCOMPARE(bus.read(0x3FF), 0x00);
-    QCOMPARE(bus.read(0x2FE), 0x00);
+    bus.write(0x3EF, 0x33);
+    bus.read(0x2FE);
+    if (chips.isEmpty())
+        bus.reset();
+    else
+        bus.setChips(slotsNamed(chips));
+    QCOMPARE(bus.read(0x3FF), com1Scr);
+    QCOMPARE(bus.read(0x2FE), com2Msr);
+    QCOMPARE(bus.read(0x3EF), com3Scr);
     bus.write(0x3FC, uart::MCR_DTR);
-    QCOMPARE(bus.read(0x2FE), 0xAA);
+    QCOMPARE(bus.read(0x2FE), com2MsrAfter);
 }
 
 QTEST_APPLESS_MAIN(TestUartBus)
