@@ -184,6 +184,8 @@ public:
 
     // COM1's registers; IER only while DLAB is clear.
     State snapshot() override {
+        if (bus.uart(0) == nullptr)
+            return {};
         Uart16550& com1 = *bus.uart(0);
         const uint8_t lcr = com1.peek(3);
         return {lcr,

@@ -48,6 +48,7 @@ struct Rig {
         if (simulated) {
             auto sim = std::make_unique<SimChips>();
             clock = &sim->clock;
+            sim->bus.setChips({chip, Chip::U16550A, Chip::U16550A, Chip::U16550A});
             // Through the bus, as a program before the probe would have left COM1.
             const std::pair<int, uint8_t> setup[] = {
                 {3, 0x80},        {0, initial.dll},
@@ -165,6 +166,15 @@ void TestProbe::identify_data() {
         "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true);
     row("simulated 16550A in use", Chip::U16550A, running,
         "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16750 in use", Chip::U16750, running,
+        "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16550 in use", Chip::U16550, running,
+        "3F8: 16550（FIFO は使えません、スクラッチレジスタあり）", true);
+    row("simulated 16450 in use", Chip::U16450, running,
+        "3F8: 16450（FIFO なし、スクラッチレジスタあり）", true);
+    row("simulated 8250 in use", Chip::U8250, running,
+        "3F8: 8250（FIFO なし、スクラッチレジスタなし）", true);
+    row("simulated empty port", Chip::None, reset, "3F8: none（UART が応答しません）", true);
 }
 
 void TestProbe::identify() {
@@ -308,9 +318,10 @@ void TestProbe::jsonReadsInJq() {
     QVERIFY2(std::system(command.c_str()) == 0, rig.out.str().c_str());
 }
 
-// The self-test on the simulated 16550A (and an empty bus) under virtual line time: which
-// checks pass, fail and are skipped, the status, and COM1's registers as before.
+// The self-test on the simulated chips (and a fake's empty bus) under virtual line time:
+// which checks pass, fail and are skipped, the status, and COM1's registers as before.
 void TestProbe::selftest_data() {
+    QTest::addColumn<Chip>("chip");
     QTest::addColumn<bool>("simulated");
     QTest::addColumn<QString>("mode");  // "", "plug" or a peer base
     QTest::addColumn<int>("status");
@@ -318,24 +329,38 @@ void TestProbe::selftest_data() {
     QTest::addColumn<QStringList>("skipped");
 
     const QStringList none;
-    QTest::newRow("internal loopback") << true << "" << 0 << none << none;
+    const Chip sim = Chip::U16550A;
+    QTest::newRow("internal loopback") << sim << true << "" << 0 << none << none;
     QTest::newRow("a plug that is not there")
-        << true << "plug" << 1
+        << sim << true << "plug" << 1
         << QStringList{"plug-rts",     "plug-dtr",  "data-9600", "data-115200", "fifo-burst",
                        "fifo-overrun", "trigger-1", "trigger-4", "trigger-8",   "trigger-14"}
         << none;
-    QTest::newRow("COM1 to COM2 over the null-modem cable") << true << "2F8" << 0 << none << none;
+    QTest::newRow("COM1 to COM2 over the null-modem cable")
+        << sim << true << "2F8" << 0 << none << none;
     QTest::newRow("COM1 to COM3: no cable")
-        << true << "3E8" << 1
+        << sim << true << "3E8" << 1
         << QStringList{"data-9600-3F8-3E8",   "data-9600-3E8-3F8",  "data-115200-3F8-3E8",
                        "data-115200-3E8-3F8", "rts-cts-3F8-3E8",    "dtr-dsr-dcd-3F8-3E8",
                        "rts-cts-3E8-3F8",     "dtr-dsr-dcd-3E8-3F8"}
         << none;
     QTest::newRow("an empty bus fails at once")
-        << false << "" << 1 << QStringList{"presence"} << none;
+        << Chip::None << false << "" << 1 << QStringList{"presence"} << none;
+    // Checks a chip cannot support are skipped, never failed.
+    const QStringList fifoChecks{"fifo-burst", "fifo-overrun", "trigger-1",
+                                 "trigger-4",  "trigger-8",    "trigger-14"};
+    QTest::newRow("a 16750") << Chip::U16750 << true << "" << 0 << none << none;
+    QTest::newRow("a 16550, whose FIFO must not be used")
+        << Chip::U16550 << true << "" << 0 << none << fifoChecks;
+    QTest::newRow("a 16450, without FIFO") << Chip::U16450 << true << "" << 0 << none << fifoChecks;
+    QTest::newRow("an 8250, without FIFO or scratch register")
+        << Chip::U8250 << true << "" << 0 << none << QStringList{"scratch"} + fifoChecks;
+    QTest::newRow("a simulated empty port")
+        << Chip::None << true << "" << 1 << QStringList{"presence"} << none;
 }
 
 void TestProbe::selftest() {
+    QFETCH(Chip, chip);
     QFETCH(bool, simulated);
     QFETCH(QString, mode);
     QFETCH(int, status);
@@ -343,7 +368,7 @@ void TestProbe::selftest() {
     QFETCH(QStringList, skipped);
 
     const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
-    Rig rig(Chip::None, simulated ? running : State{}, simulated);
+    Rig rig(chip, simulated && chip != Chip::None ? running : State{}, simulated);
     const State before = rig.library->snapshot();
     cli::SelftestOptions options{ChipLibrary::kBase, {}, nullptr, true, false, false};
     if (mode == QLatin1String("plug"))
@@ -376,7 +401,7 @@ void TestProbe::selftest() {
 void TestProbe::selftestStopRestores() {
     const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
     for (const int stopAt : {20, 100, 400, 1000}) {
-        Rig rig(Chip::None, running, true);
+        Rig rig(Chip::U16550A, running, true);
         const State before = rig.library->snapshot();
         rig.library->stopAt = stopAt;
         QCOMPARE(rig.selftest({ChipLibrary::kBase, {}, nullptr, true, false, false}),

@@ -35,8 +35,9 @@ public:
     enum class In { File, Closed, Folder };
     enum class Out { File, Full, ClosedPipe };
 
+    // chips: what REGWISE_SIM_UARTS names, if anything.
     bool start(const QStringList& args, const QByteArray& input, In from = In::File,
-               Out to = Out::File) {
+               Out to = Out::File, const QByteArray& chips = {}) {
         if (!m_folder.isValid())
             return false;
         QFile in(path("in"));
@@ -74,7 +75,14 @@ public:
                                              O_WRONLY | O_CREAT, 0600);
         }
         posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
-        const int failed = posix_spawn(&m_pid, IO_SIM, &files, nullptr, argv.data(), environ);
+        std::vector<char*> env;
+        for (char** entry = environ; *entry != nullptr; ++entry)
+            env.push_back(*entry);
+        std::string chipsEntry = "REGWISE_SIM_UARTS=" + chips.toStdString();
+        if (!chips.isEmpty())
+            env.push_back(chipsEntry.data());
+        env.push_back(nullptr);
+        const int failed = posix_spawn(&m_pid, IO_SIM, &files, nullptr, argv.data(), env.data());
         posix_spawn_file_actions_destroy(&files);
         if (pipeEnds[1] >= 0)
             ::close(pipeEnds[1]);
@@ -147,6 +155,7 @@ void TestProgram::commands_data() {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<SimProgram::In>("stdinFrom");
     QTest::addColumn<SimProgram::Out>("stdoutTo");
+    QTest::addColumn<QByteArray>("chips");  // REGWISE_SIM_UARTS, if set
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("error");
@@ -155,14 +164,20 @@ void TestProgram::commands_data() {
     const auto row = [](const char* name, QStringList args, const char* input, int status,
                         const QString& output, const char* error) {
         QTest::newRow(name) << args << QByteArray(input) << SimProgram::In::File
-                            << SimProgram::Out::File << status << output
+                            << SimProgram::Out::File << QByteArray() << status << output
                             << QString::fromUtf8(error);
+    };
+    // The same on other simulated chips.
+    const auto onChips = [](const char* name, const char* chips, QStringList args, int status,
+                            const QString& output) {
+        QTest::newRow(name) << args << QByteArray() << SimProgram::In::File << SimProgram::Out::File
+                            << QByteArray(chips) << status << output << QString();
     };
     // The same, with standard input or output elsewhere.
     const auto routed = [](const char* name, QStringList args, SimProgram::In in,
                            SimProgram::Out out, int status, const char* error) {
-        QTest::newRow(name) << args << QByteArray() << in << out << status << QString()
-                            << QString::fromUtf8(error);
+        QTest::newRow(name) << args << QByteArray() << in << out << QByteArray() << status
+                            << QString() << QString::fromUtf8(error);
     };
     row("read 3FD 0x3fe 2EB", {"read", "3FD", "0x3fe", "2EB"}, "", 0,
         "R 3FD = 60\nR 3FE = 00\nR 2EB = 00\n", "");
@@ -225,6 +240,17 @@ void TestProgram::commands_data() {
     row("selftest --trace prints every access to standard error",
         {"selftest", "--trace", "--peer", "3F8", "2F8"}, "", 0, passes,
         "\nW 2FC 00\nW 3FC 00\nW 2F9 00\n");
+    onChips("identify tells each simulated chip", "16550,16450,8250,16750", {"identify"}, 0,
+            "3F8: 16550（FIFO は使えません、スクラッチレジスタあり）\n"
+            "2F8: 16450（FIFO なし、スクラッチレジスタあり）\n"
+            "3E8: 8250（FIFO なし、スクラッチレジスタなし）\n"
+            "2E8: 16750（FIFO 64 バイト、スクラッチレジスタあり）\n");
+    onChips("identify finds no UART where there is none", "none,16550A,16550A,16550A",
+            {"identify", "3F8"}, 0, "3F8: none（UART が応答しません）\n");
+    onChips(
+        "selftest where there is no UART fails at once", "none,16550A,16550A,16550A",
+        {"selftest", "3F8"}, 1,
+        "不合格 presence: [^\n]+（UART が応答しません）\n合格 0、不合格 1、省略 0（[0-9.]+ 秒）\n");
     row("identify 3F9 is not a base", {"identify", "3F9"}, "", 2, "",
         "ポート「3F9」は UART のベース（オフセット 0 のポート）ではありません");
     row("selftest --plug with an unknown wiring", {"selftest", "--plug", "2-3,4-5", "3F8"}, "", 2,
@@ -256,12 +282,13 @@ void TestProgram::commands() {
     QFETCH(QByteArray, input);
     QFETCH(SimProgram::In, stdinFrom);
     QFETCH(SimProgram::Out, stdoutTo);
+    QFETCH(QByteArray, chips);
     QFETCH(int, status);
     QFETCH(QString, output);
     QFETCH(QString, error);
 
     SimProgram program;
-    QVERIFY(program.start(args, input, stdinFrom, stdoutTo));
+    QVERIFY(program.start(args, input, stdinFrom, stdoutTo, chips));
     const int wait = program.finish();
     const QString out = program.out();
     const QString err = program.err();
