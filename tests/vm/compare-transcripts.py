@@ -2,12 +2,14 @@
 # SPDX-FileCopyrightText: 2026 The Regwise developers
 # SPDX-License-Identifier: MIT
 
-"""Compares what regwise-io read on QEMU's 16550As in the rig's guest with what
-regwise-io-sim read, in instant timing, running the same script on the host.
+"""Compares what regwise-io did on QEMU's 16550As in the rig's guest with what regwise-io-sim
+did, in instant timing, on the host.
 
   compare-transcripts.py SCRIPT HW_TRANSCRIPT HW_STATUS SIM_TRANSCRIPT SIM_STATUS
+  compare-transcripts.py --tap HW_SELFTEST_TAP SIM_SELFTEST_TAP
 
-The two must agree read for read, and both runs must succeed. The only differences allowed
+A script's two transcripts must agree read for read, and both runs must succeed; two
+self-tests (their TAP) must give each check the same verdict. The only differences allowed
 are QEMU's own, written here once:
   - reset-mcr  (a read tagged "quirk: reset-mcr"): QEMU's MCR starts at 08, the data sheet's
                at 00;
@@ -16,6 +18,8 @@ are QEMU's own, written here once:
   - reset-dll  (tagged): QEMU's divisor starts at 000C, the data sheet's at 0000;
   - any MSR read: QEMU sets no change bit (MSR bits 0-3), notably in loopback, where the
                model sets them as the data sheet says; the line states (bits 4-7) must agree.
+  - in a self-test, for the same reason, exactly the four loopback line checks fail on QEMU
+    (QEMU_SELFTEST_FAILS), which expect the change bits with the line states.
 """
 
 import re
@@ -62,7 +66,39 @@ def tags(path):
     return result
 
 
+QEMU_SELFTEST_FAILS = {"loop-dtr-dsr", "loop-rts-cts", "loop-out1-ri", "loop-out2-dcd"}
+TAP_RESULT = re.compile(r"^(ok|not ok) \d+ - (\S+)")
+
+
+def verdicts(path):
+    """Each check of a TAP file and whether it passed (skipped ones count as passed)."""
+    with open(path, encoding="utf-8") as lines:
+        return {m.group(2): m.group(1) == "ok" for m in map(TAP_RESULT.match, lines) if m}
+
+
+def compare_selftests(hw_path, sim_path):
+    hw, sim = verdicts(hw_path), verdicts(sim_path)
+    name = hw_path.rsplit("/", 1)[-1]
+    if not hw or set(hw) != set(sim):
+        print(f"{name}: the checks differ: real {sorted(hw)}, simulated {sorted(sim)}")
+        return 1
+    differing = {check for check in hw if hw[check] != sim[check]}
+    wrong = {check for check in differing if hw[check] or check not in QEMU_SELFTEST_FAILS}
+    missing = QEMU_SELFTEST_FAILS - differing
+    for check in sorted(differing):
+        allowed = check not in wrong
+        print(f"{name}: {'allowed    ' if allowed else 'UNEXPECTED '} {check}: real "
+              f"{'ok' if hw[check] else 'not ok'}, simulated {'ok' if sim[check] else 'not ok'}")
+    if missing:
+        print(f"{name}: expected QEMU to fail {sorted(missing)}, but it did not")
+    print(f"{name}: {len(hw)} checks compared, {len(differing) - len(wrong)} allowed differences"
+          f"{', FAILED' if wrong or missing else ''}")
+    return 1 if wrong or missing else 0
+
+
 def main():
+    if sys.argv[1] == "--tap":
+        return compare_selftests(sys.argv[2], sys.argv[3])
     script, hw_path, hw_status, sim_path, sim_status = sys.argv[1:6]
     name = script.rsplit("/", 1)[-1]
     hw, sim, quirks = reads(hw_path), reads(sim_path), tags(script)

@@ -76,13 +76,14 @@ DESTDIR=$stage cmake --install "$build" --prefix /usr >"$work/install.log"
 # driver and benchmark, the scripts, and every shared library they link.
 root=$work/initramfs
 rm -rf "$root"
-mkdir -p "$root"/{bin,proc,sys,dev,rig/scripts,etc,tmp,usr/bin,usr/lib/regwise}
+mkdir -p "$root"/{bin,proc,sys,dev,rig/scripts,rig/probe,etc,tmp,usr/bin,usr/lib/regwise}
 cp /bin/busybox "$root/bin/busybox"
 for applet in sh mount poweroff cat echo printf; do ln -s busybox "$root/bin/$applet"; done
 cp -a "$stage/usr/bin/regwise-io" "$root/usr/bin/"
 cp -a "$stage/usr/lib/regwise/." "$root/usr/lib/regwise/"
 cp "$build/bin/regwise-rig-driver" "$build/bin/regwise-rig-bench" "$root/rig/"
 for i in "${!scripts[@]}"; do cp "${scripts[i]}" "$root/rig/scripts/$i-$(basename "${scripts[i]}")"; done
+cp "$here/scripts/probe-before.reg" "$here/scripts/probe-after.reg" "$root/rig/probe/"
 for f in "$root"/usr/bin/* "$root"/usr/lib/regwise/* "$root"/rig/regwise-rig-*; do
   ldd "$f" | awk '$2 == "=>" && $3 ~ /^\// {print $3} $1 ~ /^\// {print $1}'
 done | sort -u | while read -r lib; do cp -L --parents "$lib" "$root/"; done
@@ -116,6 +117,11 @@ test)
     name=${script##*/}
     record "${name#*-}" regwise-io run "$script"
   done
+  # The probe leaves every register as it found it; then each base proves itself.
+  record probe-before regwise-io run /rig/probe/probe-before.reg
+  record identify regwise-io identify --json
+  record probe-after regwise-io run /rig/probe/probe-after.reg
+  for base in 3F8 2F8 3E8 2E8; do record "selftest-$base" regwise-io selftest --tap "$base"; done
   /rig/regwise-rig-driver test
   ;;
 pci)
@@ -131,6 +137,9 @@ pci)
   record list-json regwise-io list --json
   record read regwise-io read "$(printf %X $((pci + 5)))"
   record read-next regwise-io read "$(printf %X $((pci + 8)))"
+  record identify-pci regwise-io identify "$(printf %X "$pci")"
+  record identify-registered regwise-io identify 2F8
+  record identify-console regwise-io identify 3F8
   /rig/regwise-rig-driver pci "$pci"
   ;;
 bench)
@@ -195,40 +204,77 @@ compare() {
   return $status
 }
 
-# What the PCI boot must show: the kernel's PCI UART listed and reachable, read through the
-# installed command line, and the port after its window refused.
+# What a command recorded in a boot's log printed (out), said (err) and ended with (status).
+out_of() { grep -a "RW| T $2 " "$1" | sed "s/.*RW| T $2 //" | tr -d '\r' || true; }
+err_of() { grep -a "RW| E $2 " "$1" | sed "s/.*RW| E $2 //" | tr -d '\r' || true; }
+status_of() { grep -a "RW| S $2 " "$1" | sed "s/.*RW| S $2 //" | tr -d '\r' || true; }
+
+checks_failed=0
+expect() { # WHAT COMMAND...: says whether the command succeeded, and remembers a failure
+  local what=$1
+  shift
+  if "$@"; then say "ok: $what"; else say "FAILED: $what"; checks_failed=1; fi
+}
+
+# The probe in the test boot: identify finds four 16550As and leaves every register as the
+# script before it set them; the self-test on each base agrees with the simulated 16550A (in
+# instant timing, as QEMU's is) apart from QEMU's own differences (compare-transcripts.py).
+check_probe() {
+  local log=$work/console-test.log base
+  expect "identify --json finds a 16550A at each COM base" python3 -c '
+import json, sys
+found = {p["port"]: p["type"] for p in json.loads(sys.argv[1])}
+sys.exit(0 if found == dict.fromkeys(["3F8", "2F8", "3E8", "2E8"], "16550A") else 1)' \
+    "$(out_of "$log" identify)"
+  expect "the registers read back after identify as they were set before it" \
+    test "$(status_of "$log" probe-before)$(status_of "$log" probe-after)" = 00
+  for base in 3F8 2F8 3E8 2E8; do
+    out_of "$log" "selftest-$base" >"$work/hw-selftest-$base.tap"
+    REGWISE_SIM_TIMING=instant "$build/bin/regwise-io-sim" selftest --tap "$base" \
+      >"$work/sim-selftest-$base.tap" || true
+    expect "selftest $base on QEMU against the simulated 16550A" python3 \
+      "$here/compare-transcripts.py" --tap "$work/hw-selftest-$base.tap" \
+      "$work/sim-selftest-$base.tap"
+  done
+}
+
+# What the PCI boot must show: the kernel's PCI UART listed and reachable, read and
+# identified through the installed command line, the port after its window refused, and
+# identify's warning before a port the kernel registered and its refusal of the console.
 check_pci() {
   local log=$work/console-pci.log
   local tty base
   read -r tty base < <(grep -a 'RW| P ' "$log" | sed 's/.*RW| P //' | tr -d '\r' | head -n 1) || true
-  [ -n "${base:-}" ] || { say "FAILED: the kernel registered no PCI UART"; return 1; }
+  [ -n "${base:-}" ] || { say "FAILED: the kernel registered no PCI UART"; checks_failed=1; return; }
   say "the kernel registered the PCI UART as $tty at $base"
-  local -A out=() code=()
-  local name
-  for name in list list-json read read-next; do
-    out[$name]=$(grep -a "RW| T $name " "$log" | sed "s/.*RW| T $name //" | tr -d '\r' || true)
-    code[$name]=$(grep -a "RW| S $name " "$log" | sed "s/.*RW| S $name //" | tr -d '\r' || true)
-  done
-  local failed=0
-  expect() { # WHAT CONDITION...
-    local what=$1
-    shift
-    if "$@"; then say "ok: $what"; else say "FAILED: $what"; failed=1; fi
-  }
   expect "list names $tty at $base as reachable" \
-    grep -q "^$tty: ポート $base、.*regwise-io で使えます" <<<"${out[list]}"
+    grep -q "^$tty: ポート $base、.*regwise-io で使えます" <<<"$(out_of "$log" list)"
   expect "list --json is JSON with $tty reachable at $base" python3 -c '
 import json, sys
 ports = {p["tty"]: p for p in json.loads(sys.argv[1])}
 p = ports[sys.argv[2]]
-sys.exit(0 if p["port"] == sys.argv[3] and p["reachable"] else 1)' "${out[list-json]}" "$tty" "$base"
+sys.exit(0 if p["port"] == sys.argv[3] and p["reachable"] else 1)' "$(out_of "$log" list-json)" \
+    "$tty" "$base"
   local lsr next
   lsr=$(printf %X $((0x$base + 5)))
   next=$(printf %X $((0x$base + 8)))
-  expect "read $lsr through the helper" grep -q "^R $lsr = [0-9A-F][0-9A-F]\$" <<<"${out[read]}"
-  expect "read $lsr exits 0" test "${code[read]}" = 0
-  expect "read $next, outside the window, is refused (status 2)" test "${code[read-next]}" = 2
-  return $failed
+  expect "read $lsr through the helper" grep -q "^R $lsr = [0-9A-F][0-9A-F]\$" \
+    <<<"$(out_of "$log" read)"
+  expect "read $lsr exits 0" test "$(status_of "$log" read)" = 0
+  expect "read $next, outside the window, is refused (status 2)" \
+    test "$(status_of "$log" read-next)" = 2
+  expect "identify $base finds the PCI card's 16550A" \
+    grep -q "^$base: 16550A" <<<"$(out_of "$log" identify-pci)"
+  expect "identify 2F8 warns first that the kernel registered it as ttyS1" \
+    grep -q "警告: ポート0x2F8の UART はカーネルが「ttyS1」として登録しています" \
+    <<<"$(err_of "$log" identify-registered)"
+  expect "identify 2F8 then probes it" grep -q "^2F8: 16550A" \
+    <<<"$(out_of "$log" identify-registered)"
+  expect "identify 3F8, the kernel's console, is refused (status 2)" \
+    test "$(status_of "$log" identify-console)" = 2
+  expect "identify 3F8 says it is the console" \
+    grep -q "カーネルのコンソール「ttyS0」のため、触れませんでした" \
+    <<<"$(err_of "$log" identify-console)"
 }
 
 status=0
@@ -237,10 +283,12 @@ test)
   boot test || { say "FAILED: guest tests (see $work/console-test.log)"; status=1; }
   say "regwise-io on QEMU's UARTs against regwise-io-sim (instant timing):"
   compare || status=1
+  check_probe
   boot lockdown "8250.nr_uarts=0 lockdown=integrity" || { say "FAILED: lockdown boot"; status=1; }
   # A PCI serial card beside the four ISA UARTs, all registered by the kernel's driver.
-  boot pci 8250.nr_uarts=5 -device pci-serial || { say "FAILED: PCI boot"; status=1; }
-  check_pci || status=1
+  boot pci "8250.nr_uarts=5 console=ttyS0" -device pci-serial || { say "FAILED: PCI boot"; status=1; }
+  check_pci
+  [ "$checks_failed" -eq 0 ] || status=1
   ;;
 bench)
   boot bench || status=1
