@@ -16,29 +16,19 @@
 #include "portio/hw/helperplaces.h"
 #include "portio/ioscm.h"
 #include "portio/kernelports.h"
+#include "portio/lasterror.h"
 #include "uart/registers.h"
 
 namespace {
 
 // The man page lists every Japanese text in this file (tests/packaging/check-messages.sh).
-// Plain buffers, not std::string: a thread_local with a destructor in a dlopen'ed
-// library makes LeakSanitizer crash at exit in every program that loads it.
-thread_local char t_lastError[1024];
-thread_local bool t_failed = false;
 
 void clearError() {
-    t_failed = false;
+    lasterror::clear();
 }
 
 void fail(const std::string& text) {
-    std::size_t size = std::min(text.size(), sizeof t_lastError - 1);
-    // Never cut a UTF-8 character in half.
-    while (size < text.size() && size > 0 &&
-           (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
-        --size;
-    std::memcpy(t_lastError, text.data(), size);
-    t_lastError[size] = '\0';
-    t_failed = true;
+    lasterror::set(text);
 }
 
 std::mutex g_mutex;
@@ -175,7 +165,7 @@ int16_t OutD(int16_t port, int32_t data) {
 }
 
 const char* IOSCM_LastError(void) {
-    return t_failed ? t_lastError : nullptr;
+    return lasterror::text();
 }
 
 }  // extern "C"

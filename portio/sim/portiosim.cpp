@@ -31,6 +31,7 @@
 #include <string_view>
 
 #include "portio/ioscm.h"
+#include "portio/lasterror.h"
 #include "portio/sim/simclock.h"
 #include "portio/sim/uartbus.h"
 #include "text/quoted.h"
@@ -51,31 +52,12 @@ Machine& machine() {
 
 std::atomic<bool> g_sessionOpen{false};
 
-// Static TLS (initial-exec), holding static texts only: LeakSanitizer crashes at exit while
-// scanning the dynamically allocated TLS of a dlopen'ed library. A text made at run time
-// goes to a plain buffer, without a destructor.
-[[gnu::tls_model("initial-exec")]] thread_local const char* t_error = nullptr;
-[[gnu::tls_model("initial-exec")]] thread_local bool t_failed = false;
-thread_local char t_madeError[1024];
-
 void clearError() {
-    t_failed = false;
+    lasterror::clear();
 }
 
-void fail(const char* reason) {
-    t_error = reason;
-    t_failed = true;
-}
-
-void fail(const std::string& reason) {
-    std::size_t size = std::min(reason.size(), sizeof t_madeError - 1);
-    // Never cut a UTF-8 character in half.
-    while (size < reason.size() && size > 0 &&
-           (static_cast<unsigned char>(reason[size]) & 0xC0) == 0x80)
-        --size;
-    std::memcpy(t_madeError, reason.data(), size);
-    t_madeError[size] = '\0';
-    fail(t_madeError);
+void fail(std::string_view reason) {
+    lasterror::set(reason);
 }
 
 constexpr const char* kTimingVariable = "REGWISE_SIM_TIMING";
@@ -245,7 +227,7 @@ int16_t OutD(int16_t port, int32_t data) {
 }
 
 const char* IOSCM_LastError(void) {
-    return t_failed ? t_error : nullptr;
+    return lasterror::text();
 }
 
 }  // extern "C"
