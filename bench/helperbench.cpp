@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "portio/hw/portdprotocol.h"
-#include "portio/ioscm.h"
+#include "portio/ioscmexports.h"
 
 namespace {
 
@@ -43,30 +43,6 @@ namespace {
 // request handling may add a fifth.
 constexpr double kGoalRatio = 1.2;
 constexpr int16_t kPort = 0x3FF;  // COM1's scratch register
-
-struct PortLibrary {
-    IOSCM_StartFn start = nullptr;
-    IOSCM_StopFn stop = nullptr;
-    IOSCM_InpBFn inpB = nullptr;
-    IOSCM_OutBFn outB = nullptr;
-    IOSCM_LastErrorFn lastError = nullptr;
-
-    bool open(const std::string& path) {
-        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr)
-            return false;
-        start = reinterpret_cast<IOSCM_StartFn>(dlsym(handle, "IOSCM_Start"));
-        stop = reinterpret_cast<IOSCM_StopFn>(dlsym(handle, "IOSCM_Stop"));
-        inpB = reinterpret_cast<IOSCM_InpBFn>(dlsym(handle, "InpB"));
-        outB = reinterpret_cast<IOSCM_OutBFn>(dlsym(handle, "OutB"));
-        lastError = reinterpret_cast<IOSCM_LastErrorFn>(dlsym(handle, "IOSCM_LastError"));
-        return start && stop && inpB && outB && lastError;
-    }
-    std::string error() const {
-        const char* e = lastError();
-        return e ? e : "";
-    }
-};
 
 bool isMemoryHelper(const std::filesystem::path& helper) {
     std::ifstream file(helper, std::ios::binary);
@@ -224,7 +200,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "the bare round trip failed\n");
         return 1;
     }
-    PortLibrary helper;
+    IoscmExports helper;
     if (!helper.open(folder / "libregwise-portio.so")) {
         std::fprintf(stderr, "%s\n", dlerror());
         return 1;

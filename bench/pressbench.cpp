@@ -7,8 +7,6 @@
 // same run as medians over many batches.
 //   pressbench [batches] [presses-per-batch]
 
-#include <dlfcn.h>
-
 #include <QString>
 #include <algorithm>
 #include <chrono>
@@ -22,7 +20,7 @@
 #include "handlers/registerread.h"
 #include "handlers/registerwrite.h"
 #include "handlers/rowfields.h"
-#include "portio/ioscm.h"
+#include "portio/ioscmexports.h"
 #include "portio/modioscmdef.h"
 #include "portio/programfolder.h"
 
@@ -90,13 +88,13 @@ int main(int argc, char* argv[]) {
 
     // The same library file, opened again: dlopen hands back the already loaded copy.
     const std::string path = programFolder() + "/" + kLibrary;
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto* inpB = handle ? reinterpret_cast<IOSCM_InpBFn>(dlsym(handle, "InpB")) : nullptr;
-    auto* outB = handle ? reinterpret_cast<IOSCM_OutBFn>(dlsym(handle, "OutB")) : nullptr;
-    if (inpB == nullptr || outB == nullptr) {
+    IoscmExports bare;
+    if (!bare.open(path)) {
         std::fprintf(stderr, "%s: %s\n", path.c_str(), dlerror());
         return 1;
     }
+    const IOSCM_InpBFn inpB = bare.inpB;
+    const IOSCM_OutBFn outB = bare.outB;
 
     NoRowFields fields;
     const RowContext inputRow{
@@ -113,7 +111,6 @@ int main(int argc, char* argv[]) {
                     [&] { sink = outB(static_cast<int16_t>(kBase + kLcrRow), 3); },
                 },
                 batches, perBatch);
-    dlclose(handle);
     // The writes must have reached the simulated UART.
     const PortCall lcr = library.inpB(static_cast<int16_t>(kBase + kLcrRow));
     if (lcr.failed() || lcr.value != 3) {

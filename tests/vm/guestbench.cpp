@@ -18,7 +18,7 @@
 
 namespace {
 
-int64_t medianNs(const PortExports& ports, int16_t port, int count) {
+int64_t medianNs(const IoscmExports& ports, int16_t port, int count) {
     std::vector<int64_t> times;
     times.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -47,14 +47,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int count = 2000;
-    if ((hw.ports.start() & 1) != 0 || (sim.ports.start() & 1) != 0) {
+    if ((hw.start() & 1) != 0 || (sim.start() & 1) != 0) {
         std::printf("RW| FAIL start: %s%s\n", hw.error().c_str(), sim.error().c_str());
         return 1;
     }
-    const int64_t real = medianNs(hw.ports, 0x3FF, count);
-    const int64_t model = medianNs(sim.ports, 0x3FF, count);
-    hw.ports.stop();
-    sim.ports.stop();
+    const int64_t real = medianNs(hw, 0x3FF, count);
+    const int64_t model = medianNs(sim, 0x3FF, count);
+    hw.stop();
+    sim.stop();
     std::printf(
         "RW| BENCH InpB median over %d calls: helper %lld ns, simulated %lld ns, ratio %.1f\n",
         count, static_cast<long long>(real), static_cast<long long>(model),

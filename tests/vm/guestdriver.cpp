@@ -138,23 +138,23 @@ std::string startAs(const std::string& library, uid_t uid, const std::vector<gid
         GuestLibrary lib;
         if (!lib.open(library))
             return "cannot load library";
-        if (lib.ports.start() & 1)
+        if (lib.start() & 1)
             return "FAILED " + lib.error();
-        const int16_t scr = lib.ports.inpB(0x2FF);
+        const int16_t scr = lib.inpB(0x2FF);
         const auto helpers = helpersOf(getpid());
         std::string result = "STARTED scr=" + std::to_string(scr);
         if (!helpers.empty())
             result += " CapEff=" + statusField(helpers[0], "CapEff") +
                       " CapPrm=" + statusField(helpers[0], "CapPrm");
-        lib.ports.stop();
+        lib.stop();
         return result;
     });
 }
 
 void testSession(GuestLibrary& hw) {
-    const bool refused = hw.ports.inpB(0x3FF) == 0 && !hw.error().empty();
+    const bool refused = hw.inpB(0x3FF) == 0 && !hw.error().empty();
     check(refused, "read before start is refused", hw.error());
-    const bool started = (hw.ports.start() & 1) == 0;
+    const bool started = (hw.start() & 1) == 0;
     check(started, "IOSCM_Start as root", hw.error());
     const auto helpers = helpersOf(getpid());
     check(helpers.size() == 1, "exactly one helper runs");
@@ -163,7 +163,7 @@ void testSession(GuestLibrary& hw) {
         for (const char* field : {"CapInh", "CapPrm", "CapEff", "CapAmb"})
             check(statusField(h, field) == "0000000000000000", field, statusField(h, field));
         check(statusField(h, "NoNewPrivs") == "1", "helper has NO_NEW_PRIVS");
-        check((hw.ports.start() & 1) == 0 && helpersOf(getpid()) == helpers,
+        check((hw.start() & 1) == 0 && helpersOf(getpid()) == helpers,
               "second start keeps the running helper");
     }
 
@@ -178,7 +178,7 @@ void testSession(GuestLibrary& hw) {
         check(inb(0x71) == 0x5A, "CMOS byte 0x40 keeps a direct write");
         outb(0x40, 0x70);
         outb(0xA5, 0x71);
-        const int16_t result = hw.ports.outB(0x71, 0x5A);
+        const int16_t result = hw.outB(0x71, 0x5A);
         const std::string error = hw.error();
         outb(0x40, 0x70);
         const int after = inb(0x71);
@@ -189,17 +189,17 @@ void testSession(GuestLibrary& hw) {
         check(false, "ioperm for the CMOS check", std::strerror(errno));
     }
     for (int port : {0x2E7, 0x2F0, 0x3E7, 0x3F0, 0x400, 0x80, -1}) {
-        const int16_t value = hw.ports.inpB(static_cast<int16_t>(port));
+        const int16_t value = hw.inpB(static_cast<int16_t>(port));
         check(value == 0 && !hw.error().empty(),
               ("InpB refused at " + std::to_string(port)).c_str());
     }
     check(helpersOf(getpid()) == helpers, "helper survives refusals");
 
-    check(hw.ports.stop() == 0 && hw.error().empty(), "IOSCM_Stop");
+    check(hw.stop() == 0 && hw.error().empty(), "IOSCM_Stop");
     check(!helpers.empty() && waitGone(helpers[0], 2000) && helpersOf(getpid()).empty(),
           "helper gone after stop");
-    check(hw.ports.stop() == 0, "second stop succeeds");
-    check(hw.ports.inpB(0x3FF) == 0 && !hw.error().empty(), "read after stop is refused");
+    check(hw.stop() == 0, "second stop succeeds");
+    check(hw.inpB(0x3FF) == 0 && !hw.error().empty(), "read after stop is refused");
 }
 
 void testClientDeath(const std::string& library) {
@@ -211,7 +211,7 @@ void testClientDeath(const std::string& library) {
     if (program == 0) {
         GuestLibrary lib;
         pid_t helper = -1;
-        if (lib.open(library) && (lib.ports.start() & 1) == 0) {
+        if (lib.open(library) && (lib.start() & 1) == 0) {
             const auto helpers = helpersOf(getpid());
             helper = helpers.empty() ? -1 : helpers[0];
         }
@@ -301,7 +301,7 @@ std::string startFailure(const std::string& library) {
         GuestLibrary hw;
         if (!hw.open(library))
             return std::string("cannot load library: ") + dlerror();
-        if ((hw.ports.start() & 1) == 0)
+        if ((hw.start() & 1) == 0)
             return "STARTED";
         return hw.error();
     });
@@ -327,17 +327,17 @@ void testLockdown(const std::string& library) {
 // The PCI UART the kernel registered at base: the helper opens its window and nothing past it.
 void testPciWindow(GuestLibrary& hw, int base) {
     check(base > 0x3FF, "the kernel registered a PCI UART", std::to_string(base));
-    check((hw.ports.start() & 1) == 0, "IOSCM_Start with a PCI UART registered", hw.error());
-    const int16_t lsr = hw.ports.inpB(static_cast<int16_t>(base + 5));
+    check((hw.start() & 1) == 0, "IOSCM_Start with a PCI UART registered", hw.error());
+    const int16_t lsr = hw.inpB(static_cast<int16_t>(base + 5));
     check(hw.error().empty() && (lsr & 0x60) == 0x60, "the helper reads the PCI UART's LSR",
           std::to_string(lsr) + " " + hw.error());
     for (const int port : {base + 8, base - 1}) {
-        const int16_t value = hw.ports.inpB(static_cast<int16_t>(port));
+        const int16_t value = hw.inpB(static_cast<int16_t>(port));
         check(value == 0 && hw.error().find("アクセスしませんでした") != std::string::npos,
               ("the helper refuses " + std::to_string(port) + " beside the window").c_str(),
               hw.error());
     }
-    const bool stopped = hw.ports.stop() == 0;
+    const bool stopped = hw.stop() == 0;
     check(stopped, "IOSCM_Stop", hw.error());
 }
 

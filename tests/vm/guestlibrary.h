@@ -3,12 +3,10 @@
 
 #pragma once
 
-#include <dlfcn.h>
-
 #include <fstream>
 #include <string>
 
-#include "portio/ioscm.h"
+#include "portio/ioscmexports.h"
 
 // What the rig's guest programs share: the guard that keeps them off every machine but the
 // rig's guest, and a port I/O library opened by path.
@@ -25,38 +23,5 @@ inline bool onRig() {
     return false;
 }
 
-// The exports of ioscm.h, looked up in one library.
-struct PortExports {
-    IOSCM_StartFn start = nullptr;
-    IOSCM_StopFn stop = nullptr;
-    IOSCM_InpBFn inpB = nullptr;
-    IOSCM_OutBFn outB = nullptr;
-    IOSCM_LastErrorFn lastError = nullptr;
-};
-
-struct GuestLibrary {
-    PortExports ports;
-
-    bool open(const std::string& path) {
-        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr)
-            return false;
-        find(handle, ports.start, "IOSCM_Start");
-        find(handle, ports.stop, "IOSCM_Stop");
-        find(handle, ports.inpB, "InpB");
-        find(handle, ports.outB, "OutB");
-        find(handle, ports.lastError, "IOSCM_LastError");
-        return ports.start && ports.stop && ports.inpB && ports.outB && ports.lastError;
-    }
-
-    std::string error() const {
-        const char* text = ports.lastError();
-        return text ? text : "";
-    }
-
-private:
-    template <typename Fn>
-    static void find(void* handle, Fn& slot, const char* name) {
-        slot = reinterpret_cast<Fn>(dlsym(handle, name));
-    }
-};
+// The guest programs reach the installed libraries directly.
+using GuestLibrary = IoscmExports;

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "portio/ioscm.h"
+#include "portio/ioscmexports.h"
 
 // The simulated library as the program meets it: opened with dlopen from beside the
 // executable, its functions found by their export names. The library's UARTs live for the
@@ -20,7 +20,6 @@ class TestPortIoSim : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void accessBeforeStartFails();
     void startSucceeds();
     void byteAccess_data();
@@ -36,24 +35,7 @@ private slots:
 private:
     QByteArray chipsSeen();
 
-    template <typename F>
-    F resolve(const char* name) {
-        void* symbol = dlsym(m_handle, name);
-        if (!symbol)
-            qFatal("%s missing: %s", name, dlerror());
-        return reinterpret_cast<F>(symbol);
-    }
-
-    void* m_handle = nullptr;
-    IOSCM_StartFn m_start = nullptr;
-    IOSCM_StopFn m_stop = nullptr;
-    IOSCM_InpBFn m_inpB = nullptr;
-    IOSCM_OutBFn m_outB = nullptr;
-    IOSCM_InpWFn m_inpW = nullptr;
-    IOSCM_InpDFn m_inpD = nullptr;
-    IOSCM_OutWFn m_outW = nullptr;
-    IOSCM_OutDFn m_outD = nullptr;
-    IOSCM_LastErrorFn m_lastError = nullptr;
+    IoscmExports m_lib;
 };
 
 void TestPortIoSim::initTestCase() {
@@ -62,42 +44,26 @@ void TestPortIoSim::initTestCase() {
     QVERIFY(length > 0);
     std::string path(exe, static_cast<std::size_t>(length));
     path = path.substr(0, path.rfind('/') + 1) + SIM_LIBRARY_FILE;
-    m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    QVERIFY2(m_handle, dlerror());
-
-    m_start = resolve<decltype(m_start)>("IOSCM_Start");
-    m_stop = resolve<decltype(m_stop)>("IOSCM_Stop");
-    m_inpB = resolve<decltype(m_inpB)>("InpB");
-    m_outB = resolve<decltype(m_outB)>("OutB");
-    m_inpW = resolve<decltype(m_inpW)>("InpW");
-    m_inpD = resolve<decltype(m_inpD)>("InpD");
-    m_outW = resolve<decltype(m_outW)>("OutW");
-    m_outD = resolve<decltype(m_outD)>("OutD");
-    m_lastError = resolve<decltype(m_lastError)>("IOSCM_LastError");
-}
-
-void TestPortIoSim::cleanupTestCase() {
-    if (m_handle)
-        dlclose(m_handle);
+    QVERIFY2(m_lib.open(path), dlerror());
 }
 
 void TestPortIoSim::accessBeforeStartFails() {
-    QCOMPARE(m_outB(0x3FF, 0x55), -1);
-    QVERIFY(m_lastError() != nullptr);
-    QVERIFY(std::string(m_lastError()).find("IOSCM_Start") != std::string::npos);
-    QCOMPARE(m_inpB(0x3FD), 0);
-    QVERIFY(m_lastError() != nullptr);
-    QCOMPARE(m_inpW(0x3FD), 0);
-    QCOMPARE(m_outD(0x3F8, 0x01020304), -1);
-    QVERIFY(m_lastError() != nullptr);
+    QCOMPARE(m_lib.outB(0x3FF, 0x55), -1);
+    QVERIFY(m_lib.lastError() != nullptr);
+    QVERIFY(std::string(m_lib.lastError()).find("IOSCM_Start") != std::string::npos);
+    QCOMPARE(m_lib.inpB(0x3FD), 0);
+    QVERIFY(m_lib.lastError() != nullptr);
+    QCOMPARE(m_lib.inpW(0x3FD), 0);
+    QCOMPARE(m_lib.outD(0x3F8, 0x01020304), -1);
+    QVERIFY(m_lib.lastError() != nullptr);
 }
 
 void TestPortIoSim::startSucceeds() {
-    QCOMPARE(m_start() & 1, 0);
-    QVERIFY(m_lastError() == nullptr);
-    QCOMPARE(m_start() & 1, 0);  // again, while open
-    QVERIFY(m_lastError() == nullptr);
-    QCOMPARE(m_inpB(0x3FF), 0x00);  // the refused write did not happen
+    QCOMPARE(m_lib.start() & 1, 0);
+    QVERIFY(m_lib.lastError() == nullptr);
+    QCOMPARE(m_lib.start() & 1, 0);  // again, while open
+    QVERIFY(m_lib.lastError() == nullptr);
+    QCOMPARE(m_lib.inpB(0x3FF), 0x00);  // the refused write did not happen
 }
 
 void TestPortIoSim::byteAccess_data() {
@@ -119,56 +85,56 @@ void TestPortIoSim::byteAccess() {
     QFETCH(int, data);
     QFETCH(int, readBack);
     const auto p = static_cast<int16_t>(port);
-    QCOMPARE(m_outB(p, static_cast<int16_t>(data)), 0);
-    QVERIFY(m_lastError() == nullptr);
-    QCOMPARE(m_inpB(p), readBack);
-    QVERIFY(m_lastError() == nullptr);
+    QCOMPARE(m_lib.outB(p, static_cast<int16_t>(data)), 0);
+    QVERIFY(m_lib.lastError() == nullptr);
+    QCOMPARE(m_lib.inpB(p), readBack);
+    QVERIFY(m_lib.lastError() == nullptr);
 }
 
 void TestPortIoSim::nullModemThroughTheLibrary() {
-    m_outB(0x3FB, 0x03);
-    m_outB(0x2FB, 0x03);
-    m_outB(0x3F8, 0x41);
-    QCOMPARE(m_inpB(0x2FD), 0x61);
-    QCOMPARE(m_inpB(0x2F8), 0x41);
-    QCOMPARE(m_inpB(0x2FD), 0x60);
+    m_lib.outB(0x3FB, 0x03);
+    m_lib.outB(0x2FB, 0x03);
+    m_lib.outB(0x3F8, 0x41);
+    QCOMPARE(m_lib.inpB(0x2FD), 0x61);
+    QCOMPARE(m_lib.inpB(0x2F8), 0x41);
+    QCOMPARE(m_lib.inpB(0x2FD), 0x60);
 }
 
 void TestPortIoSim::wideAccessIsBytesLowFirst() {
     // LCR at the first port, MCR at the second.
-    QCOMPARE(m_outW(0x2EB, 0x0A03), 0);
-    QCOMPARE(m_inpB(0x2EB), 0x03);
-    QCOMPARE(m_inpB(0x2EC), 0x0A);
-    QCOMPARE(m_inpW(0x2EB), 0x0A03);
-    QCOMPARE(m_inpW(0x2EF), static_cast<int16_t>(0xFFA5));  // SCR, then no port at 2F0
+    QCOMPARE(m_lib.outW(0x2EB, 0x0A03), 0);
+    QCOMPARE(m_lib.inpB(0x2EB), 0x03);
+    QCOMPARE(m_lib.inpB(0x2EC), 0x0A);
+    QCOMPARE(m_lib.inpW(0x2EB), 0x0A03);
+    QCOMPARE(m_lib.inpW(0x2EF), static_cast<int16_t>(0xFFA5));  // SCR, then no port at 2F0
 
     // MCR, LSR and MSR (not writable), SCR.
-    QCOMPARE(m_outD(0x2EC, static_cast<int32_t>(0xC7FFFF01)), 0);
-    QCOMPARE(m_inpD(0x2EC), static_cast<int32_t>(0xC7006001));
-    QVERIFY(m_lastError() == nullptr);
+    QCOMPARE(m_lib.outD(0x2EC, static_cast<int32_t>(0xC7FFFF01)), 0);
+    QCOMPARE(m_lib.inpD(0x2EC), static_cast<int32_t>(0xC7006001));
+    QVERIFY(m_lib.lastError() == nullptr);
 }
 
 void TestPortIoSim::stopEndsAccessAndKeepsState() {
-    m_outB(0x3EF, 0x3C);
-    QCOMPARE(m_stop(), 0);
-    QVERIFY(m_lastError() == nullptr);
-    QCOMPARE(m_stop(), 0);  // again, while none is open
-    QCOMPARE(m_inpB(0x3EF), 0);
-    QVERIFY(m_lastError() != nullptr);
+    m_lib.outB(0x3EF, 0x3C);
+    QCOMPARE(m_lib.stop(), 0);
+    QVERIFY(m_lib.lastError() == nullptr);
+    QCOMPARE(m_lib.stop(), 0);  // again, while none is open
+    QCOMPARE(m_lib.inpB(0x3EF), 0);
+    QVERIFY(m_lib.lastError() != nullptr);
 
-    QCOMPARE(m_start() & 1, 0);
-    QCOMPARE(m_inpB(0x3EF), 0x3C);  // a new session finds the UART as it was left
+    QCOMPARE(m_lib.start() & 1, 0);
+    QCOMPARE(m_lib.inpB(0x3EF), 0x3C);  // a new session finds the UART as it was left
 }
 
 void TestPortIoSim::lastErrorIsPerThread() {
-    QCOMPARE(m_stop(), 0);
-    QCOMPARE(m_inpB(0x3F8), 0);
-    QVERIFY(m_lastError() != nullptr);
+    QCOMPARE(m_lib.stop(), 0);
+    QCOMPARE(m_lib.inpB(0x3F8), 0);
+    QVERIFY(m_lib.lastError() != nullptr);
 
     const char* otherThreadError = "not run";
-    std::thread([&] { otherThreadError = m_lastError(); }).join();
+    std::thread([&] { otherThreadError = m_lib.lastError(); }).join();
     QVERIFY(otherThreadError == nullptr);
-    QVERIFY(m_lastError() != nullptr);
+    QVERIFY(m_lib.lastError() != nullptr);
 }
 
 // How each COM port answers a short probe: IIR bits 4-7 after FCR 21 written with DLAB
@@ -178,15 +144,15 @@ QByteArray TestPortIoSim::chipsSeen() {
     QByteArray seen;
     for (const int base : {0x3F8, 0x2F8, 0x3E8, 0x2E8}) {
         const auto port = [base](int offset) { return static_cast<int16_t>(base + offset); };
-        const int16_t lcr = m_inpB(port(3));
-        m_outB(port(3), 0x80);
-        m_outB(port(2), 0x21);
-        m_outB(port(3), lcr);
-        const int iir = m_inpB(port(2)) & 0xF0;
-        m_outB(port(7), 0x5A);
-        const int scr = m_inpB(port(7));
-        m_outB(port(2), 0x00);
-        m_outB(port(7), 0x00);
+        const int16_t lcr = m_lib.inpB(port(3));
+        m_lib.outB(port(3), 0x80);
+        m_lib.outB(port(2), 0x21);
+        m_lib.outB(port(3), lcr);
+        const int iir = m_lib.inpB(port(2)) & 0xF0;
+        m_lib.outB(port(7), 0x5A);
+        const int scr = m_lib.inpB(port(7));
+        m_lib.outB(port(2), 0x00);
+        m_lib.outB(port(7), 0x00);
         seen += QByteArray::number(iir, 16).toUpper().rightJustified(2, '0') + ' ' +
                 QByteArray::number(scr, 16).toUpper().rightJustified(2, '0');
         if (base != 0x2E8)
@@ -270,8 +236,8 @@ void TestPortIoSim::startFromTheEnvironment() {
         setenv(variable.constData(), value.constData(), 1);
     else
         unsetenv(variable.constData());
-    const int32_t started = m_start();
-    const char* error = m_lastError();
+    const int32_t started = m_lib.start();
+    const char* error = m_lib.lastError();
     const std::string message = error ? error : "";
     unsetenv("REGWISE_SIM_TIMING");
 
@@ -286,73 +252,73 @@ void TestPortIoSim::startFromTheEnvironment() {
         QVERIFY2(message.find(shown.constData()) != std::string::npos, message.c_str());
         for (const QByteArray& name : names)
             QVERIFY2(message.find(name.constData()) != std::string::npos, message.c_str());
-        QCOMPARE(m_inpB(0x3EF), 0);  // no session is left open
-        QVERIFY(m_lastError() != nullptr);
+        QCOMPARE(m_lib.inpB(0x3EF), 0);  // no session is left open
+        QVERIFY(m_lib.lastError() != nullptr);
         return;
     }
     QCOMPARE(started & 1, 0);
     QVERIFY(error == nullptr);
-    m_outB(0x3EB, 0x83);
-    m_outB(0x3E8, 0xFF);
-    m_outB(0x3E9, 0xFF);
-    m_outB(0x3EB, 0x03);
-    m_outB(0x3EC, 0x10);
-    m_outB(0x3E8, 0x41);
-    QCOMPARE(m_inpB(0x3ED), lsr);
+    m_lib.outB(0x3EB, 0x83);
+    m_lib.outB(0x3E8, 0xFF);
+    m_lib.outB(0x3E9, 0xFF);
+    m_lib.outB(0x3EB, 0x03);
+    m_lib.outB(0x3EC, 0x10);
+    m_lib.outB(0x3E8, 0x41);
+    QCOMPARE(m_lib.inpB(0x3ED), lsr);
 
     // Switching to instant timing completes the character in flight; the chips stay.
     setenv("REGWISE_SIM_TIMING", "instant", 1);
-    QCOMPARE(m_start() & 1, 0);
+    QCOMPARE(m_lib.start() & 1, 0);
     unsetenv("REGWISE_SIM_TIMING");
     const bool com3 = lsr != 0xFF;
-    QCOMPARE(m_inpB(0x3ED), com3 ? 0x61 : 0xFF);
-    QCOMPARE(m_inpB(0x3E8), com3 ? 0x41 : 0xFF);
-    m_outB(0x3EC, 0x00);
-    m_outB(0x3EB, 0x83);
-    m_outB(0x3E8, 0x00);
-    m_outB(0x3E9, 0x00);
-    m_outB(0x3EB, 0x00);
-    QCOMPARE(m_inpB(0x3ED), com3 ? 0x60 : 0xFF);
+    QCOMPARE(m_lib.inpB(0x3ED), com3 ? 0x61 : 0xFF);
+    QCOMPARE(m_lib.inpB(0x3E8), com3 ? 0x41 : 0xFF);
+    m_lib.outB(0x3EC, 0x00);
+    m_lib.outB(0x3EB, 0x83);
+    m_lib.outB(0x3E8, 0x00);
+    m_lib.outB(0x3E9, 0x00);
+    m_lib.outB(0x3EB, 0x00);
+    QCOMPARE(m_lib.inpB(0x3ED), com3 ? 0x60 : 0xFF);
     QCOMPARE(chipsSeen(), chips);
     unsetenv("REGWISE_SIM_UARTS");
-    QCOMPARE(m_start() & 1, 0);
+    QCOMPARE(m_lib.start() & 1, 0);
     QCOMPARE(chipsSeen(), QByteArray("C0 5A, C0 5A, C0 5A, C0 5A"));
 }
 
 void TestPortIoSim::chipSwapResetsThatUartOnly() {
-    QCOMPARE(m_start() & 1, 0);
+    QCOMPARE(m_lib.start() & 1, 0);
     for (const int16_t scr : {0x3FF, 0x2FF, 0x3EF, 0x2EF})
-        m_outB(scr, 0x77);
-    m_outB(0x2FC, 0x01);  // COM2 raises DTR
-    QCOMPARE(m_inpB(0x3FE) & 0xF0, 0xA0);
+        m_lib.outB(scr, 0x77);
+    m_lib.outB(0x2FC, 0x01);  // COM2 raises DTR
+    QCOMPARE(m_lib.inpB(0x3FE) & 0xF0, 0xA0);
 
     // COM1 becomes a 16750: a fresh chip on the same cable; COM2-COM4 keep their state.
     setenv("REGWISE_SIM_UARTS", "16750,16550A,16550A,16550A", 1);
-    QCOMPARE(m_start() & 1, 0);
-    QCOMPARE(m_inpB(0x3FF), 0x00);
-    QCOMPARE(m_inpB(0x3FE), 0xA0);  // COM2's DTR, with no change to report
-    QCOMPARE(m_inpB(0x2FF), 0x77);
-    QCOMPARE(m_inpB(0x3EF), 0x77);
-    QCOMPARE(m_inpB(0x2EF), 0x77);
-    m_outB(0x3FF, 0x33);
+    QCOMPARE(m_lib.start() & 1, 0);
+    QCOMPARE(m_lib.inpB(0x3FF), 0x00);
+    QCOMPARE(m_lib.inpB(0x3FE), 0xA0);  // COM2's DTR, with no change to report
+    QCOMPARE(m_lib.inpB(0x2FF), 0x77);
+    QCOMPARE(m_lib.inpB(0x3EF), 0x77);
+    QCOMPARE(m_lib.inpB(0x2EF), 0x77);
+    m_lib.outB(0x3FF, 0x33);
 
     // The same names again change nothing.
-    QCOMPARE(m_start() & 1, 0);
-    QCOMPARE(m_inpB(0x3FF), 0x33);
+    QCOMPARE(m_lib.start() & 1, 0);
+    QCOMPARE(m_lib.inpB(0x3FF), 0x33);
 
     // COM2 taken away: COM1 sees its lines drop.
     setenv("REGWISE_SIM_UARTS", "16750,none,16550A,16550A", 1);
-    QCOMPARE(m_start() & 1, 0);
-    QCOMPARE(m_inpB(0x3FE), 0x0A);
-    QCOMPARE(m_inpB(0x3FF), 0x33);
+    QCOMPARE(m_lib.start() & 1, 0);
+    QCOMPARE(m_lib.inpB(0x3FE), 0x0A);
+    QCOMPARE(m_lib.inpB(0x3FF), 0x33);
 
     // Back to the default: COM1 and COM2 start afresh.
     unsetenv("REGWISE_SIM_UARTS");
-    QCOMPARE(m_start() & 1, 0);
-    QCOMPARE(m_inpB(0x3FF), 0x00);
-    QCOMPARE(m_inpB(0x2FF), 0x00);
-    QCOMPARE(m_inpB(0x2FC), 0x00);
-    QCOMPARE(m_inpB(0x3EF), 0x77);
+    QCOMPARE(m_lib.start() & 1, 0);
+    QCOMPARE(m_lib.inpB(0x3FF), 0x00);
+    QCOMPARE(m_lib.inpB(0x2FF), 0x00);
+    QCOMPARE(m_lib.inpB(0x2FC), 0x00);
+    QCOMPARE(m_lib.inpB(0x3EF), 0x77);
 }
 
 QTEST_APPLESS_MAIN(TestPortIoSim)
