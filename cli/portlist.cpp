@@ -11,9 +11,11 @@
 
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/jsontext.h"
 #include "cli/reach.h"
 #include "portio/kernelports.h"
 #include "text/quoted.h"
+#include "uart/comwindows.h"
 #include "uart/registers.h"
 
 namespace cli {
@@ -93,26 +95,9 @@ std::string textLine(const Port& port) {
         return line + "。regwise-io で使えます（" + comName(*port.port) + "）。";
     if (verdict == Verdict::OtherWindow)
         return line + "。regwise-io で使えます（" +
-               windowList({static_cast<uint16_t>(*port.port)}) + "）。";
+               uart::windowList(std::array<uint16_t, 1>{static_cast<uint16_t>(*port.port)}) +
+               "）。";
     return line + "。使えません: " + reason(port, verdict) + "。";
-}
-
-std::string jsonString(const std::string& raw) {
-    std::string json = "\"";
-    for (const char c : raw) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (byte < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(byte));
-            json += escape;
-        } else {
-            json += c;
-        }
-    }
-    return json + "\"";
 }
 
 template <typename T>

@@ -3,8 +3,6 @@
 
 #include "cli/reach.h"
 
-#include <cstdio>
-
 #include "cli/numbers.h"
 #include "portio/kernelports.h"
 #include "uart/comwindows.h"
@@ -21,24 +19,12 @@ std::string Reach::refusal(std::string_view text) const {
                "）の外にあります";
     }
     return "ポート" + shown(text) + "は COM ポートの範囲（" + uart::comWindowList() +
-           "）にも、カーネルが登録したほかのシリアルポートの範囲（" + windowList(otherWindows) +
-           "）にもありません";
+           "）にも、カーネルが登録したほかのシリアルポートの範囲（" +
+           uart::windowList(otherWindows) + "）にもありません";
 }
 
 Reach kernelReach(const std::string& sysfsRoot) {
     return {kernelports::otherWindows(sysfsRoot)};
-}
-
-std::string windowList(const std::vector<uint16_t>& bases) {
-    std::string list;
-    for (const uint16_t base : bases) {
-        char window[24];
-        std::snprintf(window, sizeof window, "%s%X-%X", list.empty() ? "" : ", ",
-                      static_cast<unsigned>(base),
-                      static_cast<unsigned>(base + uart::kPortsPerUart - 1));
-        list += window;
-    }
-    return list;
 }
 
 }  // namespace cli

@@ -28,7 +28,4 @@ struct Reach {
 // listed under sysfsRoot.
 Reach kernelReach(const std::string& sysfsRoot = "/sys");
 
-// Windows as messages name them: "C000-C007, D010-D017".
-std::string windowList(const std::vector<uint16_t>& bases);
-
 }  // namespace cli
