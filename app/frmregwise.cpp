@@ -4,12 +4,14 @@
 #include "app/frmregwise.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 #include <limits>
 #include <map>
 
@@ -76,6 +78,19 @@ QWidget* createControl(const ControlSpec& entry, QWidget* parent) {
     return nullptr;
 }
 
+// At 18 pt the Japanese fonts' line (ascent and descent) is taller than the heading's fixed
+// 25 px, so a line centred in it loses the tail of the "g". The text's ink is centred
+// instead: the line sits on the bottom edge, raised by a bottom margin that brings the middle
+// of its ink to the middle of the label, and never below the edge.
+void centreHeadingInk(QLabel* label) {
+    const QFontMetrics metrics(label->font());
+    const QRect ink = metrics.tightBoundingRect(label->text());  // around the baseline at 0
+    const int baseline = (label->height() - ink.top() - ink.bottom() - 1) / 2;
+    const int margin = std::max(0, label->height() - metrics.descent() - baseline);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    label->setContentsMargins(0, 0, 0, margin);
+}
+
 void applyLook(QWidget* widget, ControlLook look) {
     switch (look) {
         case ControlLook::Plain:
@@ -83,7 +98,7 @@ void applyLook(QWidget* widget, ControlLook look) {
         case ControlLook::Heading: {
             auto* label = static_cast<QLabel*>(widget);
             label->setFont(japaneseFont(kHeadingPointSize));
-            label->setAlignment(Qt::AlignCenter);
+            centreHeadingInk(label);
             label->setAutoFillBackground(true);
             setBackground(label, QPalette::Window, Qt::white);
             break;

@@ -14,6 +14,12 @@ install(FILES ${REGWISE_PACKAGING_DIR}/regwise.desktop ${REGWISE_PACKAGING_DIR}/
 install(FILES ${REGWISE_PACKAGING_DIR}/regwise.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${REGWISE_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/regwise)
+# The README and the register scripts it and the man page point to, for whoever installed the
+# programs without the source tree. The Debian package compresses the README (see
+# deb-staging.cmake); the scripts stay plain, to run as they are.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/regwise)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/regwise/examples FILES_MATCHING PATTERN "*.txt")
 
 # The files that carry the project's version get it filled in here, in one folder that the
 # install and the checks both take them from.
@@ -24,30 +30,38 @@ install(FILES ${REGWISE_CONFIGURED_PACKAGING_DIR}/${REGWISE_APPSTREAM_ID}.metain
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # Man pages, compressed as Debian ships them; gzip -n keeps the result byte-for-byte
-# reproducible. regwise_man_pages(PAGE...) installs packaging/PAGE, or PAGE.in with the
-# version filled in.
+# reproducible. regwise_man_pages(NAME...) makes packaging/NAME.1, or NAME.1.in with the
+# version filled in. Each page also documents NAME-sim: the build tree holds a full copy under
+# that name, so man -l reads it from any folder, and the install makes it a symbolic link to
+# the page, as Debian prefers to a .so include.
 find_program(REGWISE_GZIP gzip REQUIRED)
 function(regwise_man_pages)
   set(compressed)
-  foreach(page IN LISTS ARGN)
-    set(source ${REGWISE_PACKAGING_DIR}/${page})
+  set(folder ${REGWISE_CONFIGURED_PACKAGING_DIR}/man1)
+  foreach(name IN LISTS ARGN)
+    set(source ${REGWISE_PACKAGING_DIR}/${name}.1)
     if(EXISTS ${source}.in)
-      configure_file(${source}.in ${REGWISE_CONFIGURED_PACKAGING_DIR}/${page} @ONLY)
-      set(source ${REGWISE_CONFIGURED_PACKAGING_DIR}/${page})
+      configure_file(${source}.in ${REGWISE_CONFIGURED_PACKAGING_DIR}/${name}.1 @ONLY)
+      set(source ${REGWISE_CONFIGURED_PACKAGING_DIR}/${name}.1)
     endif()
-    set(gz ${REGWISE_CONFIGURED_PACKAGING_DIR}/man1/${page}.gz)
+    set(gz ${folder}/${name}.1.gz)
+    set(sim_gz ${folder}/${name}-sim.1.gz)
     add_custom_command(
-      OUTPUT ${gz}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${REGWISE_CONFIGURED_PACKAGING_DIR}/man1
+      OUTPUT ${gz} ${sim_gz}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
       COMMAND ${REGWISE_GZIP} -9nc ${source} > ${gz}
+      COMMAND ${CMAKE_COMMAND} -E copy ${gz} ${sim_gz}
       DEPENDS ${source}
       VERBATIM)
-    list(APPEND compressed ${gz})
+    list(APPEND compressed ${gz} ${sim_gz})
+    install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    set(link "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/${name}-sim.1.gz")
+    install(CODE "message(STATUS \"Installing: ${link} -> ${name}.1.gz\")
+                  file(CREATE_LINK ${name}.1.gz \"${link}\" SYMBOLIC)")
   endforeach()
   add_custom_target(regwise_man_pages ALL DEPENDS ${compressed})
-  install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
-regwise_man_pages(regwise.1 regwise-sim.1 regwise-io.1 regwise-io-sim.1)
+regwise_man_pages(regwise regwise-io)
 
 # Bash completion for the command-line programs: bash-completion loads a command's
 # completion by the command's name, so each program gets its own entry.
@@ -95,6 +109,7 @@ set(CPACK_REGWISE_SETCAP_HELPER ${REGWISE_SETCAP_HELPER})
 set(CPACK_REGWISE_LIBRARY_FOLDER ${REGWISE_LIBRARY_FOLDER})
 set(CPACK_REGWISE_DEBIAN_CHANGELOG ${REGWISE_PACKAGING_DIR}/changelog.Debian)
 set(CPACK_REGWISE_LINTIAN_OVERRIDES ${REGWISE_PACKAGING_DIR}/lintian-overrides)
+set(CPACK_REGWISE_GZIP ${REGWISE_GZIP})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_GENERATOR "")

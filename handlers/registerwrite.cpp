@@ -31,8 +31,18 @@ void cmdOutput_Click(const RowContext& row, int confirmState) {
 
     // Checked before the confirmation: asking to confirm a write that cannot happen helps
     // nobody.
+    // A Dec text that is no number at all left the other boxes as they were when it was left;
+    // whatever they show is not what the user typed, so nothing of theirs is written either.
     const QString decText = row.fields.output(ValueForm::Dec);
     const std::optional<int16_t> value = FromDec(decText);
+    if (!value && !isDecimalNumber(decText)) {
+        row.dialogs.message(
+            QStringLiteral(
+                "10進数の出力データ「%1」を数値として読めないため、何も書き込みませんでした。")
+                .arg(shortened(decText)),
+            QString());
+        return;
+    }
     if (!value) {
         row.dialogs.message(
             QStringLiteral("出力データ「%1」は%2～%3の数値ではないため、何も書き込みませんでした。")

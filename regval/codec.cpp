@@ -15,6 +15,16 @@ bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
 
+// A Japanese input method types digits, signs and the point full width (U+FF10-U+FF19,
+// U+FF0B, U+FF0D, U+FF0E); the decimal reading takes each as its ASCII twin. Nothing else
+// is mapped: the hexadecimal and binary readings keep to ASCII.
+QChar decimalChar(QChar c) {
+    const char16_t u = c.unicode();
+    if ((u >= u'\uFF10' && u <= u'\uFF19') || u == u'\uFF0B' || u == u'\uFF0D' || u == u'\uFF0E')
+        return QChar(static_cast<char16_t>(u - 0xFEE0));
+    return c;
+}
+
 int hexDigitValue(QChar c) {
     if (isAsciiDigit(c))
         return c.unicode() - u'0';
@@ -29,9 +39,17 @@ QString hexDigits(uint32_t value) {
     return QString::number(value, 16).toUpper();
 }
 
+enum class DecimalShape { Number, NotANumber, OutOfRange };
+
+struct DecimalResult {
+    DecimalShape shape;
+    int64_t value;
+};
+
 // The decimal reading with the caller's bounds. Every step works on at most eleven
 // significant integer digits, so the arithmetic stays far inside 64 bits whatever the text.
-std::optional<int64_t> readDecimalIn(const QString& text, int64_t min, int64_t max) {
+DecimalResult readDecimalIn(const QString& text, int64_t min, int64_t max) {
+    const auto at = [&text](qsizetype k) { return decimalChar(text[k]); };
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && isBlank(text[begin]))
@@ -41,53 +59,53 @@ std::optional<int64_t> readDecimalIn(const QString& text, int64_t min, int64_t m
 
     qsizetype i = begin;
     bool negative = false;
-    if (i < end && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
+    if (i < end && (at(i) == u'+' || at(i) == u'-')) {
+        negative = at(i) == u'-';
         ++i;
     }
 
     const qsizetype intBegin = i;
-    while (i < end && isAsciiDigit(text[i]))
+    while (i < end && isAsciiDigit(at(i)))
         ++i;
     const qsizetype intEnd = i;
 
     qsizetype fracBegin = i;
     qsizetype fracEnd = i;
-    if (i < end && text[i] == u'.') {
+    if (i < end && at(i) == u'.') {
         fracBegin = ++i;
-        while (i < end && isAsciiDigit(text[i]))
+        while (i < end && isAsciiDigit(at(i)))
             ++i;
         fracEnd = i;
     }
 
     if (i != end || (intBegin == intEnd && fracBegin == fracEnd))
-        return std::nullopt;
+        return {DecimalShape::NotANumber, 0};
 
     qsizetype firstSignificant = intBegin;
-    while (firstSignificant < intEnd && text[firstSignificant] == u'0')
+    while (firstSignificant < intEnd && at(firstSignificant) == u'0')
         ++firstSignificant;
     // Eleven digits already exceed every bound a caller asks for.
     if (intEnd - firstSignificant > 11)
-        return std::nullopt;
+        return {DecimalShape::OutOfRange, 0};
 
     int64_t magnitude = 0;
     for (qsizetype k = firstSignificant; k < intEnd; ++k)
-        magnitude = magnitude * 10 + (text[k].unicode() - u'0');
+        magnitude = magnitude * 10 + (at(k).unicode() - u'0');
 
     // Round half to even on the magnitude; the rule is symmetric, so the sign comes after.
     if (fracBegin < fracEnd) {
-        const int firstFraction = text[fracBegin].unicode() - u'0';
+        const int firstFraction = at(fracBegin).unicode() - u'0';
         bool restNonZero = false;
         for (qsizetype k = fracBegin + 1; k < fracEnd; ++k)
-            restNonZero = restNonZero || text[k] != u'0';
+            restNonZero = restNonZero || at(k) != u'0';
         if (firstFraction > 5 || (firstFraction == 5 && (restNonZero || magnitude % 2 != 0)))
             ++magnitude;
     }
 
     const int64_t value = negative ? -magnitude : magnitude;
     if (value < min || value > max)
-        return std::nullopt;
-    return value;
+        return {DecimalShape::OutOfRange, 0};
+    return {DecimalShape::Number, value};
 }
 
 }  // namespace
@@ -160,14 +178,22 @@ int16_t FromBin(const QString& text, const BitWeightTable& bitWeight) {
 }
 
 std::optional<int16_t> FromDec(const QString& text) {
-    if (const std::optional<int64_t> value = readDecimalIn(text, kFromDecMin, kFromDecMax))
-        return static_cast<int16_t>(*value);
+    const DecimalResult read = readDecimalIn(text, kFromDecMin, kFromDecMax);
+    if (read.shape == DecimalShape::Number)
+        return static_cast<int16_t>(read.value);
     return std::nullopt;
 }
 
 std::optional<int32_t> readDecimal(const QString& text) {
-    if (const std::optional<int64_t> value = readDecimalIn(
-            text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()))
-        return static_cast<int32_t>(*value);
+    const DecimalResult read = readDecimalIn(text, std::numeric_limits<int32_t>::min(),
+                                             std::numeric_limits<int32_t>::max());
+    if (read.shape == DecimalShape::Number)
+        return static_cast<int32_t>(read.value);
     return std::nullopt;
+}
+
+bool isDecimalNumber(const QString& text) {
+    return readDecimalIn(text, std::numeric_limits<int64_t>::min(),
+                         std::numeric_limits<int64_t>::max())
+               .shape != DecimalShape::NotANumber;
 }

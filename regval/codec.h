@@ -55,10 +55,16 @@ std::optional<int16_t> FromDec(const QString& text);
 
 // The decimal reading of a text: optional blanks (space, tab) around an optional sign, then
 // digits with an optional decimal point ("12", "-3.5", "+7", ".5" and "5." all read),
-// rounded to the nearest whole number with an exact half to the even neighbour. Empty for
-// anything else (empty or blank text, letters, "0x1F", grouping, exponents, full-width
-// digits) and for results outside the 32-bit signed range.
+// rounded to the nearest whole number with an exact half to the even neighbour. Full-width
+// digits, signs and point, as a Japanese input method types them ("１２", "－３．５"), read
+// as their ASCII twins. Empty for anything else (empty or blank text, letters, "0x1F",
+// grouping, exponents, the ideographic space) and for results outside the 32-bit signed
+// range.
 std::optional<int32_t> readDecimal(const QString& text);
+
+// Whether the text has the decimal reading's form, whatever the size of its number: true for
+// "12" and "99999999999999", false for "abc", "" and "1e3".
+bool isDecimalNumber(const QString& text);
 
 // Bounds of the values FromDec() accepts, for messages that name them.
 inline constexpr int16_t kFromDecMin = -32768;

@@ -2,8 +2,9 @@
 # SPDX-FileCopyrightText: 2026 The Regwise developers
 # SPDX-License-Identifier: MIT
 
-# Installs what is missing, builds, and starts Regwise on its four simulated UARTs.
+# Installs what the programs need, builds them (not the tests), and starts Regwise on its four
+# simulated UARTs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh build
+scripts/setup.sh --program build
 exec build/bin/regwise-sim

@@ -4,23 +4,38 @@
 
 # Installs what a fresh Debian 12 machine lacks for building and testing Regwise, then
 # configures and builds into the given folder. Quick when nothing changed.
-#   scripts/setup.sh [build-dir] [extra cmake options...]
+#   scripts/setup.sh [--program] [build-dir] [extra cmake options...]
+# --program installs only what the programs need and builds only them (regwise, regwise-sim,
+# regwise-io, regwise-io-sim, the two port I/O libraries and the helper), not the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+program_only=
+if [ "${1:-}" = --program ]; then
+  program_only=1
+  shift
+fi
+
+# What building and running the programs takes: the compiler and build tools, Qt, Qt's own
+# texts in Japanese, the window's Japanese font, and libcap for the helper.
 packages=(
-  build-essential cmake ninja-build pkg-config
+  g++ cmake ninja-build
   qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
   libcap-dev
-  # checks the tests run: validators of the desktop files, the accessibility tree over
-  # AT-SPI, valgrind, the fuzzers, the formatting, the install's capability steps, the
-  # licence headers, the Debian package, and the JSON and TAP readers of the command line's
-  # tests (jq, and prove from perl)
-  desktop-file-utils appstream libxml2-utils man-db jq perl
-  xvfb xauth dbus-daemon at-spi2-core python3-pyatspi
-  valgrind clang libclang-rt-14-dev clang-format
-  libcap2-bin reuse lintian
 )
+if [ -z "$program_only" ]; then
+  packages+=(
+    build-essential pkg-config
+    # checks the tests run: validators of the desktop files, the accessibility tree over
+    # AT-SPI, valgrind, the fuzzers, the formatting, the install's capability steps, the
+    # licence headers, the Debian package, and the JSON and TAP readers of the command
+    # line's tests (jq, and prove from perl)
+    desktop-file-utils appstream libxml2-utils man-db jq perl
+    xvfb xauth dbus-daemon at-spi2-core python3-pyatspi
+    valgrind clang libclang-rt-14-dev clang-format
+    libcap2-bin reuse lintian
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -42,4 +57,9 @@ if [ ! -f "$build/build.ninja" ]; then
 else
   cmake "$build" "$@" >/dev/null
 fi
-cmake --build "$build"
+if [ -n "$program_only" ]; then
+  # What each program loads is built with it.
+  cmake --build "$build" --target regwise regwise-sim regwise-io regwise-io-sim
+else
+  cmake --build "$build"
+fi

@@ -6,4 +6,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v clang-format >/dev/null || { echo "clang-format is not installed"; exit 77; }
-git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+# The files git tracks; in a copy without git (an unpacked archive) every C and C++ file
+# outside hidden folders and CMake's build folders, which hold a CMakeCache.txt.
+sources() {
+    if [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$(pwd -P)" ]; then
+        git ls-files -z '*.c' '*.cpp' '*.h'
+    else
+        find . \( -name '.?*' -o -type d -exec test -e '{}/CMakeCache.txt' \; \) -prune -o \
+            -type f \( -name '*.c' -o -name '*.cpp' -o -name '*.h' \) -print0
+    fi
+}
+sources | xargs -0 -r clang-format --dry-run --Werror

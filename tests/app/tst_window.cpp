@@ -5,8 +5,10 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -44,6 +46,35 @@ QStringList columnLabels() {
         if (n != 16)
             names << QStringLiteral("Label%1").arg(n);
     return names;
+}
+
+// The rows of an image that hold some of the text's ink (a pixel clearly darker than the
+// light backgrounds the labels have).
+int inkRows(const QImage& image) {
+    int rows = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 160) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+// The label's text in its font with room all round: what a label shows when nothing is cut.
+int unclippedInkRows(const QLabel& label) {
+    const QFontMetrics metrics(label.font());
+    QImage image(metrics.horizontalAdvance(label.text()) + 20, 3 * metrics.height(),
+                 QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(label.font());
+    painter.setPen(Qt::black);
+    painter.drawText(image.rect(), Qt::AlignCenter, label.text());
+    painter.end();
+    return inkRows(image);
 }
 
 }  // namespace
@@ -240,6 +271,15 @@ void TestWindow::fonts() {
         QCOMPARE(font.weight(), QFont::Normal);
         QVERIFY(!font.italic() && !font.underline() && !font.strikeOut());
         QCOMPARE(QFontInfo(font).pixelSize(), pixels);
+        // The label's fixed height keeps all of its text: no descender cut off.
+        if (auto* label = qobject_cast<QLabel*>(rig.get(name))) {
+            const int shown = inkRows(label->grab().toImage());
+            QVERIFY2(shown == unclippedInkRows(*label),
+                     qPrintable(QStringLiteral("%1 shows %2 of %3 rows of its text")
+                                    .arg(name)
+                                    .arg(shown)
+                                    .arg(unclippedInkRows(*label))));
+        }
     }
     // Whatever the window's own font is, it must carry Japanese captions.
     const QFontInfo windowFont(rig.window->font());

@@ -74,6 +74,8 @@ void TestOutputSync::leaveBox_data() {
     decRow("12.5", "0C", "00001100");
     decRow(" 65 ", "41", "01000001");
     decRow("-2147483648", "00", "00000000");
+    decRow("１２", "0C", "00001100");
+    decRow("－３．５", "FC", "11111100");
     for (const char* typed : {"", "  ", "abc", "2147483648"})
         unreadableRow(ValueForm::Dec, "Dec", typed);
 

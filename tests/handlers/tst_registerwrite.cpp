@@ -137,6 +137,7 @@ void TestRegisterWrite::writesDecValue_data() {
     QTest::newRow("\"13.5\"") << "13.5" << 14;
     QTest::newRow("\"-1\"") << "-1" << -1;
     QTest::newRow("\" 65 \"") << " 65 " << 65;
+    QTest::newRow("\"１２\" (full-width)") << QStringLiteral("１２") << 12;
     QTest::newRow("\"32767\"") << "32767" << 32767;
     QTest::newRow("\"-32768\"") << "-32768" << -32768;
 }
@@ -171,14 +172,21 @@ void TestRegisterWrite::unconvertibleWritesNothing_data() {
     QTest::addColumn<QString>("quoted");  // the text the message names
     QTest::addColumn<QString>("says");    // what the message says about it
     const QString range = QStringLiteral("-32768～32767");
-    for (const char* text : {"abc", "  ", "40000", "-32769", "32767.5", "%2"}) {
+    const QString unreadable = QStringLiteral("10進数の出力データ");
+    for (const char* text : {"40000", "-32769", "32767.5", "99999999999999"}) {
         QTest::addRow("Dec \"%s\"", text) << QStringLiteral("41") << QString::fromLatin1(text)
                                           << QString::fromLatin1(text) << range;
+    }
+    // No number at all: the Hex box beside it (41, say) was never brought into step with it,
+    // so neither box's value may be written.
+    for (const char* text : {"abc", "  ", "%2", "１２ａ", "　５"}) {
+        QTest::addRow("Dec \"%s\"", text) << QStringLiteral("41") << QString::fromUtf8(text)
+                                          << QString::fromUtf8(text) << unreadable;
     }
     // A pasted text is named by its start, with what it hides shown as escapes.
     QTest::newRow("Dec pasted with a tab, long")
         << QStringLiteral("41") << QStringLiteral("1\t") + QString(50, u'2')
-        << QStringLiteral("1\\x09") + QString(38, u'2') + u'…' << range;
+        << QStringLiteral("1\\x09") + QString(38, u'2') + u'…' << unreadable;
     // Nine digits cannot be read, so leaving the box left an older value in the Dec box.
     QTest::newRow("Hex \"123456789\" beside Dec 5")
         << QStringLiteral("123456789") << QStringLiteral("5") << QStringLiteral("123456789")

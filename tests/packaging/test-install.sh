@@ -3,7 +3,7 @@
 # SPDX-License-Identifier: MIT
 #
 # Installs the build into a scratch DESTDIR and checks what lands there: no binary with a
-# search path, and a helper that never holds cap_sys_rawio while others may run it, neither
+# search path, the documents a user is pointed to, and a helper that never holds cap_sys_rawio while others may run it, neither
 # after the first install nor after a second one over a helper set up by hand as the README
 # says (chgrp dialout, chmod 0750, setcap).
 #   test-install.sh BUILD_DIR CHECK_NO_RUNPATH
@@ -45,9 +45,26 @@ check_helper() {
     echo "ok [$1]: mode $mode, group $(stat -c %G "$helper")${caps:+, capable}"
 }
 
+# What the README and the man pages point a user to, without the source tree: the README,
+# the example scripts, and the -sim programs' pages as links to the pages they share.
+check_documents() {
+    for file in share/doc/regwise/README.md share/doc/regwise/examples/bringup-9600-8n1.txt \
+                share/doc/regwise/examples/nullmodem-text-9600.txt; do
+        [ -f "$work/usr/$file" ] || { echo "FAIL: /usr/$file is missing"; exit 1; }
+    done
+    for page in regwise regwise-io; do
+        link=$work/usr/share/man/man1/$page-sim.1.gz
+        target=$(readlink "$link" || true)
+        [ "$target" = "$page.1.gz" ] && [ -f "$link" ] ||
+            { echo "FAIL: $link is not a link to $page.1.gz (${target:-no link})"; exit 1; }
+    done
+    echo "ok: README, examples and the -sim man pages installed"
+}
+
 install_build
 "$check_no_runpath" "$work"
 check_helper "first install"
+check_documents
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "skipped: setting the helper up by hand needs root"

@@ -215,7 +215,16 @@ void TestCodec::decimalReading_data() {
         QTest::newRow(tag(r.text).constData())
             << QString::fromLatin1(r.text) << r.readable32 << r.in16 << r.value;
     }
-    QTest::newRow("\"１２\" (full-width)") << QStringLiteral("１２") << false << false << qint64{0};
+    // Full-width digits, signs and point, as an input method types them, read as ASCII.
+    QTest::newRow("\"１２\" (full-width)") << QStringLiteral("１２") << true << true << qint64{12};
+    QTest::newRow("\"－３．５\" (full-width)")
+        << QStringLiteral("－３．５") << true << true << qint64{-4};
+    QTest::newRow("\"＋1２.5\" (mixed widths)")
+        << QStringLiteral("＋1２.5") << true << true << qint64{12};
+    QTest::newRow("\"４００００\" (full-width)")
+        << QStringLiteral("４００００") << true << false << qint64{40000};
+    QTest::newRow("\"１，０００\" (full-width comma)")
+        << QStringLiteral("１，０００") << false << false << qint64{0};
     QTest::newRow("\"￥5\"") << QStringLiteral("￥5") << false << false << qint64{0};
     QTest::newRow("\"　5\" (ideographic space)")
         << QStringLiteral("　5") << false << false << qint64{0};
