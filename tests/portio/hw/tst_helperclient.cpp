@@ -4,6 +4,7 @@
 // The library's side of the helper, against fakeportd standing in for regwise-portd.
 // The real helper is never started here.
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
@@ -97,6 +98,8 @@ void TestHelperClient::startFails_data() {
     QTest::newRow("no helper file")
         << QByteArray("missing")
         << QStringLiteral("見つかりません（%1/link/regwise-portd、%1/elsewhere/regwise-portd）");
+    QTest::newRow("helper named by a relative path")
+        << QByteArray("relative") << QStringLiteral("見つかりません（探す場所がわかりません）");
     QTest::newRow("helper not executable")
         << QByteArray("noexec") << QStringLiteral("実行する権限がありません");
     QTest::newRow("ioperm EPERM, no capability")
@@ -146,8 +149,14 @@ void TestHelperClient::startFails() {
     if (setup == "noexec")
         chmod(folder.path().c_str(), 0644);  // even root cannot exec a file with no x bit
 
-    HelperClient client(folder.places(), 300);
+    // A relative place would find the helper from the folder it lies in, were it taken.
+    const QString before = QDir::currentPath();
+    if (setup == "relative")
+        QDir::setCurrent(folder.real());
+    HelperClient client(
+        setup == "relative" ? std::vector<std::string>{"regwise-portd"} : folder.places(), 300);
     const std::string error = client.start();
+    QDir::setCurrent(before);
     QVERIFY2(text(error).contains(message.replace(u"%1"_s, folder.real())), error.c_str());
     QVERIFY(!client.running());
     QCOMPARE(client.pid(), -1);
