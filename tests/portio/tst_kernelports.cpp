@@ -292,10 +292,13 @@ void TestKernelPorts::deviceResources_data() {
     QTest::newRow("PnP, inside its I/O range")
         << "0x2A0"
         << "resources" << QByteArray("state = active\nio 0x2a0-0x2a7\nirq 5\n") << "other";
-    QTest::newRow("PnP, a range that is off, and another")
+    QTest::newRow("PnP, a range that is off, then the window's")
         << "0x2A0"
-        << "resources" << QByteArray("state = active\nio disabled\nio 0x2a8-0x2af\nirq 5\n")
-        << "outside";
+        << "resources" << QByteArray("state = active\nio disabled\nio 0x2a0-0x2a7 window\nirq 5\n")
+        << "other";
+    QTest::newRow("PnP, the window one port past its range")
+        << "0x2A0"
+        << "resources" << QByteArray("state = active\nio 0x2a1-0x2a7\n") << "outside";
     QTest::newRow("PnP, memory only")
         << "0x2A0"
         << "resources" << QByteArray("state = active\nmem 0x2a0-0x2a7\n") << "outside";
