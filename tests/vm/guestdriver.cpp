@@ -393,9 +393,11 @@ Run runRegwiseIo(const std::vector<std::string>& args, int signal = 0, int after
 }
 
 // A stop signal to the whole process group of regwise-io identify and selftest, early (after
-// the first access), in the middle and late (two accesses before the end, in the restore):
-// the command ends with 128 + the signal, or as usual when it was already past its last
-// check, and every register it saved reads back as probe-before.reg set it. The helper runs
+// the first access), in the middle and late (in the last tenth of its accesses, at least two
+// before the end: the restore): the command ends with 128 + the signal, or as usual when it
+// was already past its last check, and every register it saved reads back as
+// probe-before.reg set it. A self-test's count of accesses varies with the time its waits
+// take, so a late signal may find it ended; the case then says so. The helper runs
 // in a process group of its own, so the restore after the signal still reaches the ports.
 // Each signal in the middle of each command; early and late one signal each, a different
 // one for each command, which keeps the boot short (each case starts regwise-io three times).
@@ -422,9 +424,10 @@ void testStopSignals() {
             int after;
             std::vector<int> signals;
         };
-        const Point points[] = {{"early", 1, {command.early}},
-                                {"middle", whole.lines / 2, everySignal},
-                                {"late", whole.lines - 2, {command.late}}};
+        const Point points[] = {
+            {"early", 1, {command.early}},
+            {"middle", whole.lines / 2, everySignal},
+            {"late", whole.lines - std::max(2, whole.lines / 10), {command.late}}};
         for (const auto& [point, after, signals] : points) {
             for (const int signal : signals) {
                 const std::string what = std::string(command.name) + ", " + strsignal(signal) +
@@ -436,12 +439,13 @@ void testStopSignals() {
                 const bool setUp = WIFEXITED(before.status) && WEXITSTATUS(before.status) == 0;
                 const int status =
                     WIFEXITED(stopped.status) ? WEXITSTATUS(stopped.status) : -stopped.status;
-                const bool ended = stopped.signalled &&
-                                   (status == 128 + signal || (after > 1 && status == normal));
+                const bool ended = (stopped.signalled && status == 128 + signal) ||
+                                   (after > 1 && status == normal);
                 const bool restored =
                     WIFEXITED(readBack.status) && WEXITSTATUS(readBack.status) == 0;
                 check(setUp && ended && restored, what.c_str(),
-                      "status " + std::to_string(status) + ", read back " +
+                      std::string(stopped.signalled ? "" : "ended before the signal, ") +
+                          "status " + std::to_string(status) + ", read back " +
                           std::to_string(readBack.status) + (restored ? "" : ": ") +
                           (restored ? "" : readBack.errors + stopped.errors));
             }
