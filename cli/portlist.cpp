@@ -63,6 +63,11 @@ std::string reason(const Port& port, Verdict verdict) {
             return "ポートが 0 か 8 の倍数でないか、8 ポートが FFFF までに収まりません";
         case Verdict::Unreadable:
             return "カーネルの値（type、io_type、port、iomem_reg_shift）を読めませんでした";
+        case Verdict::SystemPorts:
+            return "ポートが 100 未満か PCI の設定ポート（CF8〜CFF）にかかり、UART "
+                   "のものではありません";
+        case Verdict::OutsideResource:
+            return "ポートがデバイスの I/O 範囲（sysfs の resource）の外にあります";
     }
     return {};
 }

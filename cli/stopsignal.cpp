@@ -49,8 +49,14 @@ void catchStopSignals() {
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: the signal cuts a sleep short
-    for (const int number : {SIGINT, SIGTERM, SIGHUP})
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        // One the program was started with ignored (nohup's SIGHUP, a shell's SIGINT and
+        // SIGQUIT for a background job) stays ignored: whoever started it asked for that.
+        struct sigaction before {};
+        if (sigaction(number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
         sigaction(number, &action, nullptr);
+    }
 }
 
 Pacing& systemPacing() {

@@ -11,7 +11,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include "uart/registers.h"
@@ -56,16 +58,29 @@ constexpr const char* kTypeNames[] = {
     "16550A_FSL64",
 };
 
+// Whether the open file or folder may be read from: anywhere for Source::AnyTree, only on
+// sysfs for Source::SysfsOnly.
+bool fromSource(int fd, Source source) {
+    if (source == Source::AnyTree)
+        return true;
+    struct statfs fs {};
+    return ::fstatfs(fd, &fs) == 0 && fs.f_type == SYSFS_MAGIC;
+}
+
 // The file's text without trailing blanks and line feeds, or nothing when it is missing,
-// not a regular file, larger than limit or unreadable. Never follows a symbolic link at the
-// last step and never waits on a pipe.
-std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit) {
+// not a regular file, not from the source, larger than limit or unreadable. Never follows a
+// symbolic link at the last step and never waits on a pipe. missing, when given, tells
+// whether the file (or a folder on its way) does not exist at all.
+std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit, Source source,
+                                         bool* missing = nullptr) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (missing != nullptr)
+        *missing = fd < 0 && (errno == ENOENT || errno == ENOTDIR);
     if (fd < 0)
         return std::nullopt;
     std::optional<std::string> text;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fromSource(fd, source)) {
         std::string content(limit + 1, '\0');
         std::size_t got = 0;
         bool failed = false;
@@ -131,11 +146,16 @@ std::optional<unsigned> ttyNumber(std::string_view name) {
 }
 
 // The ttyS numbers in the folder, lowest first, at most kMostTtys of them.
-std::vector<unsigned> ttyNumbers(const std::string& folder, Listing& listing) {
+std::vector<unsigned> ttyNumbers(const std::string& folder, Source source, Listing& listing) {
     std::vector<unsigned> numbers;
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
         listing.error = errno;
+        return numbers;
+    }
+    if (!fromSource(::dirfd(dir), source)) {
+        ::closedir(dir);
+        listing.error = EXDEV;
         return numbers;
     }
     std::size_t looked = 0;
@@ -158,10 +178,10 @@ std::vector<unsigned> ttyNumbers(const std::string& folder, Listing& listing) {
 }
 
 // The tty names in console/active, separated by blanks.
-std::vector<std::string> consoles(const std::string& classFolder) {
+std::vector<std::string> consoles(const std::string& classFolder, Source source) {
     std::vector<std::string> names;
     const std::optional<std::string> text =
-        readSmallFile(classFolder + "/console/active", kLargestConsoleList);
+        readSmallFile(classFolder + "/console/active", kLargestConsoleList, source);
     if (!text)
         return names;
     std::size_t at = 0;
@@ -174,26 +194,107 @@ std::vector<std::string> consoles(const std::string& classFolder) {
     return names;
 }
 
+// The lines of a listing, each without its line feed.
+std::vector<std::string_view> lines(std::string_view text) {
+    std::vector<std::string_view> result;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        result.push_back(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return result;
+}
+
+// A number as the kernel prints an address with %#llx: "0x" and hexadecimal digits, or "0".
+std::optional<uint64_t> address(std::string_view text) {
+    if (text == "0")
+        return 0;
+    return parseNumber<uint64_t>(std::string(text), 16);
+}
+
+// A PCI device's resource file: "start end flags" per region, all "0x" and 16 digits. The
+// regions with IORESOURCE_IO in their flags are I/O port ranges. nullopt: malformed.
+std::optional<std::vector<IoRange>> pciIoRanges(std::string_view text) {
+    constexpr uint64_t kIoResource = 0x100;
+    std::vector<IoRange> ranges;
+    for (std::string_view line : lines(text)) {
+        std::optional<uint64_t> fields[3];
+        for (auto& field : fields) {
+            const std::size_t end = std::min(line.find(' '), line.size());
+            field = address(line.substr(0, end));
+            line.remove_prefix(std::min(end + 1, line.size()));
+            if (!field)
+                return std::nullopt;
+        }
+        if (!line.empty())
+            return std::nullopt;
+        if ((*fields[2] & kIoResource) != 0 && *fields[1] >= *fields[0])
+            ranges.push_back({*fields[0], *fields[1]});
+    }
+    return ranges;
+}
+
+// A PnP device's resources file: "io 0x3f8-0x3ff" per port range (" window" may follow),
+// "io disabled" for one that is off; other lines name other kinds of resource.
+std::optional<std::vector<IoRange>> pnpIoRanges(std::string_view text) {
+    std::vector<IoRange> ranges;
+    for (std::string_view line : lines(text)) {
+        if (!line.starts_with("io "))
+            continue;
+        line.remove_prefix(3);
+        if (line == "disabled")
+            continue;
+        if (line.ends_with(" window"))
+            line.remove_suffix(7);
+        const std::size_t dash = line.find('-');
+        if (dash == std::string_view::npos)
+            return std::nullopt;
+        const std::optional<uint64_t> first = address(line.substr(0, dash));
+        const std::optional<uint64_t> last = address(line.substr(dash + 1));
+        if (!first || !last || *last < *first)
+            return std::nullopt;
+        ranges.push_back({*first, *last});
+    }
+    return ranges;
+}
+
+// The I/O ranges the tty's device lists, if it lists any (see Port::ioResources).
+std::optional<std::vector<IoRange>> deviceIoRanges(const std::string& ttyFolder, Source source) {
+    bool missing = false;
+    std::optional<std::string> text =
+        readSmallFile(ttyFolder + "device/resource", kLargestResourceList, source, &missing);
+    if (text || !missing) {
+        const auto ranges = text ? pciIoRanges(*text) : std::nullopt;
+        return ranges.value_or(std::vector<IoRange>{});
+    }
+    text = readSmallFile(ttyFolder + "device/resources", kLargestResourceList, source, &missing);
+    if (text || !missing) {
+        const auto ranges = text ? pnpIoRanges(*text) : std::nullopt;
+        return ranges.value_or(std::vector<IoRange>{});
+    }
+    return std::nullopt;
+}
+
 bool isComBase(uint64_t base) {
     return std::find(uart::kComBases.begin(), uart::kComBases.end(), base) != uart::kComBases.end();
 }
 
 }  // namespace
 
-Listing readPorts(const std::string& sysfsRoot) {
+Listing readPorts(const std::string& sysfsRoot, Source source) {
     Listing listing;
     const std::string classFolder = sysfsRoot + "/class/tty";
-    const std::vector<unsigned> numbers = ttyNumbers(classFolder, listing);
+    const std::vector<unsigned> numbers = ttyNumbers(classFolder, source, listing);
     if (numbers.empty())
         return listing;
-    const std::vector<std::string> active = consoles(classFolder);
+    const std::vector<std::string> active = consoles(classFolder, source);
     for (const unsigned number : numbers) {
         Port port;
         port.number = number;
         port.tty = "ttyS" + std::to_string(number);
         const std::string folder = classFolder + "/" + port.tty + "/";
         const auto attribute = [&](const char* name) {
-            return readSmallFile(folder + name, kLargestAttribute);
+            return readSmallFile(folder + name, kLargestAttribute, source);
         };
         port.type = parseNumber<int>(attribute("type"), 10);
         if (port.type == 0)
@@ -207,6 +308,7 @@ Listing readPorts(const std::string& sysfsRoot) {
         port.uartclk = parseNumber<uint64_t>(attribute("uartclk"), 10);
         port.fifoSize = parseNumber<int>(attribute("xmit_fifo_size"), 10);
         port.console = std::find(active.begin(), active.end(), port.tty) != active.end();
+        port.ioResources = deviceIoRanges(folder, source);
         listing.ports.push_back(std::move(port));
     }
     return listing;
@@ -224,9 +326,19 @@ Verdict verdictOf(const Port& port) {
     if (*port.regShift != 0)
         return Verdict::RegShift;
     const uint64_t base = *port.port;
-    if (base == 0 || base % uart::kPortsPerUart != 0 || base + uart::kPortsPerUart > 0x10000)
+    const uint64_t last = base + uart::kPortsPerUart - 1;  // no wrap: base is below 0x10000
+    if (base == 0 || base % uart::kPortsPerUart != 0 || base > 0x10000 - uart::kPortsPerUart)
         return Verdict::BadPort;
-    return isComBase(base) ? Verdict::ComWindow : Verdict::OtherWindow;
+    if (isComBase(base))
+        return Verdict::ComWindow;
+    if (base < kLowestUartPort || (base <= kPciConfigLast && last >= kPciConfigFirst))
+        return Verdict::SystemPorts;
+    if (port.ioResources &&
+        std::none_of(port.ioResources->begin(), port.ioResources->end(), [&](const IoRange& range) {
+            return range.first <= base && last <= range.last;
+        }))
+        return Verdict::OutsideResource;
+    return Verdict::OtherWindow;
 }
 
 std::string typeName(int type) {
@@ -246,8 +358,8 @@ std::vector<uint16_t> otherWindows(const Listing& listing) {
     return bases;
 }
 
-std::vector<uint16_t> otherWindows(const std::string& sysfsRoot) {
-    return otherWindows(readPorts(sysfsRoot));
+std::vector<uint16_t> otherWindows(const std::string& sysfsRoot, Source source) {
+    return otherWindows(readPorts(sysfsRoot, source));
 }
 
 bool inWindows(const std::vector<uint16_t>& bases, int32_t port) {

@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -220,37 +221,26 @@ std::string HelperClient::spawn() {
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
         return kHelper + " との接続を作れません: " + std::strerror(errno);
-
-    // Everything the child needs is made before fork: after it, only async-signal-safe
-    // calls until exec. The helper gets an empty environment.
-    char* const argv[] = {m_helperPath.data(), nullptr};
-    char* const envp[] = {nullptr};
-    Reply execFailed;
-    execFailed.status = StatusExecFailed;
-
-    const pid_t pid = ::fork();
-    if (pid < 0) {
+    // The helper's end becomes its fd 3 by a dup2, which clears close-on-exec only when the
+    // end lies elsewhere: keep it off fd 3 here.
+    if (ends[1] == kSocketFd) {
+        const int moved = ::fcntl(ends[1], F_DUPFD_CLOEXEC, kSocketFd + 1);
         const int error = errno;
-        ::close(ends[0]);
         ::close(ends[1]);
-        return kHelper + " を起動できません: " + std::strerror(error);
+        if (moved < 0) {
+            ::close(ends[0]);
+            return kHelper + " との接続を作れません: " + std::strerror(error);
+        }
+        ends[1] = moved;
     }
-    if (pid == 0) {
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        if (ends[1] == kSocketFd)
-            ::fcntl(kSocketFd, F_SETFD, 0);
-        else
-            ::dup2(ends[1], kSocketFd);
-        ::execve(argv[0], argv, envp);
-        execFailed.value = errno;
-        ::send(kSocketFd, &execFailed, sizeof execFailed, MSG_NOSIGNAL);
-        ::_exit(127);
-    }
+
+    const std::string failed = launch(ends[1]);
     ::close(ends[1]);
+    if (!failed.empty()) {
+        ::close(ends[0]);
+        return failed;
+    }
     m_fd = ends[0];
-    m_pid = pid;
 
     Reply first;
     int error = 0;
@@ -270,6 +260,52 @@ std::string HelperClient::spawn() {
         close();
         return startFailure(first, m_helperPath);
     }
+    return {};
+}
+
+// Runs the helper with its end of the socket as fd 3, an empty environment, no signal
+// blocked and every signal at its default action, in a process group of its own: a signal
+// for the program's group (a terminal's Ctrl-C or hangup, timeout, kill -- -PGID) never
+// reaches it, so the program can still put the UART back through it after such a signal.
+// The helper still ends with the program, when the socket closes, and it ignores the job
+// control signals a terminal sends to a group not in the foreground (regwise-portd's main).
+// A failed exec is posix_spawn's own error, with the same texts as a refused start.
+std::string HelperClient::launch(int helperEnd) {
+    char* const argv[] = {m_helperPath.data(), nullptr};
+    char* const envp[] = {nullptr};
+    posix_spawn_file_actions_t files;
+    posix_spawnattr_t attributes;
+    if (const int error = posix_spawn_file_actions_init(&files); error != 0)
+        return kHelper + " を起動できません: " + std::strerror(error);
+    if (const int error = posix_spawnattr_init(&attributes); error != 0) {
+        posix_spawn_file_actions_destroy(&files);
+        return kHelper + " を起動できません: " + std::strerror(error);
+    }
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    int error = posix_spawn_file_actions_adddup2(&files, helperEnd, kSocketFd);
+    if (error == 0)
+        error = posix_spawnattr_setflags(
+            &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    if (error == 0)
+        error = posix_spawnattr_setpgroup(&attributes, 0);
+    if (error == 0)
+        error = posix_spawnattr_setsigmask(&attributes, &none);
+    if (error == 0)
+        error = posix_spawnattr_setsigdefault(&attributes, &all);
+    pid_t pid = -1;
+    if (error == 0)
+        error = ::posix_spawn(&pid, argv[0], &files, &attributes, argv, envp);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&files);
+    if (error != 0) {
+        Reply execFailed;
+        execFailed.status = StatusExecFailed;
+        execFailed.value = error;
+        return startFailure(execFailed, m_helperPath);
+    }
+    m_pid = pid;
     return {};
 }
 

@@ -45,6 +45,7 @@ private:
     std::string abandon(bool timedOut, int error);
     std::string malformed(ssize_t size);
     std::string spawn();
+    std::string launch(int helperEnd);
 
     std::vector<std::string> m_helperPlaces;
     std::string m_helperPath;  // the one last started

@@ -2,9 +2,10 @@
 // SPDX-License-Identifier: MIT
 
 // regwise-portd: the only Regwise process that may touch I/O ports. libregwise-portio.so
-// starts it with its end of a socketpair as fd 3. It gains access to the four COM port
-// windows, drops every privilege, tells the library whether it is ready, and then
-// serves one request at a time until asked to stop or until the socket closes.
+// starts it with its end of a socketpair as fd 3, in a process group of its own. It gains
+// access to the four COM port windows, drops every privilege, tells the library whether it
+// is ready, and then serves one request at a time until asked to stop or until the socket
+// closes.
 
 #include <cstdio>
 
@@ -28,6 +29,9 @@ int main() {
                    stderr);
         return 2;
     }
+    // Its own process group keeps the signals for the program's group away; a stop signal
+    // sent to the helper itself must not end it either while the program restores the UARTs.
+    ignoreProgramSignals();
     // Nothing but the socket and the standard streams stays open while privileged.
     syscall(SYS_close_range, portd::kSocketFd + 1, ~0U, 0);
 

@@ -41,7 +41,7 @@ enum Status : int32_t {
                                // the NoCapabilityCause bits that kept the file capability out
     StatusLockdown = 4,        // first reply: ioperm refused under kernel lockdown; text = mode
     StatusStartFailed = 5,     // first reply: ioperm failed otherwise; value = errno
-    StatusExecFailed = 6,      // sent by the spawning child when exec fails; value = errno
+    StatusExecFailed = 6,      // never sent: the library's own for a failed exec; value = errno
     StatusKernelRefused = 7,   // first reply: ioperm refused although CAP_SYS_RAWIO was held
     StatusDropFailed = 8,      // first reply: giving up the privileges failed; value = errno
     StatusPrivilegesLeft = 9,  // first reply: a capability outlived giving them up

@@ -4,6 +4,7 @@
 #include "portio/hw/portdserver.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -17,6 +18,16 @@ using namespace portd;
 
 // The man page lists every Japanese text in this file (tests/packaging/check-messages.sh):
 // the reply texts reach the person as the reason of a refused request.
+
+bool ignoreProgramSignals() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    bool all = true;
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTTIN, SIGTTOU})
+        all = ::sigaction(number, &ignore, nullptr) == 0 && all;
+    return all;
+}
 
 PortdServer::PortdServer(PortAccessor& ports, std::string lockdownPath)
     : m_ports(ports), m_lockdownPath(std::move(lockdownPath)) {}

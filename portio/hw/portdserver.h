@@ -14,6 +14,13 @@
 // The helper's logic without the machine: the first reply, then one request at a time.
 // Every port access is checked against the windows before the accessor is called: the four
 // COM windows and the other windows the accessor opened at start, nothing else.
+// Ignores the signals meant for the program that started the helper (SIGINT, SIGTERM, SIGHUP,
+// SIGQUIT) and the job control signals a terminal sends to a process group that reads or
+// writes it from the background (SIGTTIN, SIGTTOU). The helper ends when its socket closes,
+// so it outlives the program's own stop signal exactly as long as the program needs to put
+// the UARTs back. Returns false when one could not be set.
+bool ignoreProgramSignals();
+
 class PortdServer {
 public:
     explicit PortdServer(PortAccessor& ports, std::string lockdownPath = kLockdownPath);

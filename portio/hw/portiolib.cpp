@@ -107,7 +107,7 @@ int32_t IOSCM_Start(void) {
     const std::lock_guard lock(g_mutex);
     const std::string error = client().start();
     if (error.empty()) {
-        g_otherWindows = kernelports::otherWindows();
+        g_otherWindows = kernelports::otherWindows("/sys", kernelports::Source::SysfsOnly);
         return 0;
     }
     fail(error);

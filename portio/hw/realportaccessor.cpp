@@ -91,8 +91,10 @@ OpenOutcome RealPortAccessor::open() {
     // sysfs is the kernel's own. A process could see another /sys only in a mount namespace
     // of its own, which an unprivileged user gets only inside a user namespace of its own,
     // where the file capability no longer counts for ioperm (the kernel checks CAP_SYS_RAWIO
-    // in the initial namespace), so the helper would be refused the ports anyway.
-    outcome.otherWindows = kernelports::otherWindows();
+    // in the initial namespace), so the helper would be refused the ports anyway. Every file
+    // must still lie on sysfs, a window is never below 0x100 or on the PCI configuration
+    // ports, and it lies inside the I/O ranges of its device where sysfs lists them.
+    outcome.otherWindows = kernelports::otherWindows("/sys", kernelports::Source::SysfsOnly);
     std::vector<uint16_t> windows(uart::kComBases.begin(), uart::kComBases.end());
     windows.insert(windows.end(), outcome.otherWindows.begin(), outcome.otherWindows.end());
     for (const uint16_t base : windows) {

@@ -308,40 +308,65 @@ void TestProgram::commands() {
 // Ctrl-C is how a watch ends: the program closes its session and exits normally.
 // A stop signal once the program has printed its first line: a watch ends cleanly with 0,
 // as that is how a watch ends; a script ends early with 128 + the signal, the transcript so
-// far printed and the session closed.
+// far printed and the session closed. A signal the program was started with ignored (nohup's
+// SIGHUP) stays ignored: the script goes on to its end.
 void TestProgram::stopSignal_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("ignored");  // ignored when the program starts; 0: none
     QTest::addColumn<int>("signal");
     QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("error");
 
+    const QByteArray sleeping("R 3FD\nSLEEP 60000\nW 3FB 83\n");
+    const QString first = QStringLiteral("R 3FD = 60\n");
     QTest::newRow("watch, Ctrl-C")
-        << QStringList{"watch", "3FD"} << QByteArray() << SIGINT << 0 << QString();
+        << QStringList{"watch", "3FD"} << QByteArray() << 0 << SIGINT << 0 << first << QString();
     QTest::newRow("run, Ctrl-C during a SLEEP")
-        << QStringList{"run", "-"} << QByteArray("R 3FD\nSLEEP 60000\nW 3FB 83\n") << SIGINT << 130
+        << QStringList{"run", "-"} << sleeping << 0 << SIGINT << 130 << first
         << QStringLiteral("中断の要求（シグナル 2）");
     QTest::newRow("run, SIGTERM during a SLEEP")
-        << QStringList{"run", "-"} << QByteArray("R 3FD\nSLEEP 60000\nW 3FB 83\n") << SIGTERM << 143
+        << QStringList{"run", "-"} << sleeping << 0 << SIGTERM << 143 << first
         << QStringLiteral("中断の要求（シグナル 15）");
+    QTest::newRow("run, SIGHUP during a SLEEP")
+        << QStringList{"run", "-"} << sleeping << 0 << SIGHUP << 129 << first
+        << QStringLiteral("中断の要求（シグナル 1）");
+    QTest::newRow("run, SIGQUIT during a SLEEP")
+        << QStringList{"run", "-"} << sleeping << 0 << SIGQUIT << 131 << first
+        << QStringLiteral("中断の要求（シグナル 3）");
+    QTest::newRow("run, SIGHUP ignored from the start, as under nohup")
+        << QStringList{"run", "-"} << QByteArray("R 3FD\nSLEEP 2000\nR 3FD\n") << SIGHUP << SIGHUP
+        << 0 << QStringLiteral("R 3FD = 60\nR 3FD = 60\n") << QString();
 }
 
 void TestProgram::stopSignal() {
     QFETCH(QStringList, args);
     QFETCH(QByteArray, input);
+    QFETCH(int, ignored);
     QFETCH(int, signal);
     QFETCH(int, status);
+    QFETCH(QString, output);
     QFETCH(QString, error);
 
     SimProgram program;
-    QVERIFY(program.start(args, input));
+    // An ignored signal is inherited through exec, as nohup hands it on.
+    struct sigaction before {};
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    if (ignored != 0)
+        sigaction(ignored, &ignore, &before);
+    const bool started = program.start(args, input);
+    if (ignored != 0)
+        sigaction(ignored, &before, nullptr);
+    QVERIFY(started);
     QVERIFY(program.waitForOutput());
     ::kill(program.pid(), signal);
     const int wait = program.finish();
 
     QVERIFY(WIFEXITED(wait));
     QCOMPARE(WEXITSTATUS(wait), status);
-    QCOMPARE(program.out(), QStringLiteral("R 3FD = 60\n"));
+    QCOMPARE(program.out(), output);
     if (error.isEmpty())
         QCOMPARE(program.err(), QString());
     else

@@ -51,15 +51,16 @@ make_bin() {
     [ ! -e "$work/bin/setcap" ] || chmod 0755 "$work/bin/setcap"
 }
 
-# case | setcap | override | shipped mode (- = no helper) | argument | exit status |
-#   mode after | group after | setcap called | words on stderr (- = nothing)
-while IFS='|' read -r case_name setcap override shipped argument status mode group called says; do
+# case | setcap | override | shipped mode (- = no helper) | shipped owner | argument |
+#   exit status | mode after | group after | setcap called | words on stderr (- = nothing)
+while IFS='|' read -r case_name setcap override shipped owner argument status mode group called says; do
     [ -n "$case_name" ] || continue
     helper="$work/regwise-portd"
     make_bin "$setcap" "$override" "$helper" "$shipped"
     rm -f "$work/setcap.log" "$helper"
     if [ "$shipped" != - ]; then
         printf 'helper' > "$helper"
+        chown "$owner" "$helper"
         chmod "$shipped" "$helper"
     fi
     sed -e "s|@REGWISE_HELPER@|$helper|" "$postinst_in" > "$work/postinst"
@@ -86,13 +87,19 @@ while IFS='|' read -r case_name setcap override shipped argument status mode gro
         grep -q -- "$says" "$work/stderr" || fail "no '$says' on stderr: $(cat "$work/stderr")"
     fi
 done <<'CASES'
-configure with setcap|works|no|750|configure|0|750|dialout|yes|-
-configure, setcap fails|fails|no|750|configure|0|750|dialout|no|setcap failed
-configure, no setcap|missing|no|750|configure|1|750|dialout|no|install libcap2-bin
-configure, helper missing|works|no|-|configure|0|||no|is missing
-configure, override closed to others|works|yes|750|configure|0|750|root|yes|-
-configure, override open to all|works|yes|755|configure|0|755|root|no|every user may run
-abort-upgrade|works|no|750|abort-upgrade|0|750|root|no|-
+configure with setcap|works|no|750|root:root|configure|0|750|dialout|yes|-
+configure, setcap fails|fails|no|750|root:root|configure|0|750|dialout|no|setcap failed
+configure, no setcap|missing|no|750|root:root|configure|1|750|dialout|no|install libcap2-bin
+configure, helper missing|works|no|-|-|configure|0|||no|is missing
+configure, override closed to others|works|yes|750|root:root|configure|0|750|root|yes|-
+configure, override open to all|works|yes|755|root:root|configure|0|755|root|no|every user may run
+configure, override root:dialout|works|yes|750|root:dialout|configure|0|750|dialout|yes|-
+configure, override group may write|works|yes|770|root:dialout|configure|0|770|dialout|no|other than root may change
+configure, override others may write|works|yes|752|root:root|configure|0|752|root|no|other than root may change
+configure, override owned by a user|works|yes|750|nobody:dialout|configure|0|750|dialout|no|belongs to nobody:dialout
+configure, override in another group|works|yes|750|root:nogroup|configure|0|750|nogroup|no|belongs to root:nogroup
+configure, shipped owned by a user|works|no|750|nobody:root|configure|0|750|dialout|no|belongs to nobody:dialout
+abort-upgrade|works|no|750|root:root|abort-upgrade|0|750|root|no|-
 CASES
 
 if [ "$failures" -ne 0 ]; then

@@ -1,7 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The Regwise developers
 // SPDX-License-Identifier: MIT
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTest>
+
+#include <algorithm>
+#include <cerrno>
 
 #include "portio/kernelports.h"
 #include "tests/fakes/sysfstree.h"
@@ -24,6 +30,10 @@ const char* verdictName(kernelports::Verdict verdict) {
             return "bad";
         case kernelports::Verdict::Unreadable:
             return "unreadable";
+        case kernelports::Verdict::SystemPorts:
+            return "system";
+        case kernelports::Verdict::OutsideResource:
+            return "outside";
     }
     return "?";
 }
@@ -67,7 +77,11 @@ class TestKernelPorts : public QObject {
 private slots:
     void readPorts_data();
     void readPorts();
+    void manyEntriesAreCut_data();
     void manyEntriesAreCut();
+    void deviceResources_data();
+    void deviceResources();
+    void realSysfs();
     void ttyAtPort_data();
     void ttyAtPort();
 };
@@ -115,6 +129,20 @@ void TestKernelPorts::readPorts_data() {
         "");
     row("a port past 0xFFFF", {pci("ttyS4", "0x10000")}, "ttyS4 type 4 io 0 port 10000 irq 17 bad",
         "");
+    row("a port whose window wraps past 64 bits", {pci("ttyS4", "0xFFFFFFFFFFFFFFF8")},
+        "ttyS4 type 4 io 0 port FFFFFFFFFFFFFFF8 irq 17 bad", "");
+    row("the PC's own chips and the PCI configuration ports",
+        {pci("ttyS4", "0x20"), pci("ttyS5", "0x60"), pci("ttyS6", "0x70"), pci("ttyS7", "0xF8"),
+         pci("ttyS8", "0xCF8")},
+        "ttyS4 type 4 io 0 port 20 irq 17 system | ttyS5 type 4 io 0 port 60 irq 17 system | "
+        "ttyS6 type 4 io 0 port 70 irq 17 system | ttyS7 type 4 io 0 port F8 irq 17 system | "
+        "ttyS8 type 4 io 0 port CF8 irq 17 system",
+        "");
+    row("next to the PC's own chips and the PCI configuration ports",
+        {pci("ttyS4", "0x100"), pci("ttyS5", "0xCF0"), pci("ttyS6", "0xD00")},
+        "ttyS4 type 4 io 0 port 100 irq 17 other | ttyS5 type 4 io 0 port CF0 irq 17 other | "
+        "ttyS6 type 4 io 0 port D00 irq 17 other",
+        "100 CF0 D00");
     row("a base that is not 8-aligned", {pci("ttyS4", "0xC004")},
         "ttyS4 type 4 io 0 port C004 irq 17 bad", "");
     row("a UART at port 0", {pci("ttyS4", "0x0")}, "ttyS4 type 4 io 0 port 0 irq 17 bad", "");
@@ -140,6 +168,13 @@ void TestKernelPorts::readPorts_data() {
     row("a port that is no number", {pci("ttyS4", "0xC0O0")},
         "ttyS4 type 4 io 0 port ? irq 17 unreadable", "");
     row("a port of more than 64 bits", {pci("ttyS4", "0x1000000000000C000")},
+        "ttyS4 type 4 io 0 port ? irq 17 unreadable", "");
+    // The file holds the value and a line feed: 255 characters fill the bound exactly.
+    const QByteArray filling = "0x" + QByteArray(249, '0') + "C000";
+    const QByteArray past = "0x" + QByteArray(250, '0') + "C000";
+    row("an attribute at its bound", {pci("ttyS4", filling.constData())},
+        "ttyS4 type 4 io 0 port C000 irq 17 other", "C000");
+    row("an attribute one byte past its bound", {pci("ttyS4", past.constData())},
         "ttyS4 type 4 io 0 port ? irq 17 unreadable", "");
     const QByteArray huge = "0x" + QByteArray(300, '0') + "C000";
     row("an attribute longer than its bound", {pci("ttyS4", huge.constData())},
@@ -176,27 +211,126 @@ void TestKernelPorts::readPorts() {
     QCOMPARE(summary(listing), ports);
     QCOMPARE(::windows(kernelports::otherWindows(listing)), windows);
     QCOMPARE(::windows(kernelports::otherWindows(tree.root().toStdString())), windows);
+    // The helper's read takes nothing from a tree that is not on sysfs.
+    const kernelports::Listing offSysfs =
+        kernelports::readPorts(tree.root().toStdString(), kernelports::Source::SysfsOnly);
+    QCOMPARE(offSysfs.error, EXDEV);
+    QVERIFY(offSysfs.ports.empty());
 }
 
 // However many ttyS entries there are, only the lowest-numbered ones are read; a missing
 // tree reads as no port, with the reason.
+void TestKernelPorts::manyEntriesAreCut_data() {
+    QTest::addColumn<int>("entries");
+    QTest::newRow("256") << 256;
+    QTest::newRow("257") << 257;
+    QTest::newRow("300") << 300;
+}
+
 void TestKernelPorts::manyEntriesAreCut() {
-    QStringList entries;
-    for (int i = 0; i < 300; ++i)
-        entries << QStringLiteral("ttyS%1 type=4 io_type=0 port=0x%2")
-                       .arg(i)
-                       .arg(0x8000 + 8 * i, 0, 16);
-    const SysfsTree tree(entries, {});
+    QFETCH(int, entries);
+    QStringList lines;
+    for (int i = 0; i < entries; ++i)
+        lines << QStringLiteral("ttyS%1 type=4 io_type=0 port=0x%2")
+                     .arg(i)
+                     .arg(0x8000 + 8 * i, 0, 16);
+    const SysfsTree tree(lines, {});
     QVERIFY(tree.ok());
     const kernelports::Listing listing = kernelports::readPorts(tree.root().toStdString());
-    QVERIFY(listing.cut);
-    QCOMPARE(listing.ports.size(), kernelports::kMostTtys);
-    QCOMPARE(listing.ports.back().tty, std::string("ttyS255"));
-    QCOMPARE(kernelports::otherWindows(listing).size(), kernelports::kMostTtys);
+    const std::size_t kept = std::min<std::size_t>(entries, kernelports::kMostTtys);
+    QCOMPARE(listing.cut, std::size_t(entries) > kernelports::kMostTtys);
+    QCOMPARE(listing.ports.size(), kept);
+    QCOMPARE(listing.ports.back().tty, "ttyS" + std::to_string(kept - 1));
+    QCOMPARE(kernelports::otherWindows(listing).size(), kept);
 
     const kernelports::Listing none = kernelports::readPorts(tree.root().toStdString() + "/none");
     QCOMPARE(none.error, ENOENT);
     QVERIFY(none.ports.empty());
+}
+
+// A window of its own lies inside an I/O range of the tty's device where sysfs lists them:
+// a PCI device's resource (start, end, flags; IORESOURCE_IO is 0x100), a PnP device's
+// resources. A listing that cannot be read leaves no window.
+void TestKernelPorts::deviceResources_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("listing");
+    QTest::addColumn<QString>("verdict");
+
+    const auto region = [](const char* first, const char* last, const char* flags) {
+        return QByteArray("0x") + QByteArray(first).rightJustified(16, '0') + " 0x" +
+               QByteArray(last).rightJustified(16, '0') + " 0x" +
+               QByteArray(flags).rightJustified(16, '0') + "\n";
+    };
+    const QByteArray unused = region("0", "0", "0");
+    const QByteArray memory = region("fe000000", "fe000fff", "40200");
+    QTest::newRow("PCI, at the start of its I/O region")
+        << "0xC000"
+        << "resource" << region("c000", "c01f", "40101") + memory + unused << "other";
+    QTest::newRow("PCI, at the end of its I/O region")
+        << "0xC018"
+        << "resource" << memory + region("c000", "c01f", "40101") << "other";
+    QTest::newRow("PCI, one port past its I/O region")
+        << "0xC018"
+        << "resource" << region("c000", "c01e", "40101") << "outside";
+    QTest::newRow("PCI, before its I/O region")
+        << "0xC000"
+        << "resource" << region("c008", "c01f", "40101") << "outside";
+    QTest::newRow("PCI, a memory region over the window")
+        << "0xC000"
+        << "resource" << region("c000", "c01f", "40200") << "outside";
+    QTest::newRow("PCI, no region at all") << "0xC000"
+                                           << "resource" << unused << "outside";
+    QTest::newRow("PCI, a listing that does not parse")
+        << "0xC000"
+        << "resource" << QByteArray("0xc000 0xc01f\n") << "outside";
+    QTest::newRow("PCI, a listing past its bound")
+        << "0xC000"
+        << "resource"
+        << region("c000", "c01f", "40101").repeated(int(kernelports::kLargestResourceList / 57) + 1)
+        << "outside";
+    QTest::newRow("PnP, inside its I/O range")
+        << "0x2A0"
+        << "resources" << QByteArray("state = active\nio 0x2a0-0x2a7\nirq 5\n") << "other";
+    QTest::newRow("PnP, a range that is off, then the window's")
+        << "0x2A0"
+        << "resources" << QByteArray("state = active\nio disabled\nio 0x2a0-0x2a7 window\nirq 5\n")
+        << "other";
+    QTest::newRow("PnP, the window one port past its range")
+        << "0x2A0"
+        << "resources" << QByteArray("state = active\nio 0x2a1-0x2a7\n") << "outside";
+    QTest::newRow("PnP, memory only")
+        << "0x2A0"
+        << "resources" << QByteArray("state = active\nmem 0x2a0-0x2a7\n") << "outside";
+    QTest::newRow("a COM base keeps its window whatever the device lists")
+        << "0x2F8"
+        << "resources" << QByteArray("state = active\nio 0x3f8-0x3ff\n") << "com";
+}
+
+void TestKernelPorts::deviceResources() {
+    QFETCH(QString, port);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, listing);
+    QFETCH(QString, verdict);
+
+    const SysfsTree tree({QStringLiteral("ttyS4 type=4 io_type=0 port=") + port}, {});
+    QVERIFY(tree.ok());
+    const QString device = tree.root() + QStringLiteral("/class/tty/ttyS4/device");
+    QVERIFY(QDir().mkpath(device));
+    QFile resources(device + QLatin1Char('/') + file);
+    QVERIFY(resources.open(QIODevice::WriteOnly) && resources.write(listing) == listing.size());
+    resources.close();
+
+    const kernelports::Listing read = kernelports::readPorts(tree.root().toStdString());
+    QCOMPARE(read.ports.size(), std::size_t(1));
+    QCOMPARE(QLatin1String(verdictName(kernelports::verdictOf(read.ports.front()))), verdict);
+}
+
+// The kernel's own /sys passes the sysfs check (where this machine lists any tty).
+void TestKernelPorts::realSysfs() {
+    if (!QFileInfo::exists(QStringLiteral("/sys/class/tty")))
+        QSKIP("no /sys/class/tty here");
+    QCOMPARE(kernelports::readPorts("/sys", kernelports::Source::SysfsOnly).error, 0);
 }
 
 // Which tty the kernel registered at a port: one whose eight ports, at a COM base or a

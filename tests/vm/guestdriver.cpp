@@ -26,6 +26,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <spawn.h>
 #include <sys/capability.h>
 #include <sys/io.h>
 #include <sys/mount.h>
@@ -322,6 +323,136 @@ void testLockdown(const std::string& library) {
           "start under unreadable lockdown: the kernel refused", error);
 }
 
+// How one run of regwise-io ended: its wait status, how many lines it wrote to standard
+// error (one per access with --trace) and whether the signal it was to get went out.
+struct Run {
+    int status = -1;
+    int lines = 0;
+    bool signalled = false;
+    std::string errors;  // the first few lines, for the log
+};
+
+// Runs the installed regwise-io in a session of its own, as a terminal runs a job in a
+// process group of its own, with standard error on a pipe. With a signal, sends it to the
+// whole process group once the program has written `after` lines, as a terminal's Ctrl-C,
+// Ctrl-\ or hangup and timeout do.
+Run runRegwiseIo(const std::vector<std::string>& args, int signal = 0, int after = 0) {
+    Run run;
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return run;
+    std::vector<std::string> words{"/usr/bin/regwise-io"};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    char path[] = "PATH=/usr/bin:/bin";
+    char* envp[] = {path, nullptr};
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&files, ends[1], 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, argv[0], &files, &attributes, argv.data(), envp);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&files);
+    close(ends[1]);
+    if (failed != 0) {
+        close(ends[0]);
+        run.errors = std::strerror(failed);
+        return run;
+    }
+    char buffer[512];
+    ssize_t got;
+    while ((got = ::read(ends[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)) {
+        for (ssize_t i = 0; i < got; ++i) {
+            if (buffer[i] == '\n')
+                ++run.lines;
+        }
+        if (run.errors.size() < 300)
+            run.errors.append(buffer, size_t(std::max<ssize_t>(got, 0)));
+        if (signal != 0 && !run.signalled && run.lines >= after) {
+            run.signalled = kill(-pid, signal) == 0;
+        }
+    }
+    close(ends[0]);
+    while (waitpid(pid, &run.status, 0) < 0 && errno == EINTR) {
+    }
+    return run;
+}
+
+// A stop signal to the whole process group of regwise-io identify and selftest, early (after
+// the first access), in the middle and late (in the last tenth of its accesses, at least two
+// before the end: the restore): the command ends with 128 + the signal, or as usual when it
+// was already past its last check, and every register it saved reads back as
+// probe-before.reg set it. A self-test's count of accesses varies with the time its waits
+// take, so a late signal may find it ended; the case then says so. The helper runs
+// in a process group of its own, so the restore after the signal still reaches the ports.
+// Each signal in the middle of each command; early and late one signal each, a different
+// one for each command, which keeps the boot short (each case starts regwise-io three times).
+void testStopSignals() {
+    struct Command {
+        const char* name;
+        std::vector<std::string> args;
+        int early;
+        int late;
+    };
+    const Command commands[] = {{"identify", {"identify", "--trace", "3E8"}, SIGINT, SIGHUP},
+                                {"selftest", {"selftest", "--trace", "2E8"}, SIGTERM, SIGQUIT}};
+    const std::vector<int> everySignal = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    for (const Command& command : commands) {
+        const Run whole = runRegwiseIo(command.args);
+        check(WIFEXITED(whole.status) && whole.lines > 8,
+              (std::string(command.name) + " runs whole, counting its accesses").c_str(),
+              std::to_string(whole.lines) + " accesses");
+        if (whole.lines <= 8)
+            continue;
+        const int normal = WIFEXITED(whole.status) ? WEXITSTATUS(whole.status) : -1;
+        struct Point {
+            const char* name;
+            int after;
+            std::vector<int> signals;
+        };
+        const Point points[] = {
+            {"early", 1, {command.early}},
+            {"middle", whole.lines / 2, everySignal},
+            {"late", whole.lines - std::max(2, whole.lines / 10), {command.late}}};
+        for (const auto& [point, after, signals] : points) {
+            for (const int signal : signals) {
+                const std::string what = std::string(command.name) + ", " + strsignal(signal) +
+                                         " to its group " + point + " (after " +
+                                         std::to_string(after) + " accesses)";
+                const Run before = runRegwiseIo({"run", "/rig/probe/probe-before.reg"});
+                const Run stopped = runRegwiseIo(command.args, signal, after);
+                const Run readBack = runRegwiseIo({"run", "/rig/probe/probe-after.reg"});
+                const bool setUp = WIFEXITED(before.status) && WEXITSTATUS(before.status) == 0;
+                const int status =
+                    WIFEXITED(stopped.status) ? WEXITSTATUS(stopped.status) : -stopped.status;
+                const bool ended = (stopped.signalled && status == 128 + signal) ||
+                                   (after > 1 && status == normal);
+                const bool restored =
+                    WIFEXITED(readBack.status) && WEXITSTATUS(readBack.status) == 0;
+                check(setUp && ended && restored, what.c_str(),
+                      std::string(stopped.signalled ? "" : "ended before the signal, ") +
+                          "status " + std::to_string(status) + ", read back " +
+                          std::to_string(readBack.status) + (restored ? "" : ": ") +
+                          (restored ? "" : readBack.errors + stopped.errors));
+            }
+        }
+    }
+}
+
 }  // namespace
 
 // The PCI UART the kernel registered at base: the helper opens its window and nothing past it.
@@ -367,6 +498,7 @@ int main(int argc, char** argv) {
     if (mode == "test") {
         testSession(hw);
         testClientDeath(hwPath);
+        testStopSignals();
         testPrivilege(folder);
     } else if (mode == "lockdown") {
         testLockdown(hwPath);

@@ -18,6 +18,9 @@
 # holds the two transcripts against each other, allowing only QEMU's own differences.
 # "bench" boots once and prints the cost of one InpB through the helper against the
 # simulated library.
+#
+# Exit status: 0 passed, 1 failed, 77 skipped (QEMU, busybox or the kernel package could not
+# be had, as on a machine without network or package registry; the reason is printed).
 set -euo pipefail
 
 here=$(dirname "$(realpath "$0")")
@@ -26,6 +29,10 @@ build=$(realpath "$1")
 work=$(mkdir -p "$2" && realpath "$2")
 mode=${3:-test}
 say() { echo "rig: $*"; }
+skip() {
+  echo "rig: SKIPPED: $*"
+  exit 77
+}
 
 # The scripts, in the order the guest runs them: the reset values before anything is
 # written, then the registers, then the examples.
@@ -41,9 +48,10 @@ for p in qemu-system-x86 busybox-static; do
 done
 if ((${#missing[@]})); then
   say "installing ${missing[*]}"
-  "${as_root[@]}" apt-get update -qq
+  "${as_root[@]}" apt-get update -qq || true
   DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
+    "${missing[@]}" >/dev/null ||
+    skip "cannot install ${missing[*]} (no network or package registry?)"
 fi
 
 # The Debian cloud kernel, unpacked from its .deb (never installed), cached in WORK_DIR.
@@ -52,19 +60,29 @@ mkdir -p "$kernel_cache"
 package=$(apt-cache depends linux-image-cloud-amd64 2>/dev/null |
   awk '/Depends: linux-image-[0-9]/ {print $2; exit}' || true)
 if [ -z "$package" ] && ! compgen -G "$kernel_cache/*/boot/vmlinuz-*" >/dev/null; then
-  "${as_root[@]}" apt-get update -qq
-  package=$(apt-cache depends linux-image-cloud-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
+  "${as_root[@]}" apt-get update -qq || true
+  package=$(apt-cache depends linux-image-cloud-amd64 2>/dev/null |
+    awk '/Depends: linux-image-[0-9]/ {print $2; exit}' || true)
 fi
 if [ -n "$package" ] && [ ! -d "$kernel_cache/$package/boot" ]; then
   say "fetching $package"
-  (cd "$kernel_cache" && rm -f ./*.deb && apt-get download -q "$package" >/dev/null 2>&1 &&
-    dpkg-deb -x ./"$package"_*.deb "$package.tmp" && mv "$package.tmp" "$package" && rm -f ./*.deb)
+  if ! (cd "$kernel_cache" && rm -rf ./*.deb "$package.tmp" &&
+    apt-get download -q "$package" >/dev/null 2>&1 &&
+    dpkg-deb -x ./"$package"_*.deb "$package.tmp" && mv "$package.tmp" "$package" &&
+    rm -f ./*.deb); then
+    say "cannot fetch $package; trying a kernel fetched before"
+    package=
+  fi
 fi
+kernel=
 if [ -n "$package" ]; then
-  kernel=$(ls "$kernel_cache/$package"/boot/vmlinuz-* | head -1)
+  kernel=$(ls "$kernel_cache/$package"/boot/vmlinuz-* 2>/dev/null | head -1 || true)
 else
-  kernel=$(ls "$kernel_cache"/*/boot/vmlinuz-* | sort -V | tail -1)
+  kernel=$(ls "$kernel_cache"/*/boot/vmlinuz-* 2>/dev/null | sort -V | tail -1 || true)
 fi
+[ -n "$kernel" ] ||
+  skip "no kernel for the guest: the package linux-image-cloud-amd64 cannot be had" \
+    "(no network or package registry?) and none was fetched before into $kernel_cache"
 say "kernel $kernel"
 
 # The install, as a user's would be, staged.

@@ -57,6 +57,7 @@ int main(int, char** argv) {
     struct stat st {};
     if (fstat(portd::kSocketFd, &st) != 0 || !S_ISSOCK(st.st_mode))
         return 2;
+    ignoreProgramSignals();  // as regwise-portd does first
     std::string folder = argv[0];
     folder.erase(folder.rfind('/') + 1);
     std::ifstream modeFile(folder + "mode");

@@ -4,6 +4,7 @@
 // The library's side of the helper, against fakeportd standing in for regwise-portd.
 // The real helper is never started here.
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
@@ -87,6 +88,8 @@ private slots:
     void helperDiesMidSession();
     void stopEndsHelper();
     void clientDeathEndsHelper();
+    void programGroupSignalSparesHelper_data();
+    void programGroupSignalSparesHelper();
 };
 
 void TestHelperClient::startFails_data() {
@@ -95,6 +98,8 @@ void TestHelperClient::startFails_data() {
     QTest::newRow("no helper file")
         << QByteArray("missing")
         << QStringLiteral("見つかりません（%1/link/regwise-portd、%1/elsewhere/regwise-portd）");
+    QTest::newRow("helper named by a relative path")
+        << QByteArray("relative") << QStringLiteral("見つかりません（探す場所がわかりません）");
     QTest::newRow("helper not executable")
         << QByteArray("noexec") << QStringLiteral("実行する権限がありません");
     QTest::newRow("ioperm EPERM, no capability")
@@ -144,8 +149,14 @@ void TestHelperClient::startFails() {
     if (setup == "noexec")
         chmod(folder.path().c_str(), 0644);  // even root cannot exec a file with no x bit
 
-    HelperClient client(folder.places(), 300);
+    // A relative place would find the helper from the folder it lies in, were it taken.
+    const QString before = QDir::currentPath();
+    if (setup == "relative")
+        QDir::setCurrent(folder.real());
+    HelperClient client(
+        setup == "relative" ? std::vector<std::string>{"regwise-portd"} : folder.places(), 300);
     const std::string error = client.start();
+    QDir::setCurrent(before);
     QVERIFY2(text(error).contains(message.replace(u"%1"_s, folder.real())), error.c_str());
     QVERIFY(!client.running());
     QCOMPARE(client.pid(), -1);
@@ -331,6 +342,54 @@ void TestHelperClient::clientDeathEndsHelper() {
     QCOMPARE(done, helper);
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+void TestHelperClient::programGroupSignalSparesHelper_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGQUIT") << SIGQUIT;
+}
+
+// A stop signal to the program's whole process group (a terminal's Ctrl-C, Ctrl-\ or hangup,
+// timeout) leaves the helper serving, so the program that catches it can still put the UART
+// back. The program here is a child leading a group of its own; the signal is pending on
+// every member of the group before the write is sent, so a helper in that group would be
+// gone before it could answer.
+void TestHelperClient::programGroupSignalSparesHelper() {
+    QFETCH(int, signal);
+    FakeHelperFolder folder("ok");
+    int pipeEnds[2];
+    QCOMPARE(pipe(pipeEnds), 0);
+    const pid_t program = fork();
+    QVERIFY(program >= 0);
+    if (program == 0) {
+        setpgid(0, 0);
+        struct sigaction caught {};
+        caught.sa_handler = [](int) {};
+        sigaction(signal, &caught, nullptr);
+        HelperClient client({folder.path()});
+        std::string said = client.start();
+        if (said.empty()) {
+            ::kill(0, signal);
+            said = client.write(0x3F9, 0x0F).error;
+            client.stop();
+        }
+        (void)!write(pipeEnds[1], said.data(), said.size());
+        _exit(0);
+    }
+    close(pipeEnds[1]);
+    QByteArray said;
+    char buffer[512];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, got);
+    close(pipeEnds[0]);
+    int status = 0;
+    QCOMPARE(waitpid(program, &status, 0), program);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(QString::fromUtf8(said), QString());
+    QCOMPARE(folder.accesses(), QStringList({"W 3f9 f"}));
 }
 
 QTEST_APPLESS_MAIN(TestHelperClient)
