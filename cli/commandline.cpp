@@ -227,7 +227,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const R
         } else if (name == "--explain" && !inlineValue && command.kind != Command::Kind::Selftest &&
                    command.kind != Command::Kind::List) {
             command.explain = true;
-        } else if (name == "--json" && !inlineValue && command.kind == Command::Kind::List) {
+        } else if (name == "--json" && !inlineValue &&
+                   (command.kind == Command::Kind::List || command.kind == Command::Kind::Watch)) {
             command.json = true;
         } else if (command.kind == Command::Kind::Watch &&
                    (name == "--interval" || name == "--count")) {

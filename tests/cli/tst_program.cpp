@@ -187,7 +187,13 @@ void TestProgram::commands_data() {
     row("write 3FB 83", {"write", "3FB", "83"}, "", 0, "", "");
     row("write --explain 3FB 83", {"write", "--explain", "3FB", "83"}, "", 0,
         "W 3FB 83" + explained, "");
-    row("watch --count 1 3FD", {"watch", "--count", "1", "3FD"}, "", 0, "R 3FD = 60\n", "");
+    row("watch --count 1 3FD", {"watch", "--count", "1", "3FD"}, "", 0, "R 3FD = 60  # 0\\.000 s\n",
+        "");
+    row("watch --json --explain, one JSON object a line",
+        {"watch", "--json", "--explain", "--count", "3", "--interval", "1", "3FD"}, "", 0,
+        "\\{\"seconds\": 0\\.000, \"port\": \"3FD\", \"value\": \"60\", \"meaning\": "
+        "\"[^\"\\n]+\"\\}\n",
+        "");
 
     const QString transcript = QStringLiteral(
         "(R [0-9A-F]{3} = [0-9A-F]{2}( WITHIN 10  # [0-9]+ reads?, [0-9.]+ ms)?\\n)+");
@@ -219,10 +225,15 @@ void TestProgram::commands_data() {
            "標準出力に書き込めませんでした。");
     routed("--help to a full disk", {"--help"}, SimProgram::In::File, SimProgram::Out::Full, 1,
            "標準出力に書き込めませんでした。");
-    routed("read to a closed pipe", {"read", "3FD", "3FE"}, SimProgram::In::File,
-           SimProgram::Out::ClosedPipe, 1, "標準出力に書き込めませんでした。");
+    routed("read to a closed pipe stops quietly", {"read", "3FD", "3FE"}, SimProgram::In::File,
+           SimProgram::Out::ClosedPipe, 141, "");
+    routed("selftest to a closed pipe stops quietly", {"selftest", "3F8"}, SimProgram::In::File,
+           SimProgram::Out::ClosedPipe, 141, "");
+    routed("--help to a closed pipe stops quietly", {"--help"}, SimProgram::In::File,
+           SimProgram::Out::ClosedPipe, 141, "");
     row("watch --count ends on a value that never changes",
-        {"watch", "--count", "2", "--interval", "10", "3FD"}, "", 0, "R 3FD = 60\n", "");
+        {"watch", "--count", "2", "--interval", "10", "3FD"}, "", 0, "R 3FD = 60  # 0\\.000 s\n",
+        "");
 
     const QString verdict = QStringLiteral(": 16550A（FIFO 16 バイト、スクラッチレジスタあり）\n");
     row("identify probes the four COM bases", {"identify"}, "", 0,
@@ -274,6 +285,8 @@ void TestProgram::commands_data() {
         "read にオプション「--interval」はありません");
     row("watch --count 0 3FD", {"watch", "--count", "0", "3FD"}, "", 2, "", "「--count」には");
     row("--version", {"--version"}, "", 0, "regwise-io-sim " REGWISE_VERSION "\n", "");
+    row("-V", {"-V"}, "", 0, "regwise-io-sim " REGWISE_VERSION "\n", "");
+    row("help", {"help"}, "", 0, "使い方:\n(.|\n)*副作用(.|\n)*", "");
     row("run --help", {"run", "--help"}, "", 0, "使い方:\n(.|\\n)*副作用(.|\\n)*", "");
 }
 
@@ -315,15 +328,16 @@ void TestProgram::stopSignal_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("transcript");
 
-    QTest::newRow("watch, Ctrl-C")
-        << QStringList{"watch", "3FD"} << QByteArray() << SIGINT << 0 << QString();
+    QTest::newRow("watch, Ctrl-C") << QStringList{"watch", "3FD"} << QByteArray() << SIGINT << 0
+                                   << QString() << QStringLiteral("R 3FD = 60  # 0.000 s\n");
     QTest::newRow("run, Ctrl-C during a SLEEP")
         << QStringList{"run", "-"} << QByteArray("R 3FD\nSLEEP 60000\nW 3FB 83\n") << SIGINT << 130
-        << QStringLiteral("中断の要求（シグナル 2）");
+        << QStringLiteral("中断の要求（シグナル 2）") << QStringLiteral("R 3FD = 60\n");
     QTest::newRow("run, SIGTERM during a SLEEP")
         << QStringList{"run", "-"} << QByteArray("R 3FD\nSLEEP 60000\nW 3FB 83\n") << SIGTERM << 143
-        << QStringLiteral("中断の要求（シグナル 15）");
+        << QStringLiteral("中断の要求（シグナル 15）") << QStringLiteral("R 3FD = 60\n");
 }
 
 void TestProgram::stopSignal() {
@@ -332,6 +346,7 @@ void TestProgram::stopSignal() {
     QFETCH(int, signal);
     QFETCH(int, status);
     QFETCH(QString, error);
+    QFETCH(QString, transcript);
 
     SimProgram program;
     QVERIFY(program.start(args, input));
@@ -341,7 +356,7 @@ void TestProgram::stopSignal() {
 
     QVERIFY(WIFEXITED(wait));
     QCOMPARE(WEXITSTATUS(wait), status);
-    QCOMPARE(program.out(), QStringLiteral("R 3FD = 60\n"));
+    QCOMPARE(program.out(), transcript);
     if (error.isEmpty())
         QCOMPARE(program.err(), QString());
     else
