@@ -3,8 +3,10 @@
 
 #include "cli/commandline.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "cli/numbers.h"
 
@@ -43,6 +45,51 @@ std::string commandChoice() {
     for (const CommandName& entry : kCommands)
         names += (names.empty() ? "" : "、") + std::string(entry.name);
     return "（" + names + " のいずれかです）";
+}
+
+// The edit distance between two words, an adjacent swap counting as one edit ("raed").
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// "（read のことですか？）" for the commands nearest to word, at most two edits away and
+// in any case; nothing when none is that near.
+std::string nearestCommands(std::string_view word) {
+    constexpr std::size_t kFarthest = 2;
+    if (word.size() > 32)
+        return {};  // no command is that long; the distance table stays small
+    std::string lower(word);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    std::size_t best = kFarthest + 1;
+    std::string names;
+    for (const CommandName& entry : kCommands) {
+        const std::size_t distance = editDistance(lower, entry.name);
+        if (distance > kFarthest)
+            continue;
+        if (distance < best) {
+            best = distance;
+            names = entry.name;
+        } else if (distance == best) {
+            names += "、" + std::string(entry.name);
+        }
+    }
+    return names.empty() ? std::string() : "（" + names + " のことですか？）";
 }
 
 ParsedCommandLine failure(std::string error) {
@@ -130,9 +177,9 @@ std::string takeOperands(const std::vector<std::string>& operands, const Reach& 
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const Reach& reach) {
     // Asking for help or the version wins wherever it stands.
-    if (asksFor(args, {"--help", "-h"}))
+    if (asksFor(args, {"--help", "-h"}) || (!args.empty() && args[0] == "help"))
         return only(Command::Kind::Help);
-    if (asksFor(args, {"--version"}))
+    if (asksFor(args, {"--version", "-V"}))
         return only(Command::Kind::Version);
     if (args.empty())
         return failure("コマンドがありません" + commandChoice());
@@ -145,7 +192,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const R
     }
     if (found == nullptr) {
         return failure("不明なコマンド" + shown(args[0]) + "です" + commandChoice() +
-                       fullWidthHint(args[0]));
+                       fullWidthHint(args[0]) + nearestCommands(args[0]));
     }
     command.kind = found->kind;
 
@@ -180,7 +227,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const R
         } else if (name == "--explain" && !inlineValue && command.kind != Command::Kind::Selftest &&
                    command.kind != Command::Kind::List) {
             command.explain = true;
-        } else if (name == "--json" && !inlineValue && command.kind == Command::Kind::List) {
+        } else if (name == "--json" && !inlineValue &&
+                   (command.kind == Command::Kind::List || command.kind == Command::Kind::Watch)) {
             command.json = true;
         } else if (command.kind == Command::Kind::Watch &&
                    (name == "--interval" || name == "--count")) {

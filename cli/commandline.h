@@ -14,7 +14,7 @@
 //   read [--explain] PORT...
 //   write [--explain] PORT VALUE
 //   run [--explain] FILE            ("-" for standard input)
-//   watch [--explain] [--interval MS] [--count N] PORT
+//   watch [--explain] [--json] [--interval MS] [--count N] PORT
 //   list [--json]                   the serial ports the kernel has registered
 //   identify, selftest              (probeoptions.h)
 //   --help, --version
@@ -31,7 +31,7 @@ struct Command {
     std::string file;            // run
     int intervalMs = 100;        // watch
     int count = 0;               // watch; 0: until stopped
-    bool json = false;           // list
+    bool json = false;           // list, watch
     ProbeFlags probe;            // identify, selftest
 };
 

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -30,9 +31,23 @@ struct Console {
     // Flushes the transcript; false, told once like print's, when that fails.
     bool flushed() const;
 
+    // Whether out failed because its reader went away (a closed pipe or socket, as when the
+    // output goes to "head -1"); the program sets it for standard output. Such a failure
+    // ends the command as any other does, but is the reader's choice and is not told.
+    std::function<bool()> readerGone;
+    // True once out failed because its reader had gone, or readerStillThere found it gone.
+    bool readerLeft() const { return m_readerLeft; }
+    // False, quietly, when out's reader has gone although nothing failed yet: a watch whose
+    // value stays writes nothing, yet must end when nobody reads it any more.
+    bool readerStillThere() const;
+
 private:
     bool outputWorks() const;
     mutable bool m_toldOutputFailed = false;
+    mutable bool m_readerLeft = false;
 };
+
+// Whether standard output is a pipe or socket whose other end is closed.
+bool standardOutputReaderGone();
 
 }  // namespace cli

@@ -16,4 +16,9 @@ constexpr int exitStopped(int signal) {
     return 128 + signal;
 }
 
+// Standard output's reader went away (a closed pipe): the command stopped there, quietly,
+// after closing its session and restoring what it changed, with the status a shell reports
+// for a program that SIGPIPE ended.
+inline constexpr int kExitReaderGone = exitStopped(13);
+
 }  // namespace cli

@@ -13,11 +13,11 @@ std::string helpText(const std::string& program) {
         "read [--explain] ポート...",
         "write [--explain] ポート 値",
         "run [--explain] ファイル",
-        "watch [--explain] [--interval ミリ秒] [--count 回数] ポート",
+        "watch [--explain] [--json] [--interval ミリ秒] [--count 回数] ポート",
         "list [--json]",
         "identify [--explain] [--json] [--trace] [--force] [ベース...]",
         "selftest [--plug [結線] | --peer ベース2] [--tap] [--trace] [--force] ベース",
-        "--help | --version",
+        "--help | -h | help | --version | -V",
     };
     const std::string longestWait = std::to_string(kLongestWaitMs);
     std::string text = "使い方:\n";
@@ -33,7 +33,8 @@ std::string helpText(const std::string& program) {
            "  write   ポートに 1 バイト書き込みます。\n"
            "  run     スクリプトを実行します（ファイルに - を指定すると標準入力）。\n"
            "  watch   ポートを一定間隔（既定 100 ミリ秒）で読み、最初と値が変わったときに\n"
-           "          1 行表示します。--count の回数だけ読むか Ctrl-C で終わります。\n"
+           "          開始からの秒数とともに 1 行表示します。--count の回数だけ読むか Ctrl-C で\n"
+           "          終わります。--json で 1 行に 1 つの JSON オブジェクトを表示します。\n"
            "  list    カーネルが登録したシリアルポートを、tty、ポート（またはメモリーマップの\n"
            "          アドレス）、IRQ、種別、コンソールかどうか、regwise-io で使えるかとともに\n"
            "          表示します。--json で JSON の配列にします。ポートには触れません。\n"
@@ -77,7 +78,10 @@ std::string helpText(const std::string& program) {
            "  W ポート 値                      1 バイト書き込む\n"
            "  R ポート                         1 バイト読む\n"
            "  R ポート = 値                    読んで、その値であることを確かめる\n"
-           "  R ポート = 値 WITHIN ミリ秒      その値になるまで読み続ける（最長 ミリ秒）\n"
+           "  R ポート = 値 WITHIN ミリ秒      その値になるまで読み続ける（最長 "
+           "ミリ秒。どの読み出しも\n"
+           "                                   期限までに終える。LSR で途中に見えたエラービットも\n"
+           "                                   不一致に数える）\n"
            "  MASK ポート ビット               以後そのポートの確認はこのビットだけを比べる\n"
            "                                   （FF で元に戻る）\n"
            "  SLEEP ミリ秒                     ポートに触れずに待つ\n"
@@ -99,6 +103,8 @@ std::string helpText(const std::string& program) {
            "       ライブラリが失敗した、または標準出力に書き込めなかった\n"
            "  2    使い方またはスクリプトの誤り、またはカーネルのコンソール\n"
            "       （ポートには触れていない）\n"
+           "  141    標準出力の読み手が読むのをやめた（パイプが閉じられた）ので、静かに\n"
+           "         終えた（セッションは閉じ、変えたレジスタは元に戻してある）\n"
            "  128+N  シグナル N（Ctrl-C なら 2、つまり 130）で run、identify、selftest を\n"
            "         途中で終えた\n"
            "         （セッションは閉じてある。watch は Ctrl-C で 0 を返す）\n";

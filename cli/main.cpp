@@ -50,22 +50,9 @@ int printed(const cli::Console& console, const std::string& text) {
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
-    // A closed pipe shows as a failed write, which is reported, instead of a silent death.
-    std::signal(SIGPIPE, SIG_IGN);
-    const cli::Console console{std::cout, std::cerr, REGWISE_PROGRAM};
-    // regwise-io also reaches the kernel's other port-I/O UARTs, as its helper does; the
-    // simulated library has UARTs at the COM bases only.
-    const cli::Reach reach = REGWISE_REAL_PORTS ? cli::kernelReach() : cli::Reach{};
-    const cli::ParsedCommandLine parsed =
-        cli::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), reach);
-    if (!parsed.ok()) {
-        console.message(parsed.error,
-                        std::string("使い方は「") + REGWISE_PROGRAM + " --help」で表示されます。");
-        return cli::kExitUsage;
-    }
-    const cli::Command& command = parsed.command;
-
+// Runs the command; its exit status.
+static int runCommand(const cli::Command& command, const cli::Console& console,
+                      const cli::Reach& reach) {
     // The library is opened at the first call, so help, the version, bad usage and a bad
     // script load none.
     ModIOSCMdef library(REGWISE_PORTIO_LIBRARY);
@@ -84,7 +71,7 @@ int main(int argc, char* argv[]) {
             cli::catchStopSignals();
             const cli::WatchOptions options{command.ports.front(),
                                             std::chrono::milliseconds(command.intervalMs),
-                                            command.count, command.explain};
+                                            command.count, command.explain, command.json};
             return cli::watchPort(library, options, console, cli::systemPacing());
         }
         case cli::Command::Kind::List:
@@ -109,4 +96,25 @@ int main(int argc, char* argv[]) {
     }
     return cli::runStatements(library, statementsOf(command), console, cli::systemPacing(),
                               command.explain);
+}
+
+int main(int argc, char* argv[]) {
+    // A closed pipe shows as a failed write, so every command still closes its session and
+    // restores what it changed before it ends.
+    std::signal(SIGPIPE, SIG_IGN);
+    cli::Console console{std::cout, std::cerr, REGWISE_PROGRAM};
+    console.readerGone = cli::standardOutputReaderGone;
+    // regwise-io also reaches the kernel's other port-I/O UARTs, as its helper does; the
+    // simulated library has UARTs at the COM bases only.
+    const cli::Reach reach = REGWISE_REAL_PORTS ? cli::kernelReach() : cli::Reach{};
+    const cli::ParsedCommandLine parsed =
+        cli::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), reach);
+    if (!parsed.ok()) {
+        console.message(parsed.error,
+                        std::string("使い方は「") + REGWISE_PROGRAM + " --help」で表示されます。");
+        return cli::kExitUsage;
+    }
+    const int status = runCommand(parsed.command, console, reach);
+    // Whoever read the output stopped reading: their choice, not a failure to report.
+    return console.readerLeft() ? cli::kExitReaderGone : status;
 }

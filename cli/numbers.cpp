@@ -38,8 +38,16 @@ Operand parsePort(std::string_view text, const Reach& reach) {
     const std::optional<uint32_t> port = parseHex(text);
     if (!port)
         return {0, shown(text) + "は16進数のポートではありません" + fullWidthHint(text)};
-    if (*port > INT32_MAX || !reach.contains(static_cast<int32_t>(*port)))
+    if (*port > INT32_MAX || !reach.contains(static_cast<int32_t>(*port))) {
+        // 1021 for 3FD: digits alone that, read as decimal, name a port in reach.
+        const std::optional<int> decimal = parseDecimal(text, 0, 0xFFFF);
+        if (decimal && reach.contains(*decimal)) {
+            return {0, reach.refusal(text) + "（ポートは 16 進数で書きます。10 進数の " +
+                           std::to_string(*decimal) + " なら " + hexPort(*decimal) +
+                           " と書いてください）"};
+        }
         return {0, reach.refusal(text)};
+    }
     return {static_cast<int32_t>(*port), {}};
 }
 

@@ -4,6 +4,7 @@
 #include "cli/portwait.h"
 
 #include <algorithm>
+#include <bitset>
 #include <optional>
 
 #include "cli/pacing.h"
@@ -20,29 +21,51 @@ constexpr std::chrono::nanoseconds kPause = std::chrono::microseconds(100);
 }  // namespace
 
 PortWait readUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t mask,
-                   std::chrono::milliseconds limit, Pacing& pacing, const Console& console) {
+                   std::chrono::milliseconds limit, Pacing& pacing, const Console& console,
+                   LateReads late) {
+    const bool strict = late == LateReads::Refused;
     PortWait wait;
+    std::bitset<256> known;
+    std::optional<std::chrono::nanoseconds> quickest;  // the quickest read so far
     const std::chrono::nanoseconds start = pacing.now();
     for (;;) {
+        const std::chrono::nanoseconds before = pacing.now();
         const std::optional<int32_t> value = readPort(library, port, console);
-        wait.took = pacing.now() - start;
+        const std::chrono::nanoseconds after = pacing.now();
+        wait.took = after - start;
         if (!value) {
             wait.end = PortWait::End::Failed;
             return wait;
         }
+        quickest = std::min(quickest.value_or(after - before), after - before);
         ++wait.reads;
         wait.value = *value;
         wait.seen |= *value;
-        if (((*value ^ expected) & mask) == 0) {
+        if (!known.test(static_cast<std::size_t>(*value & 0xFF))) {
+            known.set(static_cast<std::size_t>(*value & 0xFF));
+            if (wait.distinct.size() < kDistinctKept)
+                wait.distinct.push_back(*value);
+            else
+                ++wait.distinctNotKept;
+        }
+        if (((*value ^ expected) & mask) == 0 && (!strict || wait.took <= limit)) {
             wait.end = PortWait::End::Met;
             return wait;
         }
-        if (wait.took >= limit) {
+        const std::chrono::nanoseconds cost = strict ? *quickest : std::chrono::nanoseconds(0);
+        if (wait.took >= limit || wait.took + cost > limit) {
             wait.end = PortWait::End::TimedOut;
             return wait;
         }
-        if (!pacing.wait(std::min(kPause, limit - wait.took))) {
+        if (!pacing.wait(std::min(kPause, limit - wait.took - cost))) {
             wait.end = PortWait::End::Stopped;
+            return wait;
+        }
+        // The system may wake the program later than asked.
+        if (const std::chrono::nanoseconds woke = pacing.now() - start;
+            strict && woke + cost > limit) {
+            wait.pauseOverran = std::max(woke - limit, std::chrono::nanoseconds(0));
+            wait.end = PortWait::End::TimedOut;
             return wait;
         }
     }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class PortLibrary;
 
@@ -13,20 +15,37 @@ namespace cli {
 struct Console;
 class Pacing;
 
+// How many distinct values a wait keeps, in the order first read; it counts the others.
+inline constexpr std::size_t kDistinctKept = 8;
+
 // How reading a port until it shows a value went.
 struct PortWait {
     enum class End { Met, TimedOut, Failed, Stopped };
     End end = End::Failed;
-    int32_t value = 0;  // the last value read
-    int32_t seen = 0;   // every value read, OR'ed: bits that a read clears are not lost
+    int32_t value = 0;              // the last value read
+    int32_t seen = 0;               // every value read, OR'ed: bits that a read clears are not lost
+    std::vector<int32_t> distinct;  // the values read, each once, in the order first read
+    int distinctNotKept = 0;        // distinct values after the first kDistinctKept
     int reads = 0;
     std::chrono::nanoseconds took{0};  // from before the first read to after the last
+    // How long after the limit the last pause ended, when the system woke the program too
+    // late for another read (reads ending by the limit only); else 0.
+    std::chrono::nanoseconds pauseOverran{0};
 };
 
+// Whether a read that ends after the limit still counts. A script's WITHIN wants every read
+// to end by its limit; a probe's deadline has room for late accesses built in.
+enum class LateReads { Count, Refused };
+
 // Reads the port until its value, in the bits of mask, equals expected, for at most limit:
-// the first read at once, then one every short pause, the last at the limit. Each try is one
-// read, with the read's side effects. A failed read is told to the person (portaccess.h).
+// the first read at once, then one every short pause. Each try is one read, with the read's
+// side effects. A failed read is told to the person (portaccess.h).
+// With LateReads::Count the last read comes when the pause before it ends, at or after the
+// limit. With LateReads::Refused every read must end by the limit, as measured before and
+// after it: a read that even as quick as the quickest so far would end later is not made,
+// and a value from a read that ended later did not come in time.
 PortWait readUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t mask,
-                   std::chrono::milliseconds limit, Pacing& pacing, const Console& console);
+                   std::chrono::milliseconds limit, Pacing& pacing, const Console& console,
+                   LateReads late = LateReads::Count);
 
 }  // namespace cli

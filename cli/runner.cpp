@@ -12,10 +12,15 @@
 #include "cli/portaccess.h"
 #include "cli/portwait.h"
 #include "cli/transcript.h"
+#include "uart/registers.h"
 
 namespace cli {
 
 namespace {
+
+// The LSR bits that reading it clears: the errors of the character at the top of the
+// receiver, and the error flag of the FIFO.
+constexpr int32_t kLsrClearedBits = uart::LSR_ERRORS | uart::LSR_RXFIFO_ERROR;
 
 class Run {
 public:
@@ -73,15 +78,17 @@ private:
         const std::optional<int32_t> value = readPort(m_library, statement.port, m_console);
         if (!value)
             return kExitFailed;
-        return result(statement, *value, {});
+        const bool met = ((*value ^ statement.value) & maskOf(statement.port)) == 0;
+        return result(statement, *value, met, {});
     }
 
     std::optional<int> waitingRead(const Statement& statement) {
         if (!m_console.flushed())
             return kExitFailed;
-        const PortWait wait =
-            readUntil(m_library, statement.port, statement.value, maskOf(statement.port),
-                      std::chrono::milliseconds(statement.ms), m_pacing, m_console);
+        const int32_t mask = maskOf(statement.port);
+        const PortWait wait = readUntil(m_library, statement.port, statement.value, mask,
+                                        std::chrono::milliseconds(statement.ms), m_pacing,
+                                        m_console, LateReads::Refused);
         switch (wait.end) {
             case PortWait::End::Failed:
                 return kExitFailed;
@@ -91,16 +98,30 @@ private:
             case PortWait::End::TimedOut:
                 break;
         }
-        return result(statement, wait.value, waitNote(wait.reads, wait.took));
+        // Reading LSR clears its error bits: one that an earlier try saw, where the expected
+        // value has a 0, is not hidden by the value that came after it.
+        const int32_t cleared =
+            statement.port % uart::kPortsPerUart == uart::LSR
+                ? wait.seen & ~wait.value & kLsrClearedBits & mask & ~statement.value
+                : 0;
+        const bool met = wait.end == PortWait::End::Met && cleared == 0;
+        std::string note;
+        if (!met)
+            note += seenNote(wait.distinct, wait.distinctNotKept);
+        if (cleared != 0)
+            note += clearedNote(cleared);
+        if (!met && wait.pauseOverran.count() > 0)
+            note += overranNote(wait.pauseOverran);
+        return result(statement, wait.value, met, note + waitNote(wait.reads, wait.took));
     }
 
     // The read's line: the value seen, a mark when it missed the expectation, and note.
-    std::optional<int> result(const Statement& statement, int32_t value, const std::string& note) {
+    std::optional<int> result(const Statement& statement, int32_t value, bool met,
+                              const std::string& note) {
         std::string line = readLine(statement, value, m_explain);
-        const int32_t mask = maskOf(statement.port);
-        if (statement.expects && ((value ^ statement.value) & mask) != 0) {
+        if (statement.expects && !met) {
             ++m_unmet;
-            line += missedNote(statement.value, mask);
+            line += missedNote(statement.value, maskOf(statement.port));
         }
         if (!m_console.print(line + note))
             return kExitFailed;

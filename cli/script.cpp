@@ -65,10 +65,25 @@ ParsedLine failure(std::string error) {
     return {std::nullopt, std::move(error)};
 }
 
+// Other languages' comments, which a person may type out of habit.
+bool looksLikeComment(std::string_view text) {
+    return text.starts_with(";") || text.starts_with("//");
+}
+
+constexpr const char* kCommentHint = "（注釈は # で始めます）";
+
 ParsedLine extraText(const std::vector<std::string_view>& list, std::size_t from,
                      const char* after) {
-    return failure(std::string(after) + "の後に余分な文字" + shown(rest(list, from)) +
-                   "があります");
+    const std::string_view extra = rest(list, from);
+    return failure(std::string(after) + "の後に余分な文字" + shown(extra) + "があります" +
+                   (looksLikeComment(extra) ? kCommentHint : ""));
+}
+
+// A port or value word that fails and holds the start of such a comment ("13;").
+std::string withCommentHint(std::string error, std::string_view word) {
+    if (word.find(';') != std::string_view::npos || word.find("//") != std::string_view::npos)
+        error += kCommentHint;
+    return error;
 }
 
 // A wait in milliseconds after WITHIN or SLEEP.
@@ -89,10 +104,10 @@ ParsedLine portAndByte(Statement::Kind kind, const std::vector<std::string_view>
         return failure(std::string(usage) + " と書いてください");
     const Operand port = parsePort(list[1], reach);
     if (!port.ok())
-        return failure(port.error);
+        return failure(withCommentHint(port.error, list[1]));
     const Operand value = parseByte(list[2]);
     if (!value.ok())
-        return failure(value.error);
+        return failure(withCommentHint(value.error, list[2]));
     if (list.size() > 3)
         return extraText(list, 3, valueName);
     return {Statement{kind, port.value, value.value, false, 0}, {}};
@@ -103,10 +118,12 @@ ParsedLine read(const std::vector<std::string_view>& list, const Reach& reach) {
         return failure("R ポート、または R ポート = 期待値 と書いてください");
     const Operand port = parsePort(list[1], reach);
     if (!port.ok())
-        return failure(port.error);
+        return failure(withCommentHint(port.error, list[1]));
     if (list.size() == 2)
         return {Statement{Statement::Kind::Read, port.value, 0, false, 0}, {}};
     if (list[2] != "=") {
+        if (looksLikeComment(list[2]))
+            return extraText(list, 2, "ポート");
         return failure("ポートの後に余分な文字" + shown(rest(list, 2)) +
                        "があります（期待値は R ポート = 値 と書きます）");
     }
@@ -114,7 +131,7 @@ ParsedLine read(const std::vector<std::string_view>& list, const Reach& reach) {
         return failure("「=」の後に期待値がありません");
     const Operand expected = parseByte(list[3]);
     if (!expected.ok())
-        return failure(expected.error);
+        return failure(withCommentHint(expected.error, list[3]));
     Statement statement{Statement::Kind::Read, port.value, expected.value, true, 0};
     if (list.size() == 4)
         return {statement, {}};

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,6 +44,10 @@ std::string refusedKind(int fd, const struct stat& st, const std::string& name) 
            "は通常のファイルでもパイプでもない（デバイスなど）ため、読みません。";
 }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// A line's bytes kept at most: the longest line, and room for a byte order mark and a CR.
+constexpr std::size_t kLongestKept = kLongestLineBytes + kByteOrderMark.size() + 1;
+
 // Hands the script's lines, without their line feeds, to the parser one at a time.
 class LineSplitter {
 public:
@@ -55,7 +60,7 @@ public:
                 endLine();
                 continue;
             }
-            if (m_line.size() < kLongestLineBytes)
+            if (m_line.size() < kLongestKept)
                 m_line.push_back(data[i]);
             else
                 m_tooLong = true;  // the rest of the line is only counted, never kept
@@ -71,10 +76,13 @@ private:
     void endLine() {
         ++m_number;
         std::string_view line = m_line;
-        // A byte order mark, as editors on Windows save UTF-8, may open the script.
-        if (m_number == 1 && line.starts_with("\xEF\xBB\xBF"))
-            line.remove_prefix(3);
-        if (m_tooLong) {
+        // A byte order mark, as editors on Windows save UTF-8, may open the script, and their
+        // lines end in CR LF; neither counts towards the line's length.
+        if (m_number == 1 && line.starts_with(kByteOrderMark))
+            line.remove_prefix(kByteOrderMark.size());
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        if (m_tooLong || line.size() > kLongestLineBytes) {
             badLine("行が " + std::to_string(kLongestLineBytes) + " バイトを超えています");
         } else {
             ParsedLine parsed = parseLine(line, m_reach);

@@ -15,6 +15,7 @@
 // are read (a directory or a device such as /dev/zero is refused before reading).
 namespace cli {
 
+// A line's length leaves out its line end (LF or CR LF) and the first line's byte order mark.
 inline constexpr std::size_t kLongestLineBytes = 4096;
 inline constexpr std::size_t kLargestScriptBytes = 16 * 1024 * 1024;
 inline constexpr std::size_t kBadLinesShown = 20;

@@ -56,6 +56,26 @@ std::string missedNote(int32_t expected, int32_t mask) {
     return "  # expected " + hexByte(expected) + " (mask " + hexByte(mask) + ")";
 }
 
+std::string seenNote(const std::vector<int32_t>& distinct, int notKept) {
+    std::string note = "  # seen";
+    for (const int32_t value : distinct)
+        note += " " + hexByte(value);
+    if (notKept > 0)
+        note += " and " + std::to_string(notKept) + " more";
+    return note;
+}
+
+std::string clearedNote(int32_t bits) {
+    return "  # error bits " + hexByte(bits) + " cleared by an earlier read";
+}
+
+std::string overranNote(std::chrono::nanoseconds late) {
+    char text[80];
+    std::snprintf(text, sizeof text, "  # a pause ended %.3f ms after the limit",
+                  std::chrono::duration<double, std::milli>(late).count());
+    return text;
+}
+
 std::string waitNote(int reads, std::chrono::nanoseconds took) {
     char text[64];
     std::snprintf(text, sizeof text, "  # %d %s, %.3f ms", reads, reads == 1 ? "read" : "reads",

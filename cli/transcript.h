@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cli/script.h"
 #include "regval/registerdecoder.h"
@@ -23,6 +24,15 @@ std::string statementLine(const Statement& statement, bool explain);
 
 // What follows a read whose value missed the expectation: "  # expected 61 (mask FF)".
 std::string missedNote(int32_t expected, int32_t mask);
+// What follows a WITHIN read that missed: the values read, each once, in the order first
+// read, and how many more there were: "  # seen 69 61", "  # seen 00 01 ... 07 and 5 more".
+std::string seenNote(const std::vector<int32_t>& distinct, int notKept);
+// What follows a WITHIN read on LSR when an earlier try saw error bits that reading cleared
+// and the expectation wants clear: "  # error bits 08 cleared by an earlier read".
+std::string clearedNote(int32_t bits);
+// What follows a WITHIN read that gave up because the system woke the program after the
+// limit, too late for another read: "  # a pause ended 2.345 ms after the limit".
+std::string overranNote(std::chrono::nanoseconds late);
 // What follows a WITHIN read: "  # 3 reads, 1.2 ms".
 std::string waitNote(int reads, std::chrono::nanoseconds took);
 

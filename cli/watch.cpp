@@ -3,10 +3,14 @@
 
 #include "cli/watch.h"
 
+#include <cstdio>
 #include <optional>
+#include <string>
 
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/jsontext.h"
+#include "cli/numbers.h"
 #include "cli/pacing.h"
 #include "cli/portaccess.h"
 #include "cli/transcript.h"
@@ -15,22 +19,49 @@ namespace cli {
 
 namespace {
 
+std::string seconds(std::chrono::nanoseconds time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", std::chrono::duration<double>(time).count());
+    return text;
+}
+
+std::string watchLine(const WatchOptions& options, int32_t value, std::chrono::nanoseconds time) {
+    if (options.json) {
+        std::string line = "{\"seconds\": " + seconds(time) +
+                           ", \"port\": " + jsonString(hexPort(options.port)) +
+                           ", \"value\": " + jsonString(hexByte(value));
+        if (options.explain) {
+            line += ", \"meaning\": " +
+                    jsonString(explanation(options.port, RegisterDirection::Read, value));
+        }
+        return line + "}";
+    }
+    std::string line =
+        "R " + hexPort(options.port) + " = " + hexByte(value) + "  # " + seconds(time) + " s";
+    if (options.explain)
+        line += "  # " + explanation(options.port, RegisterDirection::Read, value);
+    return line;
+}
+
 int watchInSession(PortLibrary& library, const WatchOptions& options, const Console& console,
                    Pacing& pacing) {
-    const Statement read{Statement::Kind::Read, options.port, 0, false, 0};
+    const std::chrono::nanoseconds start = pacing.now();
     std::optional<int32_t> shown;
     for (int reads = 1;; ++reads) {
+        const std::chrono::nanoseconds readAt = pacing.now() - start;
         const std::optional<int32_t> value = readPort(library, options.port, console);
         if (!value)
             return kExitFailed;
         if (value != shown) {
             shown = value;
             // Flushed line by line: whoever reads the pipe wants the change when it happens.
-            if (!console.print(readLine(read, *value, options.explain), true))
+            if (!console.print(watchLine(options, *value, readAt), true))
                 return kExitFailed;
         }
         if (options.count > 0 && reads >= options.count)
             return kExitOk;
+        if (!console.readerStillThere())
+            return kExitFailed;
         if (!pacing.wait(options.interval))
             return kExitOk;
     }

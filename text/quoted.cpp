@@ -56,21 +56,43 @@ bool needsEscape(char32_t code) {
     if (code >= 0x80 && code <= 0x9F)  // C1 controls, NEL among them
         return true;
     switch (code) {
+        case 0x00AD:  // soft hyphen
+        case 0x034F:  // combining grapheme joiner
         case 0x061C:  // Arabic letter mark
-        case 0x200B:  // zero-width space, non-joiner, joiner
-        case 0x200C:
-        case 0x200D:
-        case 0x200E:  // left-to-right and right-to-left marks
-        case 0x200F:
+        case 0x115F:  // Hangul choseong and jungseong fillers
+        case 0x1160:
+        case 0x17B4:  // Khmer inherent vowels
+        case 0x17B5:
         case 0x2028:  // line and paragraph separators
         case 0x2029:
-        case 0x2060:  // word joiner
+        case 0x3164:  // Hangul filler
         case 0xFEFF:  // byte order mark, zero-width no-break space
+        case 0xFFA0:  // half-width Hangul filler
             return true;
         default:
-            // Embeddings, overrides and isolates: they reorder what follows them.
-            return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+            break;
     }
+    struct Range {
+        char32_t first;
+        char32_t last;
+    };
+    // Blank or invisible when drawn, or reordering what follows them.
+    static constexpr Range kHidden[] = {
+        {0x180B, 0x180F},    // Mongolian variation selectors and vowel separator
+        {0x200B, 0x200F},    // zero-width space, non-joiner, joiner; direction marks
+        {0x202A, 0x202E},    // embeddings and overrides
+        {0x2060, 0x206F},    // word joiner, invisible operators, isolates, deprecated formats
+        {0xFE00, 0xFE0F},    // variation selectors
+        {0xFFF0, 0xFFFB},    // unassigned specials; interlinear annotation marks
+        {0x1BCA0, 0x1BCA3},  // shorthand format controls
+        {0x1D173, 0x1D17A},  // musical formatting symbols
+        {0xE0000, 0xE0FFF},  // tag characters, variation selectors supplement
+    };
+    for (const Range& range : kHidden) {
+        if (code >= range.first && code <= range.last)
+            return true;
+    }
+    return false;
 }
 
 std::string escape(char32_t code) {
@@ -79,8 +101,10 @@ std::string escape(char32_t code) {
         return "\\\\";
     if (code < 0x80)
         std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(code));
-    else
+    else if (code <= 0xFFFF)
         std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(code));
+    else
+        std::snprintf(buffer, sizeof buffer, "\\U%08X", static_cast<unsigned>(code));
     return buffer;
 }
 

@@ -18,9 +18,10 @@ inline constexpr std::size_t kShownChars = 40;
 
 // raw as a person may read it: control characters (C0, DEL, C1), the backslash, characters
 // that reorder or hide text (bidirectional controls, zero-width characters, the byte order
-// mark, line and paragraph separators) as visible escapes ("\x1B", "\\", "\u202E"), and
-// every byte that is not part of valid UTF-8 as "\xFF". After maxChars characters of raw
-// the rest is cut and "…" marks the cut.
+// mark, line and paragraph separators, the soft hyphen, fillers, variation selectors,
+// invisible operators, annotation marks, tag characters) as visible escapes ("\x1B", "\\",
+// "\u202E", "\U000E0041"), and every byte that is not part of valid UTF-8 as "\xFF". After
+// maxChars characters of raw the rest is cut and "…" marks the cut.
 std::string quoted(std::string_view raw, std::size_t maxChars = kShownChars);
 
 }  // namespace text

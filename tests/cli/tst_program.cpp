@@ -187,7 +187,13 @@ void TestProgram::commands_data() {
     row("write 3FB 83", {"write", "3FB", "83"}, "", 0, "", "");
     row("write --explain 3FB 83", {"write", "--explain", "3FB", "83"}, "", 0,
         "W 3FB 83" + explained, "");
-    row("watch --count 1 3FD", {"watch", "--count", "1", "3FD"}, "", 0, "R 3FD = 60\n", "");
+    row("watch --count 1 3FD", {"watch", "--count", "1", "3FD"}, "", 0, "R 3FD = 60  # 0\\.000 s\n",
+        "");
+    row("watch --json --explain, one JSON object a line",
+        {"watch", "--json", "--explain", "--count", "3", "--interval", "1", "3FD"}, "", 0,
+        "\\{\"seconds\": 0\\.000, \"port\": \"3FD\", \"value\": \"60\", \"meaning\": "
+        "\"[^\"\\n]+\"\\}\n",
+        "");
 
     const QString transcript = QStringLiteral(
         "(R [0-9A-F]{3} = [0-9A-F]{2}( WITHIN 10  # [0-9]+ reads?, [0-9.]+ ms)?\\n)+");
@@ -219,10 +225,15 @@ void TestProgram::commands_data() {
            "標準出力に書き込めませんでした。");
     routed("--help to a full disk", {"--help"}, SimProgram::In::File, SimProgram::Out::Full, 1,
            "標準出力に書き込めませんでした。");
-    routed("read to a closed pipe", {"read", "3FD", "3FE"}, SimProgram::In::File,
-           SimProgram::Out::ClosedPipe, 1, "標準出力に書き込めませんでした。");
+    routed("read to a closed pipe stops quietly", {"read", "3FD", "3FE"}, SimProgram::In::File,
+           SimProgram::Out::ClosedPipe, 141, "");
+    routed("selftest to a closed pipe stops quietly", {"selftest", "3F8"}, SimProgram::In::File,
+           SimProgram::Out::ClosedPipe, 141, "");
+    routed("--help to a closed pipe stops quietly", {"--help"}, SimProgram::In::File,
+           SimProgram::Out::ClosedPipe, 141, "");
     row("watch --count ends on a value that never changes",
-        {"watch", "--count", "2", "--interval", "10", "3FD"}, "", 0, "R 3FD = 60\n", "");
+        {"watch", "--count", "2", "--interval", "10", "3FD"}, "", 0, "R 3FD = 60  # 0\\.000 s\n",
+        "");
 
     const QString verdict = QStringLiteral(": 16550A（FIFO 16 バイト、スクラッチレジスタあり）\n");
     row("identify probes the four COM bases", {"identify"}, "", 0,
@@ -274,6 +285,8 @@ void TestProgram::commands_data() {
         "read にオプション「--interval」はありません");
     row("watch --count 0 3FD", {"watch", "--count", "0", "3FD"}, "", 2, "", "「--count」には");
     row("--version", {"--version"}, "", 0, "regwise-io-sim " REGWISE_VERSION "\n", "");
+    row("-V", {"-V"}, "", 0, "regwise-io-sim " REGWISE_VERSION "\n", "");
+    row("help", {"help"}, "", 0, "使い方:\n(.|\n)*副作用(.|\n)*", "");
     row("run --help", {"run", "--help"}, "", 0, "使い方:\n(.|\\n)*副作用(.|\\n)*", "");
 }
 
@@ -321,8 +334,8 @@ void TestProgram::stopSignal_data() {
 
     const QByteArray sleeping("R 3FD\nSLEEP 60000\nW 3FB 83\n");
     const QString first = QStringLiteral("R 3FD = 60\n");
-    QTest::newRow("watch, Ctrl-C")
-        << QStringList{"watch", "3FD"} << QByteArray() << 0 << SIGINT << 0 << first << QString();
+    QTest::newRow("watch, Ctrl-C") << QStringList{"watch", "3FD"} << QByteArray() << 0 << SIGINT
+                                   << 0 << QStringLiteral("R 3FD = 60  # 0.000 s\n") << QString();
     QTest::newRow("run, Ctrl-C during a SLEEP")
         << QStringList{"run", "-"} << sleeping << 0 << SIGINT << 130 << first
         << QStringLiteral("中断の要求（シグナル 2）");

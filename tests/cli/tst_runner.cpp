@@ -40,12 +40,15 @@ void TestRunner::expectations_data() {
     QTest::addColumn<QString>("calls");
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("waitedUs");
+    QTest::addColumn<int>("readUs");       // how long each read takes
+    QTest::addColumn<int>("oversleepUs");  // how much later than asked each wait ends
 
-    const auto row = [](const char* name, const char* script, bool explain, QList<int> reads,
-                        const char* transcript, const char* calls, int status, int waitedUs) {
-        QTest::newRow(name) << QByteArray(script) << explain << reads
-                            << QString::fromUtf8(transcript) << QString::fromUtf8(calls) << status
-                            << waitedUs;
+    const auto row = [](const char* name, const QByteArray& script, bool explain, QList<int> reads,
+                        const char* transcript, const char* calls, int status, int waitedUs,
+                        int readUs = 0, int oversleepUs = 0) {
+        QTest::newRow(name) << script << explain << reads << QString::fromUtf8(transcript)
+                            << QString::fromUtf8(calls) << status << waitedUs << readUs
+                            << oversleepUs;
     };
     row("write, then read back as expected", "W 3FB 83\nR 3FB = 83\n", false, {0x83},
         "R 3FB = 83\n", "Start OutB(3FB,83) InpB(3FB) Stop", 0, 0);
@@ -73,10 +76,62 @@ void TestRunner::expectations_data() {
         "Start InpB(3FD) InpB(3FD) Stop", 0, 100);
     row("WITHIN gives up at its limit, the last read at the limit, and the run goes on",
         "R 3FD = 61 WITHIN 1\nR 3F8\n", false, QList<int>(11, 0x60) << 0x55,
-        "R 3FD = 60 WITHIN 1  # expected 61 (mask FF)  # 11 reads, 1.000 ms\nR 3F8 = 55\n",
+        "R 3FD = 60 WITHIN 1  # expected 61 (mask FF)  # seen 60  # 11 reads, 1.000 ms\nR 3F8 = "
+        "55\n",
         "Start InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) "
         "InpB(3FD) InpB(3FD) InpB(3FD) InpB(3F8) Stop",
         1, 1000);
+    row("WITHIN's last read ends by its limit when reads take time", "R 3FD = 61 WITHIN 1\n", false,
+        QList<int>(20, 0x60),
+        "R 3FD = 60 WITHIN 1  # expected 61 (mask FF)  # seen 60  # 9 reads, 1.000 ms\n",
+        "Start InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) "
+        "InpB(3FD) Stop",
+        1, 1000, 30);
+    row("a pause that ends after WITHIN's limit is followed by no read", "R 3FD = 61 WITHIN 1\n",
+        false, QList<int>(5, 0x60),
+        "R 3FD = 60 WITHIN 1  # expected 61 (mask FF)  # seen 60  # a pause ended 0.050 ms after "
+        "the limit  # 3 reads, 0.700 ms\n",
+        "Start InpB(3FD) InpB(3FD) InpB(3FD) Stop", 1, 1050, 0, 250);
+    row("a value read after WITHIN's limit came too late", "R 3FD = 61 WITHIN 1\n", false, {0x61},
+        "R 3FD = 61 WITHIN 1  # expected 61 (mask FF)  # seen 61  # 1 read, 2.000 ms\n",
+        "Start InpB(3FD) Stop", 1, 2000, 2000);
+    row("a WITHIN that misses shows each value it saw, in order", "R 2FD = 65 WITHIN 1\n", false,
+        QList<int>{0x69} << QList<int>(10, 0x61),
+        "R 2FD = 61 WITHIN 1  # expected 65 (mask FF)  # seen 69 61  # error bits 08 cleared by an "
+        "earlier read  # 11 reads, 1.000 ms\n",
+        "Start InpB(2FD) InpB(2FD) InpB(2FD) InpB(2FD) InpB(2FD) InpB(2FD) InpB(2FD) InpB(2FD) "
+        "InpB(2FD) InpB(2FD) InpB(2FD) Stop",
+        1, 1000);
+    row("of many values seen, the first eight and how many more", "R 3FF = FF WITHIN 1\n", false,
+        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0},
+        "R 3FF = 00 WITHIN 1  # expected FF (mask FF)  # seen 00 01 02 03 04 05 06 07 and 2 more  "
+        "# 11 reads, 1.000 ms\n",
+        "Start InpB(3FF) InpB(3FF) InpB(3FF) InpB(3FF) InpB(3FF) InpB(3FF) InpB(3FF) InpB(3FF) "
+        "InpB(3FF) InpB(3FF) InpB(3FF) Stop",
+        1, 1000);
+    row("an LSR error an earlier try cleared fails the WITHIN it came in", "R 3FD = 61 WITHIN 10\n",
+        false, {0x69, 0x61},
+        "R 3FD = 61 WITHIN 10  # expected 61 (mask FF)  # seen 69 61  # error bits 08 cleared by "
+        "an "
+        "earlier read  # 2 reads, 0.100 ms\n",
+        "Start InpB(3FD) InpB(3FD) Stop", 1, 100);
+    row("an LSR error outside the mask does not count", "MASK 3FD 61\nR 3FD = 61 WITHIN 10\n",
+        false, {0x68, 0x61}, "R 3FD = 61 WITHIN 10  # 2 reads, 0.100 ms\n",
+        "Start InpB(3FD) InpB(3FD) Stop", 0, 100);
+    row("an expected value's bits outside the mask are not compared",
+        "MASK 3FD 01\nR 3FD = 61 WITHIN 10\n", false, {0x60, 0x01},
+        "R 3FD = 01 WITHIN 10  # 2 reads, 0.100 ms\n", "Start InpB(3FD) InpB(3FD) Stop", 0, 100);
+    row("an expected value is compared under the mask, and shown as written",
+        "MASK 3FE F0\nR 3FE = 3C\nR 3FE = 3C\n", false, {0x33, 0x23},
+        "R 3FE = 33\nR 3FE = 23  # expected 3C (mask F0)\n", "Start InpB(3FE) InpB(3FE) Stop", 1,
+        0);
+    row("a line of 4096 bytes, after a byte order mark and before CR LF, runs",
+        "\xEF\xBB\xBFR 3FD" + QByteArray(4096 - 5, ' ') + "\r\n", false, {0x60}, "R 3FD = 60\n",
+        "Start InpB(3FD) Stop", 0, 0);
+    row("a script of exactly 16 MiB runs",
+        QByteArray(QByteArray(4095, '#') + "\n").repeated(4095) + "R 3FD" + QByteArray(4090, ' ') +
+            "\n",
+        false, {0x60}, "R 3FD = 60\n", "Start InpB(3FD) Stop", 0, 0);
     row("a byte order mark opens the script", "\xEF\xBB\xBFR 3FD\n", false, {0x60}, "R 3FD = 60\n",
         "Start InpB(3FD) Stop", 0, 0);
     row("SLEEP waits and touches nothing", "SLEEP 25\n", false, {}, "", "Start Stop", 0, 25000);
@@ -95,9 +150,13 @@ void TestRunner::expectations() {
     QFETCH(QString, calls);
     QFETCH(int, status);
     QFETCH(int, waitedUs);
+    QFETCH(int, readUs);
+    QFETCH(int, oversleepUs);
 
     FakeRig rig;
     rig.reads.assign(reads.begin(), reads.end());
+    rig.readCost = std::chrono::microseconds(readUs);
+    rig.pacing.oversleep = std::chrono::microseconds(oversleepUs);
     QCOMPARE(run(rig, script, explain), status);
     const QRegularExpression pattern(QRegularExpression::anchoredPattern(transcript));
     QVERIFY2(explain ? pattern.match(rig.stdOut()).hasMatch() : rig.stdOut() == transcript,
@@ -124,6 +183,14 @@ void TestRunner::badScriptTouchesNothing_data() {
         << (QByteArray("R 3FD\n") + QByteArray(100000, 'W') + "\nR 3FD\n") << QList<int>{}
         << QStringList{"bringup.txt:2: 行が 4096 バイトを超えています",
                        "regwise-io-test: スクリプトに誤り"};
+    QTest::newRow("a line of 4097 bytes is refused")
+        << QByteArray("R 3FD" + QByteArray(4097 - 5, ' ') + "\n") << QList<int>{}
+        << QStringList{"bringup.txt:1: 行が 4096 バイトを超えています",
+                       "regwise-io-test: スクリプトに誤り"};
+    QTest::newRow("a byte order mark on a later line is refused")
+        << QByteArray("R 3FD\n\xEF\xBB\xBFR 3FD\n") << QList<int>{}
+        << QStringList{"bringup.txt:2: 不明な命令「\\uFEFFR」",
+                       "regwise-io-test: スクリプトに誤り"};
     QTest::newRow("NUL bytes are shown as escapes")
         << QByteArray("R 3FD\0\0\n", 8) << QList<int>{}
         << QStringList{"bringup.txt:1: 「3FD\\x00\\x00」は16進数のポートではありません",
@@ -136,6 +203,9 @@ void TestRunner::badScriptTouchesNothing_data() {
         << QByteArray("X\n").repeated(25) << QList<int>{} << many;
     QTest::newRow("a script above 16 MiB is not read on")
         << QByteArray(17 * 1024 * 1024, '#') << QList<int>{}
+        << QStringList{"regwise-io-test: スクリプト「bringup.txt」が 16 MiB を超えるため"};
+    QTest::newRow("a script of 16 MiB and one byte is not read on")
+        << QByteArray(16 * 1024 * 1024 + 1, '\n') << QList<int>{}
         << QStringList{"regwise-io-test: スクリプト「bringup.txt」が 16 MiB を超えるため"};
     QTest::newRow("a port beside the kernel's windows, checked before any access")
         << QByteArray("W C000 03\nR C008\nR C007\n") << QList<int>{0xC000}
@@ -163,34 +233,54 @@ void TestRunner::badScriptTouchesNothing() {
 }
 
 // Ctrl-C during a run: the transcript so far stays, the session is closed, and the status
-// says which signal ended it.
+// says which signal ended it. Before every wait the transcript so far has been flushed, so
+// the person saw it while the wait lasted; a stop that comes during a read ends the run at
+// the next statement.
 void TestRunner::stopRequest_data() {
     QTest::addColumn<QByteArray>("script");
     QTest::addColumn<QList<int>>("reads");
     QTest::addColumn<int>("stopAtWait");
+    QTest::addColumn<int>("stopAtRead");
     QTest::addColumn<QString>("transcript");
+    QTest::addColumn<QString>("shown");  // what had been flushed when the last wait began
     QTest::addColumn<QString>("calls");
 
     QTest::newRow("during a SLEEP")
-        << QByteArray("R 3FD\nSLEEP 10\nW 3FB 83\n") << QList<int>{0x60} << 1 << "R 3FD = 60\n"
+        << QByteArray("R 3FD\nSLEEP 10\nW 3FB 83\n") << QList<int>{0x60} << 1 << 0 << "R 3FD = 60\n"
+        << "R 3FD = 60\n"
         << "Start InpB(3FD) Stop";
     QTest::newRow("during a WITHIN read") << QByteArray("W 3F8 55\nR 3FD = 61 WITHIN 100\nR 3F8\n")
-                                          << QList<int>{0x60, 0x60} << 2 << ""
+                                          << QList<int>{0x60, 0x60} << 2 << 0 << ""
+                                          << ""
                                           << "Start OutB(3F8,55) InpB(3FD) InpB(3FD) Stop";
+    QTest::newRow("during a WITHIN read after a read")
+        << QByteArray("R 3F8\nR 3FD = 61 WITHIN 100\n") << QList<int>{0x55, 0x60} << 1 << 0
+        << "R 3F8 = 55\n"
+        << "R 3F8 = 55\n"
+        << "Start InpB(3F8) InpB(3FD) Stop";
+    QTest::newRow("during plain reads and writes, at the next statement")
+        << QByteArray("R 3F8\nW 3FB 83\nR 3FD\nW 3FC 10\n") << QList<int>{0x55, 0x60} << 0 << 1
+        << "R 3F8 = 55\n"
+        << ""
+        << "Start InpB(3F8) Stop";
 }
 
 void TestRunner::stopRequest() {
     QFETCH(QByteArray, script);
     QFETCH(QList<int>, reads);
     QFETCH(int, stopAtWait);
+    QFETCH(int, stopAtRead);
     QFETCH(QString, transcript);
+    QFETCH(QString, shown);
     QFETCH(QString, calls);
 
     FakeRig rig;
     rig.reads.assign(reads.begin(), reads.end());
     rig.pacing.stopAtWait = stopAtWait;
+    rig.stopAtRead = stopAtRead;
     QCOMPARE(run(rig, script), 130);
     QCOMPARE(rig.stdOut(), transcript);
+    QCOMPARE(rig.shownAtWaits.isEmpty() ? QString() : rig.shownAtWaits.last(), shown);
     QCOMPARE(rig.calls(), calls);
     QVERIFY2(rig.stdErr().contains(QStringLiteral("中断の要求（シグナル 2）")),
              qPrintable(rig.stdErr()));

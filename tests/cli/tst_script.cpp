@@ -147,6 +147,21 @@ void TestScript::parseLine_data() {
         "error: SLEEPには 1〜60000 のミリ秒を 10 "
         "進数で指定してください（「５」は使えません）（全角");
     row("SLEEP 5 5", "error: ミリ秒の後に余分な文字「5」があります");
+    row("W 3FC 13 ; loopback",
+        "error: 値の後に余分な文字「; loopback」があります（注釈は # で始めます）");
+    row("R 3FD // data ready",
+        "error: ポートの後に余分な文字「// data ready」があります（注釈は # で始めます）");
+    row("W 3FC 13;loopback",
+        "error: 「13;loopback」は16進数の値ではありません（注釈は # で始めます）");
+    row("R 1021",
+        "error: ポート「1021」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, 3F8-3FF）の外に"
+        "あります（ポートは 16 進数で書きます。10 進数の 1021 なら 3FD と書いてください）");
+    named("R 49152 names a PCI window in decimal", "R 49152",
+          "error: ポート「49152」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
+          "3F8-3FF）にも、カーネルが登録したほかのシリアルポートの範囲（C000-C007, "
+          "D010-D017）にもありません（ポートは 16 進数で書きます。10 進数の 49152 なら C000 "
+          "と書いてください）",
+          kPciWindows);
 }
 
 void TestScript::parseLine() {
@@ -162,7 +177,7 @@ void TestScript::parseLine() {
 }
 
 // The command line's ports go through the same check as a script's: the command and its
-// ports, or "error: " and the start of the reason.
+// ports, or "error: " and the start of the reason (the whole reason when it ends in "$").
 void TestScript::commandLine_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QList<int>>("windows");
@@ -189,6 +204,22 @@ void TestScript::commandLine_data() {
         "error: list にオプション「--json=yes」はありません");
     row("read --json 3FD", {"read", "--json", "3FD"}, {},
         "error: read にオプション「--json」はありません");
+    row("raed 3FD", {"raed", "3FD"}, {},
+        "error: 不明なコマンド「raed」です（read、write、run、watch、list、identify、selftest "
+        "のいずれかです）（read のことですか？）$");
+    row("READ 3FD", {"READ", "3FD"}, {},
+        "error: 不明なコマンド「READ」です（read、write、run、watch、list、identify、selftest "
+        "のいずれかです）（read のことですか？）$");
+    row("zzz is near no command", {"zzz"}, {},
+        "error: 不明なコマンド「zzz」です（read、write、run、watch、list、identify、selftest "
+        "のいずれかです）$");
+    row("read 760 means 2F8 in decimal", {"read", "760"}, {},
+        "error: ポート「760」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
+        "3F8-3FF）の外にあります"
+        "（ポートは 16 進数で書きます。10 進数の 760 なら 2F8 と書いてください）$");
+    row("read 2000 is no port in decimal either", {"read", "2000"}, {},
+        "error: ポート「2000」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
+        "3F8-3FF）の外にあります$");
     row("no command", {}, {},
         "error: コマンドがありません（read、write、run、watch、list、identify、selftest "
         "のいずれかです）");
@@ -205,7 +236,10 @@ void TestScript::commandLine() {
     const cli::ParsedCommandLine parsed = cli::parseCommandLine(words, reachOf(windows));
     if (!parsed.ok()) {
         const QString error = QStringLiteral("error: ") + QString::fromStdString(parsed.error);
-        QVERIFY2(error.startsWith(expected), qPrintable(error));
+        if (expected.endsWith(QLatin1Char('$')))  // the whole reason, nothing after it
+            QCOMPARE(error, expected.chopped(1));
+        else
+            QVERIFY2(error.startsWith(expected), qPrintable(error));
         return;
     }
     QString actual = args.value(0);

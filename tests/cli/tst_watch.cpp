@@ -28,16 +28,16 @@ void TestWatch::watch_data() {
 
     QTest::newRow("the first value and each change, up to count reads")
         << 0x3FD << QList<int>{0x60, 0x60, 0x61, 0x61, 0x60, 0x61} << 5 << 0 << false
-        << "R 3FD = 60\nR 3FD = 61\nR 3FD = 60\n"
+        << "R 3FD = 60  # 0.000 s\nR 3FD = 61  # 0.500 s\nR 3FD = 60  # 1.000 s\n"
         << 5 << 0;
     QTest::newRow("a count ends a watch whose value never changes")
-        << 0x3FD << QList<int>{0x60, 0x60, 0x60} << 2 << 0 << false << "R 3FD = 60\n"
+        << 0x3FD << QList<int>{0x60, 0x60, 0x60} << 2 << 0 << false << "R 3FD = 60  # 0.000 s\n"
         << 2 << 0;
     QTest::newRow("a stop between reads ends it cleanly")
-        << 0x3FE << QList<int>{0xB0, 0xB0, 0xB0} << 0 << 3 << false << "R 3FE = B0\n"
+        << 0x3FE << QList<int>{0xB0, 0xB0, 0xB0} << 0 << 3 << false << "R 3FE = B0  # 0.000 s\n"
         << 3 << 0;
     QTest::newRow("a failed read ends it with status 1")
-        << 0x2FD << QList<int>{0x60} << 0 << 0 << true << "R 2FD = 60\n"
+        << 0x2FD << QList<int>{0x60} << 0 << 0 << true << "R 2FD = 60  # 0.000 s\n"
         << 2 << 1;
 }
 

@@ -32,11 +32,11 @@ expect() { # LINE (the last word is the one being completed) EXPECTED
     fi
 }
 
-expect 'regwise-io ' 'read write run watch list identify selftest --help --version'
+expect 'regwise-io ' 'read write run watch list identify selftest help --help --version'
 expect 'regwise-io-sim w' 'write watch'
 expect 'regwise-io read --' '--explain --help'
 expect 'regwise-io-sim read 3FD --e' '--explain'
-expect 'regwise-io-sim watch --' '--explain --help --interval --count'
+expect 'regwise-io-sim watch --' '--explain --help --json --interval --count'
 expect 'regwise-io watch --interval ' ''
 expect 'regwise-io-sim run ' '<files>'
 expect 'regwise-io-sim run --explain ' '<files>'

@@ -34,6 +34,28 @@ void TestQuoted::quoted_data() {
     row("byte order mark", "\xef\xbb\xbfW", 40, "\\uFEFFW");
     row("zero-width space", "W\xe2\x80\x8b", 40, "W\\u200B");
     row("line separator", "a\342\200\250b", 40, "a\\u2028b");
+    row("soft hyphen", "3F\302\255D", 40, "3F\\u00ADD");
+    row("combining grapheme joiner", "a\315\217b", 40, "a\\u034Fb");
+    row("Mongolian vowel separator", "a\341\240\216b", 40, "a\\u180Eb");
+    row("invisible times", "a\342\201\242b", 40, "a\\u2062b");
+    row("invisible plus, the last of its block", "a\342\201\244b", 40, "a\\u2064b");
+    row("Hangul filler", "a\343\205\244b", 40, "a\\u3164b");
+    row("Hangul choseong filler", "a\341\205\237b", 40, "a\\u115Fb");
+    row("Hangul jungseong filler", "a\341\205\240b", 40, "a\\u1160b");
+    row("half-width Hangul filler", "a\357\276\240b", 40, "a\\uFFA0b");
+    row("variation selector 1", "a\357\270\200b", 40, "a\\uFE00b");
+    row("variation selector 16", "a\357\270\217b", 40, "a\\uFE0Fb");
+    row("interlinear annotation anchor", "a\357\277\271b", 40, "a\\uFFF9b");
+    row("interlinear annotation terminator", "a\357\277\273b", 40, "a\\uFFFBb");
+    row("language tag", "a\363\240\200\201b", 40, "a\\U000E0001b");
+    row("cancel tag", "a\363\240\201\277b", 40, "a\\U000E007Fb");
+    row("tag letters spell nothing visible", "3F8\363\240\201\201\363\240\201\202", 40,
+        "3F8\\U000E0041\\U000E0042");
+    row("zero-width non-joiner", "a\342\200\214b", 40, "a\\u200Cb");
+    row("right-to-left mark", "a\342\200\217b", 40, "a\\u200Fb");
+    row("word joiner", "a\342\201\240b", 40, "a\\u2060b");
+    row("object replacement character is drawn", "a\357\277\274b", 40, "a\357\277\274b");
+    row("emoji beyond the basic plane is drawn", "a\360\237\230\200b", 40, "a\360\237\230\200b");
     row("invalid byte", "a\377b", 40, "a\\xFFb");
     row("truncated sequence", "a\xe3\x81", 40, "a\\xE3\\x81");
     row("overlong slash", "\xc0\xaf", 40, "\\xC0\\xAF");
