@@ -101,10 +101,11 @@ private:
     int one(int32_t base, const std::optional<std::string>& tty) {
         UartSession session(m_library, base, m_console, m_pacing);
         const ProbeResult result = probeChip(session);
-        const bool restored = session.restore();
+        if (!session.restore())
+            return kExitNotRestored;  // restore() told the person
         if (session.end() == UartSession::End::Stopped)
             return stopped(session.stopSignal());
-        if (!result.chip || !restored)
+        if (!result.chip)
             return kExitFailed;
         const uart::ChipFacts& facts = uart::chipFacts(*result.chip);
         if (m_options.json) {

@@ -126,12 +126,11 @@ bool UartSession::saveLcrAndIer() {
         return false;
     if ((*m_saved.lcr & LCR_DLAB) && !write(LCR, workingLcr()))
         return false;
-    m_saved.ier = read(IER);
-    return m_saved.ier.has_value();
+    return (m_saved.ier = read(IER)) && (m_saved.scr = read(SCR));
 }
 
 bool UartSession::saveRest() {
-    if (!(m_saved.mcr = read(MCR)) || !(m_saved.scr = read(SCR)) || !(m_saved.iir = read(IIR)))
+    if (!(m_saved.mcr = read(MCR)) || !(m_saved.iir = read(IIR)))
         return false;
     if (!write(LCR, LCR_DLAB) || !(m_saved.dll = read(DLL)) || !(m_saved.dlm = read(DLM)))
         return false;
