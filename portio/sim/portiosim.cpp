@@ -14,11 +14,18 @@
 // makes the start fail.
 //
 // REGWISE_SIM_UARTS, read at each IOSCM_Start too, names the chips at COM1 ... COM4: exactly
-// four names from 8250, 16450, 16550, 16550A, 16750 and none (no UART: the window reads
-// FF), as written there (case and all), separated by single commas with nothing else
-// between them, e.g. "16550A,16450,none,16750". Unset, all four are 16550As. Any other value
-// makes the start fail. A start that puts another chip at a COM port replaces that UART with
-// a fresh one, as a power cycle would; the others keep their state.
+// four names from 8250, 16450, 16550, 16550A, 16750, none (no UART: the window reads FF)
+// and floating (no UART, and the window reads the last byte written to any of its ports),
+// as written there (case and all), separated by single commas with nothing else between
+// them, e.g. "16550A,16450,none,16750". Unset, all four are 16550As. Any other value makes
+// the start fail. A start that puts another chip at a COM port replaces that UART with a
+// fresh one, as a power cycle would; the others keep their state.
+//
+// REGWISE_SIM_FAULTS, read at each IOSCM_Start as well, gives UARTs faults: a list of
+// PORT:FAULT separated by single commas, PORT a COM base in hexadecimal ("0x" optional, any
+// case), FAULT a name of Uart16550::kFaultNames, e.g. "3F8:temt-stuck,3F8:no-interrupt".
+// Unset or empty, no UART has a fault. A fault for a COM port without a UART, or any other
+// value, makes the start fail. A UART whose faults change is a new one, as for a new chip.
 
 #include <algorithm>
 #include <array>
@@ -79,6 +86,8 @@ std::string badTimingMessage(const char* value) {
 }
 
 constexpr const char* kUartsVariable = "REGWISE_SIM_UARTS";
+// No UART, and a bus that keeps the last byte written (UartBus::Slot::floating).
+constexpr const char* kFloatingName = "floating";
 
 // The chips a value of REGWISE_SIM_UARTS names (null: unset); none for a value that is not
 // four names and three commas. It reads the value once, from the start to a fifth name at most.
@@ -93,17 +102,20 @@ std::optional<UartBus::Slots> chipsNamed(const char* value) {
         if (last != (comma == std::string_view::npos))
             return std::nullopt;
         const std::string_view name = rest.substr(0, comma);
-        const std::optional<uart::Chip> chip = uart::chipNamed(name);
-        if (!chip || (*chip != uart::Chip::None && !uart::chipFacts(*chip).simulated))
-            return std::nullopt;
-        if (*chip != uart::Chip::None)
+        if (name == kFloatingName) {
+            slots[i] = UartBus::Slot::floatingBus();
+        } else {
+            const std::optional<uart::Chip> chip = uart::chipNamed(name);
+            if (!chip || (*chip != uart::Chip::None && !uart::chipFacts(*chip).simulated))
+                return std::nullopt;
             slots[i] = *chip;
+        }
         rest.remove_prefix(last ? rest.size() : comma + 1);
     }
     return slots;
 }
 
-// "8250、16450、16550、16550A（既定）、16750、none（UART なし）"
+// "8250、16450、16550、16550A（既定）、16750、none（UART なし）、floating（…）"
 std::string chipNameList() {
     std::string list;
     for (const uart::ChipFacts& facts : uart::kChips) {
@@ -114,7 +126,8 @@ std::string chipNameList() {
             list += "（既定）";
         list += "、";
     }
-    return list + std::string(uart::chipFacts(uart::Chip::None).name) + "（UART なし）";
+    return list + std::string(uart::chipFacts(uart::Chip::None).name) + "（UART なし）、" +
+           kFloatingName + "（UART なし、最後に書いた値が読める）";
 }
 
 std::string badUartsMessage(const char* value) {
@@ -122,6 +135,87 @@ std::string badUartsMessage(const char* value) {
            "」は使えません。COM1～COM4 のチップを " + chipNameList() +
            "から 4 つ選び、空白を入れずにコンマで区切って指定してください（例：16550A,16450,"
            "none,16750）。";
+}
+
+constexpr const char* kFaultsVariable = "REGWISE_SIM_FAULTS";
+
+using FaultSets = std::array<Uart16550::Faults, 4>;
+
+// The COM port (0 ... 3) a hexadecimal base names: "3F8", "0x3f8", "03F8".
+std::optional<std::size_t> comPortNamed(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
+    if (text.empty() || text.size() > 4)
+        return std::nullopt;
+    unsigned port = 0;
+    for (const char c : text) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                 : -1;
+        if (digit < 0)
+            return std::nullopt;
+        port = port * 16 + static_cast<unsigned>(digit);
+    }
+    for (std::size_t i = 0; i < uart::kComBases.size(); ++i) {
+        if (uart::kComBases[i] == port)
+            return i;
+    }
+    return std::nullopt;
+}
+
+// The faults a value of REGWISE_SIM_FAULTS gives each COM port (null or empty: none); none
+// for a value that is not a list of PORT:FAULT.
+std::optional<FaultSets> faultsNamed(const char* value) {
+    FaultSets faults{};
+    if (value == nullptr || *value == '\0')
+        return faults;
+    std::string_view rest(value);
+    for (;;) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view item = rest.substr(0, comma);
+        const std::size_t colon = item.find(':');
+        if (colon == std::string_view::npos)
+            return std::nullopt;
+        const std::optional<std::size_t> port = comPortNamed(item.substr(0, colon));
+        if (!port)
+            return std::nullopt;
+        const std::string_view name = item.substr(colon + 1);
+        const auto& names = Uart16550::kFaultNames;
+        const auto named = std::find_if(names.begin(), names.end(),
+                                        [name](const auto& entry) { return entry.name == name; });
+        if (named == names.end())
+            return std::nullopt;
+        faults[*port] = static_cast<Uart16550::Faults>(faults[*port] | named->fault);
+        if (comma == std::string_view::npos)
+            return faults;
+        rest.remove_prefix(comma + 1);
+    }
+}
+
+// "temt-stuck、fifo-short、…"
+std::string faultNameList() {
+    std::string list;
+    for (const Uart16550::FaultName& entry : Uart16550::kFaultNames) {
+        if (!list.empty())
+            list += "、";
+        list += entry.name;
+    }
+    return list;
+}
+
+std::string badFaultsMessage(const char* value) {
+    return std::string("環境変数 ") + kFaultsVariable + " の値「" + text::quoted(value) +
+           "」は使えません。ポート:障害 を空白を入れずにコンマで区切って指定してください。ポート"
+           "は 3F8、2F8、3E8、2E8、障害は " +
+           faultNameList() + " です（例：3F8:temt-stuck,3F8:no-interrupt）。";
+}
+
+std::string faultWithoutUartMessage(const char* value, std::size_t index) {
+    static constexpr std::array<const char*, 4> kBaseNames{"3F8", "2F8", "3E8", "2E8"};
+    return std::string("環境変数 ") + kFaultsVariable + " の値「" + text::quoted(value) +
+           "」は使えません。ポート " + kBaseNames.at(index) + " には UART がありません（" +
+           kUartsVariable + "）。";
 }
 
 constexpr const char* kNoSession =
@@ -171,10 +265,25 @@ int32_t IOSCM_Start(void) {
     const char* timingValue = std::getenv(kTimingVariable);
     const std::optional<Uart16550::Timing> timing = timingNamed(timingValue);
     const char* uartsValue = std::getenv(kUartsVariable);
-    const std::optional<UartBus::Slots> chips = chipsNamed(uartsValue);
-    if (!timing || !chips) {
+    std::optional<UartBus::Slots> chips = chipsNamed(uartsValue);
+    const char* faultsValue = std::getenv(kFaultsVariable);
+    const std::optional<FaultSets> faults = faultsNamed(faultsValue);
+    std::string refusal;
+    if (!timing)
+        refusal = badTimingMessage(timingValue);
+    else if (!chips)
+        refusal = badUartsMessage(uartsValue);
+    else if (!faults)
+        refusal = badFaultsMessage(faultsValue);
+    for (std::size_t i = 0; refusal.empty() && i < chips->size(); ++i) {
+        UartBus::Slot& slot = (*chips)[i];
+        if ((*faults)[i] && !slot.chip)
+            refusal = faultWithoutUartMessage(faultsValue, i);
+        slot.faults = (*faults)[i];
+    }
+    if (!refusal.empty()) {
         g_sessionOpen.store(false);  // a failed start leaves no session open
-        fail(!timing ? badTimingMessage(timingValue) : badUartsMessage(uartsValue));
+        fail(refusal);
         return 1;
     }
     Machine& m = machine();  // the bus exists before the first port access

@@ -7,8 +7,8 @@
 
 using namespace uart;
 
-Uart16550::Uart16550(const SimClock& clock, Chip chip)
-    : m_clock(clock), m_chip(chip), m_facts(chipFacts(chip)) {
+Uart16550::Uart16550(const SimClock& clock, Chip chip, Faults faults)
+    : m_clock(clock), m_chip(chip), m_facts(chipFacts(chip)), m_faults(faults) {
     reset();
 }
 
@@ -76,6 +76,11 @@ void Uart16550::setTiming(Timing timing) {
         m_shifting.end = m_now;
         runUntil(m_now);
     }
+}
+
+std::size_t Uart16550::fifoDepth() const {
+    const std::size_t depth = uart::fifoDepth(m_chip, m_regs.fcr);
+    return (m_faults & FifoShort) && depth > 1 ? depth - 1 : depth;
 }
 
 std::size_t Uart16550::rxFifoCount() {
@@ -255,7 +260,10 @@ uint8_t Uart16550::registerValue(unsigned offset) const {
         case MSR:
             return m_regs.msr;
         default:
-            return m_facts.hasScratch ? m_regs.scr : kUndrivenRead;
+            if (!m_facts.hasScratch)
+                return kUndrivenRead;
+            return (m_faults & ScratchBit7Stuck) ? static_cast<uint8_t>(m_regs.scr | 0x80)
+                                                 : m_regs.scr;
     }
 }
 
@@ -378,6 +386,8 @@ uint8_t Uart16550::lsrValue() const {
         if (!m_shifting.busy)
             value |= LSR_TEMT;
     }
+    if (m_faults & TemtStuck)
+        value |= LSR_TEMT;
     return value;
 }
 
@@ -387,6 +397,8 @@ bool Uart16550::timeoutDue() const {
 
 uint8_t Uart16550::iirValue() const {
     const uint8_t fifoBits = iirFifoBits(m_chip, m_regs.fcr);
+    if (m_faults & NoInterrupt)
+        return fifoBits | IIR_NO_INT;
     const uint8_t ier = m_regs.ier;
     if ((ier & IER_ELSI) && (m_regs.lsr & LSR_ERRORS))
         return fifoBits | IIR_ID_RLS;
@@ -409,6 +421,8 @@ uint8_t Uart16550::rxTriggerLevel() const {
 }
 
 void Uart16550::receive(uint8_t data, uint8_t errors, Nanos at) {
+    if (m_faults & DataBit3Stuck)
+        data = static_cast<uint8_t>(data | 0x08);
     m_rxActivity = at;
     if (m_rxCount == fifoDepth()) {
         m_regs.lsr |= LSR_OE;
@@ -492,7 +506,7 @@ void Uart16550::updateModemInputs() {
     if (m_regs.mcr & MCR_LOOP) {
         if (m_regs.mcr & MCR_RTS)
             lines |= MSR_CTS;
-        if (m_regs.mcr & MCR_DTR)
+        if ((m_regs.mcr & MCR_DTR) && !(m_faults & DsrOpen))
             lines |= MSR_DSR;
         if (m_regs.mcr & MCR_OUT1)
             lines |= MSR_RI;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "portio/sim/simclock.h"
 #include "uart/chips.h"
@@ -77,7 +78,34 @@ class Uart16550 {
 public:
     enum class Timing { Line, Instant };
 
-    explicit Uart16550(const SimClock& clock, uart::Chip chip = uart::Chip::U16550A);
+    // Faults a UART may be given, each a small deviation from its chip, for trying out
+    // software that must notice a broken port. Each acts at the one place where the chip
+    // would fail, and nowhere else.
+    enum Fault : uint8_t {
+        TemtStuck = 0x01,         // LSR TEMT always reads 1
+        FifoShort = 0x02,         // with FIFOs in use, both hold one character less than the
+                                  // chip's (15 on a 16550A): the receiver overruns one early
+        DsrOpen = 0x04,           // in loopback DTR does not reach DSR (DSR and DDSR stay 0)
+        DataBit3Stuck = 0x08,     // bit 3 of every received character reads 1
+        ScratchBit7Stuck = 0x10,  // SCR bit 7 reads 1
+        NoInterrupt = 0x20,       // IIR never shows a pending interrupt (bits 0-3 read 0001)
+    };
+    using Faults = uint8_t;  // Fault bits
+    struct FaultName {
+        Fault fault;
+        std::string_view name;  // as REGWISE_SIM_FAULTS writes it
+    };
+    static constexpr std::array<FaultName, 6> kFaultNames{{
+        {TemtStuck, "temt-stuck"},
+        {FifoShort, "fifo-short"},
+        {DsrOpen, "dsr-open"},
+        {DataBit3Stuck, "data-bit3-stuck"},
+        {ScratchBit7Stuck, "scratch-bit7-stuck"},
+        {NoInterrupt, "no-interrupt"},
+    }};
+
+    explicit Uart16550(const SimClock& clock, uart::Chip chip = uart::Chip::U16550A,
+                       Faults faults = 0);
     ~Uart16550();
     Uart16550(const Uart16550&) = delete;
     Uart16550& operator=(const Uart16550&) = delete;
@@ -108,10 +136,12 @@ public:
     // Bytes waiting to be shifted out: at most fifoDepth() (THR alone without FIFOs).
     std::size_t txFifoCount();
     uart::Chip chip() const { return m_chip; }
+    Faults faults() const { return m_faults; }
     // FCR bit 0 as the chip took it (never on an 8250 or 16450).
     bool fifosEnabled() const { return (m_regs.fcr & uart::FCR_ENABLE) != 0; }
-    // What the receiver and the transmitter each hold now: 1, 16 or 64.
-    std::size_t fifoDepth() const { return uart::fifoDepth(m_chip, m_regs.fcr); }
+    // What the receiver and the transmitter each hold now: 1, 16 or 64 (one less with the
+    // FifoShort fault and FIFOs in use).
+    std::size_t fifoDepth() const;
     uint16_t divisor() const { return static_cast<uint16_t>(m_regs.dlm << 8 | m_regs.dll); }
 
 private:
@@ -193,6 +223,7 @@ private:
     const SimClock& m_clock;
     const uart::Chip m_chip;
     const uart::ChipFacts& m_facts;
+    const Faults m_faults;
     Timing m_timing = Timing::Line;
     Nanos m_now{0};  // how far this UART has been worked out
 

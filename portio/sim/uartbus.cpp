@@ -4,17 +4,28 @@
 #include "portio/sim/uartbus.h"
 
 UartBus::UartBus(const SimClock& clock) : m_clock(clock) {
+    m_floatingByte.fill(kFloatingBus);
     setChips(kDefaultSlots);
 }
 
 uint8_t UartBus::read(uint16_t port) {
-    Uart16550* uart = uartAt(port);
-    return uart ? uart->read(port % uart::kPortsPerUart) : kFloatingBus;
+    if (Uart16550* uart = uartAt(port))
+        return uart->read(port % uart::kPortsPerUart);
+    const int index = uart::comWindowIndex(port);
+    if (index >= 0 && m_slots[static_cast<std::size_t>(index)].floating)
+        return m_floatingByte[static_cast<std::size_t>(index)];
+    return kFloatingBus;
 }
 
 void UartBus::write(uint16_t port, uint16_t data) {
-    if (Uart16550* uart = uartAt(port))
-        uart->write(port % uart::kPortsPerUart, static_cast<uint8_t>(data & 0xFF));
+    const auto byte = static_cast<uint8_t>(data & 0xFF);
+    if (Uart16550* uart = uartAt(port)) {
+        uart->write(port % uart::kPortsPerUart, byte);
+        return;
+    }
+    const int index = uart::comWindowIndex(port);
+    if (index >= 0 && m_slots[static_cast<std::size_t>(index)].floating)
+        m_floatingByte[static_cast<std::size_t>(index)] = byte;
 }
 
 void UartBus::reset() {
@@ -26,15 +37,19 @@ void UartBus::reset() {
 
 void UartBus::setChips(const Slots& chips) {
     for (std::size_t i = 0; i < m_uarts.size(); ++i) {
-        // Chip::None, like an empty slot, is nothing there.
-        const Slot chip = chips[i] == uart::Chip::None ? Slot{} : chips[i];
-        if (m_uarts[i] && chip == m_slots[i])
+        Slot slot = chips[i];
+        if (slot.chip)
+            slot.floating = false;
+        else
+            slot.faults = 0;
+        if (slot == m_slots[i] && (m_uarts[i] || !slot.chip))
             continue;
         m_uarts[i].reset();  // pulls the cable: the partner's lines from it drop
-        m_slots[i] = chip;
-        if (!chip)
+        m_slots[i] = slot;
+        m_floatingByte[i] = kFloatingBus;
+        if (!slot.chip)
             continue;
-        m_uarts[i].emplace(m_clock, *chip);
+        m_uarts[i].emplace(m_clock, *slot.chip, slot.faults);
         m_uarts[i]->setTiming(m_timing);
         if (auto& partner = m_uarts[i ^ 1]) {
             Uart16550::connectNullModem(*m_uarts[i], *partner);

@@ -220,6 +220,37 @@ void TestPortIoSim::startFromTheEnvironment_data() {
     QTest::newRow("chips escape sequence")
         << uarts << true << QByteArray("none,none,none,\x1b]0;x\x07") << -1 << QByteArray()
         << QByteArray("「none,none,none,\\x1B]0;x\\x07」");
+    QTest::newRow("floating,16450,16550A,floating")
+        << uarts << true << QByteArray("floating,16450,16550A,floating") << 0x20
+        << QByteArray("F0 5A, 00 5A, C0 5A, F0 5A") << QByteArray();
+    QTest::newRow("Floating") << uarts << true << QByteArray("16550A,16550A,16550A,Floating") << -1
+                              << QByteArray() << QByteArray("「16550A,16550A,16550A,Floating」");
+    // REGWISE_SIM_FAULTS: PORT:FAULT, comma-separated, the port in hexadecimal.
+    const QByteArray faults = "REGWISE_SIM_FAULTS";
+    QTest::newRow("faults empty") << faults << true << QByteArray() << 0x20 << all16550A
+                                  << QByteArray();
+    QTest::newRow("3E8:temt-stuck,2e8:scratch-bit7-stuck")
+        << faults << true << QByteArray("3E8:temt-stuck,2e8:scratch-bit7-stuck") << 0x60
+        << QByteArray("C0 5A, C0 5A, C0 5A, C0 DA") << QByteArray();
+    QTest::newRow("0x3E8:temt-stuck,3E8:no-interrupt")
+        << faults << true << QByteArray("0x3E8:temt-stuck,3E8:no-interrupt") << 0x60 << all16550A
+        << QByteArray();
+    QTest::newRow("fault without a port") << faults << true << QByteArray("temt-stuck") << -1
+                                          << QByteArray() << QByteArray("「temt-stuck」");
+    QTest::newRow("port without a fault")
+        << faults << true << QByteArray("3F8:") << -1 << QByteArray() << QByteArray("「3F8:」");
+    QTest::newRow("no COM base") << faults << true << QByteArray("3F0:temt-stuck") << -1
+                                 << QByteArray() << QByteArray("「3F0:temt-stuck」");
+    QTest::newRow("13F8") << faults << true << QByteArray("13F8:temt-stuck") << -1 << QByteArray()
+                          << QByteArray("「13F8:temt-stuck」");
+    QTest::newRow("upper-case fault") << faults << true << QByteArray("3F8:TEMT-STUCK") << -1
+                                      << QByteArray() << QByteArray("「3F8:TEMT-STUCK」");
+    QTest::newRow("faults trailing comma") << faults << true << QByteArray("3F8:temt-stuck,") << -1
+                                           << QByteArray() << QByteArray("「3F8:temt-stuck,」");
+    QTest::newRow("faults blank") << faults << true << QByteArray("3F8: temt-stuck") << -1
+                                  << QByteArray() << QByteArray("「3F8: temt-stuck」");
+    QTest::newRow("faults escape sequence") << faults << true << QByteArray("3F8:\x1b[2J") << -1
+                                            << QByteArray() << QByteArray("「3F8:\\x1B[2J」");
     // Long values are refused as any other, and shown cut.
     QTest::newRow("long value") << uarts << true << QByteArray(100000, ',') << -1 << QByteArray()
                                 << QByteArray("「,,,,,,,,,,");
@@ -243,11 +274,21 @@ void TestPortIoSim::startFromTheEnvironment() {
 
     if (lsr < 0) {
         unsetenv("REGWISE_SIM_UARTS");
+        unsetenv("REGWISE_SIM_FAULTS");
         QCOMPARE(started & 1, 1);
         const QList<QByteArray> names =
-            variable == "REGWISE_SIM_TIMING"
-                ? QList<QByteArray>{"line", "instant"}
-                : QList<QByteArray>{"8250", "16450", "16550", "16550A", "16750", "none"};
+            variable == "REGWISE_SIM_TIMING" ? QList<QByteArray>{"line", "instant"}
+            : variable == "REGWISE_SIM_FAULTS"
+                ? QList<QByteArray>{"3F8",
+                                    "2E8",
+                                    "temt-stuck",
+                                    "fifo-short",
+                                    "dsr-open",
+                                    "data-bit3-stuck",
+                                    "scratch-bit7-stuck",
+                                    "no-interrupt"}
+                : QList<QByteArray>{"8250",  "16450", "16550",   "16550A",
+                                    "16750", "none",  "floating"};
         QVERIFY2(message.find(variable.constData()) != std::string::npos, message.c_str());
         QVERIFY2(message.find(shown.constData()) != std::string::npos, message.c_str());
         for (const QByteArray& name : names)
@@ -281,6 +322,7 @@ void TestPortIoSim::startFromTheEnvironment() {
     QCOMPARE(m_lib.inpB(0x3ED), com3 ? 0x60 : 0xFF);
     QCOMPARE(chipsSeen(), chips);
     unsetenv("REGWISE_SIM_UARTS");
+    unsetenv("REGWISE_SIM_FAULTS");
     QCOMPARE(m_lib.start() & 1, 0);
     QCOMPARE(chipsSeen(), QByteArray("C0 5A, C0 5A, C0 5A, C0 5A"));
 }
@@ -311,6 +353,20 @@ void TestPortIoSim::chipSwapResetsThatUartOnly() {
     QCOMPARE(m_lib.start() & 1, 0);
     QCOMPARE(m_lib.inpB(0x3FE), 0x0A);
     QCOMPARE(m_lib.inpB(0x3FF), 0x33);
+
+    // A fault needs a UART to act on.
+    setenv("REGWISE_SIM_FAULTS", "3F8:no-interrupt,2F8:temt-stuck", 1);
+    QCOMPARE(m_lib.start() & 1, 1);
+    const std::string refused = m_lib.lastError() ? m_lib.lastError() : "";
+    QVERIFY2(refused.find("REGWISE_SIM_FAULTS") != std::string::npos &&
+                 refused.find("2F8") != std::string::npos,
+             refused.c_str());
+    // A new fault at a port is a new UART there.
+    setenv("REGWISE_SIM_FAULTS", "3F8:no-interrupt", 1);
+    QCOMPARE(m_lib.start() & 1, 0);
+    QCOMPARE(m_lib.inpB(0x3FF), 0x00);
+    QCOMPARE(m_lib.inpB(0x3EF), 0x77);
+    unsetenv("REGWISE_SIM_FAULTS");
 
     // Back to the default: COM1 and COM2 start afresh.
     unsetenv("REGWISE_SIM_UARTS");

@@ -9,13 +9,30 @@ using U = Uart16550;
 
 namespace {
 
-// "16550A,none,8250,16750": the chips at COM1 ... COM4, as REGWISE_SIM_UARTS names them.
+// "16550A,none,8250,floating": the chips at COM1 ... COM4, as REGWISE_SIM_UARTS names them.
 UartBus::Slots slotsNamed(const QByteArray& names) {
     UartBus::Slots chips{};
     const QList<QByteArray> parts = names.split(',');
-    for (qsizetype i = 0; i < parts.size() && i < 4; ++i)
-        chips[static_cast<std::size_t>(i)] = uart::chipNamed(parts[i].toStdString());
+    for (qsizetype i = 0; i < parts.size() && i < 4; ++i) {
+        chips[static_cast<std::size_t>(i)] = parts[i] == "floating"
+                                                 ? UartBus::Slot::floatingBus()
+                                                 : uart::chipNamed(parts[i].toStdString());
+    }
     return chips;
+}
+
+// "3F8:temt-stuck,2F8:no-interrupt" added to slots, as REGWISE_SIM_FAULTS names them.
+void addFaults(UartBus::Slots& ports, const QByteArray& faults) {
+    for (const QByteArray& item : faults.split(',')) {
+        const QList<QByteArray> parts = item.split(':');
+        if (parts.size() != 2)
+            continue;
+        const int index = uart::comWindowIndex(parts[0].toInt(nullptr, 16));
+        for (const auto& entry : Uart16550::kFaultNames) {
+            if (index >= 0 && parts[1].toStdString() == entry.name)
+                ports[static_cast<std::size_t>(index)].faults |= entry.fault;
+        }
+    }
 }
 
 // The Linux 8250 driver's autoconfig steps that tell a 16550A from an empty slot or an
@@ -65,6 +82,8 @@ private slots:
     void linuxProbe();
     void resetKeepsCables_data();
     void resetKeepsCables();
+    void faultyPorts_data();
+    void faultyPorts();
 };
 
 void TestUartBus::portMap_data() {
@@ -273,6 +292,110 @@ void TestUartBus::resetKeepsCables() {
     QCOMPARE(bus.read(0x3EF), com3Scr);
     bus.write(0x3FC, uart::MCR_DTR);
     QCOMPARE(bus.read(0x2FE), com2MsrAfter);
+}
+
+void TestUartBus::faultyPorts_data() {
+    QTest::addColumn<QByteArray>("chips");   // as REGWISE_SIM_UARTS names them
+    QTest::addColumn<QByteArray>("faults");  // as REGWISE_SIM_FAULTS names them
+    // "W 3FB 83" writes, "R 3FD" reads, "T 500" lets 500 us pass, "N 3F8 16" writes 16 bytes
+    // 0x41, 0x42 ... to a port.
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("reads");         // with the faults and floating windows
+    QTest::addColumn<QByteArray>("healthyReads");  // without faults, and none for floating
+    const QByteArray all = "16550A,16550A,16550A,16550A";
+    // 115200 bps 8N1, loopback: one character takes 87 us.
+    const QByteArray loop = "W 3FB 83; W 3F8 01; W 3F9 00; W 3FB 03; W 3FC 10; ";
+    QTest::newRow("temt-stuck") << all << QByteArray("3F8:temt-stuck")
+                                << loop + "W 3F8 41; T 40; R 3FD; T 100; R 3FD"
+                                << QByteArray("60 61") << QByteArray("20 61");
+    QTest::newRow("fifo-short, 15 bytes")
+        << all << QByteArray("3F8:fifo-short") << loop + "W 3FA 01; N 3F8 15; T 2000; R 3FD"
+        << QByteArray("61") << QByteArray("61");
+    QTest::newRow("fifo-short, 16 bytes")
+        << all << QByteArray("3F8:fifo-short") << loop + "W 3FA 01; N 3F8 16; T 2000; R 3FD"
+        << QByteArray("63") << QByteArray("61");
+    // One shifting and 15 waiting: the 17th byte is lost, and the far end gets 16.
+    QTest::newRow("fifo-short, 17 bytes sent")
+        << all << QByteArray("3F8:fifo-short")
+        << QByteArray(
+               "W 3FB 83; W 3F8 01; W 3F9 00; W 3FB 03; W 2FB 83; W 2F8 01; W 2F9 00; "
+               "W 2FB 03; W 2FA 01; W 3FA 01; N 3F8 17; T 2000; R 2FD")
+        << QByteArray("61") << QByteArray("63");
+    QTest::newRow("fifo-short, FIFOs off")
+        << all << QByteArray("3F8:fifo-short") << loop + "N 3F8 1; T 200; R 3FD; R 3F8"
+        << QByteArray("61 41") << QByteArray("61 41");
+    QTest::newRow("dsr-open") << all << QByteArray("3F8:dsr-open") << QByteArray("W 3FC 1B; R 3FE")
+                              << QByteArray("99") << QByteArray("BB");
+    // Over the cable DSR still follows the far end's DTR.
+    QTest::newRow("dsr-open, cable")
+        << all << QByteArray("3F8:dsr-open") << QByteArray("W 2FC 01; R 3FE") << QByteArray("AA")
+        << QByteArray("AA");
+    QTest::newRow("data-bit3-stuck") << all << QByteArray("3F8:data-bit3-stuck")
+                                     << loop + "W 3F8 41; T 200; R 3F8; W 3F8 F7; T 200; R 3F8"
+                                     << QByteArray("49 FF") << QByteArray("41 F7");
+    // Only received characters: what COM1 sends reaches COM2 as it was.
+    QTest::newRow("data-bit3-stuck, sent")
+        << all << QByteArray("3F8:data-bit3-stuck")
+        << QByteArray(
+               "W 3FB 83; W 3F8 01; W 3F9 00; W 3FB 03; W 2FB 83; W 2F8 01; W 2F9 00; "
+               "W 2FB 03; W 3F8 41; T 200; R 2F8")
+        << QByteArray("41") << QByteArray("41");
+    QTest::newRow("scratch-bit7-stuck") << all << QByteArray("2E8:scratch-bit7-stuck")
+                                        << QByteArray("W 2EF 5A; R 2EF; W 2EF 80; R 2EF; R 3FF")
+                                        << QByteArray("DA 80 00") << QByteArray("5A 80 00");
+    QTest::newRow("no-interrupt") << all << QByteArray("3F8:no-interrupt")
+                                  << QByteArray(
+                                         "W 3F9 02; R 3FA; W 3FA 01; W 3F9 00; W 3F9 02; R 3FA")
+                                  << QByteArray("01 C1") << QByteArray("02 C2");
+    QTest::newRow("two faults") << all << QByteArray("3F8:scratch-bit7-stuck,3F8:no-interrupt")
+                                << QByteArray("W 3F9 02; R 3FA; W 3FF 01; R 3FF")
+                                << QByteArray("01 81") << QByteArray("02 01");
+    // A floating window reads the last byte written to any of its eight ports, FF at first.
+    QTest::newRow("floating") << QByteArray("floating,16550A,16550A,16550A") << QByteArray()
+                              << QByteArray("R 3FD; W 3FB 80; R 3F8; R 3FF; W 3FE 10; R 3FD; R 2FF")
+                              << QByteArray("FF 80 80 10 00") << QByteArray("FF FF FF FF 00");
+    // Writes elsewhere, even to the partner's window, leave it as it was.
+    QTest::newRow("floating, other windows")
+        << QByteArray("16550A,floating,16550A,16550A") << QByteArray()
+        << QByteArray("W 2F8 3C; W 3FF 12; W 2F0 99; R 2FA; R 2E8; W 300 55; R 2FF")
+        << QByteArray("3C 00 3C") << QByteArray("FF 00 FF");
+}
+
+void TestUartBus::faultyPorts() {
+    QFETCH(QByteArray, chips);
+    QFETCH(QByteArray, faults);
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, reads);
+    QFETCH(QByteArray, healthyReads);
+
+    for (const bool faulty : {true, false}) {
+        VirtualClock clock;
+        UartBus bus(clock);
+        UartBus::Slots ports =
+            slotsNamed(faulty ? chips : QByteArray(chips).replace("floating", "none"));
+        if (faulty)
+            addFaults(ports, faults);
+        bus.setChips(ports);
+        QByteArray seen;
+        for (const QByteArray& step : script.split(';')) {
+            const QList<QByteArray> words = step.simplified().split(' ');
+            const auto port = static_cast<uint16_t>(words.value(1).toUInt(nullptr, 16));
+            if (words[0] == "W") {
+                bus.write(port, static_cast<uint16_t>(words.value(2).toUInt(nullptr, 16)));
+            } else if (words[0] == "N") {
+                for (int i = 0; i < words.value(2).toInt(); ++i)
+                    bus.write(port, static_cast<uint16_t>(0x41 + i));
+            } else if (words[0] == "T") {
+                clock.advance(std::chrono::microseconds(words.value(1).toInt()));
+            } else {
+                QCOMPARE(words[0], "R");
+                if (!seen.isEmpty())
+                    seen += ' ';
+                seen += QByteArray::number(bus.read(port), 16).toUpper().rightJustified(2, '0');
+            }
+        }
+        QCOMPARE(seen, faulty ? reads : healthyReads);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestUartBus)
