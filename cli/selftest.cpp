@@ -386,15 +386,17 @@ private:
         const std::chrono::nanoseconds moved = characterTime(kFrame, kSlowDivisor) / 5 + kSlack;
         std::optional<uint8_t> first, second;
         std::optional<PortWait> shifting;
-        std::chrono::nanoseconds longest{0};
+        std::chrono::nanoseconds longest{0}, secondWrite{0};
         bool inTime = false;
         for (int attempt = 0; attempt < kTimedAttempts && !inTime; ++attempt) {
             if (!setRate(u, kSlowDivisor) || !emptyReceiver(u, false))
                 return std::nullopt;
             const std::chrono::nanoseconds start = u.pacing().now();
             if (!u.write(THR, 0x55) || !(first = u.read(LSR)) ||
-                !(shifting = u.waitFor(LSR, LSR_THRE, LSR_THRE, moved)) || !u.write(THR, 0xAA) ||
-                !(second = u.read(LSR)))
+                !(shifting = u.waitFor(LSR, LSR_THRE, LSR_THRE, moved)))
+                return std::nullopt;
+            secondWrite = u.pacing().now();
+            if (!u.write(THR, 0xAA) || !(second = u.read(LSR)))
                 return std::nullopt;
             const std::chrono::nanoseconds took = u.pacing().now() - start;
             inTime = took < half;
@@ -408,7 +410,14 @@ private:
         }
         const std::optional<PortWait> idle =
             u.waitFor(LSR, LSR_THRE | LSR_TEMT, LSR_THRE | LSR_TEMT, deadline(2, kSlowDivisor));
-        if (!idle || !emptyReceiver(u, false))
+        if (!idle)
+            return std::nullopt;
+        // The two characters take their time on the line whatever TEMT says: the checks
+        // after this one start at another rate on an idle transmitter.
+        const std::chrono::nanoseconds both = 2 * characterTime(kFrame, kSlowDivisor);
+        if (const std::chrono::nanoseconds since = u.pacing().now() - secondWrite; since < both)
+            u.pacing().wait(both - since);
+        if (!emptyReceiver(u, false))
             return std::nullopt;
         const auto shifted = static_cast<uint8_t>(shifting->value);
         const bool pass = inTime && !(*first & LSR_TEMT) && shifting->end == PortWait::End::Met &&
@@ -429,12 +438,15 @@ private:
     };
 
     // Writes count bytes from first on, at most a transmit FIFO's worth at a time, each
-    // batch sent whole before the next; none when the run ended.
+    // batch sent whole before the next; none when the run ended. A batch takes at least its
+    // characters' time on the line whatever TEMT says: a transmitter whose TEMT comes too
+    // early fails thre-temt, not the checks of the receiver that count on this.
     std::optional<Sent> send(UartSession& u, int count, uint8_t first, uint16_t divisor) {
         Sent sent;
         int written = 0;
         while (written < count) {
             const int batch = std::min<int>(count - written, kFifoSize);
+            const std::chrono::nanoseconds start = u.pacing().now();
             for (int i = 0; i < batch; ++i, ++written) {
                 if (!u.write(THR, static_cast<uint8_t>(first + written)))
                     return std::nullopt;
@@ -448,6 +460,9 @@ private:
                 sent.whole = false;
                 break;
             }
+            const std::chrono::nanoseconds least = batch * characterTime(kFrame, divisor);
+            if (const std::chrono::nanoseconds took = u.pacing().now() - start; took < least)
+                u.pacing().wait(least - took);  // a stop request ends the run at the next access
         }
         return sent;
     }

@@ -75,6 +75,7 @@ struct ChipQuirks {
     bool fifo64WithoutDlab = false;  // a 16750 clone that takes FCR bit 5 without DLAB too
     uint8_t ierHighBits = 0x00;      // IER's unused bits read these
     uint8_t oxId3 = 0x50;            // a 16C950's third ID byte: 5x, x the variant
+    Uart16550::Faults faults = 0;    // the simulated chip's (SimChips only)
     bool operator==(const ChipQuirks&) const = default;
 };
 

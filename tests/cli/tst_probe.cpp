@@ -54,7 +54,9 @@ struct Rig {
         if (simulated) {
             auto sim = std::make_unique<SimChips>();
             clock = &sim->clock;
-            sim->bus.setChips({chip, Chip::U16550A, Chip::U16550A, Chip::U16550A});
+            ComSlot com1 = quirks.floating ? ComSlot::floatingBus() : ComSlot(chip);
+            com1.faults = quirks.faults;
+            sim->bus.setChips({com1, Chip::U16550A, Chip::U16550A, Chip::U16550A});
             // Through the bus, as a program before the probe would have left COM1. A 16750
             // takes its 64-byte mode only with DLAB set.
             const std::pair<int, uint8_t> setup[] = {{3, 0x80},
@@ -200,6 +202,12 @@ void TestProbe::identify_data() {
     row("simulated 8250 in use", Chip::U8250, running,
         "3F8: 8250（FIFO なし、スクラッチレジスタなし）", true);
     row("simulated empty port", Chip::None, reset, "3F8: none（UART が応答しません）", true);
+    row("simulated floating port", Chip::None, reset, "3F8: none（UART が応答しません）", true,
+        {true, false, 0x00, 0x50, 0});
+    // Only a chip without FIFOs is told by its scratch register.
+    row("simulated 16550A whose scratch bit 7 is stuck", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true,
+        {false, false, 0x00, 0x50, Uart16550::ScratchBit7Stuck});
 }
 
 void TestProbe::identify() {
@@ -445,7 +453,17 @@ void TestProbe::selftest_data() {
     row("an 8250, without FIFO or scratch register", Chip::U8250, true, "", 0, none,
         QStringList{"scratch"} + fifoChecks);
     row("a simulated empty port", Chip::None, true, "", 1, {"presence"}, loopChecks.mid(1));
-    // A chip that misbehaves fails the check that exists to catch it, and only that one.
+    row("a simulated floating port", Chip::None, true, "", 1, {"presence"}, loopChecks.mid(1),
+        "floating");
+    // A chip that misbehaves fails the check that exists to catch it, and only that one (or
+    // those that also read what it spoils).
+    row("temt-stuck", sim, true, "", 1, {"thre-temt"}, none, "temt-stuck");
+    row("fifo-short", sim, true, "", 1, {"fifo-burst", "fifo-overrun"}, none, "fifo-short");
+    row("dsr-open", sim, true, "", 1, {"loop-dtr-dsr"}, none, "dsr-open");
+    row("data-bit3-stuck", sim, true, "", 1, {"data-9600", "data-115200", "fifo-burst"}, none,
+        "data-bit3-stuck");
+    row("scratch-bit7-stuck", sim, true, "", 1, {"scratch"}, none, "scratch-bit7-stuck");
+    row("no-interrupt", sim, true, "", 1, triggers, none, "no-interrupt");
     row("a timeout at the trigger level", sim, true, "", 1, triggers, none, "timeout-at-level");
     row("a failed restore", sim, true, "", cli::kExitNotRestored, none, none, "restore-fails");
 }
@@ -465,10 +483,13 @@ void TestProbe::selftest() {
         options.plug = &cli::kDefaultPlug;
     else if (!mode.isEmpty())
         options.peer = mode.toInt(nullptr, 16);
-    const auto makeRig = [&] {
-        return std::make_unique<Rig>(chip, initial, simulated,
-                                     Quirks{fault == QLatin1String("floating"), false, 0, 0x50});
-    };
+    Quirks quirks;
+    quirks.floating = fault == QLatin1String("floating");
+    for (const auto& [bit, name] : Uart16550::kFaultNames) {
+        if (fault == QLatin1String(name.data(), static_cast<qsizetype>(name.size())))
+            quirks.faults = bit;
+    }
+    const auto makeRig = [&] { return std::make_unique<Rig>(chip, initial, simulated, quirks); };
     std::unique_ptr<Rig> rig = makeRig();
     if (fault == QLatin1String("timeout-at-level")) {
         rig->library->readFilter = [](uint16_t port, uint8_t value) -> uint8_t {
