@@ -14,6 +14,7 @@
 #include "cli/identify.h"
 #include "cli/plugprofiles.h"
 #include "cli/portowners.h"
+#include "cli/probeoptions.h"
 #include "cli/selftest.h"
 #include "cli/uartsession.h"
 #include "tests/cli/fakechips.h"
@@ -138,6 +139,8 @@ private slots:
     void selftestStopRestores();
     void selftestSurvivesPauses_data();
     void selftestSurvivesPauses();
+    void probeOperands_data();
+    void probeOperands();
 };
 
 // Each chip as its data sheet answers, left by whatever ran before in various states: the
@@ -616,14 +619,57 @@ void TestProbe::selftestSurvivesPauses() {
         if (stickyTimeout)
             keepTimeouts(*rig.library);
         const int status = rig.selftest(options);
-        QVERIFY2(status == 0, qPrintable(QStringLiteral("a pause before access %1:\n%2")
-                                             .arg(pauseAt)
-                                             .arg(rig.stdOut())));
+        QVERIFY2(
+            status == 0,
+            qPrintable(
+                QStringLiteral("a pause before access %1:\n%2").arg(pauseAt).arg(rig.stdOut())));
         if (rig.stdOut().contains(QStringLiteral("止まったため、やり直しました")))
             ++retried;
     }
     // Some pauses came where a check depends on time, and it said so.
     QVERIFY(retried > 0 || options.peer);
+}
+
+// identify's bases: each once, in the order first named, and not more than it may probe in
+// one run, refused before any is touched. The reach has 300 windows besides the COM ones.
+void TestProbe::probeOperands_data() {
+    QTest::addColumn<QStringList>("operands");
+    QTest::addColumn<int>("bases");  // how many are kept
+    QTest::addColumn<QString>("error");
+
+    QStringList many;
+    for (int i = 0; i < 300; ++i)
+        many << QString::number(0x1000 + 8 * i, 16);
+    QStringList repeated;
+    for (int i = 0; i < 170000; ++i)
+        repeated << QStringLiteral("3F8") << QStringLiteral("2F8");
+    QTest::newRow("3F8 2F8 3F8 3F8") << QStringList{"3F8", "2F8", "3F8", "3F8"} << 2 << "";
+    QTest::newRow("340000 names of two bases") << repeated << 2 << "";
+    QTest::newRow("256 bases") << many.mid(0, 256) << 256 << "";
+    QTest::newRow("257 bases") << many.mid(0, 257) << 0
+                               << "調べるポートが多すぎます（一度に調べられるのは 256 個までです）";
+    QTest::newRow("256 bases, each named twice")
+        << many.mid(0, 256) + many.mid(0, 256) << 256 << "";
+}
+
+void TestProbe::probeOperands() {
+    QFETCH(QStringList, operands);
+    QFETCH(int, bases);
+    QFETCH(QString, error);
+
+    cli::Reach reach;
+    for (int i = 0; i < 300; ++i)
+        reach.otherWindows.push_back(static_cast<uint16_t>(0x1000 + 8 * i));
+    std::vector<std::string> texts;
+    for (const QString& operand : operands)
+        texts.push_back(operand.toStdString());
+    std::vector<int32_t> taken;
+    const std::string why = cli::takeProbeOperands(false, texts, taken, {}, reach);
+    QCOMPARE(QString::fromStdString(why), error);
+    if (error.isEmpty()) {
+        QCOMPARE(static_cast<int>(taken.size()), bases);
+        QCOMPARE(taken.front(), operands.front().toInt(nullptr, 16));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestProbe)
