@@ -116,8 +116,15 @@ inline constexpr uint8_t MCR_RESET = 0x00;
 inline constexpr uint8_t LSR_RESET = LSR_THRE | LSR_TEMT;  // 0x60: transmitter idle
 inline constexpr uint8_t MSR_RESET = 0x00;                 // bits 4-7 then follow the modem inputs
 inline constexpr uint8_t SCR_RESET = 0x00;
+// A master reset does not touch the divisor latch; these are the values it holds when
+// nothing has been written to it since power-on, before any firmware ran.
 inline constexpr uint8_t DLL_RESET = 0x00;
 inline constexpr uint8_t DLM_RESET = 0x00;
+
+// What a PC shows when software first looks: its firmware has set the divisor for 9600 bps
+// (QEMU starts its UARTs there too). The other registers are as a master reset leaves them.
+inline constexpr uint8_t DLL_POWER_ON = 0x0C;
+inline constexpr uint8_t DLM_POWER_ON = 0x00;
 
 // The FIFOs, and the receive FIFO's fill level that raises the received data interrupt,
 // indexed by FCR bits 6-7.
@@ -154,6 +161,33 @@ constexpr std::chrono::nanoseconds characterTime(uint8_t lcr, uint16_t divisor) 
     return std::chrono::nanoseconds((clocks * 1'000'000'000 + kClockHz - 1) / kClockHz);
 }
 
+// One bit time at this divisor, rounded up to whole nanoseconds; zero at divisor 0.
+constexpr std::chrono::nanoseconds bitTime(uint16_t divisor) {
+    const int64_t clocks = int64_t{kClocksPerBit} * divisor;
+    return std::chrono::nanoseconds((clocks * 1'000'000'000 + kClockHz - 1) / kClockHz);
+}
+
+// The bits a receiver of LCR's format looks at in one character: the start bit, the data
+// bits, the parity bit if any, and the first stop bit (it checks no further stop bit).
+constexpr int receivedBits(uint8_t lcr) {
+    return 1 + 5 + (lcr & LCR_WLS) + ((lcr & LCR_PEN) ? 1 : 0) + 1;
+}
+
+// The parity bit a transmitter of LCR's format sends after data (already cut to the word
+// length): even or odd over the data bits, or with stick parity the inverse of LCR bit 4.
+constexpr bool parityBit(uint8_t lcr, uint8_t data) {
+    if (lcr & LCR_STICK)
+        return !(lcr & LCR_EPS);
+    int ones = 0;
+    for (uint8_t rest = data; rest; rest = static_cast<uint8_t>(rest >> 1))
+        ones += rest & 1;
+    return ((ones & 1) != 0) != ((lcr & LCR_EPS) == 0);
+}
+
+static_assert(bitTime(12) == std::chrono::nanoseconds(104'167));
+static_assert(receivedBits(0x03) == 10 && receivedBits(0x1F) == 11 && receivedBits(0x04) == 7);
+static_assert(parityBit(0x1B, 0xA5) == false && parityBit(0x0B, 0xA5) == true);
+static_assert(parityBit(0x2B, 0x00) == true && parityBit(0x3B, 0xFF) == false);
 static_assert(characterTime(0x03, 12) == std::chrono::nanoseconds(1'041'667));  // 9600 8N1
 static_assert(characterTime(0x03, 96) == std::chrono::nanoseconds(8'333'334));  // 1200 8N1
 static_assert(characterTime(0x04, 1) == std::chrono::nanoseconds(65'105));      // 5N1.5

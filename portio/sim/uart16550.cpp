@@ -7,8 +7,21 @@
 
 using namespace uart;
 
+namespace {
+
+constexpr std::chrono::nanoseconds kNever = std::chrono::nanoseconds::max();
+
+// at + span, or never when either is.
+std::chrono::nanoseconds after(std::chrono::nanoseconds at, std::chrono::nanoseconds span) {
+    return at == kNever || span == kNever ? kNever : at + span;
+}
+
+}  // namespace
+
 Uart16550::Uart16550(const SimClock& clock, Chip chip, Faults faults)
     : m_clock(clock), m_chip(chip), m_facts(chipFacts(chip)), m_faults(faults) {
+    m_regs.dll = DLL_POWER_ON;
+    m_regs.dlm = DLM_POWER_ON;
     reset();
 }
 
@@ -49,17 +62,20 @@ void Uart16550::reset() {
     m_regs.lsr = static_cast<uint8_t>(LSR_RESET & ~(LSR_THRE | LSR_TEMT));  // from the transmitter
     m_regs.msr = MSR_RESET;
     m_regs.scr = SCR_RESET;
-    m_regs.dll = DLL_RESET;
-    m_regs.dlm = DLM_RESET;
+    // The divisor latch keeps its value.
     m_rxHead = 0;
     m_rxCount = 0;
     m_rxActivity = m_now;
+    m_timeoutLatched = false;
     m_rtsHeld = false;
     // Whatever was in flight is lost.
     m_txHead = 0;
     m_txCount = 0;
     m_shifting = {};
+    m_loadAt = kNever;
+    m_twoAtOnce = false;
     m_breakSent = false;
+    m_stray = {};
     m_threPending = false;  // IIR 01
 
     // MSR follows whatever the cable brings in, but reset leaves no change to report.
@@ -72,8 +88,11 @@ void Uart16550::reset() {
 void Uart16550::setTiming(Timing timing) {
     sync();
     m_timing = timing;
-    if (timing == Timing::Instant && m_shifting.busy) {
-        m_shifting.end = m_now;
+    if (timing == Timing::Instant) {
+        if (m_shifting.busy)
+            m_shifting.end = m_now;
+        m_loadAt = std::min(m_loadAt, m_now);
+        m_threAt = std::min(m_threAt, m_now);
         runUntil(m_now);
     }
 }
@@ -103,30 +122,79 @@ void Uart16550::sync() {
         m_peer->runUntil(now);
 }
 
-// Works out this UART's transmitter and line up to time: characters finishing, the next
-// ones starting back to back, a break reaching its full length. Zero-length steps (divisor 0,
-// instant timing) all happen at the time they were set off.
+// Works out this UART's transmitter and line up to time: a byte moving from THR into the
+// idle shift register, characters finishing, the next ones starting back to back, a break
+// reaching its full length, a short spacing pulse reaching the far receiver. Each step
+// happens at its own time, the earliest first; zero-length steps (instant timing) all
+// happen at the time they were set off.
 void Uart16550::runUntil(Nanos time) {
     time = std::max(time, m_now);
     for (;;) {
-        const bool breakDue = breakPending() && m_spacingSince + m_breakLength <= time;
-        const bool shiftDone = m_shifting.busy && m_shifting.end <= time;
-        if (breakDue && (!shiftDone || m_spacingSince + m_breakLength <= m_shifting.end)) {
-            m_now = std::max(m_now, m_spacingSince + m_breakLength);
+        const Nanos breakAt = breakPending() ? m_breakAt : kNever;
+        const Nanos strayAt = m_stray.pending ? m_stray.at : kNever;
+        const Nanos shiftAt = m_shifting.busy ? m_shifting.end : kNever;
+        const Nanos loadAt = m_txCount && !m_shifting.busy && !ctsHolds() ? m_loadAt : kNever;
+        const Nanos next = std::min({breakAt, strayAt, shiftAt, loadAt});
+        if (next > time)
+            break;
+        m_now = std::max(m_now, next);
+        if (breakAt == next) {
             sendBreak(m_now);
-        } else if (shiftDone) {
-            m_now = std::max(m_now, m_shifting.end);
+        } else if (strayAt == next) {
+            m_stray.pending = false;
+            if (m_peer && !(m_peer->m_regs.mcr & MCR_LOOP))
+                m_peer->receive(m_stray.data, m_stray.errors, m_now);
+        } else if (shiftAt == next) {
             finishShifting();
+            m_loadAt = m_now;  // a byte waiting follows back to back
             startShiftingIfAllowed();
         } else {
-            break;
+            startShifting(m_now);
         }
     }
     m_now = time;
 }
 
+// Divisor 0 stops the baud clock: nothing that needs it ever ends.
+bool Uart16550::clockStopped() const {
+    return divisor() == 0 && m_timing == Timing::Line;
+}
+
 Uart16550::Nanos Uart16550::transferTime() const {
-    return m_timing == Timing::Instant ? Nanos{0} : characterTime(m_regs.lcr, divisor());
+    if (m_timing == Timing::Instant)
+        return Nanos{0};
+    return clockStopped() ? kNever : characterTime(m_regs.lcr, divisor());
+}
+
+// A byte written to THR while the transmitter is idle reaches the shift register, and its
+// start bit the line, 0.5 to 1.5 bit times after the write; THRE comes back 1 to 1.5 bit
+// times after it. Both are taken at 1.5 bit times here: a reader that polls LSR right after
+// the write sees THRE clear for as long as any chip may keep it so.
+Uart16550::Nanos Uart16550::loadDelay() const {
+    if (m_timing == Timing::Instant)
+        return Nanos{0};
+    return clockStopped() ? kNever : (3 * bitTime(divisor()) + Nanos{1}) / 2;
+}
+
+// The baud clock started again (a divisor written, the other timing): what waited for it
+// goes on from now.
+void Uart16550::clockChanged() {
+    if (clockStopped())
+        return;
+    if (m_txCount && !m_shifting.busy && m_loadAt == kNever)
+        m_loadAt = after(m_now, loadDelay());
+    if (m_shifting.busy && m_shifting.end == kNever) {
+        m_shifting.divisor = divisor();
+        m_shifting.end = after(m_now, transferTime());
+    }
+    if (m_threPending && m_threAt == kNever)
+        m_threAt = m_now;
+    if (breakPending() && m_breakAt == kNever)
+        m_breakAt = breakTime(m_now);
+    // This end's clock also times a break the far end holds.
+    if (m_peer && m_peer->breakPending() && m_peer->m_breakAt == kNever)
+        m_peer->m_breakAt = m_peer->breakTime(m_now);
+    runUntil(m_now);
 }
 
 // Auto-CTS: with AFE set the transmitter waits for CTS before it starts a character.
@@ -135,7 +203,7 @@ bool Uart16550::ctsHolds() const {
 }
 
 void Uart16550::startShiftingIfAllowed() {
-    if (m_txCount && !m_shifting.busy && !ctsHolds())
+    if (m_txCount && !m_shifting.busy && !ctsHolds() && m_loadAt <= m_now)
         startShifting(m_now);
 }
 
@@ -148,36 +216,141 @@ void Uart16550::startShifting(Nanos at) {
     m_shifting.format = m_regs.lcr & LCR_FORMAT;
     m_shifting.divisor = divisor();
     m_shifting.spoiled = soutSpacing();
-    m_shifting.end = at + transferTime();
-    if (m_txCount == 0)
+    m_shifting.end = after(at, transferTime());
+    if (m_txCount == 0) {
         m_threPending = true;
+        m_threAt = at;
+        // With FIFOs, unless two bytes were in the transmit FIFO at once since THRE was last
+        // set, the THRE interrupt waits one character time less the last stop bit.
+        if (fifoMode() && !m_twoAtOnce && m_timing == Timing::Line)
+            m_threAt = after(at, transferTime() - bitTime(divisor()));
+        m_twoAtOnce = false;
+    }
 }
 
 void Uart16550::finishShifting() {
     m_shifting.busy = false;
-    Uart16550* receiver = nullptr;
-    if (m_regs.mcr & MCR_LOOP)
-        receiver = this;  // the shift register feeds the own receiver; the line stays marking
-    else if (!m_shifting.spoiled && !soutSpacing())
-        receiver = m_peer;
-    // A receiver in loopback listens to its own shift register, not to the cable.
-    if (receiver == nullptr || (receiver != this && (receiver->m_regs.mcr & MCR_LOOP)))
+    if (m_regs.mcr & MCR_LOOP) {
+        // The shift register feeds the own receiver; the line stays marking.
+        receive(m_shifting.data & wordMask(), 0, m_shifting.end);
         return;
-    const bool framed =
-        receiver == this || (receiver->divisor() == m_shifting.divisor &&
-                             (receiver->m_regs.lcr & LCR_FORMAT) == m_shifting.format);
-    receiver->receive(m_shifting.data & receiver->wordMask(), framed ? 0 : LSR_FE, m_shifting.end);
+    }
+    Uart16550* receiver = m_peer;
+    // A receiver in loopback listens to its own shift register, not to the cable.
+    if (m_shifting.spoiled || soutSpacing() || receiver == nullptr ||
+        (receiver->m_regs.mcr & MCR_LOOP))
+        return;
+    const std::optional<RxChar> seen = receiver->sampleCharacter(m_shifting);
+    if (seen)
+        receiver->receive(seen->data, seen->errors, m_shifting.end);
+}
+
+// What this receiver makes of a character on the line, sampling it with its own format and
+// rate: each bit in the middle of where its own bit time puts it, from the start bit to the
+// first stop bit, against the bits the transmitter sent at its rate. Nothing for a start bit
+// that is gone by its middle; a parity bit that does not match is PE, a spacing stop bit FE;
+// a line spacing for the whole character is a break. Without a baud clock it takes nothing.
+std::optional<Uart16550::RxChar> Uart16550::sampleCharacter(const Shifting& sent) const {
+    const uint16_t rxDivisor = divisor();
+    const uint8_t rxLcr = m_regs.lcr & LCR_FORMAT;
+    if (rxDivisor == 0 || sent.divisor == 0) {
+        // In instant timing a stopped clock still moves bytes, as QEMU's does: only the
+        // same stopped clock and format at both ends take them as they were.
+        if (m_timing == Timing::Line)
+            return std::nullopt;
+        const bool framed = rxDivisor == sent.divisor && rxLcr == sent.format;
+        return RxChar{static_cast<uint8_t>(sent.data & wordMask()), framed ? uint8_t{0} : LSR_FE};
+    }
+    const int sentData = 5 + (sent.format & LCR_WLS);
+    const bool sentParity = (sent.format & LCR_PEN) != 0;
+    // The level of the transmitter's bit number index: start, data, parity, then marking.
+    const auto sentBit = [&](int64_t index) {
+        if (index == 0)
+            return false;
+        if (index <= sentData)
+            return ((sent.data >> (index - 1)) & 1) != 0;
+        if (sentParity && index == sentData + 1)
+            return parityBit(sent.format, sent.data);
+        return true;
+    };
+    // The receiver's sample number k falls on the transmitter's bit (2k + 1) rx / (2 tx).
+    const auto sample = [&](int k) {
+        return sentBit((int64_t{2} * k + 1) * rxDivisor / (int64_t{2} * sent.divisor));
+    };
+    if (sample(0))
+        return std::nullopt;  // no start bit by its middle
+    // The line spacing from the start bit on, in the receiver's bits.
+    int64_t spacing = 0;
+    while (spacing < 1 + sentData + 2 && !sentBit(spacing))
+        ++spacing;
+    const int bits = receivedBits(rxLcr);
+    if (spacing * sent.divisor >= int64_t{bits} * rxDivisor)
+        return RxChar{0x00, static_cast<uint8_t>(LSR_BI | LSR_FE)};
+    const int rxData = 5 + (rxLcr & LCR_WLS);
+    uint8_t data = 0;
+    for (int k = 1; k <= rxData; ++k) {
+        if (sample(k))
+            data = static_cast<uint8_t>(data | 1 << (k - 1));
+    }
+    uint8_t errors = 0;
+    if ((rxLcr & LCR_PEN) && sample(rxData + 1) != parityBit(rxLcr, data))
+        errors |= LSR_PE;
+    if (!sample(bits - 1))
+        errors |= LSR_FE;
+    return RxChar{data, errors};
 }
 
 bool Uart16550::breakPending() const {
     return soutSpacing() && !m_breakSent;
 }
 
-// The far receiver takes one all-zero character with BI.
+// When a spacing line that began at since becomes a break at the far receiver: after its
+// whole character (start, data, parity, stop bit) at its own rate. Never without a receiver
+// or its baud clock.
+Uart16550::Nanos Uart16550::breakTime(Nanos since) const {
+    if (!m_peer || m_peer->divisor() == 0)
+        return kNever;
+    return since +
+           characterTime(static_cast<uint8_t>(m_peer->m_regs.lcr & ~LCR_STB), m_peer->divisor());
+}
+
+// The far receiver takes one all-zero character with BI, and with FE, since its stop bit
+// was spacing too.
 void Uart16550::sendBreak(Nanos at) {
     m_breakSent = true;
     if (m_peer && !(m_peer->m_regs.mcr & MCR_LOOP))
-        m_peer->receive(0x00, LSR_BI, at);
+        m_peer->receive(0x00, LSR_BI | LSR_FE, at);
+}
+
+// SOUT went back to marking before the far receiver saw a break. A spacing pulse of half
+// its bit time or more was a start bit to it: it takes a character of the bits that were
+// spacing, with the rest marking, when its own character would end.
+void Uart16550::spacingEnded() {
+    if (m_breakSent || !m_peer || m_peer->divisor() == 0)
+        return;
+    const uint16_t rxDivisor = m_peer->divisor();
+    const uint8_t rxLcr = m_peer->m_regs.lcr;
+    const Nanos held = m_now - m_spacingSince;
+    const Nanos bit = bitTime(rxDivisor);
+    // Sample k lies (2k + 1) / 2 bit times after the falling edge.
+    const auto spacingAt = [&](int k) { return (2 * k + 1) * bit < 2 * held; };
+    if (!spacingAt(0))
+        return;
+    const int rxData = 5 + (rxLcr & LCR_WLS);
+    uint8_t data = 0;
+    for (int k = 1; k <= rxData; ++k) {
+        if (!spacingAt(k))
+            data = static_cast<uint8_t>(data | 1 << (k - 1));
+    }
+    uint8_t errors = 0;
+    if ((rxLcr & LCR_PEN) && !spacingAt(rxData + 1) != parityBit(rxLcr, data))
+        errors |= LSR_PE;
+    if (spacingAt(receivedBits(rxLcr) - 1))
+        errors |= LSR_FE;
+    m_stray = {true,
+               m_spacingSince + characterTime(static_cast<uint8_t>(rxLcr & ~LCR_STB), rxDivisor),
+               data, errors};
+    runUntil(m_now);
 }
 
 uint8_t Uart16550::read(unsigned offset) {
@@ -204,16 +377,20 @@ void Uart16550::write(unsigned offset, uint8_t value) {
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
     switch (offset % kPortsPerUart) {
         case THR:
-            if (dlab)
+            if (dlab) {
                 m_regs.dll = value;
-            else
+                clockChanged();
+            } else {
                 writeThr(value);
+            }
             break;
         case IER:
-            if (dlab)
+            if (dlab) {
                 m_regs.dlm = value;
-            else
+                clockChanged();
+            } else {
                 writeIer(value);
+            }
             break;
         case FCR:
             writeFcr(value);
@@ -275,6 +452,7 @@ uint8_t Uart16550::readRbr() {
     m_rxHead = (m_rxHead + 1) % kMaxFifoSize;
     --m_rxCount;
     m_rxActivity = m_now;
+    m_timeoutLatched = false;  // only reading RBR ends a character timeout
     // The errors of a character show in LSR once it reaches the top of the FIFO.
     if (m_rxCount)
         m_regs.lsr |= rxTop().errors;
@@ -308,29 +486,38 @@ uint8_t Uart16550::readMsr() {
 }
 
 void Uart16550::writeThr(uint8_t value) {
+    if (m_txCount == 0 && !m_shifting.busy)
+        m_loadAt = after(m_now, loadDelay());  // the idle transmitter takes it a little later
     if (m_txCount < fifoDepth()) {
         m_txFifo[(m_txHead + m_txCount) % kMaxFifoSize] = value;
         ++m_txCount;
+        if (fifoMode() && m_txCount >= 2)
+            m_twoAtOnce = true;
     } else if (!fifoMode()) {
         m_txFifo[m_txHead] = value;  // THR is overwritten; a full FIFO drops the byte instead
     }
     m_threPending = false;
-    startShiftingIfAllowed();
     runUntil(m_now);
 }
 
 void Uart16550::writeIer(uint8_t value) {
     const uint8_t old = m_regs.ier;
     m_regs.ier = value & m_facts.ierMask;
-    // Enabling the THRE interrupt while THR is already empty raises it at once.
-    if (!(old & IER_ETBEI) && (m_regs.ier & IER_ETBEI) && m_txCount == 0)
+    // Enabling the THRE interrupt while THR is already empty raises it at once; bytes still
+    // waiting in THR or the FIFO raise it only when they have moved on.
+    if (!(old & IER_ETBEI) && (m_regs.ier & IER_ETBEI) && m_txCount == 0 && !m_threPending) {
         m_threPending = true;
+        m_threAt = m_now;
+    }
 }
 
 void Uart16550::writeFcr(uint8_t value) {
     // The other FCR bits are only taken together with bit 0; bits 1 and 2 clear themselves.
+    // The 16750's bit 5 is a latch of its own, written only together with bit 0 while DLAB
+    // is 1: any other write, FIFOs off (00) included, leaves it as it was, and FIFOs turned
+    // on again without DLAB come back in the FIFO size it holds.
     uint8_t taken = (value & FCR_ENABLE) ? value & m_facts.fcrMask : 0;
-    if (!(m_regs.lcr & LCR_DLAB) && (taken & FCR_ENABLE))
+    if (!(m_regs.lcr & LCR_DLAB) || !(taken & FCR_ENABLE))
         taken = static_cast<uint8_t>((taken & ~FCR_FIFO64) | (m_regs.fcr & FCR_FIFO64));
     const std::size_t oldDepth = fifoDepth();
     m_regs.fcr = taken;
@@ -369,10 +556,14 @@ bool Uart16550::soutSpacing() const {
 }
 
 void Uart16550::soutChanged(bool wasSpacing) {
+    if (wasSpacing && !soutSpacing()) {
+        spacingEnded();
+        return;
+    }
     if (wasSpacing || !soutSpacing())
         return;
     m_spacingSince = m_now;
-    m_breakLength = characterTime(m_regs.lcr, divisor());
+    m_breakAt = breakTime(m_now);
     m_breakSent = false;
     if (m_shifting.busy)
         m_shifting.spoiled = true;
@@ -391,8 +582,9 @@ uint8_t Uart16550::lsrValue() const {
     return value;
 }
 
-bool Uart16550::timeoutDue() const {
-    return m_now - m_rxActivity >= 4 * characterTime(m_regs.lcr, divisor());
+// The receive timeout needs the baud clock, in either timing.
+bool Uart16550::timeoutDueAt(Nanos at) const {
+    return divisor() != 0 && at - m_rxActivity >= 4 * characterTime(m_regs.lcr, divisor());
 }
 
 uint8_t Uart16550::iirValue() const {
@@ -405,10 +597,10 @@ uint8_t Uart16550::iirValue() const {
     if ((ier & IER_ERBFI) && m_rxCount) {
         if (m_rxCount >= rxTriggerLevel())
             return fifoBits | IIR_ID_RDA;
-        if (timeoutDue())
+        if (m_timeoutLatched || timeoutDueAt(m_now))
             return fifoBits | IIR_ID_TIMEOUT;
     }
-    if ((ier & IER_ETBEI) && m_threPending)
+    if ((ier & IER_ETBEI) && m_threPending && m_threAt <= m_now)
         return fifoBits | IIR_ID_THRE;
     if ((ier & IER_EDSSI) && (m_regs.msr & MSR_DELTAS))
         return fifoBits | IIR_ID_MSR;
@@ -423,6 +615,9 @@ uint8_t Uart16550::rxTriggerLevel() const {
 void Uart16550::receive(uint8_t data, uint8_t errors, Nanos at) {
     if (m_faults & DataBit3Stuck)
         data = static_cast<uint8_t>(data | 0x08);
+    // A character timeout already due stays until RBR is read, whatever arrives.
+    if (m_rxCount && fifoMode() && timeoutDueAt(at))
+        m_timeoutLatched = true;
     m_rxActivity = at;
     if (m_rxCount == fifoDepth()) {
         m_regs.lsr |= LSR_OE;
@@ -447,6 +642,7 @@ void Uart16550::receive(uint8_t data, uint8_t errors, Nanos at) {
 void Uart16550::clearRx() {
     m_rxHead = 0;
     m_rxCount = 0;
+    m_timeoutLatched = false;
     m_regs.lsr &= static_cast<uint8_t>(~LSR_RXFIFO_ERROR);
     updateRxStatus();
     updateRtsHold();
@@ -466,10 +662,13 @@ void Uart16550::updateRtsHold() {
 }
 
 void Uart16550::clearTx() {
-    if (m_txCount)
+    if (m_txCount) {
         m_threPending = true;
+        m_threAt = m_now;
+    }
     m_txHead = 0;
     m_txCount = 0;
+    m_twoAtOnce = false;
 }
 
 void Uart16550::updateRxStatus() {

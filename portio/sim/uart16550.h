@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "portio/sim/simclock.h"
@@ -21,29 +22,40 @@
 // timer. An access first brings the UART at the other end of the cable up to the same
 // moment, since that one's transmitter may have delivered characters in the meantime. One
 // character takes uart::characterTime(LCR, divisor) on the line.
-// - Transmit: a byte written to THR (or the 16-byte transmit FIFO) moves into the shift
-//   register as soon as that is free; THRE is set while THR or the FIFO is empty, TEMT once
-//   the last stop bit is out as well. A write to a full FIFO is lost; in 16450 mode (FIFOs
-//   off) a write to a full THR overwrites the byte waiting there. The THRE interrupt is
-//   raised when THR or the FIFO becomes empty (or when IER bit 1 is set while it is), and
-//   cleared by a write to THR or by reading IIR while IIR reports it.
+// - Power-on: divisor 000C (9600 bps), as a PC's firmware leaves it; everything else as a
+//   master reset leaves it. A master reset (reset()) keeps the divisor latch.
+// - Transmit: a byte written to THR (or the 16-byte transmit FIFO) while the transmitter is
+//   idle reaches the shift register, and its start bit the line, 1.5 bit times after the
+//   write (a chip takes 0.5 to 1.5, and sets THRE 1 to 1.5 after it: the later case here);
+//   until then THRE stays clear and, with FIFOs off, a second write overwrites it. Bytes
+//   behind it follow back to back. TEMT is set once the last stop bit is out. A write to a
+//   full FIFO is lost. The THRE interrupt is raised when THR or the FIFO becomes empty (or
+//   when IER bit 1 is set while it is), with FIFOs one character time less a stop bit later
+//   unless two bytes were in the FIFO at once since THRE was last set, and cleared by a
+//   write to THR or by reading IIR while IIR reports it.
 // - Receive: the character reaches the other end (or, in loopback, the own receiver) when
-//   its last stop bit ends. Its length, data bits and frame format are the transmitter's at
-//   the moment it started shifting; a receiver with another frame format or divisor takes
-//   it with a framing error. A receiver in loopback does not listen to its serial input.
+//   its last stop bit ends. The receiver samples the bits the transmitter sent (with the
+//   transmitter's format and rate at the moment it started shifting) in the middle of each
+//   of its own bit times, from the start bit to its first stop bit: another word length,
+//   parity or rate gives what a chip reads, with PE for a parity bit that does not match,
+//   FE for a spacing stop bit, and BI (with FE and a zero character) when the line spaced
+//   for its whole character. A receiver in loopback does not listen to its serial input.
 // - Receive timeout (IIR xC, FIFOs on): raised when characters below the trigger level have
 //   waited four of the receiver's character times with no character received and no RBR
-//   read in that time.
-// - Break: LCR bit 6 holds SOUT at spacing. Held for one whole character time (of the format
-//   and divisor in force when it went to spacing), it delivers one break (a 0x00 character
-//   with BI) to the far receiver, at that moment, once per hold; released sooner it sends
-//   nothing. Characters shifted out while SOUT is spacing are lost on the line. In loopback
-//   SOUT stays marking: the break reaches neither end, and bytes written to THR still come
-//   back to the own receiver.
-// - Divisor 0 has no rate; here it gives a character time of zero: transfers complete at
-//   once, the receive timeout expires at once and a break is sent as soon as it is raised.
-// - Timing::Instant completes every transfer at once whatever the divisor (THRE and TEMT
-//   never drop); the receive timeout and the length of a break still follow the clock.
+//   read in that time; once raised, only reading RBR ends it.
+// - Break: LCR bit 6 holds SOUT at spacing. Held for the far receiver's whole character
+//   (start, data, parity, one stop bit, at its rate) it delivers one break there, at that
+//   moment, once per hold. Released sooner, a spacing of half the receiver's bit time or
+//   more is a start bit to it: it takes a character of the bits that were spacing (then
+//   marking), FE if its stop bit was spacing, when that character would end; a shorter one
+//   is nothing. Characters shifted out while SOUT is spacing are lost on the line. In
+//   loopback SOUT stays marking: the break reaches neither end, and bytes written to THR
+//   still come back to the own receiver.
+// - Divisor 0 stops the baud clock: nothing moves from THR, nothing is sent or received,
+//   no receive timeout runs and no break is timed, until a divisor is written.
+// - Timing::Instant completes every transfer at once whatever the divisor, 0 included (as
+//   QEMU does, whose comparison instant timing is for); the receive timeout and the length
+//   of a break still follow the clock, and so never run at divisor 0.
 // - FCR bit 2 empties the transmit FIFO but not the shift register; a change of FIFO depth
 //   (FIFOs on or off, the 16750's 16 or 64 bytes) empties both FIFOs; master reset loses
 //   everything in flight.
@@ -57,21 +69,22 @@
 //   one character deep as with FIFOs off: no trigger level, no receive timeout, no LSR
 //   bit 7, and FCR bits 1-2 do nothing.
 // - 16550A: as described above.
-// - 16750: FCR bit 5, taken only in a write while LCR's DLAB bit is 1 (otherwise it keeps
-//   its value), gives 64-byte FIFOs, IIR bit 5 and trigger levels 1, 16, 32, 56. IER bits
-//   4-5 and MCR bit 5 exist. MCR bit 5 (AFE) turns on auto-CTS: the transmitter starts no
-//   new character while CTS is off (the one shifting is finished). With RTS set as well,
-//   auto-RTS: the RTS output drops when the receive FIFO reaches its trigger level (1 with
-//   FIFOs off) and rises again once the FIFO is empty. In loopback MSR follows the MCR bits,
+// - 16750: FCR bit 5, taken only in a write with bit 0 set while LCR's DLAB bit is 1 (any
+//   other write, FCR 00 included, leaves it as it was), gives 64-byte FIFOs, IIR bit 5 and trigger
+//   levels 1, 16, 32, 56. IER bits 4-5 and MCR bit 5 exist. MCR bit 5 (AFE) turns on auto-CTS: the
+//   transmitter starts no new character while CTS is off (the one shifting is finished). With RTS
+//   set as well, auto-RTS: the RTS output drops when the receive FIFO reaches its trigger level (1
+//   with FIFOs off) and rises again once the FIFO is empty. In loopback MSR follows the MCR bits,
 //   as on the other chips.
 //
 // Not modelled: the interrupt output and its gating by OUT2 (IIR is worked out, nothing is
-// signalled), DMA (the mode bit is stored and ignored), parity and bit-level noise (data is
-// never corrupted on the line, only framing is compared), the receiver's bit sampling (it
-// takes the whole character at the end of its stop bit), the short delay before a byte
-// moves from THR into the shift register, modem-line and break timing below a character,
-// the 16750's sleep and low-power modes (IER bits 4-5 are kept and read back, nothing
-// more), the characters a real auto-RTS lets in after the trigger level while the far end
+// signalled), DMA (the mode bit is stored and ignored), bit-level noise and a receiver's
+// drift within a character, further start bits a receiver faster than the transmitter may
+// find in the rest of one character (it takes one), the rest of a character a short break
+// cut into, a receiver slower than the transmitter taking the character only after the
+// transmitter's stop bit (here at its end), modem-line timing below a character, the
+// 16750's sleep and low-power modes (IER bits 4-5 are kept and read back, nothing more),
+// the characters a real auto-RTS lets in after the trigger level while the far end
 // finishes, the original 16550's faulty FIFOs, the bugs of early 8250s, and the chips'
 // highest rates (every chip takes every divisor).
 class Uart16550 {
@@ -181,10 +194,16 @@ private:
 
     void sync();
     void runUntil(Nanos time);
+    bool clockStopped() const;
     Nanos transferTime() const;
+    Nanos loadDelay() const;
+    void clockChanged();
     void startShifting(Nanos at);
     void finishShifting();
+    std::optional<RxChar> sampleCharacter(const Shifting& sent) const;
+    Nanos breakTime(Nanos since) const;
     void sendBreak(Nanos at);
+    void spacingEnded();
     bool breakPending() const;
 
     uint8_t readRbr();
@@ -200,7 +219,7 @@ private:
     uint8_t registerValue(unsigned offset) const;
     uint8_t iirValue() const;
     uint8_t lsrValue() const;
-    bool timeoutDue() const;
+    bool timeoutDueAt(Nanos at) const;
     uint8_t rxTriggerLevel() const;
     bool fifoMode() const { return fifoDepth() > 1; }
     bool ctsHolds() const;
@@ -231,18 +250,29 @@ private:
     std::array<RxChar, uart::kMaxFifoSize> m_rxFifo{};
     std::size_t m_rxHead = 0;
     std::size_t m_rxCount = 0;
-    Nanos m_rxActivity{0};   // the last character received or RBR read: the timeout's start
+    Nanos m_rxActivity{0};          // the last character received or RBR read: the timeout's start
+    bool m_timeoutLatched = false;  // a character timeout came; only an RBR read ends it
     bool m_rtsHeld = false;  // auto-RTS: the FIFO reached its trigger level and is not yet empty
 
     std::array<uint8_t, uart::kMaxFifoSize> m_txFifo{};
     std::size_t m_txHead = 0;
     std::size_t m_txCount = 0;
     Shifting m_shifting{};
+    Nanos m_loadAt{0};           // when the idle shift register takes the byte first in line
+    bool m_twoAtOnce = false;    // two bytes were in the transmit FIFO at once since THRE
     bool m_threPending = false;  // THR emptied and not yet acknowledged by an IIR read
+    Nanos m_threAt{0};           // from when IIR reports it
 
-    Nanos m_spacingSince{0};  // while SOUT is spacing: since when, and for how long a break
-    Nanos m_breakLength{0};
+    Nanos m_spacingSince{0};  // while SOUT is spacing: since when, and when it is a break
+    Nanos m_breakAt{0};
     bool m_breakSent = false;
+    struct Stray {
+        bool pending;
+        Nanos at;  // when the far receiver has taken it
+        uint8_t data;
+        uint8_t errors;
+    };
+    Stray m_stray{};  // the character a short spacing pulse makes at the far receiver
 
     Uart16550* m_peer = nullptr;
 };

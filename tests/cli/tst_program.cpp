@@ -196,7 +196,7 @@ void TestProgram::commands_data() {
     row("run the null-modem example",
         {"run", QStringLiteral(EXAMPLES_DIR "/nullmodem-text-9600.txt")}, "", 0, transcript, "");
     row("run - with a failed expectation", {"run", "-"},
-        "W 3FB 03\nW 3FC 10\nW 3F8 55\nR 3FD = 60\nR 3F8 = 55\n", 1,
+        "W 3FB 03\nW 3FC 10\nW 3F8 55\nSLEEP 3\nR 3FD = 60\nR 3F8 = 55\n", 1,
         "R 3FD = 61  # expected 60 \\(mask FF\\)\nR 3F8 = 55\n", "期待した値と異なる読み出しが1件");
     row("run - with a bad line", {"run", "-"}, "W 3FC 10\nR 3FD = 600\n", 2, "",
         "標準入力:2: 値「600」");

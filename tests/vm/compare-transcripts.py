@@ -15,7 +15,6 @@ are QEMU's own, written here once:
                at 00;
   - reset-msr  (tagged): QEMU's MSR starts at B0 (CTS, DSR, DCD on), the model's follows its
                cable and reads 00;
-  - reset-dll  (tagged): QEMU's divisor starts at 000C, the data sheet's at 0000;
   - any MSR read: QEMU sets no change bit (MSR bits 0-3), notably in loopback, where the
                model sets them as the data sheet says; the line states (bits 4-7) must agree.
   - in a self-test, for the same reason, exactly the four loopback line checks fail on QEMU
@@ -34,8 +33,6 @@ def quirk_allows(tag, port, hw, sim):
         return hw == 0x08 and sim == 0x00
     if tag == "reset-msr":
         return hw == 0xB0
-    if tag == "reset-dll":
-        return hw == 0x0C and sim == 0x00
     if port % 8 == 6:  # MSR
         return hw & 0xF0 == sim & 0xF0 and hw & 0x0F == 0
     return False

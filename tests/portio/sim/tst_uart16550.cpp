@@ -3,6 +3,7 @@
 
 #include <QTest>
 #include <chrono>
+#include <cstdlib>
 
 #include "portio/sim/uart16550.h"
 
@@ -42,12 +43,21 @@ void setFormat(U& uart, uint8_t lcr, uint16_t divisor) {
     uart.write(uart::LCR, lcr);
 }
 
-// Sends count bytes 0x41, 0x42 ... as 8N1 through the UART's own loopback.
+// How long after a write to the idle transmitter its byte starts on the line at divisor.
+nanoseconds startDelay(uint16_t divisor) {
+    return (3 * uart::bitTime(divisor) + nanoseconds(1)) / 2;
+}
+
+// Sends count bytes 0x41, 0x42 ... as 8N1 through the UART's own loopback, each one in the
+// receiver before the next is written (in instant timing, so that no time passes).
 void loopBytes(U& uart, int count) {
+    const U::Timing timing = uart.timing();
+    uart.setTiming(U::Timing::Instant);
     uart.write(uart::LCR, 0x03);
     uart.write(uart::MCR, uart::MCR_LOOP);
     for (int i = 0; i < count; ++i)
         uart.write(uart::THR, static_cast<uint8_t>(0x41 + i));
+    uart.setTiming(timing);
 }
 
 QByteArray drain(U& uart) {
@@ -110,7 +120,8 @@ void TestUart16550::resetValues_data() {
     QTest::newRow("LSR") << A << uart::LSR << false << 0x60;
     QTest::newRow("MSR") << A << uart::MSR << false << 0x00;
     QTest::newRow("SCR") << A << uart::SCR << false << 0x00;
-    QTest::newRow("DLL") << A << uart::DLL << true << 0x00;
+    // A PC's firmware leaves 9600 bps; a master reset leaves the divisor alone.
+    QTest::newRow("DLL") << A << uart::DLL << true << 0x0C;
     QTest::newRow("DLM") << A << uart::DLM << true << 0x00;
     // What only a 16750 can set goes too; an 8250 has no scratch register to read.
     QTest::newRow("16750 IER") << uart::Chip::U16750 << uart::IER << false << 0x00;
@@ -133,14 +144,17 @@ void TestUart16550::resetValues() {
     setFcr(used, 0xE1, 0x1F);
     used.write(uart::IER, 0xFF);
     used.write(uart::SCR, 0x55);
-    loopBytes(used, 3);
+    used.write(uart::MCR, uart::MCR_LOOP);
+    for (uint8_t byte : {0x41, 0x42, 0x43})
+        used.write(uart::THR, byte);
     used.write(uart::MCR, 0x3F);
     used.reset();  // with the bytes still in flight at divisor ABCD
 
     for (U* uart : {&fresh, &used}) {
         if (dlab)
             uart->write(uart::LCR, uart::LCR_DLAB);
-        QCOMPARE(uart->read(offset), expected);
+        const int kept = offset == uart::DLL ? 0xCD : 0xAB;
+        QCOMPARE(uart->read(offset), dlab && uart == &used ? kept : expected);
     }
     clock.advance(std::chrono::minutes(1));
     QCOMPARE(used.rxFifoCount(), 0u);
@@ -206,7 +220,7 @@ void TestUart16550::dlabBanksOffsetsZeroAndOne() {
     QCOMPARE(uart.read(uart::RBR), 0x41);
 }
 
-enum Setup { OneByteLooped, Overrun, LoopDtr, ThreEnabled };
+enum Setup { OneByteLooped, Overrun, LoopDtr, ThreEnabled, ThreEnabledWhileThrWaits };
 Q_DECLARE_METATYPE(Setup)
 
 void TestUart16550::readSideEffects_data() {
@@ -223,6 +237,9 @@ void TestUart16550::readSideEffects_data() {
     QTest::newRow("MSR") << LoopDtr << uart::MSR << 0x22 << uart::MSR << 0x20;
     // Reading IIR acknowledges the THRE interrupt it reports.
     QTest::newRow("IIR") << ThreEnabled << uart::IIR << 0x02 << uart::IIR << 0x01;
+    // IER bit 1 set while a byte still waits in THR raises nothing yet.
+    QTest::newRow("IIR, IER 02 while THR waits")
+        << ThreEnabledWhileThrWaits << uart::IIR << 0x01 << uart::LSR << 0x00;
 }
 
 void TestUart16550::readSideEffects() {
@@ -245,6 +262,11 @@ void TestUart16550::readSideEffects() {
             uart.write(uart::MCR, uart::MCR_LOOP | uart::MCR_DTR);
             break;
         case ThreEnabled:
+            uart.write(uart::IER, uart::IER_ETBEI);
+            break;
+        case ThreEnabledWhileThrWaits:
+            uart.write(uart::MCR, uart::MCR_LOOP);
+            uart.write(uart::THR, 0x41);
             uart.write(uart::IER, uart::IER_ETBEI);
             break;
     }
@@ -277,6 +299,7 @@ void TestUart16550::loopbackData() {
     uart.write(uart::LCR, static_cast<uint8_t>(lcr));
     uart.write(uart::MCR, uart::MCR_LOOP);
     uart.write(uart::THR, static_cast<uint8_t>(sent));
+    clock.advance(lineTime(12, 2));        // at the 9600 bps a PC starts with
     QCOMPARE(uart.read(uart::LSR), 0x61);  // no framing error against itself; THRE/TEMT back
     QCOMPARE(uart.read(uart::RBR), received);
     QCOMPARE(peer.rxFifoCount(), 0u);
@@ -289,9 +312,11 @@ void TestUart16550::transmitTiming_data() {
     QTest::addColumn<uart::Chip>("chip");
     QTest::addColumn<Timing>("timing");
     QTest::addColumn<int>("divisor");
-    QTest::addColumn<bool>("fifo");   // the transmitter's FIFOs (the receiver's are on)
-    QTest::addColumn<int>("to");      // 0: the far end, 1: own loopback, 2: far end in loopback
-    QTest::addColumn<int>("bytes");   // 0x41, 0x42 ... written at once, 8N1 at both ends
+    QTest::addColumn<bool>("fifo");  // the transmitter's FIFOs (the receiver's are on)
+    QTest::addColumn<int>("to");     // 0: the far end, 1: own loopback, 2: far end in loopback
+    // 0x41, 0x42 ... written, 8N1 at both ends: the first, then once it has started on the
+    // line (startDelay) the others at once; negative: all at once, then startDelay passes.
+    QTest::addColumn<int>("bytes");
     QTest::addColumn<int>("fcr");     // then written to the transmitter, -1: none
     QTest::addColumn<int>("chars");   // the time looked at: this many character times
     QTest::addColumn<int>("offset");  // and this many nanoseconds more
@@ -299,8 +324,9 @@ void TestUart16550::transmitTiming_data() {
     QTest::addColumn<int>("iir");     // the transmitter's, with only IER bit 1 set
     QTest::addColumn<QByteArray>("received");
     const Timing line = Timing::Line;
-    // The byte moves on into the shift register at once: THR is empty, TEMT waits for the
-    // stop bit, and the far end has the character when the stop bit ends.
+    // The byte moves on into the shift register 1.5 bit times after the write (startDelay):
+    // THR is empty from then, TEMT waits for the stop bit, and the far end has the character
+    // when the stop bit ends. The times below count from then.
     QTest::newRow("9600, 1 byte, 1 ns before its end")
         << A << line << 12 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
     QTest::newRow("9600, 1 byte, at its end")
@@ -318,6 +344,17 @@ void TestUart16550::transmitTiming_data() {
         << A << line << 12 << false << 0 << 2 << -1 << 1 << 0 << 0x20 << 0x02 << QByteArray("A");
     QTest::newRow("9600, 2 bytes, at the second's end")
         << A << line << 12 << false << 0 << 2 << -1 << 2 << 0 << 0x60 << 0x02 << QByteArray("AB");
+    // Before it reaches the shift register the byte waits in THR: THRE stays clear, and a
+    // second write overwrites it.
+    const int bit12 = static_cast<int>(uart::bitTime(12).count());
+    const int delay12 = static_cast<int>(startDelay(12).count());
+    QTest::newRow("9600, 1 byte, 1 bit time after the write")
+        << A << line << 12 << false << 0 << -1 << -1 << 0 << bit12 - delay12 << 0x00 << 0x01
+        << QByteArray();
+    QTest::newRow("9600, 1 byte, 1.5 bit times after the write")
+        << A << line << 12 << false << 0 << -1 << -1 << 0 << 0 << 0x20 << 0x02 << QByteArray();
+    QTest::newRow("9600, 2 bytes at once: the second overwrites the first")
+        << A << line << 12 << false << 0 << -2 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("B");
     QTest::newRow("9600, 3 bytes: THR overwritten")
         << A << line << 12 << false << 0 << 3 << -1 << 3 << 0 << 0x60 << 0x02 << QByteArray("AC");
     // The transmit FIFO drains one character per character time.
@@ -327,6 +364,19 @@ void TestUart16550::transmitTiming_data() {
         << A << line << 12 << true << 0 << 4 << -1 << 3 << 0 << 0x20 << 0xC2 << QByteArray("ABC");
     QTest::newRow("9600 FIFO, 4 bytes, 4 sent")
         << A << line << 12 << true << 0 << 4 << -1 << 4 << 0 << 0x60 << 0xC2 << QByteArray("ABCD");
+    // With never two bytes in the FIFO at once, its THRE interrupt comes one character time
+    // less a stop bit after THRE.
+    QTest::newRow("9600 FIFO, 1 byte, THRE")
+        << A << line << 12 << true << 0 << 1 << -1 << 0 << 0 << 0x20 << 0xC1 << QByteArray();
+    QTest::newRow("9600 FIFO, 1 byte, 1 ns before its THRE interrupt")
+        << A << line << 12 << true << 0 << 1 << -1 << 1 << -bit12 - 1 << 0x20 << 0xC1
+        << QByteArray();
+    QTest::newRow("9600 FIFO, 1 byte, its THRE interrupt")
+        << A << line << 12 << true << 0 << 1 << -1 << 1 << -bit12 << 0x20 << 0xC2 << QByteArray();
+    // Written all at once, the first is still in the FIFO: 16 fit.
+    QTest::newRow("9600 FIFO, 18 bytes at once, 16 sent")
+        << A << line << 12 << true << 0 << -18 << -1 << 16 << 0 << 0x60 << 0xC2
+        << QByteArray("ABCDEFGHIJKLMNOP");
     // One in the shift register and 16 in the FIFO: the 18th byte is lost.
     QTest::newRow("9600 FIFO, 18 bytes, 16 sent")
         << A << line << 12 << true << 0 << 18 << -1 << 16 << 0 << 0x20 << 0xC2
@@ -352,11 +402,18 @@ void TestUart16550::transmitTiming_data() {
     QTest::newRow("line then instant, 9600 FIFO, 4 bytes")
         << A << Timing::LineThenInstant << 12 << true << 0 << 4 << -1 << 0 << 0 << 0x60 << 0xC2
         << QByteArray("ABCD");
-    // Divisor 0 has no rate and takes no time.
+    // Divisor 0 stops the baud clock: nothing moves, however long.
+    const int second = 1'000'000'000;
     QTest::newRow("divisor 0, 2 bytes")
-        << A << line << 0 << false << 0 << 2 << -1 << 0 << 0 << 0x60 << 0x02 << QByteArray("AB");
-    QTest::newRow("divisor 0 FIFO, 18 bytes") << A << line << 0 << true << 0 << 18 << -1 << 0 << 0
-                                              << 0x60 << 0xC2 << QByteArray("ABCDEFGHIJKLMNOP");
+        << A << line << 0 << false << 0 << 2 << -1 << 0 << second << 0x00 << 0x01 << QByteArray();
+    QTest::newRow("divisor 0 FIFO, 18 bytes")
+        << A << line << 0 << true << 0 << 18 << -1 << 0 << second << 0x00 << 0xC1 << QByteArray();
+    QTest::newRow("divisor 0 loopback, 1 byte")
+        << A << line << 0 << false << 1 << 1 << -1 << 0 << second << 0x00 << 0x01 << QByteArray();
+    // Instant timing moves bytes at divisor 0 too, as QEMU does.
+    QTest::newRow("instant, divisor 0, 2 bytes")
+        << A << Timing::Instant << 0 << false << 0 << 2 << -1 << 0 << 0 << 0x60 << 0x02
+        << QByteArray("AB");
     // The 16550's FIFO holds one byte as THR does; the 16750's holds 64 (FCR 21 with DLAB).
     const uart::Chip u16550 = uart::Chip::U16550;
     const uart::Chip u16750 = uart::Chip::U16750;
@@ -389,8 +446,10 @@ void TestUart16550::transmitTiming() {
     U tx(clock, chip);
     U rx(clock, chip);
     U::connectNullModem(tx, rx);
-    if (timing == Timing::Instant)
+    if (timing == Timing::Instant) {
         tx.setTiming(U::Timing::Instant);
+        rx.setTiming(U::Timing::Instant);
+    }
     const auto d = static_cast<uint16_t>(divisor);
     setFormat(tx, 0x03, d);
     setFormat(rx, 0x03, d);
@@ -399,14 +458,17 @@ void TestUart16550::transmitTiming() {
     tx.write(uart::MCR, to == 1 ? uart::MCR_LOOP : 0);
     rx.write(uart::MCR, to == 2 ? uart::MCR_LOOP : 0);
     tx.write(uart::IER, uart::IER_ETBEI);
-    for (int i = 0; i < bytes; ++i)
+    for (int i = 0; i < std::abs(bytes); ++i) {
         tx.write(uart::THR, static_cast<uint8_t>(0x41 + i));
+        if (i == 0 && bytes > 0)
+            clock.advance(startDelay(d));
+    }
     if (fcr >= 0)
         tx.write(uart::FCR, static_cast<uint8_t>(fcr));
     if (timing == Timing::LineThenInstant)
         tx.setTiming(U::Timing::Instant);
 
-    clock.advance(lineTime(d, chars, offset));
+    clock.advance(lineTime(d, chars, offset) + (bytes < 0 ? startDelay(d) : nanoseconds(0)));
     QCOMPARE(tx.peek(uart::IIR), iir);
     QCOMPARE(tx.read(uart::LSR), lsr);
     QCOMPARE(drain(to == 1 ? tx : rx), received);
@@ -490,7 +552,7 @@ void TestUart16550::fifoControl_data() {
     QTest::addColumn<uart::Chip>("chip");
     QTest::addColumn<int>("start");  // FCR written with DLAB set before three bytes come in
     QTest::addColumn<bool>("dlab");  // whether DLAB is set for the FCR write of the row
-    QTest::addColumn<int>("fcr");
+    QTest::addColumn<int>("fcr");    // 1xxyy: xx, then yy
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("iir");
     QTest::newRow("01 again") << A << 0x01 << false << 0x01 << 3 << 0xC1;
@@ -509,6 +571,12 @@ void TestUart16550::fifoControl_data() {
     QTest::newRow("16750 64, 03 RX reset") << C::U16750 << 0x21 << false << 0x03 << 0 << 0xE1;
     QTest::newRow("16750 64, 00 off") << C::U16750 << 0x21 << false << 0x00 << 0 << 0x01;
     QTest::newRow("16750 64, 20 with DLAB") << C::U16750 << 0x21 << true << 0x20 << 0 << 0x01;
+    // Bit 5 is taken only with bit 0 and DLAB: FIFOs turned off and on again without DLAB
+    // come back with 64 bytes.
+    QTest::newRow("16750 64, 00 then 01 without DLAB")
+        << C::U16750 << 0x21 << false << 0x10001 << 0 << 0xE1;
+    QTest::newRow("16750 64, 20 then 01 with DLAB")
+        << C::U16750 << 0x21 << true << 0x12001 << 0 << 0xC1;
     // The 16550's FIFO bit changes IIR and nothing else; older chips take no FCR at all.
     QTest::newRow("16550 01 again") << C::U16550 << 0x01 << false << 0x01 << 1 << 0x81;
     QTest::newRow("16550 03 RX reset") << C::U16550 << 0x01 << false << 0x03 << 1 << 0x81;
@@ -531,6 +599,8 @@ void TestUart16550::fifoControl() {
     loopBytes(uart, 3);
     if (dlab)
         uart.write(uart::LCR, 0x83);
+    if (fcr > 0xFF)
+        uart.write(uart::FCR, static_cast<uint8_t>(fcr >> 8));
     uart.write(uart::FCR, static_cast<uint8_t>(fcr));
     QCOMPARE(uart.rxFifoCount(), static_cast<std::size_t>(count));
     QCOMPARE(uart.read(uart::IIR), iir);
@@ -542,69 +612,78 @@ void TestUart16550::triggerLevel_data() {
     QTest::addColumn<int>("fcr");
     QTest::addColumn<int>("divisor");
     QTest::addColumn<int>("bytes");
-    QTest::addColumn<bool>("readOne");  // one character read 2 character times after the last
-    QTest::addColumn<int>("chars");     // then this many character times pass
-    QTest::addColumn<int>("offset");    // and this many nanoseconds more
+    QTest::addColumn<bool>("readOne");   // one character read 2 character times after the last
+    QTest::addColumn<int>("chars");      // then this many character times pass
+    QTest::addColumn<int>("offset");     // and this many nanoseconds more
+    QTest::addColumn<int>("thenBytes");  // then this many more come in, a character time apart
     QTest::addColumn<int>("iir");
     // Below the trigger level the data is reported as a character timeout (CC), four
-    // character times after the last character came in or was read; at divisor 0 at once.
-    QTest::newRow("trigger 1, 1 byte") << A << 0x01 << 0 << 1 << false << 0 << 0 << 0xC4;
-    QTest::newRow("trigger 4, 3 bytes") << A << 0x41 << 0 << 3 << false << 0 << 0 << 0xCC;
-    QTest::newRow("trigger 4, 4 bytes") << A << 0x41 << 0 << 4 << false << 0 << 0 << 0xC4;
-    QTest::newRow("trigger 8, 7 bytes") << A << 0x81 << 0 << 7 << false << 0 << 0 << 0xCC;
-    QTest::newRow("trigger 8, 8 bytes") << A << 0x81 << 0 << 8 << false << 0 << 0 << 0xC4;
-    QTest::newRow("trigger 14, 13 bytes") << A << 0xC1 << 0 << 13 << false << 0 << 0 << 0xCC;
-    QTest::newRow("trigger 14, 14 bytes") << A << 0xC1 << 0 << 14 << false << 0 << 0 << 0xC4;
-    QTest::newRow("trigger 14, 16 bytes") << A << 0xC1 << 0 << 16 << false << 0 << 0 << 0xC4;
-    QTest::newRow("no FIFO, 1 byte") << A << 0x00 << 0 << 1 << false << 0 << 0 << 0x04;
-    QTest::newRow("trigger 4, none") << A << 0x41 << 0 << 0 << false << 0 << 0 << 0xC1;
+    // character times after the last character came in or was read (at 115200 bps here).
+    QTest::newRow("trigger 1, 1 byte") << A << 0x01 << 1 << 1 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 4, 3 bytes") << A << 0x41 << 1 << 3 << false << 4 << 0 << 0 << 0xCC;
+    QTest::newRow("trigger 4, 4 bytes") << A << 0x41 << 1 << 4 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 8, 7 bytes") << A << 0x81 << 1 << 7 << false << 4 << 0 << 0 << 0xCC;
+    QTest::newRow("trigger 8, 8 bytes") << A << 0x81 << 1 << 8 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 14, 13 bytes") << A << 0xC1 << 1 << 13 << false << 4 << 0 << 0 << 0xCC;
+    QTest::newRow("trigger 14, 14 bytes") << A << 0xC1 << 1 << 14 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("trigger 14, 16 bytes") << A << 0xC1 << 1 << 16 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("no FIFO, 1 byte") << A << 0x00 << 1 << 1 << false << 4 << 0 << 0 << 0x04;
+    QTest::newRow("trigger 4, none") << A << 0x41 << 1 << 0 << false << 4 << 0 << 0 << 0xC1;
     QTest::newRow("9600, trigger 4, 3 bytes, at the last")
-        << A << 0x41 << 12 << 3 << false << 0 << 0 << 0xC1;
+        << A << 0x41 << 12 << 3 << false << 0 << 0 << 0 << 0xC1;
     QTest::newRow("9600, trigger 4, 3 bytes, 4 chars - 1 ns later")
-        << A << 0x41 << 12 << 3 << false << 4 << -1 << 0xC1;
+        << A << 0x41 << 12 << 3 << false << 4 << -1 << 0 << 0xC1;
     QTest::newRow("9600, trigger 4, 3 bytes, 4 chars later")
-        << A << 0x41 << 12 << 3 << false << 4 << 0 << 0xCC;
+        << A << 0x41 << 12 << 3 << false << 4 << 0 << 0 << 0xCC;
     QTest::newRow("1200, trigger 8, 1 byte, 4 chars - 1 ns later")
-        << A << 0x81 << 96 << 1 << false << 4 << -1 << 0xC1;
+        << A << 0x81 << 96 << 1 << false << 4 << -1 << 0 << 0xC1;
     QTest::newRow("1200, trigger 8, 1 byte, 4 chars later")
-        << A << 0x81 << 96 << 1 << false << 4 << 0 << 0xCC;
+        << A << 0x81 << 96 << 1 << false << 4 << 0 << 0 << 0xCC;
     QTest::newRow("9600, trigger 4, 4 bytes, at the last")
-        << A << 0x41 << 12 << 4 << false << 0 << 0 << 0xC4;
+        << A << 0x41 << 12 << 4 << false << 0 << 0 << 0 << 0xC4;
     QTest::newRow("9600, trigger 4, 4 bytes, one read, 4 chars - 1 ns later")
-        << A << 0x41 << 12 << 4 << true << 4 << -1 << 0xC1;
+        << A << 0x41 << 12 << 4 << true << 4 << -1 << 0 << 0xC1;
     QTest::newRow("9600, trigger 4, 4 bytes, one read, 4 chars later")
-        << A << 0x41 << 12 << 4 << true << 4 << 0 << 0xCC;
+        << A << 0x41 << 12 << 4 << true << 4 << 0 << 0 << 0xCC;
     QTest::newRow("9600, no FIFO, 1 byte, at its end")
-        << A << 0x00 << 12 << 1 << false << 0 << 0 << 0x04;
+        << A << 0x00 << 12 << 1 << false << 0 << 0 << 0 << 0x04;
+    // Only reading RBR ends a character timeout: a character coming in does not.
+    QTest::newRow("9600, trigger 4, 1 byte, timeout, then 1 more")
+        << A << 0x41 << 12 << 1 << false << 4 << 0 << 1 << 0xCC;
+    QTest::newRow("9600, trigger 4, 1 byte, then 1 more before the timeout")
+        << A << 0x41 << 12 << 1 << false << 2 << 0 << 1 << 0xC1;
+    // Without a baud clock no timeout runs.
+    QTest::newRow("divisor 0, trigger 4, 1 byte, 1 s later")
+        << A << 0x41 << 0 << 1 << false << 0 << 1'000'000'000 << 0 << 0xC1;
     using C = uart::Chip;
     // The 16750's 64-byte FIFO triggers at 1, 16, 32 or 56, and says so in IIR bit 5.
     QTest::newRow("16750 64, trigger 1, 1 byte")
-        << C::U16750 << 0x21 << 0 << 1 << false << 0 << 0 << 0xE4;
+        << C::U16750 << 0x21 << 1 << 1 << false << 4 << 0 << 0 << 0xE4;
     QTest::newRow("16750 64, trigger 16, 15 bytes")
-        << C::U16750 << 0x61 << 0 << 15 << false << 0 << 0 << 0xEC;
+        << C::U16750 << 0x61 << 1 << 15 << false << 4 << 0 << 0 << 0xEC;
     QTest::newRow("16750 64, trigger 16, 16 bytes")
-        << C::U16750 << 0x61 << 0 << 16 << false << 0 << 0 << 0xE4;
+        << C::U16750 << 0x61 << 1 << 16 << false << 4 << 0 << 0 << 0xE4;
     QTest::newRow("16750 64, trigger 32, 31 bytes")
-        << C::U16750 << 0xA1 << 0 << 31 << false << 0 << 0 << 0xEC;
+        << C::U16750 << 0xA1 << 1 << 31 << false << 4 << 0 << 0 << 0xEC;
     QTest::newRow("16750 64, trigger 32, 32 bytes")
-        << C::U16750 << 0xA1 << 0 << 32 << false << 0 << 0 << 0xE4;
+        << C::U16750 << 0xA1 << 1 << 32 << false << 4 << 0 << 0 << 0xE4;
     QTest::newRow("16750 64, trigger 56, 55 bytes")
-        << C::U16750 << 0xE1 << 0 << 55 << false << 0 << 0 << 0xEC;
+        << C::U16750 << 0xE1 << 1 << 55 << false << 4 << 0 << 0 << 0xEC;
     QTest::newRow("16750 64, trigger 56, 56 bytes")
-        << C::U16750 << 0xE1 << 0 << 56 << false << 0 << 0 << 0xE4;
+        << C::U16750 << 0xE1 << 1 << 56 << false << 4 << 0 << 0 << 0xE4;
     QTest::newRow("16750 16, trigger 4, 3 bytes")
-        << C::U16750 << 0x41 << 0 << 3 << false << 0 << 0 << 0xCC;
+        << C::U16750 << 0x41 << 1 << 3 << false << 4 << 0 << 0 << 0xCC;
     QTest::newRow("16750 16, trigger 14, 14 bytes")
-        << C::U16750 << 0xC1 << 0 << 14 << false << 0 << 0 << 0xC4;
+        << C::U16750 << 0xC1 << 1 << 14 << false << 4 << 0 << 0 << 0xC4;
     QTest::newRow("16750 64, 9600, trigger 16, 15 bytes, 4 chars later")
-        << C::U16750 << 0x61 << 12 << 15 << false << 4 << 0 << 0xEC;
+        << C::U16750 << 0x61 << 12 << 15 << false << 4 << 0 << 0 << 0xEC;
     // Without a FIFO to use every character raises the interrupt, and none times out.
     QTest::newRow("16550 trigger 14, 1 byte")
-        << C::U16550 << 0xC1 << 0 << 1 << false << 0 << 0 << 0x84;
+        << C::U16550 << 0xC1 << 1 << 1 << false << 4 << 0 << 0 << 0x84;
     QTest::newRow("16550 9600, trigger 14, 1 byte, 4 chars later")
-        << C::U16550 << 0xC1 << 12 << 1 << false << 4 << 0 << 0x84;
+        << C::U16550 << 0xC1 << 12 << 1 << false << 4 << 0 << 0 << 0x84;
     QTest::newRow("16450 trigger 14, 1 byte")
-        << C::U16450 << 0xC1 << 0 << 1 << false << 0 << 0 << 0x04;
+        << C::U16450 << 0xC1 << 1 << 1 << false << 4 << 0 << 0 << 0x04;
 }
 
 void TestUart16550::triggerLevel() {
@@ -615,6 +694,7 @@ void TestUart16550::triggerLevel() {
     QFETCH(bool, readOne);
     QFETCH(int, chars);
     QFETCH(int, offset);
+    QFETCH(int, thenBytes);
     QFETCH(int, iir);
 
     VirtualClock clock;
@@ -624,12 +704,15 @@ void TestUart16550::triggerLevel() {
     setFcr(uart, static_cast<uint8_t>(fcr), 0x03);
     uart.write(uart::IER, uart::IER_ERBFI);
     loopBytes(uart, bytes);
-    clock.advance(lineTime(d, bytes));
     if (readOne) {
         clock.advance(lineTime(d, 2));
         QCOMPARE(uart.read(uart::RBR), 0x41);
     }
     clock.advance(lineTime(d, chars, offset));
+    for (int i = 0; i < thenBytes; ++i) {
+        uart.write(uart::THR, 0x5A);
+        clock.advance(lineTime(d, 1) + startDelay(d));
+    }
     QCOMPARE(uart.read(uart::IIR), iir);
     QCOMPARE(uart.read(uart::IIR), iir);  // only reading the data clears it
 }
@@ -699,16 +782,18 @@ void TestUart16550::fifoErrorShowsWhenCharacterReachesTop() {
     setFormat(b, 0x03, 12);
     b.write(uart::FCR, uart::FCR_ENABLE);
     a.write(uart::THR, 0x31);
-    // The first byte is on its way at divisor 12 and keeps it; the second starts at 6.
-    setFormat(a, 0x03, 6);
+    clock.advance(startDelay(12));
+    // The first byte is on its way at divisor 12 and keeps it; the second goes at 24, which
+    // the receiver, twice as fast, reads as 18 with a spacing stop bit.
+    setFormat(a, 0x03, 24);
     a.write(uart::THR, 0x32);  // arrives with a framing error
-    clock.advance(uart::characterTime(0x03, 12) + uart::characterTime(0x03, 6));
+    clock.advance(uart::characterTime(0x03, 12) + uart::characterTime(0x03, 24));
 
     QCOMPARE(b.read(uart::LSR), 0xE1);  // an error waits in the FIFO, not yet at the top
     QCOMPARE(b.read(uart::RBR), 0x31);
     QCOMPARE(b.read(uart::LSR), 0xE9);  // its FE shows at the top
     QCOMPARE(b.read(uart::LSR), 0x61);  // and bit 7 goes: no error behind it
-    QCOMPARE(b.read(uart::RBR), 0x32);
+    QCOMPARE(b.read(uart::RBR), 0x18);
 }
 
 void TestUart16550::nullModemFraming_data() {
@@ -720,18 +805,33 @@ void TestUart16550::nullModemFraming_data() {
     QTest::addColumn<int>("sent");
     QTest::addColumn<int>("received");
     QTest::addColumn<int>("lsr");
+    // The receiver samples the bits the transmitter put on the line with its own frame and
+    // rate: each bit in its middle, the first stop bit only.
     QTest::newRow("8N1 12 both") << 0x03 << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
-    QTest::newRow("reset defaults") << 0x00 << 0 << 0x00 << 0 << 0x00 << 0xA5 << 0x05 << 0x61;
+    QTest::newRow("power-on defaults") << 0x00 << 12 << 0x00 << 12 << 0x00 << 0xA5 << 0x05 << 0x61;
     QTest::newRow("7E1 both") << 0x1A << 1 << 0x1A << 1 << 0x00 << 0xC1 << 0x41 << 0x61;
-    QTest::newRow("divisor 12 vs 6") << 0x03 << 12 << 0x03 << 6 << 0x00 << 0xA5 << 0xA5 << 0x69;
+    // Twice as fast, the receiver reads the first half of the character: 0 1 1 0 0 1 1 0,
+    // and its stop bit on the sender's bit 3 (0).
+    QTest::newRow("divisor 12 vs 6") << 0x03 << 12 << 0x03 << 6 << 0x00 << 0xA5 << 0x66 << 0x69;
+    // The sender's start bit alone outlasts the fast receiver's whole character: a break.
     QTest::newRow("divisor 0100 vs 0001")
-        << 0x03 << 0x100 << 0x03 << 1 << 0x00 << 0xA5 << 0xA5 << 0x69;
-    QTest::newRow("8 vs 7 bits") << 0x03 << 12 << 0x02 << 12 << 0x00 << 0xA5 << 0x25 << 0x69;
-    QTest::newRow("1 vs 2 stop bits") << 0x03 << 12 << 0x07 << 12 << 0x00 << 0xA5 << 0xA5 << 0x69;
-    QTest::newRow("even vs odd") << 0x1B << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x69;
-    QTest::newRow("parity vs none") << 0x0B << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x69;
-    QTest::newRow("stick vs not") << 0x2B << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x69;
-    QTest::newRow("mismatch, FIFO on") << 0x03 << 12 << 0x03 << 6 << 0x01 << 0xA5 << 0xA5 << 0xE9;
+        << 0x03 << 0x100 << 0x03 << 1 << 0x00 << 0xA5 << 0x00 << 0x79;
+    // The 7-bit receiver's stop bit falls on data bit 7, a 1.
+    QTest::newRow("8 vs 7 bits") << 0x03 << 12 << 0x02 << 12 << 0x00 << 0xA5 << 0x25 << 0x61;
+    QTest::newRow("8 vs 7 bits, bit 7 clear")
+        << 0x03 << 12 << 0x02 << 12 << 0x00 << 0x25 << 0x25 << 0x69;
+    QTest::newRow("1 vs 2 stop bits") << 0x03 << 12 << 0x07 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
+    QTest::newRow("2 vs 1 stop bits") << 0x07 << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
+    QTest::newRow("even vs odd") << 0x1B << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x65;
+    // Odd parity of A5 is a 1: where the receiver wants its stop bit.
+    QTest::newRow("parity vs none") << 0x0B << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
+    QTest::newRow("none vs parity") << 0x03 << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
+    QTest::newRow("none vs even") << 0x03 << 12 << 0x1B << 12 << 0x00 << 0xA5 << 0xA5 << 0x65;
+    QTest::newRow("mark vs odd") << 0x2B << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
+    QTest::newRow("mark vs even") << 0x2B << 12 << 0x1B << 12 << 0x00 << 0xA5 << 0xA5 << 0x65;
+    QTest::newRow("receiver without a clock")
+        << 0x03 << 12 << 0x03 << 0 << 0x00 << 0xA5 << -1 << 0x60;
+    QTest::newRow("mismatch, FIFO on") << 0x03 << 12 << 0x03 << 6 << 0x01 << 0xA5 << 0x66 << 0xE9;
 }
 
 void TestUart16550::nullModemFraming() {
@@ -753,10 +853,12 @@ void TestUart16550::nullModemFraming() {
     rx.write(uart::FCR, static_cast<uint8_t>(rxFcr));
     tx.write(uart::THR, static_cast<uint8_t>(sent));
     clock.advance(
+        startDelay(static_cast<uint16_t>(txDivisor)) +
         uart::characterTime(static_cast<uint8_t>(txLcr), static_cast<uint16_t>(txDivisor)));
     QCOMPARE(tx.read(uart::LSR), 0x60);  // sent, nothing came back
     QCOMPARE(rx.read(uart::LSR), lsr);
-    QCOMPARE(rx.read(uart::RBR), received);
+    if (received >= 0)
+        QCOMPARE(rx.read(uart::RBR), received);
     QCOMPARE(tx.rxFifoCount(), 0u);
 }
 
@@ -903,7 +1005,7 @@ void TestUart16550::autoFlowControl() {
                     tx.write(uart::THR, static_cast<uint8_t>(0x41 + sent++));
                 break;
             case Wait:
-                clock.advance(lineTime(12, n));
+                clock.advance(lineTime(12, n) + startDelay(12));
                 break;
             case WaitUs:
                 clock.advance(std::chrono::microseconds(n));
@@ -939,25 +1041,29 @@ void TestUart16550::breakHoldsTheLine() {
     U b(clock);
     U::connectNullModem(a, b);
     a.write(uart::LCR, uart::LCR_BREAK);
-    QCOMPARE(b.read(uart::LSR), 0x71);  // BI and a zero character, no FE
+    clock.advance(uart::characterTime(0x00, 12));
+    QCOMPARE(b.read(uart::LSR), 0x79);  // BI and a zero character, with FE: its stop bit spaced
     QCOMPARE(b.read(uart::RBR), 0x00);
 
     a.write(uart::THR, 0x41);  // lost while the line is held
     a.write(uart::LCR, uart::LCR_BREAK);
+    clock.advance(lineTime(12, 2));
     QCOMPARE(b.rxFifoCount(), 0u);
 
     a.write(uart::LCR, 0x00);
     a.write(uart::THR, 0x05);
+    clock.advance(lineTime(12, 1));
     QCOMPARE(b.read(uart::LSR), 0x61);
     QCOMPARE(b.read(uart::RBR), 0x05);
 }
 
 void TestUart16550::breakActsOnSoutOnly_data() {
     QTest::addColumn<bool>("instant");
-    QTest::addColumn<int>("divisor");        // of both ends
-    QTest::addColumn<QList<int>>("writes");  // offset, value, offset, value ... to the first UART
-    QTest::addColumn<int>("chars");          // then this many 8N1 character times pass
-    QTest::addColumn<int>("offset");         // and this many nanoseconds more
+    QTest::addColumn<int>("divisor");  // of both ends
+    // offset, value, offset, value ... to the first UART; offset + 0x100 to the other one
+    QTest::addColumn<QList<int>>("writes");
+    QTest::addColumn<int>("chars");   // then this many 8N1 character times pass
+    QTest::addColumn<int>("offset");  // and this many nanoseconds more
     QTest::addColumn<QList<int>>("thenWrites");
     QTest::addColumn<int>("thenChars");  // and then this many character times more
     QTest::addColumn<int>("ownLsr");
@@ -965,41 +1071,62 @@ void TestUart16550::breakActsOnSoutOnly_data() {
     QTest::addColumn<int>("peerCount");
     using L = QList<int>;
     const int lcr = uart::LCR;
+    const int bit = static_cast<int>(uart::bitTime(12).count());
+    // A break reaches the far end as a zero character with BI and FE (its stop bit spaced).
     QTest::newRow("break on the line")
-        << false << 0 << L{lcr, 0x40} << 0 << 0 << L{} << 0 << 0x60 << 0x71 << 1;
+        << false << 12 << L{lcr, 0x40} << 1 << 0 << L{} << 0 << 0x60 << 0x79 << 1;
     // In loopback SOUT is held marking and the receiver listens to the shift register.
     QTest::newRow("break in loopback")
-        << false << 0 << L{uart::MCR, 0x10, lcr, 0x40} << 0 << 0 << L{} << 0 << 0x60 << 0x60 << 0;
+        << false << 12 << L{uart::MCR, 0x10, lcr, 0x40} << 1 << 0 << L{} << 0 << 0x60 << 0x60 << 0;
     QTest::newRow("byte in loopback under break")
-        << false << 0 << L{uart::MCR, 0x10, lcr, 0x43, uart::THR, 0x41} << 0 << 0 << L{} << 0
+        << false << 12 << L{uart::MCR, 0x10, lcr, 0x43, uart::THR, 0x41} << 2 << 0 << L{} << 0
         << 0x61 << 0x60 << 0;
     QTest::newRow("leaving loopback under break")
-        << false << 0 << L{uart::MCR, 0x10, lcr, 0x40, uart::MCR, 0x00} << 0 << 0 << L{} << 0
-        << 0x60 << 0x71 << 1;
-    // A break is a whole character time of spacing; a shorter one sends nothing.
+        << false << 12 << L{uart::MCR, 0x10, lcr, 0x40, uart::MCR, 0x00} << 1 << 0 << L{} << 0
+        << 0x60 << 0x79 << 1;
+    // A far end in loopback listens to its own shift register, not to the line.
+    QTest::newRow("break to a far end in loopback")
+        << false << 12 << L{0x100 + uart::MCR, 0x10, lcr, 0x40} << 2 << 0 << L{} << 0 << 0x60
+        << 0x60 << 0;
+    // A break is a whole character time of spacing at the receiver's frame and rate. A
+    // shorter spacing pulse of half a bit or more is a start bit: a character of the bits that
+    // were spacing comes in, when its stop bit would end.
     QTest::newRow("9600, raised and dropped at once")
-        << false << 12 << L{lcr, 0x43} << 0 << 0 << L{lcr, 0x03} << 0 << 0x60 << 0x60 << 0;
-    QTest::newRow("9600, held 1 char - 1 ns")
-        << false << 12 << L{lcr, 0x43} << 1 << -1 << L{lcr, 0x03} << 0 << 0x60 << 0x60 << 0;
+        << false << 12 << L{lcr, 0x43} << 0 << 0 << L{lcr, 0x03} << 2 << 0x60 << 0x60 << 0;
+    QTest::newRow("9600, raised for 1 us (LCR E0 then 00)")
+        << false << 12 << L{lcr, 0xE0} << 0 << 1000 << L{lcr, 0x03} << 2 << 0x60 << 0x60 << 0;
+    QTest::newRow("9600, held half a bit - 1 ns") << false << 12 << L{lcr, 0x43} << 0 << bit / 2 - 1
+                                                  << L{lcr, 0x03} << 2 << 0x60 << 0x60 << 0;
+    QTest::newRow("9600, held half a bit: FF") << false << 12 << L{lcr, 0x43} << 0 << bit / 2 + 1
+                                               << L{lcr, 0x03} << 2 << 0x60 << 0x61 << 1;
+    QTest::newRow("9600, held 4 bits: F8")
+        << false << 12 << L{lcr, 0x43} << 0 << 4 * bit << L{lcr, 0x03} << 2 << 0x60 << 0x61 << 1;
+    QTest::newRow("9600, held 1 char - 1 ns: 00 with FE")
+        << false << 12 << L{lcr, 0x43} << 1 << -1 << L{lcr, 0x03} << 1 << 0x60 << 0x69 << 1;
     QTest::newRow("9600, held 1 char")
-        << false << 12 << L{lcr, 0x43} << 1 << 0 << L{lcr, 0x03} << 0 << 0x60 << 0x71 << 1;
+        << false << 12 << L{lcr, 0x43} << 1 << 0 << L{lcr, 0x03} << 0 << 0x60 << 0x79 << 1;
     QTest::newRow("9600, held 3 chars: one break")
-        << false << 12 << L{lcr, 0x43} << 3 << 0 << L{} << 0 << 0x60 << 0x71 << 1;
+        << false << 12 << L{lcr, 0x43} << 3 << 0 << L{} << 0 << 0x60 << 0x79 << 1;
     QTest::newRow("instant, 9600, held 1 char - 1 ns")
         << true << 12 << L{lcr, 0x43} << 1 << -1 << L{lcr, 0x03} << 0 << 0x60 << 0x60 << 0;
     QTest::newRow("instant, 9600, held 1 char")
-        << true << 12 << L{lcr, 0x43} << 1 << 0 << L{lcr, 0x03} << 0 << 0x60 << 0x71 << 1;
+        << true << 12 << L{lcr, 0x43} << 1 << 0 << L{lcr, 0x03} << 0 << 0x60 << 0x79 << 1;
+    // Without a baud clock a break is never timed.
+    QTest::newRow("divisor 0, held 1 s")
+        << false << 0 << L{lcr, 0x43} << 0 << 1'000'000'000 << L{} << 0 << 0x60 << 0x60 << 0;
     // Characters on the line while it is held at spacing are lost, also the one shifting
     // when the break starts.
     QTest::newRow("9600, byte written under break")
         << false << 12 << L{lcr, 0x43, uart::THR, 0x41} << 2 << 0 << L{lcr, 0x03} << 0 << 0x60
-        << 0x71 << 1;
-    QTest::newRow("9600, byte shifting when a short break starts")
-        << false << 12 << L{uart::THR, 0x41, lcr, 0x43} << 0 << 1000 << L{lcr, 0x03} << 1 << 0x60
-        << 0x60 << 0;
+        << 0x79 << 1;
+    // The byte reaches the shift register under the break and is lost; the 200 us pulse
+    // is a character of its own (FE hex) at the far end.
+    QTest::newRow("9600, byte shifting under a 200 us break")
+        << false << 12 << L{uart::THR, 0x41, lcr, 0x43} << 0 << 200'000 << L{lcr, 0x03} << 2 << 0x60
+        << 0x61 << 1;
     QTest::newRow("9600, byte after the break")
-        << false << 12 << L{lcr, 0x43} << 1 << 0 << L{lcr, 0x03, uart::THR, 0x41} << 0 << 0x20
-        << 0x71 << 1;
+        << false << 12 << L{lcr, 0x43} << 1 << 0 << L{lcr, 0x03, uart::THR, 0x41} << 0 << 0x00
+        << 0x79 << 1;
 }
 
 void TestUart16550::breakActsOnSoutOnly() {
@@ -1023,8 +1150,10 @@ void TestUart16550::breakActsOnSoutOnly() {
     setFormat(a, 0x03, d);
     setFormat(b, 0x03, d);
     const auto apply = [&](const QList<int>& list) {
-        for (qsizetype i = 0; i + 1 < list.size(); i += 2)
-            a.write(static_cast<unsigned>(list[i]), static_cast<uint8_t>(list[i + 1]));
+        for (qsizetype i = 0; i + 1 < list.size(); i += 2) {
+            U& to = list[i] >= 0x100 ? b : a;
+            to.write(static_cast<unsigned>(list[i] & 0xFF), static_cast<uint8_t>(list[i + 1]));
+        }
     };
     apply(writes);
     clock.advance(lineTime(d, chars, offset));

@@ -203,6 +203,7 @@ void TestUartBus::cables() {
     bus.write(rx + uart::LCR, 0x03);
     bus.write(tx + uart::THR, 0x5A);
     bus.write(tx + uart::MCR, uart::MCR_DTR | uart::MCR_RTS);
+    clock.advance(std::chrono::milliseconds(2));  // one character at 9600 bps, the power-on rate
 
     QCOMPARE(bus.read(rx + uart::LSR), arrives ? 0x61 : 0x60);
     QCOMPARE(bus.read(rx + uart::RBR), arrives ? 0x5A : 0x00);
@@ -309,17 +310,19 @@ void TestUartBus::faultyPorts_data() {
                                 << loop + "W 3F8 41; T 40; R 3FD; T 100; R 3FD"
                                 << QByteArray("60 61") << QByteArray("20 61");
     QTest::newRow("fifo-short, 15 bytes")
-        << all << QByteArray("3F8:fifo-short") << loop + "W 3FA 01; N 3F8 15; T 2000; R 3FD"
-        << QByteArray("61") << QByteArray("61");
+        << all << QByteArray("3F8:fifo-short")
+        << loop + "W 3FA 01; N 3F8 1; T 20; N 3F8 14; T 2000; R 3FD" << QByteArray("61")
+        << QByteArray("61");
     QTest::newRow("fifo-short, 16 bytes")
-        << all << QByteArray("3F8:fifo-short") << loop + "W 3FA 01; N 3F8 16; T 2000; R 3FD"
-        << QByteArray("63") << QByteArray("61");
+        << all << QByteArray("3F8:fifo-short")
+        << loop + "W 3FA 01; N 3F8 1; T 20; N 3F8 15; T 2000; R 3FD" << QByteArray("63")
+        << QByteArray("61");
     // One shifting and 15 waiting: the 17th byte is lost, and the far end gets 16.
     QTest::newRow("fifo-short, 17 bytes sent")
         << all << QByteArray("3F8:fifo-short")
         << QByteArray(
                "W 3FB 83; W 3F8 01; W 3F9 00; W 3FB 03; W 2FB 83; W 2F8 01; W 2F9 00; "
-               "W 2FB 03; W 2FA 01; W 3FA 01; N 3F8 17; T 2000; R 2FD")
+               "W 2FB 03; W 2FA 01; W 3FA 01; N 3F8 1; T 20; N 3F8 16; T 2000; R 2FD")
         << QByteArray("61") << QByteArray("63");
     QTest::newRow("fifo-short, FIFOs off")
         << all << QByteArray("3F8:fifo-short") << loop + "N 3F8 1; T 200; R 3FD; R 3F8"
