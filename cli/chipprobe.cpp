@@ -103,11 +103,13 @@ ProbeResult scratchClass(Probe& probe) {
 
 ProbeResult fifoClass(Probe& probe) {
     const uint8_t working = probe.session().workingLcr();
+    // FCR←01 with DLAB set: a 16750 left in its 64-byte mode leaves it (it takes FCR bit 5
+    // only in a write with bit 0 set while DLAB is set, and keeps it through any other).
     probe.test("fifo");
-    if (!probe.write(LCR, working))
+    if (!probe.write(LCR, LCR_DLAB))
         return probe.stopped();
     const std::optional<uint8_t> iir = probe.exchange(FCR, FCR_ENABLE, IIR);
-    if (!iir)
+    if (!iir || !probe.write(LCR, working))
         return probe.stopped();
     if ((*iir & IIR_FIFOS) == IIR_FIFOS_NONE)
         return scratchClass(probe);

@@ -21,7 +21,8 @@
 //     xr-dvid   DLAB set, DLL = DLM = 00: offset 1 reads 10, 12 or 14: XR16C850 family
 //     ox-id     EFR←10, then ICR IDs 08-0A through ACR←40 read 16 C9 5x: 16C950; else 16650
 //   else:
-//     fifo      FCR←01: IIR bits 7-6 00 no FIFO, 10 16550, 11 16550A or later
+//     fifo      FCR←01 with DLAB set (a 16750 leaves its 64-byte mode): IIR bits 7-6 00 no
+//               FIFO, 10 16550, 11 16550A or later
 //     scratch   (no FIFO) SCR←A5 and SCR←5A read back: 16450; else 8250
 //     fifo64    FCR←21 leaves IIR bit 5 at 0 with DLAB clear and sets it with DLAB set: 16750
 namespace cli {

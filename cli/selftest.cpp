@@ -48,6 +48,12 @@ constexpr uint16_t kTriggerDivisor = 12;  // the receive timeout (4 characters) 
 // helper cost up to about 0.1 ms each.
 constexpr std::chrono::nanoseconds kSlack = std::chrono::milliseconds(2);
 
+// The most a byte written to an idle transmitter waits before its start bit: a chip starts
+// it up to one and a half bit times after the write; two bits are allowed.
+std::chrono::nanoseconds startDelay(uint16_t divisor) {
+    return characterTime(kFrame, divisor) / 5;
+}
+
 // How long count characters may take to arrive at this divisor, in 8N1.
 std::chrono::nanoseconds deadline(int count, uint16_t divisor) {
     return count * characterTime(kFrame, divisor) * 3 / 2 + kSlack;
@@ -414,7 +420,8 @@ private:
             return std::nullopt;
         // The two characters take their time on the line whatever TEMT says: the checks
         // after this one start at another rate on an idle transmitter.
-        const std::chrono::nanoseconds both = 2 * characterTime(kFrame, kSlowDivisor);
+        const std::chrono::nanoseconds both =
+            2 * characterTime(kFrame, kSlowDivisor) + startDelay(kSlowDivisor);
         if (const std::chrono::nanoseconds since = u.pacing().now() - secondWrite; since < both)
             u.pacing().wait(both - since);
         if (!emptyReceiver(u, false))
@@ -437,15 +444,16 @@ private:
         uint8_t lsr = 0;    // every LSR bit the waits saw
     };
 
-    // Writes count bytes from first on, at most a transmit FIFO's worth at a time, each
+    // Writes count bytes from first on, at most a transmit FIFO's worth (or most) at a time, each
     // batch sent whole before the next; none when the run ended. A batch takes at least its
     // characters' time on the line whatever TEMT says: a transmitter whose TEMT comes too
     // early fails thre-temt, not the checks of the receiver that count on this.
-    std::optional<Sent> send(UartSession& u, int count, uint8_t first, uint16_t divisor) {
+    std::optional<Sent> send(UartSession& u, int count, uint8_t first, uint16_t divisor,
+                             int most = kFifoSize) {
         Sent sent;
         int written = 0;
         while (written < count) {
-            const int batch = std::min<int>(count - written, kFifoSize);
+            const int batch = std::min<int>(count - written, most);
             const std::chrono::nanoseconds start = u.pacing().now();
             for (int i = 0; i < batch; ++i, ++written) {
                 if (!u.write(THR, static_cast<uint8_t>(first + written)))
@@ -460,7 +468,8 @@ private:
                 sent.whole = false;
                 break;
             }
-            const std::chrono::nanoseconds least = batch * characterTime(kFrame, divisor);
+            const std::chrono::nanoseconds least =
+                batch * characterTime(kFrame, divisor) + startDelay(divisor);
             if (const std::chrono::nanoseconds took = u.pacing().now() - start; took < least)
                 u.pacing().wait(least - took);  // a stop request ends the run at the next access
         }
@@ -508,7 +517,8 @@ private:
             facts().rxTriggersAs16550A ? static_cast<int>(kFifoSize) : facts().usableFifo;
         if (!setRate(u, 1) || !emptyReceiver(u, true))
             return std::nullopt;
-        const std::optional<Sent> full = send(u, depth, 0x00, 1);
+        // Half a FIFO at a time: the receiver's depth is measured, not the transmitter's.
+        const std::optional<Sent> full = send(u, depth, 0x00, 1, kFifoSize / 2);
         if (!full)
             return std::nullopt;
         const std::optional<Sent> one = send(u, 1, 0xEE, 1);

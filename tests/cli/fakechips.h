@@ -150,11 +150,12 @@ protected:
                 if (efrShown()) {
                     state.efr = value;
                 } else if (uart::chipFacts(m_chip).usableFifo > 0) {
+                    // A 16750 takes bit 5 only in a write with bit 0 set, with DLAB set, and
+                    // keeps it through any other write.
                     state.fifoOn = value & 0x01;
-                    if (m_chip == uart::Chip::U16750 && (dlab || m_quirks.fifo64WithoutDlab))
-                        state.fifo64 = state.fifoOn && (value & 0x20);
-                    else if (!state.fifoOn)
-                        state.fifo64 = false;
+                    if (m_chip == uart::Chip::U16750 && state.fifoOn &&
+                        (dlab || m_quirks.fifo64WithoutDlab))
+                        state.fifo64 = value & 0x20;
                 }
                 break;
             case 3:
