@@ -54,6 +54,16 @@ bool CheckReport::add(const CheckResult& check) {
     return m_console.print(block + "\n  ...", true);
 }
 
+bool CheckReport::notRun(const std::string& name, const std::string& reason) {
+    if (!m_tap)
+        return true;
+    return add({name, CheckResult::Verdict::Skip, {}, {}, reason});
+}
+
+bool CheckReport::note(const std::string& text) {
+    return m_console.print((m_tap ? "# " : "") + text, true);
+}
+
 bool CheckReport::finish(std::chrono::nanoseconds took, const std::string& why) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", std::chrono::duration<double>(took).count());

@@ -30,6 +30,12 @@ public:
 
     // False when standard output failed.
     bool add(const CheckResult& check);
+    // A check the run did not reach since an earlier one showed there was nothing to check:
+    // in TAP a skipped test point with the reason, so that the plan names every check; in
+    // the Japanese lines nothing, the failed check having said why.
+    bool notRun(const std::string& name, const std::string& reason);
+    // A line for the person reading the report: a comment in TAP.
+    bool note(const std::string& text);
     // The last lines; why is set when the run ended before its last check (a failed access,
     // a stop request), which TAP reports as "Bail out!".
     bool finish(std::chrono::nanoseconds took, const std::string& why = {});

@@ -68,7 +68,7 @@ ProbeResult efrClass(Probe& probe) {
     if (!id || !probe.read(XR_DREV))
         return probe.stopped();
     if (std::find(kXrDeviceIds.begin(), kXrDeviceIds.end(), *id) != kXrDeviceIds.end())
-        return probe.verdict(Chip::XR16C850);
+        return probe.write(LCR, working) ? probe.verdict(Chip::XR16C850) : probe.stopped();
 
     probe.test("ox-id");
     if (!probe.write(LCR, LCR_EFR_ACCESS) || !probe.write(EFR, EFR_ENHANCED) ||
@@ -88,19 +88,36 @@ ProbeResult efrClass(Probe& probe) {
     return probe.verdict(ox ? Chip::OX16C950 : Chip::U16650);
 }
 
+// Only a chip without FIFOs may lack the scratch register: an 8250 has none, a 16450 has one.
+ProbeResult scratchClass(Probe& probe) {
+    probe.test("scratch");
+    for (const uint8_t pattern : {uint8_t{0xA5}, uint8_t{0x5A}}) {
+        const std::optional<uint8_t> value = probe.exchange(SCR, pattern, SCR);
+        if (!value)
+            return probe.stopped();
+        if (*value != pattern)
+            return probe.verdict(Chip::U8250);
+    }
+    return probe.verdict(Chip::U16450);
+}
+
 ProbeResult fifoClass(Probe& probe) {
     const uint8_t working = probe.session().workingLcr();
+    // FCR←01 with DLAB set: a 16750 left in its 64-byte mode leaves it (it takes FCR bit 5
+    // only in a write with bit 0 set while DLAB is set, and keeps it through any other).
     probe.test("fifo");
-    if (!probe.write(LCR, working))
+    if (!probe.write(LCR, LCR_DLAB))
         return probe.stopped();
     const std::optional<uint8_t> iir = probe.exchange(FCR, FCR_ENABLE, IIR);
-    if (!iir)
+    if (!iir || !probe.write(LCR, working))
         return probe.stopped();
     if ((*iir & IIR_FIFOS) == IIR_FIFOS_NONE)
-        return probe.verdict(Chip::U16450);
+        return scratchClass(probe);
     if ((*iir & IIR_FIFOS) != IIR_FIFOS_WORKING)
         return probe.verdict(Chip::U16550);
 
+    // A 16750 takes FCR bit 5 only with DLAB set; a chip that shows IIR bit 5 without it is
+    // not one. LCR goes back to the working value before anything else is decided.
     probe.test("fifo64");
     const std::optional<uint8_t> withoutDlab = probe.exchange(FCR, FCR_ENABLE | FCR_FIFO64, IIR);
     if (!withoutDlab || !probe.write(LCR, LCR_DLAB))
@@ -119,8 +136,13 @@ ProbeResult probeChip(UartSession& session) {
     probe.test("ier");
     if (!session.saveLcrAndIer())
         return probe.stopped();
+    // Where nothing answers, the bus may hand back the last byte driven on it: between the
+    // IER write and its read another value is driven in the same window, through SCR (saved,
+    // and put back at the end), so that only a register that kept the value reads it back.
     for (const uint8_t pattern : {uint8_t{0x00}, IER_MASK}) {
-        const std::optional<uint8_t> value = probe.exchange(IER, pattern, IER);
+        if (!probe.write(IER, pattern) || !probe.write(SCR, static_cast<uint8_t>(~pattern)))
+            return probe.stopped();
+        const std::optional<uint8_t> value = probe.read(IER);
         if (!value)
             return probe.stopped();
         if ((*value & IER_MASK) != pattern)
@@ -129,15 +151,6 @@ ProbeResult probeChip(UartSession& session) {
     // No interrupt source stays enabled while the probe works.
     if (!probe.write(IER, 0x00) || !session.saveRest())
         return probe.stopped();
-
-    probe.test("scratch");
-    for (const uint8_t pattern : {uint8_t{0xA5}, uint8_t{0x5A}}) {
-        const std::optional<uint8_t> value = probe.exchange(SCR, pattern, SCR);
-        if (!value)
-            return probe.stopped();
-        if (*value != pattern)
-            return probe.verdict(Chip::U8250);
-    }
 
     // The first write at offset 2: the EFR on a chip that has one, FCR←00 on any other.
     probe.test("efr");

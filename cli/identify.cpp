@@ -95,21 +95,22 @@ public:
         return kExitOk;
     }
 
-    const std::vector<std::string>& json() const { return m_json; }
-
 private:
     int one(int32_t base, const std::optional<std::string>& tty) {
         UartSession session(m_library, base, m_console, m_pacing);
         const ProbeResult result = probeChip(session);
-        const bool restored = session.restore();
+        if (!session.restore())
+            return kExitNotRestored;  // restore() told the person
         if (session.end() == UartSession::End::Stopped)
             return stopped(session.stopSignal());
-        if (!result.chip || !restored)
+        if (!result.chip)
             return kExitFailed;
         const uart::ChipFacts& facts = uart::chipFacts(*result.chip);
         if (m_options.json) {
-            m_json.push_back(jsonObject(base, facts, tty, result));
-            return kExitOk;
+            // Each base as soon as it is probed: nothing piles up in memory.
+            m_console.out << (m_jsonObjects++ ? ",\n " : "")
+                          << jsonObject(base, facts, tty, result);
+            return m_console.flushed() ? kExitOk : kExitFailed;
         }
         bool printed = m_console.print(verdictLine(base, facts), true);
         if (m_options.explain) {
@@ -130,7 +131,7 @@ private:
     const Console& m_console;
     Pacing& m_pacing;
     const std::vector<std::optional<std::string>>& m_ttys;
-    std::vector<std::string> m_json;
+    int m_jsonObjects = 0;
 };
 
 }  // namespace
@@ -151,15 +152,12 @@ int identifyPorts(PortLibrary& library, PortOwners& owners, const IdentifyOption
     TracingLibrary traced(library, console.err);
     PortLibrary& used = options.trace ? static_cast<PortLibrary&>(traced) : library;
     Identify identify(used, options, console, pacing, kernel.ttys);
+    if (options.json)
+        console.out << '[';
     int status = withSession(used, console, [&] { return identify.all(); });
-    if (options.json) {
-        // The bases probed before a failure still make a valid array.
-        std::string array = "[";
-        for (std::size_t i = 0; i < identify.json().size(); ++i)
-            array += (i ? ",\n " : "") + identify.json()[i];
-        if (!console.print(array + "]"))
-            status = std::max(status, kExitFailed);
-    }
+    // The bases probed before a failure still make a valid array.
+    if (options.json && !console.print("]"))
+        status = std::max(status, kExitFailed);
     if (!console.flushed())
         status = std::max(status, kExitFailed);
     return status;

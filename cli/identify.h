@@ -31,7 +31,8 @@ std::vector<int32_t> defaultBases(const Reach& reach);
 // Probes each base in one session (chipprobe.h), restores its registers, and prints one line
 // per base, or a JSON array. Answers 0 when every base was probed, whatever it held; 1 when
 // an access or the output failed; 2 when the kernel's console was refused, before any
-// access; 128+N on a stop signal.
+// access; kExitNotRestored (3) when a register may be left changed; else 128+N on a stop
+// signal.
 int identifyPorts(PortLibrary& library, PortOwners& owners, const IdentifyOptions& options,
                   const Console& console, Pacing& pacing);
 

@@ -88,7 +88,7 @@ std::string whereText(const Port& port) {
     return port.port ? "ポート " + hex(*port.port) : "ポート不明";
 }
 
-// "ttyS0: ポート 3F8、IRQ 4、16550A、カーネルのコンソール。regwise-io で使えます（COM1）。"
+// "ttyS1: ポート 2F8、IRQ 3、16550A。regwise-io で使えます（COM2）。"
 std::string textLine(const Port& port) {
     const Verdict verdict = kernelports::verdictOf(port);
     std::string line = text::quoted(port.tty) + ": " + whereText(port) + "、" +
@@ -96,13 +96,19 @@ std::string textLine(const Port& port) {
                        "、" + typeText(port);
     if (port.console)
         line += "、カーネルのコンソール";
+    std::string where;
     if (verdict == Verdict::ComWindow)
-        return line + "。regwise-io で使えます（" + comName(*port.port) + "）。";
-    if (verdict == Verdict::OtherWindow)
-        return line + "。regwise-io で使えます（" +
-               uart::windowList(std::array<uint16_t, 1>{static_cast<uint16_t>(*port.port)}) +
-               "）。";
-    return line + "。使えません: " + reason(port, verdict) + "。";
+        where = comName(*port.port);
+    else if (verdict == Verdict::OtherWindow)
+        where = uart::windowList(std::array<uint16_t, 1>{static_cast<uint16_t>(*port.port)});
+    else
+        return line + "。使えません: " + reason(port, verdict) + "。";
+    line += "。regwise-io で使えます（" + where + "）";
+    if (!port.console)
+        return line + "。";
+    return line +
+           "が、カーネルのコンソールです: identify と selftest は --force "
+           "を付けたときだけ調べ、書き込むとコンソールの出力が乱れます。";
 }
 
 template <typename T>

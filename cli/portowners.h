@@ -21,6 +21,8 @@ public:
     virtual std::optional<std::string> ttyAt(int32_t base) = 0;
     // Whether that tty is one of the kernel's consoles.
     virtual bool isConsole(const std::string& tty) = 0;
+    // Whether the UARTs are the simulated ones, whose cabling is fixed and which have no plug.
+    virtual bool simulated() { return false; }
 };
 
 // The simulated UARTs belong to no kernel driver.
@@ -28,6 +30,7 @@ class NoPortOwners final : public PortOwners {
 public:
     std::optional<std::string> ttyAt(int32_t) override { return std::nullopt; }
     bool isConsole(const std::string&) override { return false; }
+    bool simulated() override { return true; }
 };
 
 // The serial ports the kernel lists in sysfs (portio/kernelports.h), read once: the UARTs it

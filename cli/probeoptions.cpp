@@ -3,6 +3,8 @@
 
 #include "cli/probeoptions.h"
 
+#include <algorithm>
+
 #include "cli/numbers.h"
 #include "cli/plugprofiles.h"
 #include "uart/registers.h"
@@ -77,10 +79,18 @@ std::string takeProbeOperands(bool selftest, const std::vector<std::string>& ope
         if (flags.plug && flags.peer)
             return "「--plug」と「--peer」は同時に使えません";
     }
+    // A base named twice is probed once, in the place it was first named; the bases are
+    // counted before any is touched.
     for (const std::string& text : operands) {
         const Operand base = parseBase(text, reach);
         if (!base.ok())
             return base.error;
+        if (std::find(bases.begin(), bases.end(), base.value) != bases.end())
+            continue;
+        if (bases.size() == kMostProbedBases) {
+            return "調べるポートが多すぎます（一度に調べられるのは " +
+                   std::to_string(kMostProbedBases) + " 個までです）";
+        }
         bases.push_back(base.value);
     }
     if (selftest && flags.peer && *flags.peer == bases.front())

@@ -36,7 +36,12 @@ std::optional<std::string> takeProbeOption(bool selftest, const std::string& nam
                                            const std::vector<std::string>& args, std::size_t& i,
                                            ProbeFlags& flags, const Reach& reach);
 
-// The bases, checked against reach; empty when they can be used, else why not.
+// The most bases identify probes in one run, once each: more than the kernel registers on
+// any machine, few enough to keep the run short.
+inline constexpr std::size_t kMostProbedBases = 256;
+
+// The bases, checked against reach, each once, in the order first named; empty when they
+// can be used, else why not (also when there are more than kMostProbedBases).
 std::string takeProbeOperands(bool selftest, const std::vector<std::string>& operands,
                               std::vector<int32_t>& bases, const ProbeFlags& flags,
                               const Reach& reach);

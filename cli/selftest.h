@@ -30,7 +30,8 @@ struct SelftestOptions {
 // reason. Every register changed is saved first and restored at the end, also after a failed
 // access or a stop request. Every wait has a deadline worked out from the character time.
 // Answers 0 when no check failed, 1 when one did or an access failed, 2 when the kernel's
-// console was refused (nothing touched), 128+N on a stop signal.
+// console was refused (nothing touched), kExitNotRestored (3) when a register may be left
+// changed, else 128+N on a stop signal.
 int selfTest(PortLibrary& library, PortOwners& owners, const SelftestOptions& options,
              const Console& console, Pacing& pacing);
 

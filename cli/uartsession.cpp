@@ -126,12 +126,11 @@ bool UartSession::saveLcrAndIer() {
         return false;
     if ((*m_saved.lcr & LCR_DLAB) && !write(LCR, workingLcr()))
         return false;
-    m_saved.ier = read(IER);
-    return m_saved.ier.has_value();
+    return (m_saved.ier = read(IER)) && (m_saved.scr = read(SCR));
 }
 
 bool UartSession::saveRest() {
-    if (!(m_saved.mcr = read(MCR)) || !(m_saved.scr = read(SCR)) || !(m_saved.iir = read(IIR)))
+    if (!(m_saved.mcr = read(MCR)) || !(m_saved.iir = read(IIR)))
         return false;
     if (!write(LCR, LCR_DLAB) || !(m_saved.dll = read(DLL)) || !(m_saved.dlm = read(DLM)))
         return false;
@@ -203,9 +202,14 @@ void UartSession::restoreRegisters(bool& ok) {
             restoreWrite(DLM, *s.dlm, ok);
         }
         if (fcr) {
+            // A 16750 takes FCR bit 5 only in a write with bit 0 set: FIFOs that were off
+            // are turned off from the 16-byte mode, the one a reset leaves.
             const uint8_t on = FCR_ENABLE | FCR_RX_RESET | FCR_TX_RESET |
                                static_cast<uint8_t>(*s.iir & IIR_FIFO64);
-            restoreWrite(FCR, s.fifosWereOn() ? on : 0x00, ok);
+            if (s.fifosWereOn())
+                restoreWrite(FCR, on, ok);
+            else if (restoreWrite(FCR, FCR_ENABLE, ok))
+                restoreWrite(FCR, 0x00, ok);
         }
     }
     const bool lowerRegisters = (m_ierChanged && s.ier) || (m_mcrChanged && s.mcr) ||

@@ -13,6 +13,10 @@ class PortLibrary;
 
 namespace cli {
 
+// The exit status of identify and selftest when a register they changed may not have been
+// put back: the UART is not as it was, which the person must know before using the port.
+inline constexpr int kExitNotRestored = 3;
+
 struct Console;
 class Pacing;
 
@@ -52,9 +56,9 @@ public:
     std::optional<PortWait> waitFor(int offset, uint8_t expected, uint8_t mask,
                                     std::chrono::nanoseconds limit);
 
-    // R LCR, with DLAB cleared if it was set, then R IER. DLAB stays clear.
+    // R LCR, with DLAB cleared if it was set, then R IER and R SCR. DLAB stays clear.
     bool saveLcrAndIer();
-    // MCR, SCR, the FIFOs' state from IIR (reading IIR clears a pending THRE interrupt) and
+    // MCR, the FIFOs' state from IIR (reading IIR clears a pending THRE interrupt) and
     // the divisor latch, read at LCR 80. Leaves LCR as saved, with DLAB clear.
     bool saveRest();
     // What offset 2 read at LCR BF before the first write there: the EFR on a chip that has

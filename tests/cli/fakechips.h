@@ -3,7 +3,9 @@
 
 #pragma once
 
+#include <chrono>
 #include <csignal>
+#include <functional>
 #include <optional>
 
 #include "cli/pacing.h"
@@ -12,8 +14,9 @@
 #include "uart/chips.h"
 
 // A port library for the tests of identify and selftest: counts the accesses, fails the
-// numbered one (from 1; 0: none), asks to stop before the numbered one, and tells whether RBR
-// was ever read. What answers is up to the subclass.
+// numbered one (from 1; 0: none), asks to stop before the numbered one, lets time pass
+// before the numbered one as when the machine pauses the program, may change what a read
+// gives, and tells whether RBR was ever read. What answers is up to the subclass.
 class ChipLibrary : public PortLibrary {
 public:
     static constexpr int32_t kBase = 0x3F8;
@@ -30,6 +33,9 @@ public:
     int failAt = 0;
     int stopAt = 0;
     int stopSignal = 0;
+    int pauseAt = 0;
+    std::chrono::nanoseconds pause{0};
+    std::function<uint8_t(uint16_t port, uint8_t value)> readFilter;  // what a read gives
     bool rbrRead = false;
 
     PortCall start() override { return {true, 0, {}}; }
@@ -38,7 +44,7 @@ public:
         if (!admit())
             return {true, 0, "ポートが応答しません"};
         const uint8_t value = read(static_cast<uint16_t>(port));
-        return {true, value, {}};
+        return {true, readFilter ? readFilter(static_cast<uint16_t>(port), value) : value, {}};
     }
     PortCall outB(int16_t port, int16_t data) override {
         if (!admit())
@@ -50,29 +56,45 @@ public:
 protected:
     virtual uint8_t read(uint16_t port) = 0;
     virtual void write(uint16_t port, uint8_t value) = 0;
+    virtual void elapse(std::chrono::nanoseconds) {}
 
 private:
     bool admit() {
         ++accesses;
+        if (accesses == pauseAt)
+            elapse(pause);
         if (accesses + 1 == stopAt)
             stopSignal = SIGTERM;  // seen before the next access
         return accesses != failAt;
     }
 };
 
+// Ways a part may differ from its data sheet.
+struct ChipQuirks {
+    bool floating = false;           // no chip, and the bus gives back the last byte written
+    bool fifo64WithoutDlab = false;  // a 16750 clone that takes FCR bit 5 without DLAB too
+    uint8_t ierHighBits = 0x00;      // IER's unused bits read these
+    uint8_t oxId3 = 0x50;            // a 16C950's third ID byte: 5x, x the variant
+    Uart16550::Faults faults = 0;    // the simulated chip's (SimChips only)
+    bool operator==(const ChipQuirks&) const = default;
+};
+
 // The registers software sees on each chip of uart::Chip, as its data sheet describes them,
 // at ChipLibrary::kBase; every other port reads an empty bus. No character moves.
 class FakeChip final : public ChipLibrary {
 public:
-    explicit FakeChip(uart::Chip chip, State initial = {}) : state(initial), m_chip(chip) {}
+    explicit FakeChip(uart::Chip chip, State initial = {}, ChipQuirks quirks = {})
+        : state(initial), m_chip(chip), m_quirks(quirks) {}
 
     State state;
     State snapshot() override { return state; }
 
 protected:
     uint8_t read(uint16_t port) override {
-        if (m_chip == uart::Chip::None || port < kBase || port >= kBase + 8)
+        if (port < kBase || port >= kBase + 8)
             return 0xFF;
+        if (m_chip == uart::Chip::None)
+            return m_quirks.floating ? m_busByte : 0xFF;
         const bool dlab = state.lcr & 0x80;
         switch (port - kBase) {
             case 0:
@@ -84,7 +106,7 @@ protected:
             case 1:
                 if (dlab)
                     return xrIds() ? 0x10 : state.dlm;  // DVID: an XR16C850
-                return state.ier & ierMask();
+                return static_cast<uint8_t>((state.ier & ierMask()) | m_quirks.ierHighBits);
             case 2:
                 if (efrShown())
                     return state.efr;
@@ -95,7 +117,7 @@ protected:
                 return state.mcr;
             case 5:
                 if (m_chip == uart::Chip::OX16C950 && (state.acr & 0x40) && state.lcr != 0xBF) {
-                    constexpr uint8_t ids[] = {0x16, 0xC9, 0x50};
+                    const uint8_t ids[] = {0x16, 0xC9, m_quirks.oxId3};
                     return state.scr >= 0x08 && state.scr <= 0x0A ? ids[state.scr - 0x08] : 0x00;
                 }
                 return 0x60;
@@ -107,7 +129,10 @@ protected:
     }
 
     void write(uint16_t port, uint8_t value) override {
-        if (m_chip == uart::Chip::None || port < kBase || port >= kBase + 8)
+        if (port < kBase || port >= kBase + 8)
+            return;
+        m_busByte = value;
+        if (m_chip == uart::Chip::None)
             return;
         const bool dlab = state.lcr & 0x80;
         switch (port - kBase) {
@@ -125,11 +150,12 @@ protected:
                 if (efrShown()) {
                     state.efr = value;
                 } else if (uart::chipFacts(m_chip).usableFifo > 0) {
+                    // A 16750 takes bit 5 only in a write with bit 0 set, with DLAB set, and
+                    // keeps it through any other write.
                     state.fifoOn = value & 0x01;
-                    if (m_chip == uart::Chip::U16750 && dlab)
-                        state.fifo64 = state.fifoOn && (value & 0x20);
-                    else if (!state.fifoOn)
-                        state.fifo64 = false;
+                    if (m_chip == uart::Chip::U16750 && state.fifoOn &&
+                        (dlab || m_quirks.fifo64WithoutDlab))
+                        state.fifo64 = value & 0x20;
                 }
                 break;
             case 3:
@@ -173,6 +199,8 @@ private:
     }
 
     uart::Chip m_chip;
+    ChipQuirks m_quirks;
+    uint8_t m_busByte = 0xFF;  // the last byte driven on the window's data lines
 };
 
 // The simulated 16550A UARTs of regwise-io-sim, in the test's own process, on a clock that
@@ -197,7 +225,7 @@ public:
                 0,
                 0,
                 com1.fifosEnabled(),
-                false};
+                (com1.peek(2) & 0x20) != 0};
     }
 
 protected:
@@ -207,6 +235,7 @@ protected:
         return bus.read(port);
     }
     void write(uint16_t port, uint8_t value) override { bus.write(port, value); }
+    void elapse(std::chrono::nanoseconds duration) override { clock.advance(duration); }
 };
 
 // Virtual time: a wait passes at once and moves the simulated UARTs' clock, if any; the

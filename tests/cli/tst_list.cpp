@@ -81,7 +81,9 @@ void TestList::list_data() {
         "ttyS6: メモリーマップ FE030000、IRQ 20、16550A。使えません: メモリーマップの UART で、I/O "
         "ポートにはありません（Regwise は I/O ポートだけを使います）。\n");
     row("a console", {com1, "ttyS1 type=4 io_type=0 port=0x2F8 irq=3"}, false,
-        "ttyS0: ポート 3F8、IRQ 4、16550A、カーネルのコンソール。regwise-io で使えます（COM1）。\n"
+        "ttyS0: ポート 3F8、IRQ 4、16550A、カーネルのコンソール。regwise-io で使えます（COM1）が、"
+        "カーネルのコンソールです: identify と selftest は --force を付けたときだけ調べ、"
+        "書き込むとコンソールの出力が乱れます。\n"
         "ttyS1: ポート 2F8、IRQ 3、16550A。regwise-io で使えます（COM2）。\n",
         "", QStringLiteral("tty0 ttyS0"));
     row("values the program does not know",
