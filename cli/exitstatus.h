@@ -9,6 +9,9 @@ namespace cli {
 inline constexpr int kExitOk = 0;      // every access made, every expectation met
 inline constexpr int kExitFailed = 1;  // an expectation failed, or the library or output failed
 inline constexpr int kExitUsage = 2;   // bad usage or a bad script: nothing was accessed
+// identify or selftest may have left a register changed: the UART is not as it was, which the
+// person must know before using the port.
+inline constexpr int kExitNotRestored = 3;
 
 // A run ended early by a stop signal answers 128 plus the signal's number, as a shell
 // reports a program the signal ended (130 for Ctrl-C); the session was closed first.

@@ -13,10 +13,6 @@ class PortLibrary;
 
 namespace cli {
 
-// The exit status of identify and selftest when a register they changed may not have been
-// put back: the UART is not as it was, which the person must know before using the port.
-inline constexpr int kExitNotRestored = 3;
-
 struct Console;
 class Pacing;
 

@@ -11,6 +11,7 @@
 
 #include "cli/chipprobe.h"
 #include "cli/console.h"
+#include "cli/exitstatus.h"
 #include "cli/identify.h"
 #include "cli/plugprofiles.h"
 #include "cli/portowners.h"
