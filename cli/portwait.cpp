@@ -28,6 +28,7 @@ PortWait readUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t
     std::bitset<256> known;
     std::optional<std::chrono::nanoseconds> quickest;  // the quickest read so far
     const std::chrono::nanoseconds start = pacing.now();
+    bool lastRead = false;  // the program was paused past the limit: this read decides
     for (;;) {
         const std::chrono::nanoseconds before = pacing.now();
         const std::optional<int32_t> value = readPort(library, port, console);
@@ -48,12 +49,14 @@ PortWait readUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t
             else
                 ++wait.distinctNotKept;
         }
-        if (((*value ^ expected) & mask) == 0 && (!strict || wait.took <= limit)) {
+        if (strict && wait.took > limit)
+            wait.late = wait.took - limit;
+        if (((*value ^ expected) & mask) == 0) {
             wait.end = PortWait::End::Met;
             return wait;
         }
         const std::chrono::nanoseconds cost = strict ? *quickest : std::chrono::nanoseconds(0);
-        if (wait.took >= limit || wait.took + cost > limit) {
+        if (lastRead || wait.took >= limit || wait.took + cost > limit) {
             wait.end = PortWait::End::TimedOut;
             return wait;
         }
@@ -62,12 +65,7 @@ PortWait readUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t
             return wait;
         }
         // The system may wake the program later than asked.
-        if (const std::chrono::nanoseconds woke = pacing.now() - start;
-            strict && woke + cost > limit) {
-            wait.pauseOverran = std::max(woke - limit, std::chrono::nanoseconds(0));
-            wait.end = PortWait::End::TimedOut;
-            return wait;
-        }
+        lastRead = strict && pacing.now() - start + cost > limit;
     }
 }
 

@@ -28,22 +28,24 @@ struct PortWait {
     int distinctNotKept = 0;        // distinct values after the first kDistinctKept
     int reads = 0;
     std::chrono::nanoseconds took{0};  // from before the first read to after the last
-    // How long after the limit the last pause ended, when the system woke the program too
-    // late for another read (reads ending by the limit only); else 0.
-    std::chrono::nanoseconds pauseOverran{0};
+    // How long after the limit the deciding read ended, when the program was paused past the
+    // limit (reads ending by the limit only); else 0.
+    std::chrono::nanoseconds late{0};
 };
 
-// Whether a read that ends after the limit still counts. A script's WITHIN wants every read
-// to end by its limit; a probe's deadline has room for late accesses built in.
+// Whether reads are planned to end by the limit. A script's WITHIN wants every read to end
+// by its limit; a probe's deadline has room for late accesses built in.
 enum class LateReads { Count, Refused };
 
 // Reads the port until its value, in the bits of mask, equals expected, for at most limit:
 // the first read at once, then one every short pause. Each try is one read, with the read's
 // side effects. A failed read is told to the person (portaccess.h).
 // With LateReads::Count the last read comes when the pause before it ends, at or after the
-// limit. With LateReads::Refused every read must end by the limit, as measured before and
-// after it: a read that even as quick as the quickest so far would end later is not made,
-// and a value from a read that ended later did not come in time.
+// limit. With LateReads::Refused no read is planned to end after the limit, as measured
+// before and after it: a read that even as quick as the quickest so far would end later is
+// not made. Where the program itself was paused past the limit (the system woke it late, or a
+// read took that long), one last read decides and `late` says by how much: a paused program
+// cannot tell when the value came, and must not fail a UART that may have answered in time.
 PortWait readUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t mask,
                    std::chrono::milliseconds limit, Pacing& pacing, const Console& console,
                    LateReads late = LateReads::Count);

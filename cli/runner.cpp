@@ -110,8 +110,8 @@ private:
             note += seenNote(wait.distinct, wait.distinctNotKept);
         if (cleared != 0)
             note += clearedNote(cleared);
-        if (!met && wait.pauseOverran.count() > 0)
-            note += overranNote(wait.pauseOverran);
+        if (wait.late.count() > 0)
+            note += lateNote(wait.late);
         return result(statement, wait.value, met, note + waitNote(wait.reads, wait.took));
     }
 

@@ -69,9 +69,9 @@ std::string clearedNote(int32_t bits) {
     return "  # error bits " + hexByte(bits) + " cleared by an earlier read";
 }
 
-std::string overranNote(std::chrono::nanoseconds late) {
+std::string lateNote(std::chrono::nanoseconds late) {
     char text[80];
-    std::snprintf(text, sizeof text, "  # a pause ended %.3f ms after the limit",
+    std::snprintf(text, sizeof text, "  # read %.3f ms after the limit, the program paused",
                   std::chrono::duration<double, std::milli>(late).count());
     return text;
 }

@@ -30,9 +30,9 @@ std::string seenNote(const std::vector<int32_t>& distinct, int notKept);
 // What follows a WITHIN read on LSR when an earlier try saw error bits that reading cleared
 // and the expectation wants clear: "  # error bits 08 cleared by an earlier read".
 std::string clearedNote(int32_t bits);
-// What follows a WITHIN read that gave up because the system woke the program after the
-// limit, too late for another read: "  # a pause ended 2.345 ms after the limit".
-std::string overranNote(std::chrono::nanoseconds late);
+// What follows a WITHIN read whose deciding read ended after the limit because the program
+// was paused: "  # read 2.345 ms after the limit, the program paused".
+std::string lateNote(std::chrono::nanoseconds late);
 // What follows a WITHIN read: "  # 3 reads, 1.2 ms".
 std::string waitNote(int reads, std::chrono::nanoseconds took);
 

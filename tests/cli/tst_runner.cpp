@@ -87,14 +87,21 @@ void TestRunner::expectations_data() {
         "Start InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) "
         "InpB(3FD) Stop",
         1, 1000, 30);
-    row("a pause that ends after WITHIN's limit is followed by no read", "R 3FD = 61 WITHIN 1\n",
-        false, QList<int>(5, 0x60),
-        "R 3FD = 60 WITHIN 1  # expected 61 (mask FF)  # seen 60  # a pause ended 0.050 ms after "
-        "the limit  # 3 reads, 0.700 ms\n",
-        "Start InpB(3FD) InpB(3FD) InpB(3FD) Stop", 1, 1050, 0, 250);
-    row("a value read after WITHIN's limit came too late", "R 3FD = 61 WITHIN 1\n", false, {0x61},
-        "R 3FD = 61 WITHIN 1  # expected 61 (mask FF)  # seen 61  # 1 read, 2.000 ms\n",
-        "Start InpB(3FD) Stop", 1, 2000, 2000);
+    row("a pause past WITHIN's limit is followed by one last read, which decides",
+        "R 3FD = 61 WITHIN 1\n", false, QList<int>(5, 0x60),
+        "R 3FD = 60 WITHIN 1  # expected 61 (mask FF)  # seen 60  # read 0.050 ms after the "
+        "limit, the program paused  # 4 reads, 1.050 ms\n",
+        "Start InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) Stop", 1, 1050, 0, 250);
+    row("a pause past WITHIN's limit fails no UART whose value the last read finds",
+        "R 3FD = 61 WITHIN 1\n", false, {0x60, 0x60, 0x60, 0x61},
+        "R 3FD = 61 WITHIN 1  # read 0.050 ms after the limit, the program paused  # 4 reads, "
+        "1.050 ms\n",
+        "Start InpB(3FD) InpB(3FD) InpB(3FD) InpB(3FD) Stop", 0, 1050, 0, 250);
+    row("a read the program was paused in still finds the value", "R 3FD = 61 WITHIN 1\n", false,
+        {0x61},
+        "R 3FD = 61 WITHIN 1  # read 1.000 ms after the limit, the program paused  # 1 read, "
+        "2.000 ms\n",
+        "Start InpB(3FD) Stop", 0, 2000, 2000);
     row("a WITHIN that misses shows each value it saw, in order", "R 2FD = 65 WITHIN 1\n", false,
         QList<int>{0x69} << QList<int>(10, 0x61),
         "R 2FD = 61 WITHIN 1  # expected 65 (mask FF)  # seen 69 61  # error bits 08 cleared by an "
