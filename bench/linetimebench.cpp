@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/console.h"
-#include "cli/runner.h"
-#include "cli/script.h"
-#include "cli/stopsignal.h"
+#include "cli/base/console.h"
+#include "cli/base/stopsignal.h"
+#include "cli/script/runner.h"
+#include "cli/script/script.h"
 #include "portio/modioscmdef.h"
 #include "portio/programfolder.h"
 #include "uart/registers.h"

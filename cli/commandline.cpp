@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/numbers.h"
+#include "cli/base/numbers.h"
 
 namespace cli {
 

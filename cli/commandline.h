@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/base/reach.h"
 #include "cli/probeoptions.h"
-#include "cli/reach.h"
 
 // The program's arguments:
 //   read [--explain] PORT...

@@ -3,7 +3,7 @@
 
 #include "cli/helptext.h"
 
-#include "cli/script.h"
+#include "cli/script/script.h"
 #include "uart/comwindows.h"
 
 namespace cli {

@@ -7,18 +7,18 @@
 #include <csignal>
 #include <iostream>
 
+#include "cli/base/console.h"
+#include "cli/base/reach.h"
+#include "cli/base/stopsignal.h"
 #include "cli/commandline.h"
-#include "cli/console.h"
 #include "cli/helptext.h"
-#include "cli/identify.h"
 #include "cli/portlist.h"
-#include "cli/portowners.h"
-#include "cli/reach.h"
-#include "cli/runner.h"
-#include "cli/scriptfile.h"
-#include "cli/selftest.h"
-#include "cli/stopsignal.h"
-#include "cli/watch.h"
+#include "cli/probe/identify.h"
+#include "cli/probe/portowners.h"
+#include "cli/probe/selftest.h"
+#include "cli/script/runner.h"
+#include "cli/script/scriptfile.h"
+#include "cli/script/watch.h"
 #include "portio/modioscmdef.h"
 
 namespace {

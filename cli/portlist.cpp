@@ -9,11 +9,11 @@
 #include <cstring>
 #include <optional>
 
-#include "cli/console.h"
-#include "cli/exitstatus.h"
-#include "cli/jsontext.h"
-#include "cli/reach.h"
-#include "portio/kernelports.h"
+#include "cli/base/console.h"
+#include "cli/base/exitstatus.h"
+#include "cli/base/jsontext.h"
+#include "cli/base/reach.h"
+#include "kernel/kernelports.h"
 #include "text/quoted.h"
 #include "uart/comwindows.h"
 #include "uart/registers.h"

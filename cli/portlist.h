@@ -6,7 +6,7 @@
 #include <string>
 
 // "list": the serial ports the kernel has registered, as sysfs lists them (see
-// portio/kernelports.h), one line each or, with --json, as a JSON array. Touches no port and
+// kernel/kernelports.h), one line each or, with --json, as a JSON array. Touches no port and
 // loads no port library, so both programs print the same: where this machine's UARTs are,
 // which is the kernel's console, and whether regwise-io can reach each one.
 namespace cli {

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "cli/numbers.h"
-#include "cli/plugprofiles.h"
+#include "cli/base/numbers.h"
+#include "cli/probe/plugprofiles.h"
 #include "uart/registers.h"
 
 namespace cli {

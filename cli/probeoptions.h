@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/reach.h"
+#include "cli/base/reach.h"
 
 // The arguments of identify and selftest:
 //   identify [--explain] [--json] [--trace] [--force] [PORT...]

@@ -17,10 +17,10 @@
 #include <sstream>
 #include <string>
 
-#include "cli/console.h"
-#include "cli/pacing.h"
-#include "cli/runner.h"
-#include "cli/scriptfile.h"
+#include "cli/base/console.h"
+#include "cli/base/pacing.h"
+#include "cli/script/runner.h"
+#include "cli/script/scriptfile.h"
 #include "portio/portlibrary.h"
 
 namespace {

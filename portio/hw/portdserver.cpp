@@ -11,7 +11,7 @@
 
 #include <sys/socket.h>
 
-#include "portio/kernelports.h"
+#include "kernel/kernelports.h"
 #include "uart/registers.h"
 
 using namespace portd;

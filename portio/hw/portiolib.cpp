@@ -12,10 +12,10 @@
 #include <optional>
 #include <string>
 
+#include "kernel/kernelports.h"
 #include "portio/hw/helperclient.h"
 #include "portio/hw/helperplaces.h"
 #include "portio/ioscm.h"
-#include "portio/kernelports.h"
 #include "portio/lasterror.h"
 #include "uart/registers.h"
 

@@ -13,8 +13,8 @@
 #include <sys/prctl.h>
 #include <sys/statvfs.h>
 
+#include "kernel/kernelports.h"
 #include "portio/hw/portdprotocol.h"
-#include "portio/kernelports.h"
 #include "uart/registers.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <sstream>
 
-#include "cli/console.h"
+#include "cli/base/console.h"
 #include "cli/portlist.h"
 #include "tests/fakes/sysfstree.h"
 

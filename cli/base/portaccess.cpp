@@ -1,0 +1,51 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#include "cli/base/portaccess.h"
+
+#include "cli/base/console.h"
+#include "cli/base/exitstatus.h"
+#include "cli/base/numbers.h"
+#include "portio/portlibrary.h"
+#include "portio/sessionoutcome.h"
+
+namespace cli {
+
+int withSession(PortLibrary& library, const Console& console, const std::function<int()>& body) {
+    const PortCall start = library.start();
+    if (!session::started(start)) {
+        console.message(session::kStartFailed, start.error);
+        return kExitFailed;
+    }
+    int status = body();
+    const PortCall stop = library.stop();
+    if (!session::stopped(stop)) {
+        console.message(session::kStopFailed, stop.error);
+        if (status == kExitOk)
+            status = kExitFailed;
+    }
+    return status;
+}
+
+std::optional<int32_t> readPort(PortLibrary& library, int32_t port, const Console& console) {
+    const PortCall call = library.inpB(static_cast<int16_t>(port));
+    if (call.failed()) {
+        console.message("ポート0x" + hexPort(port) + "を読み取れませんでした。", call.error);
+        return std::nullopt;
+    }
+    return call.value & 0xFF;
+}
+
+bool writePort(PortLibrary& library, int32_t port, int32_t value, const Console& console) {
+    const PortCall call =
+        library.outB(static_cast<int16_t>(port), static_cast<int16_t>(value & 0xFF));
+    if (call.failed()) {
+        console.message(
+            "ポート0x" + hexPort(port) + "にデータ0x" + hexByte(value) + "を書き込めませんでした。",
+            call.error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace cli

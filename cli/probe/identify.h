@@ -1,0 +1,39 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "cli/base/reach.h"
+
+class PortLibrary;
+
+namespace cli {
+
+struct Console;
+class Pacing;
+class PortOwners;
+
+struct IdentifyOptions {
+    std::vector<int32_t> bases;  // every base to probe, in order
+    bool explain = false;        // each verdict's evidence under it
+    bool json = false;
+    bool trace = false;  // every access to standard error, as script lines
+    bool force = false;  // probe the kernel's console too
+};
+
+// The bases identify probes when none is named: the COM bases, then those of the reach's
+// other windows.
+std::vector<int32_t> defaultBases(const Reach& reach);
+
+// Probes each base in one session (chipprobe.h), restores its registers, and prints one line
+// per base, or a JSON array. Answers 0 when every base was probed, whatever it held; 1 when
+// an access or the output failed; 2 when the kernel's console was refused, before any
+// access; kExitNotRestored (3) when a register may be left changed; else 128+N on a stop
+// signal.
+int identifyPorts(PortLibrary& library, PortOwners& owners, const IdentifyOptions& options,
+                  const Console& console, Pacing& pacing);
+
+}  // namespace cli

@@ -1,0 +1,100 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include "cli/base/portwait.h"
+
+class PortLibrary;
+
+namespace cli {
+
+struct Console;
+class Pacing;
+
+// The registers of one UART as they were before a probe or a self-test changed them.
+struct SavedRegisters {
+    std::optional<uint8_t> lcr, ier, mcr, scr, dll, dlm, efr;
+    std::optional<uint8_t> iir;  // before the first FCR write: bits 7-6 tell the FIFOs' state
+
+    bool fifosWereOn() const { return iir && (*iir & 0xC0) != 0; }
+};
+
+// The accesses of a probe or a self-test to one UART, in an open session, and the way back
+// to how the UART was. Every register is saved before it is first changed, and restore()
+// writes back exactly the registers that were changed, in an order that every chip of the
+// family takes: the EFR first (it gates the enhanced bits of IER and MCR), then the divisor
+// and the FIFOs with DLAB set, then IER, MCR and SCR, then LCR.
+//
+// Each access first looks for a stop request. After a failed access or a stop request no
+// further access is made until restore(), which makes its writes whatever came before.
+class UartSession {
+public:
+    enum class End { Running, Failed, Stopped };
+
+    UartSession(PortLibrary& library, int32_t base, const Console& console, Pacing& pacing);
+
+    int32_t base() const { return m_base; }
+    End end() const { return m_end; }
+    bool running() const { return m_end == End::Running; }
+    int stopSignal() const { return m_stopSignal; }
+    int accesses() const { return m_accesses; }
+    Pacing& pacing() { return m_pacing; }
+
+    std::optional<uint8_t> read(int offset);
+    bool write(int offset, uint8_t value);
+    // Reads offset until its value, in the bits of mask, equals expected, for at most limit
+    // (rounded up to whole milliseconds): a readUntil on this UART.
+    std::optional<PortWait> waitFor(int offset, uint8_t expected, uint8_t mask,
+                                    std::chrono::nanoseconds limit);
+
+    // R LCR, with DLAB cleared if it was set, then R IER and R SCR. DLAB stays clear.
+    bool saveLcrAndIer();
+    // MCR, the FIFOs' state from IIR (reading IIR clears a pending THRE interrupt) and
+    // the divisor latch, read at LCR 80. Leaves LCR as saved, with DLAB clear.
+    bool saveRest();
+    // What offset 2 read at LCR BF before the first write there: the EFR on a chip that has
+    // one. Until the probe knows, that write counts as reaching both the EFR and FCR, and
+    // restore() puts back both, the EFR first (on a chip without one, that write is FCR's
+    // and the FCR write after it settles FIFOs).
+    void efrCandidate(uint8_t value);
+    // Whether the chip has an EFR, once the probe knows.
+    void foundEfr(bool found);
+    bool hasEfr() const { return m_hasEfr.value_or(false); }
+
+    const SavedRegisters& saved() const { return m_saved; }
+    // LCR as saved, without DLAB: the frame format the probe works under.
+    uint8_t workingLcr() const { return static_cast<uint8_t>(m_saved.lcr.value_or(0) & 0x7F); }
+
+    // Puts back every changed register; true when every write was made.
+    bool restore();
+
+private:
+    bool access(bool write, int offset, uint8_t value, uint8_t* read);
+    void noteWrite(int offset, uint8_t value);
+    bool restoreWrite(int offset, uint8_t value, bool& ok);
+    void restoreRegisters(bool& ok);
+
+    PortLibrary& m_library;
+    const int32_t m_base;
+    const Console& m_console;
+    Pacing& m_pacing;
+    End m_end = End::Running;
+    int m_stopSignal = 0;
+    int m_accesses = 0;
+
+    SavedRegisters m_saved;
+    std::optional<uint8_t> m_lcrNow;  // what LCR holds now, once known
+    uint8_t m_sprNow = 0xFF;          // the last value written to offset 7
+    std::optional<bool> m_hasEfr;
+    // Changed since saving.
+    bool m_ierChanged = false, m_mcrChanged = false, m_scrChanged = false, m_divisorChanged = false,
+         m_fcrChanged = false, m_efrChanged = false, m_acrChanged = false;
+    bool m_toldRestoreFailed = false;
+};
+
+}  // namespace cli

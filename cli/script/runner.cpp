@@ -1,0 +1,180 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#include "cli/script/runner.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "cli/base/console.h"
+#include "cli/base/pacing.h"
+#include "cli/base/portaccess.h"
+#include "cli/base/portwait.h"
+#include "cli/script/transcript.h"
+#include "uart/registers.h"
+
+namespace cli {
+
+namespace {
+
+// The LSR bits that reading it clears: the errors of the character at the top of the
+// receiver, and the error flag of the FIFO.
+constexpr int32_t kLsrClearedBits = uart::LSR_ERRORS | uart::LSR_RXFIFO_ERROR;
+
+class Run {
+public:
+    Run(PortLibrary& library, const Console& console, Pacing& pacing, bool explain)
+        : m_library(library), m_console(console), m_pacing(pacing), m_explain(explain) {}
+
+    // The statements of one session, up to the first one that ends the run.
+    int statements(const std::vector<Statement>& list) {
+        for (const Statement& statement : list) {
+            if (m_pacing.stopSignal() != 0)
+                return stopped();
+            if (const std::optional<int> end = step(statement))
+                return *end;
+        }
+        if (m_unmet > 0) {
+            m_console.message("期待した値と異なる読み出しが" + std::to_string(m_unmet) +
+                              "件ありました。");
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
+
+private:
+    // Runs one statement; a status when the run ends there.
+    std::optional<int> step(const Statement& statement) {
+        switch (statement.kind) {
+            case Statement::Kind::Mask:
+                m_masks[statement.port] = statement.value;
+                return printed(statement);
+            case Statement::Kind::Sleep:
+                // Whoever reads the transcript sees what came before a wait while it lasts.
+                if (!m_console.flushed())
+                    return kExitFailed;
+                if (!m_pacing.wait(std::chrono::milliseconds(statement.ms)))
+                    return stopped();
+                return printed(statement);
+            case Statement::Kind::Write:
+                if (!writePort(m_library, statement.port, statement.value, m_console))
+                    return kExitFailed;
+                return printed(statement);
+            case Statement::Kind::Read:
+                return statement.ms > 0 ? waitingRead(statement) : read(statement);
+        }
+        return std::nullopt;
+    }
+
+    // Writes, masks and sleeps show in the transcript only with explain.
+    std::optional<int> printed(const Statement& statement) {
+        if (m_explain && !m_console.print(statementLine(statement, true)))
+            return kExitFailed;
+        return std::nullopt;
+    }
+
+    std::optional<int> read(const Statement& statement) {
+        const std::optional<int32_t> value = readPort(m_library, statement.port, m_console);
+        if (!value)
+            return kExitFailed;
+        const bool met = ((*value ^ statement.value) & maskOf(statement.port)) == 0;
+        return result(statement, *value, met, {});
+    }
+
+    std::optional<int> waitingRead(const Statement& statement) {
+        if (!m_console.flushed())
+            return kExitFailed;
+        const int32_t mask = maskOf(statement.port);
+        const PortWait wait = readUntil(m_library, statement.port, statement.value, mask,
+                                        std::chrono::milliseconds(statement.ms), m_pacing,
+                                        m_console, LateReads::Refused);
+        switch (wait.end) {
+            case PortWait::End::Failed:
+                return kExitFailed;
+            case PortWait::End::Stopped:
+                return stopped();
+            case PortWait::End::Met:
+            case PortWait::End::TimedOut:
+                break;
+        }
+        // Reading LSR clears its error bits: one that an earlier try saw, where the expected
+        // value has a 0, is not hidden by the value that came after it.
+        const int32_t cleared =
+            statement.port % uart::kPortsPerUart == uart::LSR
+                ? wait.seen & ~wait.value & kLsrClearedBits & mask & ~statement.value
+                : 0;
+        const bool met = wait.end == PortWait::End::Met && cleared == 0;
+        std::string note;
+        if (!met)
+            note += seenNote(wait.distinct, wait.distinctNotKept);
+        if (cleared != 0)
+            note += clearedNote(cleared);
+        if (wait.late.count() > 0)
+            note += lateNote(wait.late);
+        return result(statement, wait.value, met, note + waitNote(wait.reads, wait.took));
+    }
+
+    // The read's line: the value seen, a mark when it missed the expectation, and note.
+    std::optional<int> result(const Statement& statement, int32_t value, bool met,
+                              const std::string& note) {
+        std::string line = readLine(statement, value, m_explain);
+        if (statement.expects && !met) {
+            ++m_unmet;
+            line += missedNote(statement.value, maskOf(statement.port));
+        }
+        if (!m_console.print(line + note))
+            return kExitFailed;
+        return std::nullopt;
+    }
+
+    int32_t maskOf(int32_t port) const {
+        const auto found = m_masks.find(port);
+        return found == m_masks.end() ? 0xFF : found->second;
+    }
+
+    int stopped() const {
+        const int signal = m_pacing.stopSignal();
+        m_console.message("中断の要求（シグナル " + std::to_string(signal) +
+                          "）を受けたため、途中で終えました。");
+        return exitStopped(signal);
+    }
+
+    PortLibrary& m_library;
+    const Console& m_console;
+    Pacing& m_pacing;
+    const bool m_explain;
+    std::map<int32_t, int32_t> m_masks;  // by port; a port without one compares all eight bits
+    int m_unmet = 0;
+};
+
+}  // namespace
+
+int runStatements(PortLibrary& library, const std::vector<Statement>& statements,
+                  const Console& console, Pacing& pacing, bool explain) {
+    Run run(library, console, pacing, explain);
+    int status = withSession(library, console, [&] { return run.statements(statements); });
+    // A transcript that could not be written is a failure too (a full disk, a closed pipe).
+    if (!console.flushed())
+        status = std::max(status, kExitFailed);
+    return status;
+}
+
+int runScript(const Script& script, PortLibrary& library, const Console& console, Pacing& pacing,
+              bool explain) {
+    if (!script.failure.empty()) {
+        console.message(script.failure, script.failureReason);
+        return kExitUsage;
+    }
+    if (!script.errors.empty()) {
+        for (const std::string& error : script.errors)
+            console.err << error << '\n';
+        if (script.errorsNotShown > 0)
+            console.err << "ほかに " << script.errorsNotShown << " 行の誤りがあります\n";
+        console.message("スクリプトに誤りがあるため、何も実行しませんでした。");
+        return kExitUsage;
+    }
+    return runStatements(library, script.statements, console, pacing, explain);
+}
+
+}  // namespace cli

@@ -1,0 +1,31 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#pragma once
+
+#include <vector>
+
+#include "cli/base/exitstatus.h"
+#include "cli/script/script.h"
+#include "cli/script/scriptfile.h"
+
+class PortLibrary;
+
+// Runs statements against the port I/O library in one session, printing a line for every
+// read (and, with explain, for every other statement), and answers the program's exit
+// status (exitstatus.h). A failed expectation lets the run go on; a failed access, a
+// transcript that cannot be written or a stop request ends it, and the session is closed.
+namespace cli {
+
+struct Console;
+class Pacing;
+
+int runStatements(PortLibrary& library, const std::vector<Statement>& statements,
+                  const Console& console, Pacing& pacing, bool explain);
+
+// A script as readScript gave it: one that could not be read, or has a bad line, is
+// reported and nothing is run, not even the session start.
+int runScript(const Script& script, PortLibrary& library, const Console& console, Pacing& pacing,
+              bool explain);
+
+}  // namespace cli

@@ -1,0 +1,78 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#include "cli/script/watch.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "cli/base/console.h"
+#include "cli/base/exitstatus.h"
+#include "cli/base/jsontext.h"
+#include "cli/base/numbers.h"
+#include "cli/base/pacing.h"
+#include "cli/base/portaccess.h"
+#include "cli/script/transcript.h"
+
+namespace cli {
+
+namespace {
+
+std::string seconds(std::chrono::nanoseconds time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", std::chrono::duration<double>(time).count());
+    return text;
+}
+
+std::string watchLine(const WatchOptions& options, int32_t value, std::chrono::nanoseconds time) {
+    if (options.json) {
+        std::string line = "{\"seconds\": " + seconds(time) +
+                           ", \"port\": " + jsonString(hexPort(options.port)) +
+                           ", \"value\": " + jsonString(hexByte(value));
+        if (options.explain) {
+            line += ", \"meaning\": " +
+                    jsonString(explanation(options.port, RegisterDirection::Read, value));
+        }
+        return line + "}";
+    }
+    std::string line =
+        "R " + hexPort(options.port) + " = " + hexByte(value) + "  # " + seconds(time) + " s";
+    if (options.explain)
+        line += "  # " + explanation(options.port, RegisterDirection::Read, value);
+    return line;
+}
+
+int watchInSession(PortLibrary& library, const WatchOptions& options, const Console& console,
+                   Pacing& pacing) {
+    const std::chrono::nanoseconds start = pacing.now();
+    std::optional<int32_t> shown;
+    for (int reads = 1;; ++reads) {
+        const std::chrono::nanoseconds readAt = pacing.now() - start;
+        const std::optional<int32_t> value = readPort(library, options.port, console);
+        if (!value)
+            return kExitFailed;
+        if (value != shown) {
+            shown = value;
+            // Flushed line by line: whoever reads the pipe wants the change when it happens.
+            if (!console.print(watchLine(options, *value, readAt), true))
+                return kExitFailed;
+        }
+        if (options.count > 0 && reads >= options.count)
+            return kExitOk;
+        if (!console.readerStillThere())
+            return kExitFailed;
+        if (!pacing.wait(options.interval))
+            return kExitOk;
+    }
+}
+
+}  // namespace
+
+int watchPort(PortLibrary& library, const WatchOptions& options, const Console& console,
+              Pacing& pacing) {
+    return withSession(library, console,
+                       [&] { return watchInSession(library, options, console, pacing); });
+}
+
+}  // namespace cli

@@ -1,0 +1,261 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <optional>
+
+#include "cli/base/pacing.h"
+#include "portio/portlibrary.h"
+#include "portio/sim/uartbus.h"
+#include "uart/chips.h"
+
+// A port library for the tests of identify and selftest: counts the accesses, fails the
+// numbered one (from 1; 0: none), asks to stop before the numbered one, lets time pass
+// before the numbered one as when the machine pauses the program, may change what a read
+// gives, and tells whether RBR was ever read. What answers is up to the subclass.
+class ChipLibrary : public PortLibrary {
+public:
+    static constexpr int32_t kBase = 0x3F8;
+
+    // Everything a probe may change at kBase and must put back.
+    struct State {
+        uint8_t lcr = 0, mcr = 0, ier = 0, dll = 0, dlm = 0, scr = 0, efr = 0, acr = 0;
+        bool fifoOn = false, fifo64 = false;
+        bool operator==(const State&) const = default;
+    };
+    virtual State snapshot() = 0;
+
+    int accesses = 0;
+    int failAt = 0;
+    int stopAt = 0;
+    int stopSignal = 0;
+    int pauseAt = 0;
+    std::chrono::nanoseconds pause{0};
+    std::function<uint8_t(uint16_t port, uint8_t value)> readFilter;  // what a read gives
+    bool rbrRead = false;
+
+    PortCall start() override { return {true, 0, {}}; }
+    PortCall stop() override { return {true, 0, {}}; }
+    PortCall inpB(int16_t port) override {
+        if (!admit())
+            return {true, 0, "ポートが応答しません"};
+        const uint8_t value = read(static_cast<uint16_t>(port));
+        return {true, readFilter ? readFilter(static_cast<uint16_t>(port), value) : value, {}};
+    }
+    PortCall outB(int16_t port, int16_t data) override {
+        if (!admit())
+            return {true, 0, "ポートが応答しません"};
+        write(static_cast<uint16_t>(port), static_cast<uint8_t>(data));
+        return {true, 0, {}};
+    }
+
+protected:
+    virtual uint8_t read(uint16_t port) = 0;
+    virtual void write(uint16_t port, uint8_t value) = 0;
+    virtual void elapse(std::chrono::nanoseconds) {}
+
+private:
+    bool admit() {
+        ++accesses;
+        if (accesses == pauseAt)
+            elapse(pause);
+        if (accesses + 1 == stopAt)
+            stopSignal = SIGTERM;  // seen before the next access
+        return accesses != failAt;
+    }
+};
+
+// Ways a part may differ from its data sheet.
+struct ChipQuirks {
+    bool floating = false;           // no chip, and the bus gives back the last byte written
+    bool fifo64WithoutDlab = false;  // a 16750 clone that takes FCR bit 5 without DLAB too
+    uint8_t ierHighBits = 0x00;      // IER's unused bits read these
+    uint8_t oxId3 = 0x50;            // a 16C950's third ID byte: 5x, x the variant
+    Uart16550::Faults faults = 0;    // the simulated chip's (SimChips only)
+    bool operator==(const ChipQuirks&) const = default;
+};
+
+// The registers software sees on each chip of uart::Chip, as its data sheet describes them,
+// at ChipLibrary::kBase; every other port reads an empty bus. No character moves.
+class FakeChip final : public ChipLibrary {
+public:
+    explicit FakeChip(uart::Chip chip, State initial = {}, ChipQuirks quirks = {})
+        : state(initial), m_chip(chip), m_quirks(quirks) {}
+
+    State state;
+    State snapshot() override { return state; }
+
+protected:
+    uint8_t read(uint16_t port) override {
+        if (port < kBase || port >= kBase + 8)
+            return 0xFF;
+        if (m_chip == uart::Chip::None)
+            return m_quirks.floating ? m_busByte : 0xFF;
+        const bool dlab = state.lcr & 0x80;
+        switch (port - kBase) {
+            case 0:
+                if (!dlab) {
+                    rbrRead = true;
+                    return 0x00;
+                }
+                return xrIds() ? 0x03 : state.dll;  // DREV
+            case 1:
+                if (dlab)
+                    return xrIds() ? 0x10 : state.dlm;  // DVID: an XR16C850
+                return static_cast<uint8_t>((state.ier & ierMask()) | m_quirks.ierHighBits);
+            case 2:
+                if (efrShown())
+                    return state.efr;
+                return iir();
+            case 3:
+                return state.lcr;
+            case 4:
+                return state.mcr;
+            case 5:
+                if (m_chip == uart::Chip::OX16C950 && (state.acr & 0x40) && state.lcr != 0xBF) {
+                    const uint8_t ids[] = {0x16, 0xC9, m_quirks.oxId3};
+                    return state.scr >= 0x08 && state.scr <= 0x0A ? ids[state.scr - 0x08] : 0x00;
+                }
+                return 0x60;
+            case 6:
+                return 0x00;
+            default:
+                return m_chip == uart::Chip::U8250 ? 0xFF : state.scr;
+        }
+    }
+
+    void write(uint16_t port, uint8_t value) override {
+        if (port < kBase || port >= kBase + 8)
+            return;
+        m_busByte = value;
+        if (m_chip == uart::Chip::None)
+            return;
+        const bool dlab = state.lcr & 0x80;
+        switch (port - kBase) {
+            case 0:
+                if (dlab)
+                    state.dll = value;
+                break;
+            case 1:
+                if (dlab)
+                    state.dlm = value;
+                else
+                    state.ier = value & ierMask();
+                break;
+            case 2:
+                if (efrShown()) {
+                    state.efr = value;
+                } else if (uart::chipFacts(m_chip).usableFifo > 0) {
+                    // A 16750 takes bit 5 only in a write with bit 0 set, with DLAB set, and
+                    // keeps it through any other write.
+                    state.fifoOn = value & 0x01;
+                    if (m_chip == uart::Chip::U16750 && state.fifoOn &&
+                        (dlab || m_quirks.fifo64WithoutDlab))
+                        state.fifo64 = value & 0x20;
+                }
+                break;
+            case 3:
+                state.lcr = value;
+                break;
+            case 4:
+                state.mcr = value & 0x1F;
+                break;
+            case 5:
+                if (m_chip == uart::Chip::OX16C950 && state.scr == 0x00 && state.lcr != 0xBF)
+                    state.acr = value;
+                break;
+            case 7:
+                if (m_chip != uart::Chip::U8250)
+                    state.scr = value;
+                break;
+            default:
+                break;
+        }
+    }
+
+private:
+    bool efrShown() const { return uart::chipFacts(m_chip).efr && state.lcr == 0xBF; }
+    bool xrIds() const {
+        return m_chip == uart::Chip::XR16C850 && state.lcr == 0x80 && state.dll == 0 &&
+               state.dlm == 0;
+    }
+    uint8_t ierMask() const {
+        if (m_chip == uart::Chip::U16750)
+            return 0x3F;
+        return uart::chipFacts(m_chip).efr && (state.efr & 0x10) ? 0xFF : 0x0F;
+    }
+    uint8_t iir() const {
+        uint8_t value = 0x01;
+        if (state.fifoOn && uart::chipFacts(m_chip).usableFifo > 0) {
+            value |= m_chip == uart::Chip::U16550 ? 0x80 : 0xC0;
+            if (state.fifo64)
+                value |= 0x20;
+        }
+        return value;
+    }
+
+    uart::Chip m_chip;
+    ChipQuirks m_quirks;
+    uint8_t m_busByte = 0xFF;  // the last byte driven on the window's data lines
+};
+
+// The simulated 16550A UARTs of regwise-io-sim, in the test's own process, on a clock that
+// only the test's pacing moves. COM1 is at kBase.
+class SimChips final : public ChipLibrary {
+public:
+    VirtualClock clock;
+    UartBus bus{clock};
+
+    // COM1's registers; IER only while DLAB is clear.
+    State snapshot() override {
+        if (bus.uart(0) == nullptr)
+            return {};
+        Uart16550& com1 = *bus.uart(0);
+        const uint8_t lcr = com1.peek(3);
+        return {lcr,
+                com1.peek(4),
+                static_cast<uint8_t>(lcr & 0x80 ? 0 : com1.peek(1)),
+                static_cast<uint8_t>(com1.divisor() & 0xFF),
+                static_cast<uint8_t>(com1.divisor() >> 8),
+                com1.peek(7),
+                0,
+                0,
+                com1.fifosEnabled(),
+                (com1.peek(2) & 0x20) != 0};
+    }
+
+protected:
+    uint8_t read(uint16_t port) override {
+        if ((port & 7) == 0 && !(bus.uart(0)->peek(3) & 0x80) && port == kBase)
+            rbrRead = true;
+        return bus.read(port);
+    }
+    void write(uint16_t port, uint8_t value) override { bus.write(port, value); }
+    void elapse(std::chrono::nanoseconds duration) override { clock.advance(duration); }
+};
+
+// Virtual time: a wait passes at once and moves the simulated UARTs' clock, if any; the
+// library's stop request is the pacing's.
+struct ChipPacing final : cli::Pacing {
+    ChipPacing(ChipLibrary& library, VirtualClock* clock) : m_library(library), m_clock(clock) {}
+    std::chrono::nanoseconds now() override { return m_clock ? m_clock->now() : m_time; }
+    bool wait(std::chrono::nanoseconds duration) override {
+        if (m_library.stopSignal != 0)
+            return false;
+        if (m_clock)
+            m_clock->advance(duration);
+        else
+            m_time += duration;
+        return true;
+    }
+    int stopSignal() override { return m_library.stopSignal; }
+
+private:
+    ChipLibrary& m_library;
+    VirtualClock* m_clock;
+    std::chrono::nanoseconds m_time{0};
+};

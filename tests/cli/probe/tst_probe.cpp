@@ -1,0 +1,677 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "cli/base/console.h"
+#include "cli/base/exitstatus.h"
+#include "cli/probe/chipprobe.h"
+#include "cli/probe/identify.h"
+#include "cli/probe/plugprofiles.h"
+#include "cli/probe/portowners.h"
+#include "cli/probe/selftest.h"
+#include "cli/probe/uartsession.h"
+#include "cli/probeoptions.h"
+#include "tests/cli/probe/fakechips.h"
+#include "tests/fakes/sysfstree.h"
+
+using uart::Chip;
+using State = ChipLibrary::State;
+using Quirks = ChipQuirks;
+
+Q_DECLARE_METATYPE(Chip)
+Q_DECLARE_METATYPE(State)
+Q_DECLARE_METATYPE(Quirks)
+
+namespace {
+
+// The kernel as a test wants it: one tty at kBase, maybe the console.
+struct FakeOwners final : cli::PortOwners {
+    std::optional<std::string> tty;
+    bool console = false;
+    bool simulatedUarts = false;
+    std::optional<std::string> ttyAt(int32_t base) override {
+        return base == ChipLibrary::kBase ? tty : std::nullopt;
+    }
+    bool isConsole(const std::string&) override { return console; }
+    bool simulated() override { return simulatedUarts; }
+};
+
+// A chip to probe and the console it speaks to.
+struct Rig {
+    std::unique_ptr<ChipLibrary> library;
+    VirtualClock* clock = nullptr;
+    std::ostringstream out, err;
+    cli::Console console{out, err, "regwise-io-test"};
+    FakeOwners owners;
+    std::unique_ptr<ChipPacing> pacing;
+
+    Rig(Chip chip, const State& initial, bool simulated, const Quirks& quirks = {}) {
+        if (simulated) {
+            auto sim = std::make_unique<SimChips>();
+            clock = &sim->clock;
+            ComSlot com1 = quirks.floating ? ComSlot::floatingBus() : ComSlot(chip);
+            com1.faults = quirks.faults;
+            sim->bus.setChips({com1, Chip::U16550A, Chip::U16550A, Chip::U16550A});
+            // Through the bus, as a program before the probe would have left COM1. A 16750
+            // takes its 64-byte mode only with DLAB set.
+            const std::pair<int, uint8_t> setup[] = {{3, 0x80},
+                                                     {0, initial.dll},
+                                                     {1, initial.dlm},
+                                                     {2, uint8_t(initial.fifo64 ? 0xE7 : 0)},
+                                                     {3, initial.lcr},
+                                                     {1, initial.ier},
+                                                     {4, initial.mcr},
+                                                     {7, initial.scr},
+                                                     {2, uint8_t(initial.fifoOn ? 0xC7 : 0)}};
+            for (const auto& [offset, value] : setup)
+                sim->bus.write(static_cast<uint16_t>(ChipLibrary::kBase + offset), value);
+            library = std::move(sim);
+            owners.simulatedUarts = true;
+        } else {
+            library = std::make_unique<FakeChip>(chip, initial, quirks);
+        }
+        pacing = std::make_unique<ChipPacing>(*library, clock);
+    }
+
+    int identify(cli::IdentifyOptions options) {
+        return cli::identifyPorts(*library, owners, options, console, *pacing);
+    }
+    int selftest(const cli::SelftestOptions& options) {
+        return cli::selfTest(*library, owners, options, console, *pacing);
+    }
+    QString stdOut() const { return QString::fromStdString(out.str()); }
+    QString stdErr() const { return QString::fromStdString(err.str()); }
+};
+
+const cli::IdentifyOptions kTraced{{ChipLibrary::kBase}, false, false, true, false};
+
+QString describe(const State& s) {
+    return QStringLiteral("LCR %1 MCR %2 IER %3 DL %4%5 SCR %6 EFR %7 ACR %8 FIFO %9/%10")
+        .arg(s.lcr, 2, 16, QLatin1Char('0'))
+        .arg(s.mcr, 2, 16, QLatin1Char('0'))
+        .arg(s.ier, 2, 16, QLatin1Char('0'))
+        .arg(s.dlm, 2, 16, QLatin1Char('0'))
+        .arg(s.dll, 2, 16, QLatin1Char('0'))
+        .arg(s.scr, 2, 16, QLatin1Char('0'))
+        .arg(s.efr, 2, 16, QLatin1Char('0'))
+        .arg(s.acr, 2, 16, QLatin1Char('0'))
+        .arg(s.fifoOn)
+        .arg(s.fifo64);
+}
+
+// The TAP test points of a self-test's output, in order: name and "ok", "not ok" or "skip".
+QList<std::pair<QString, QString>> tapPoints(const QString& tap) {
+    static const QRegularExpression point(
+        QStringLiteral("^(ok|not ok) [0-9]+ - ([^ #]+)( # SKIP .*)?$"),
+        QRegularExpression::MultilineOption);
+    QList<std::pair<QString, QString>> points;
+    for (auto it = point.globalMatch(tap); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        points.append({match.captured(2),
+                       match.captured(3).isEmpty() ? match.captured(1) : QStringLiteral("skip")});
+    }
+    return points;
+}
+
+}  // namespace
+
+class TestProbe : public QObject {
+    Q_OBJECT
+
+private slots:
+    void identify_data();
+    void identify();
+    void failedAccessStillRestores_data() { identify_data(); }
+    void failedAccessStillRestores();
+    void stopRequestStillRestores_data() { identify_data(); }
+    void stopRequestStillRestores();
+    void kernelPorts_data();
+    void kernelPorts();
+    void jsonReadsInJq();
+    void selftest_data();
+    void selftest();
+    void selftestStopRestores();
+    void selftestSurvivesPauses_data();
+    void selftestSurvivesPauses();
+    void probeOperands_data();
+    void probeOperands();
+};
+
+// Each chip as its data sheet answers, left by whatever ran before in various states: the
+// verdict, every saved register as before, RBR never read, the accesses bounded and each one
+// in the trace.
+void TestProbe::identify_data() {
+    QTest::addColumn<Chip>("chip");
+    QTest::addColumn<State>("initial");
+    QTest::addColumn<bool>("simulated");
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<Quirks>("quirks");
+
+    const State reset{};
+    const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
+    const auto row = [](const char* name, Chip chip, const State& initial, const char* verdict,
+                        bool simulated = false, const Quirks& quirks = {}) {
+        QTest::newRow(name) << chip << initial << simulated << QString::fromUtf8(verdict) << quirks;
+    };
+    row("empty bus", Chip::None, reset, "3F8: none（UART が応答しません）");
+    row("floating bus, which gives back the last byte written", Chip::None, reset,
+        "3F8: none（UART が応答しません）", false, {true, false, 0x00, 0x50});
+    row("a UART whose unused IER bits read 1", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", false, {false, false, 0xF0, 0x50});
+    row("a 16750 clone that takes FCR bit 5 without DLAB", Chip::U16750, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", false, {false, true, 0x00, 0x50});
+    row("16C954, whose third ID byte is 54", Chip::OX16C950, running,
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）", false,
+        {false, false, 0x00, 0x54});
+    row("8250", Chip::U8250, running, "3F8: 8250（FIFO なし、スクラッチレジスタなし）");
+    row("16450", Chip::U16450, running, "3F8: 16450（FIFO なし、スクラッチレジスタあり）");
+    row("16550", Chip::U16550, running, "3F8: 16550（FIFO は使えません、スクラッチレジスタあり）");
+    row("16550A", Chip::U16550A, running, "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）");
+    row("16550A with FIFOs off and DLAB set", Chip::U16550A,
+        {0x83, 0x00, 0x00, 0x01, 0x00, 0x00, 0, 0, false, false},
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）");
+    row("16750", Chip::U16750, running, "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）");
+    row("16750 in its 64-byte mode", Chip::U16750,
+        {0x03, 0x08, 0x21, 0x01, 0x00, 0x00, 0, 0, true, true},
+        "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）");
+    row("16650", Chip::U16650, running, "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）");
+    row("16650 with enhanced IER bits, left at LCR BF", Chip::U16650,
+        {0xBF, 0x0B, 0xF5, 0x0C, 0x00, 0x42, 0xD0, 0, true, false},
+        "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）");
+    row("XR16C850", Chip::XR16C850, running,
+        "3F8: XR16C850（FIFO 128 バイト、スクラッチレジスタあり）");
+    row("16C950", Chip::OX16C950, running,
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）");
+    row("16C950 left with DLAB set: the longest probe", Chip::OX16C950,
+        {0x83, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0x00, 0, true, false},
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）");
+    row("simulated 16550A at reset", Chip::U16550A, reset,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16550A in use", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16750 in use", Chip::U16750, running,
+        "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16750 in its 64-byte mode", Chip::U16750,
+        {0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, true},
+        "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16550 in use", Chip::U16550, running,
+        "3F8: 16550（FIFO は使えません、スクラッチレジスタあり）", true);
+    row("simulated 16450 in use", Chip::U16450, running,
+        "3F8: 16450（FIFO なし、スクラッチレジスタあり）", true);
+    row("simulated 8250 in use", Chip::U8250, running,
+        "3F8: 8250（FIFO なし、スクラッチレジスタなし）", true);
+    row("simulated empty port", Chip::None, reset, "3F8: none（UART が応答しません）", true);
+    row("simulated floating port", Chip::None, reset, "3F8: none（UART が応答しません）", true,
+        {true, false, 0x00, 0x50, 0});
+    // Only a chip without FIFOs is told by its scratch register.
+    row("simulated 16550A whose scratch bit 7 is stuck", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true,
+        {false, false, 0x00, 0x50, Uart16550::ScratchBit7Stuck});
+}
+
+void TestProbe::identify() {
+    QFETCH(Chip, chip);
+    QFETCH(State, initial);
+    QFETCH(bool, simulated);
+    QFETCH(QString, verdict);
+    QFETCH(Quirks, quirks);
+
+    Rig rig(chip, initial, simulated, quirks);
+    const State before = rig.library->snapshot();
+    QCOMPARE(rig.identify(kTraced), 0);
+    QCOMPARE(rig.stdOut(), verdict + u'\n');
+    QVERIFY2(rig.library->snapshot() == before, qPrintable(describe(rig.library->snapshot())));
+    QVERIFY(!rig.library->rbrRead);
+    QVERIFY2(rig.library->accesses <= cli::kMostProbeAccesses,
+             qPrintable(QString::number(rig.library->accesses)));
+    if (QByteArray(QTest::currentDataTag()).endsWith("the longest probe"))
+        QCOMPARE(rig.library->accesses, cli::kMostProbeAccesses);
+    // Every access is in the trace, as a script line, and nothing else is.
+    static const QRegularExpression line(
+        QStringLiteral("^(W 3F[8-F] [0-9A-F]{2}|R 3F[8-F] = [0-9A-F]{2})$"));
+    const QStringList lines = rig.stdErr().split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), rig.library->accesses);
+    for (const QString& traced : lines)
+        QVERIFY2(line.match(traced).hasMatch(), qPrintable(traced));
+    if (chip == Chip::None)
+        QVERIFY2(rig.library->accesses <= 10, qPrintable(rig.stdErr()));
+
+    // The probe alone leaves LCR without DLAB and IER at 00, whatever it found: a self-test
+    // goes on from there.
+    Rig probed(chip, initial, simulated, quirks);
+    cli::UartSession session(*probed.library, ChipLibrary::kBase, probed.console, *probed.pacing);
+    QVERIFY(cli::probeChip(session).chip.has_value());
+    const State left = probed.library->snapshot();
+    QVERIFY2(!(left.lcr & 0x80) && (chip == Chip::None || left.ier == 0x00),
+             qPrintable(describe(left)));
+}
+
+// A failed access at any point: the probe stops there, puts back what it changed, and says
+// so. A failure among the closing writes may leave registers changed; the person is told.
+void TestProbe::failedAccessStillRestores() {
+    QFETCH(Chip, chip);
+    QFETCH(State, initial);
+    QFETCH(bool, simulated);
+    QFETCH(Quirks, quirks);
+
+    Rig clean(chip, initial, simulated, quirks);
+    QCOMPARE(clean.identify(kTraced), 0);
+    const QStringList trace = clean.stdErr().split(u'\n', Qt::SkipEmptyParts);
+    const auto lastRead = std::distance(
+        trace.begin(), std::find_if(trace.rbegin(), trace.rend(), [](const QString& l) {
+                           return l.startsWith(u'R');
+                       }).base());
+    for (int failAt = 1; failAt <= clean.library->accesses; ++failAt) {
+        Rig rig(chip, initial, simulated, quirks);
+        const State before = rig.library->snapshot();
+        rig.library->failAt = failAt;
+        const int status = rig.identify(kTraced);
+        QVERIFY(rig.stdErr().contains(QStringLiteral("ポートが応答しません")));
+        QCOMPARE(rig.stdOut(), QString());
+        const bool told = rig.stdErr().contains(QStringLiteral("元に戻せなかった可能性があります"));
+        // Registers that may be left changed have a status of their own.
+        QCOMPARE(status, told ? cli::kExitNotRestored : 1);
+        QVERIFY2(rig.library->snapshot() == before || (failAt > lastRead && told),
+                 qPrintable(QStringLiteral("failing access %1: %2")
+                                .arg(failAt)
+                                .arg(describe(rig.library->snapshot()))));
+    }
+}
+
+// A stop request before any access: the probe makes no more, restores, and answers 128+N,
+// also when the request came while it was restoring.
+void TestProbe::stopRequestStillRestores() {
+    QFETCH(Chip, chip);
+    QFETCH(State, initial);
+    QFETCH(bool, simulated);
+    QFETCH(Quirks, quirks);
+
+    Rig clean(chip, initial, simulated, quirks);
+    QCOMPARE(clean.identify(kTraced), 0);
+    for (int stopAt = 2; stopAt <= clean.library->accesses; ++stopAt) {
+        Rig rig(chip, initial, simulated, quirks);
+        const State before = rig.library->snapshot();
+        rig.library->stopAt = stopAt;
+        QCOMPARE(rig.identify(kTraced), 128 + SIGTERM);
+        QVERIFY2(rig.library->snapshot() == before,
+                 qPrintable(QStringLiteral("stop before access %1: %2")
+                                .arg(stopAt)
+                                .arg(describe(rig.library->snapshot()))));
+        QVERIFY(rig.stdErr().contains(QStringLiteral("中断の要求（シグナル 15）")));
+    }
+}
+
+// A port the kernel registered is probed after a warning naming its tty; its console only
+// with --force.
+void TestProbe::kernelPorts_data() {
+    QTest::addColumn<QString>("tty");
+    QTest::addColumn<bool>("console");
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<bool>("selftest");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("sysfs");  // the kernel's view read from a sysfs tree, not faked
+
+    QTest::newRow("a registered tty")
+        << "ttyS0" << false << false << false << 0
+        << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として" << false;
+    QTest::newRow("the console") << "ttyS0" << true << false << false << 2
+                                 << "カーネルのコンソール「ttyS0」のため、触れませんでした。"
+                                 << false;
+    QTest::newRow("the console, forced")
+        << "ttyS0" << true << true << false << 0
+        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。" << false;
+    QTest::newRow("selftest on the console")
+        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。" << false;
+    QTest::newRow("a tty name with an escape is quoted")
+        << "tty\x1b[2J" << false << false << false << 0 << "「tty\\x1B[2J」" << false;
+    QTest::newRow("the console in sysfs")
+        << "ttyS0" << true << false << false << 2
+        << "カーネルのコンソール「ttyS0」のため、触れませんでした。" << true;
+    QTest::newRow("selftest on the console in sysfs")
+        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。" << true;
+    QTest::newRow("selftest on the console in sysfs, forced")
+        << "ttyS0" << true << true << true << 0
+        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。" << true;
+    QTest::newRow("a tty in sysfs that is not the console")
+        << "ttyS0" << false << false << true << 0
+        << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として" << true;
+}
+
+void TestProbe::kernelPorts() {
+    QFETCH(QString, tty);
+    QFETCH(bool, console);
+    QFETCH(bool, force);
+    QFETCH(bool, selftest);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    QFETCH(bool, sysfs);
+
+    Rig rig(Chip::U16550A, {}, true);
+    rig.owners.tty = tty.toStdString();
+    rig.owners.console = console;
+    const SysfsTree tree({tty + QStringLiteral(" type=4 io_type=0 port=0x3F8 irq=4")},
+                         console ? QStringLiteral("tty0 ") + tty : QString());
+    QVERIFY(tree.ok());
+    cli::KernelPortOwners kernel(tree.root().toStdString());
+    cli::PortOwners& owners = sysfs ? static_cast<cli::PortOwners&>(kernel) : rig.owners;
+    if (selftest) {
+        QCOMPARE(cli::selfTest(*rig.library, owners,
+                               {ChipLibrary::kBase, {}, nullptr, false, false, force}, rig.console,
+                               *rig.pacing),
+                 status);
+    } else {
+        QCOMPARE(cli::identifyPorts(*rig.library, owners,
+                                    {{ChipLibrary::kBase}, false, false, false, force}, rig.console,
+                                    *rig.pacing),
+                 status);
+    }
+    QVERIFY2(rig.stdErr().contains(error), qPrintable(rig.stdErr()));
+    QCOMPARE(rig.library->accesses == 0, status == 2);
+}
+
+// --json is valid JSON that jq reads, with a strange tty name in it, and every field.
+void TestProbe::jsonReadsInJq() {
+    if (std::system("command -v jq >/dev/null 2>&1") != 0)
+        QSKIP("jq is not installed (Debian package jq)");
+    Rig rig(Chip::XR16C850, {}, false);
+    rig.owners.tty = "tty\"S\\0\n";
+    QCOMPARE(rig.identify({cli::defaultBases({}), true, true, false, false}), 0);
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("out.json")).toStdString();
+    std::ofstream(path) << rig.out.str();
+    const std::string filter =
+        "length == 4 and .[0].port == \"3F8\" and .[0].type == \"XR16C850\" and "
+        ".[0].fifo_size == 128 and .[0].scratch == true and "
+        ".[0].kernel_tty == \"tty\\\"S\\\\\\\\0\\\\x0A\" and "
+        "(.[0].evidence | map(.test)) == [\"ier\", \"efr\", \"xr-dvid\"] and "
+        ".[1] == {port: \"2F8\", type: \"none\", fifo_size: 0, scratch: false, kernel_tty: null,"
+        " evidence: [{test: \"ier\", accesses: [\"W 2F9 00\", \"W 2FF FF\", \"R 2F9 = FF\"]}]}";
+    const std::string command = "jq -e '" + filter + "' " + path + " >/dev/null";
+    QVERIFY2(std::system(command.c_str()) == 0, rig.out.str().c_str());
+}
+
+// The self-test on the simulated chips (and a fake's empty bus) under virtual line time:
+// which checks pass, fail and are skipped, the status, and COM1's registers as before. A
+// fault makes the chip misbehave where the check that exists to catch it looks:
+//   timeout-at-level  IIR shows a character timeout (CC) where it would show C4
+//   restore-fails     the last write of the restore fails
+void TestProbe::selftest_data() {
+    QTest::addColumn<Chip>("chip");
+    QTest::addColumn<bool>("simulated");
+    QTest::addColumn<QString>("mode");  // "", "plug" or a peer base
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("failed");
+    QTest::addColumn<QStringList>("skipped");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<State>("initial");
+
+    const QStringList none;
+    const Chip sim = Chip::U16550A;
+    const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
+    const QStringList loopChecks{
+        "presence",     "scratch",      "lcr",           "divisor",   "ier",         "loop-dtr-dsr",
+        "loop-rts-cts", "loop-out1-ri", "loop-out2-dcd", "data-9600", "data-115200", "thre-temt",
+        "fifo-burst",   "fifo-overrun", "trigger-1",     "trigger-4", "trigger-8",   "trigger-14"};
+    const QStringList triggers{"trigger-1", "trigger-4", "trigger-8", "trigger-14"};
+    const auto row = [&](const char* name, Chip chip, bool simulated, const QString& mode,
+                         int status, const QStringList& failed, const QStringList& skipped,
+                         const QString& fault = {}, const State* initial = nullptr) {
+        QTest::newRow(name) << chip << simulated << mode << status << failed << skipped << fault
+                            << (initial                           ? *initial
+                                : simulated && chip != Chip::None ? running
+                                                                  : State{});
+    };
+    row("internal loopback", sim, true, "", 0, none, none);
+    row("a plug that is not there", sim, true, "plug", 1,
+        QStringList{"plug-rts", "plug-dtr", "data-9600", "data-115200", "fifo-burst",
+                    "fifo-overrun"} +
+            triggers,
+        none);
+    row("COM1 to COM2 over the null-modem cable", sim, true, "2F8", 0, none, none);
+    row("COM1 to COM3: no cable", sim, true, "3E8", 1,
+        QStringList{"data-9600-3F8-3E8", "data-9600-3E8-3F8", "data-115200-3F8-3E8",
+                    "data-115200-3E8-3F8", "rts-cts-3F8-3E8", "dtr-dsr-dcd-3F8-3E8",
+                    "rts-cts-3E8-3F8", "dtr-dsr-dcd-3E8-3F8"},
+        none);
+    // Where nothing answers, TAP's plan still names every check, the rest skipped.
+    row("an empty bus fails at once", Chip::None, false, "", 1, {"presence"}, loopChecks.mid(1));
+    row("a floating bus fails at once", Chip::None, false, "", 1, {"presence"}, loopChecks.mid(1),
+        "floating");
+    row("an empty second port", sim, false, "2F8", 1, {"presence-2F8"},
+        QStringList{"data-9600-3F8-2F8", "data-9600-2F8-3F8", "data-115200-3F8-2F8",
+                    "data-115200-2F8-3F8", "rts-cts-3F8-2F8", "dtr-dsr-dcd-3F8-2F8",
+                    "rts-cts-2F8-3F8", "dtr-dsr-dcd-2F8-3F8"});
+    // Checks a chip cannot support are skipped, never failed.
+    const QStringList fifoChecks = QStringList{"fifo-burst", "fifo-overrun"} + triggers;
+    row("a 16750", Chip::U16750, true, "", 0, none, none);
+    const State fifo64{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, true};
+    row("a 16750 left in its 64-byte mode", Chip::U16750, true, "", 0, none, none, {}, &fifo64);
+    row("a 16550, whose FIFO must not be used", Chip::U16550, true, "", 0, none, fifoChecks);
+    row("a 16450, without FIFO", Chip::U16450, true, "", 0, none, fifoChecks);
+    row("an 8250, without FIFO or scratch register", Chip::U8250, true, "", 0, none,
+        QStringList{"scratch"} + fifoChecks);
+    row("a simulated empty port", Chip::None, true, "", 1, {"presence"}, loopChecks.mid(1));
+    row("a simulated floating port", Chip::None, true, "", 1, {"presence"}, loopChecks.mid(1),
+        "floating");
+    // A chip that misbehaves fails the check that exists to catch it, and only that one (or
+    // those that also read what it spoils).
+    row("temt-stuck", sim, true, "", 1, {"thre-temt"}, none, "temt-stuck");
+    row("fifo-short", sim, true, "", 1, {"fifo-burst", "fifo-overrun"}, none, "fifo-short");
+    row("dsr-open", sim, true, "", 1, {"loop-dtr-dsr"}, none, "dsr-open");
+    row("data-bit3-stuck", sim, true, "", 1, {"data-9600", "data-115200", "fifo-burst"}, none,
+        "data-bit3-stuck");
+    row("scratch-bit7-stuck", sim, true, "", 1, {"scratch"}, none, "scratch-bit7-stuck");
+    row("no-interrupt", sim, true, "", 1, triggers, none, "no-interrupt");
+    row("a timeout at the trigger level", sim, true, "", 1, triggers, none, "timeout-at-level");
+    row("a failed restore", sim, true, "", cli::kExitNotRestored, none, none, "restore-fails");
+}
+
+void TestProbe::selftest() {
+    QFETCH(Chip, chip);
+    QFETCH(bool, simulated);
+    QFETCH(QString, mode);
+    QFETCH(int, status);
+    QFETCH(QStringList, failed);
+    QFETCH(QStringList, skipped);
+    QFETCH(QString, fault);
+    QFETCH(State, initial);
+
+    cli::SelftestOptions options{ChipLibrary::kBase, {}, nullptr, true, false, false};
+    if (mode == QLatin1String("plug"))
+        options.plug = &cli::kDefaultPlug;
+    else if (!mode.isEmpty())
+        options.peer = mode.toInt(nullptr, 16);
+    Quirks quirks;
+    quirks.floating = fault == QLatin1String("floating");
+    for (const auto& [bit, name] : Uart16550::kFaultNames) {
+        if (fault == QLatin1String(name.data(), static_cast<qsizetype>(name.size())))
+            quirks.faults = bit;
+    }
+    const auto makeRig = [&] { return std::make_unique<Rig>(chip, initial, simulated, quirks); };
+    std::unique_ptr<Rig> rig = makeRig();
+    if (fault == QLatin1String("timeout-at-level")) {
+        rig->library->readFilter = [](uint16_t port, uint8_t value) -> uint8_t {
+            return port == ChipLibrary::kBase + 2 && value == 0xC4 ? 0xCC : value;
+        };
+    } else if (fault == QLatin1String("restore-fails")) {
+        std::unique_ptr<Rig> clean = makeRig();
+        QCOMPARE(clean->selftest(options), 0);
+        rig->library->failAt = clean->library->accesses;
+    }
+    const State before = rig->library->snapshot();
+    QCOMPARE(rig->selftest(options), status);
+
+    QStringList seenFailed, seenSkipped;
+    for (const auto& [name, verdict] : tapPoints(rig->stdOut())) {
+        if (verdict == QLatin1String("not ok"))
+            seenFailed << name;
+        else if (verdict == QLatin1String("skip"))
+            seenSkipped << name;
+    }
+    QCOMPARE(seenFailed, failed);
+    QCOMPARE(seenSkipped, skipped);
+    if (status != cli::kExitNotRestored) {
+        QVERIFY2(rig->library->snapshot() == before,
+                 qPrintable(describe(rig->library->snapshot())));
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("\n1\\.\\.[0-9]+\n# 合格 [0-9]+、不合格 [0-9]+、省略 "
+                                              "[0-9]+（[0-9]+\\.[0-9]{3} 秒）\n$"))
+                .match(rig->stdOut())
+                .hasMatch(),
+            qPrintable(rig->stdOut()));
+    } else {
+        QVERIFY2(rig->stdOut().endsWith(
+                     QStringLiteral("\nBail out! レジスタを元に戻せなかった可能性があります\n")),
+                 qPrintable(rig->stdOut()));
+    }
+    // Test points numbered 1, 2, 3 ... and a plan that counts them all.
+    static const QRegularExpression number(QStringLiteral("^(?:ok|not ok) ([0-9]+) - "),
+                                           QRegularExpression::MultilineOption);
+    int points = 0;
+    for (auto it = number.globalMatch(rig->stdOut()); it.hasNext();)
+        QCOMPARE(it.next().captured(1).toInt(), ++points);
+    if (status != cli::kExitNotRestored)
+        QVERIFY(rig->stdOut().contains(QStringLiteral("\n1..%1\n").arg(points)));
+    // The simulator says why a plug or a missing cable cannot pass there.
+    QCOMPARE(rig->stdOut().contains(QStringLiteral("# シミュレーター")),
+             simulated && (mode == QLatin1String("plug") || mode == QLatin1String("3E8")));
+    if (chip == Chip::None)
+        QVERIFY2(rig->library->accesses <= 10, qPrintable(QString::number(rig->library->accesses)));
+}
+
+// Ctrl-C in the middle of a self-test: the run ends there, TAP bails out, and COM1 is as it was.
+void TestProbe::selftestStopRestores() {
+    const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
+    for (const int stopAt : {20, 100, 400, 1000}) {
+        Rig rig(Chip::U16550A, running, true);
+        const State before = rig.library->snapshot();
+        rig.library->stopAt = stopAt;
+        QCOMPARE(rig.selftest({ChipLibrary::kBase, {}, nullptr, true, false, false}),
+                 128 + SIGTERM);
+        QVERIFY2(rig.library->snapshot() == before, qPrintable(describe(rig.library->snapshot())));
+        QVERIFY2(rig.stdOut().contains(QStringLiteral("\nBail out! ")), qPrintable(rig.stdOut()));
+    }
+}
+
+// The machine may pause the program between any two accesses (a preemption lasts
+// milliseconds): a healthy chip still passes every check, the timed ones made again and
+// saying so. The pause comes before the Nth access, for every N of a clean run.
+void TestProbe::selftestSurvivesPauses_data() {
+    QTest::addColumn<Chip>("chip");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("pauseUs");
+    QTest::addColumn<bool>("stickyTimeout");  // a timeout stays until RBR is read, as on a chip
+
+    // Four character times at 9600 bps are 4.2 ms; one at 1200 bps 8.3 ms.
+    QTest::newRow("16550A, 5 ms") << Chip::U16550A << "" << 5000 << false;
+    QTest::newRow("16550A, 40 ms") << Chip::U16550A << "" << 40000 << false;
+    QTest::newRow("16550A whose timeout stays, 5 ms") << Chip::U16550A << "" << 5000 << true;
+    QTest::newRow("16550A whose timeout stays, 40 ms") << Chip::U16550A << "" << 40000 << true;
+    QTest::newRow("16750 whose timeout stays, 5 ms") << Chip::U16750 << "" << 5000 << true;
+    QTest::newRow("16450, 40 ms") << Chip::U16450 << "" << 40000 << false;
+    QTest::newRow("COM1 to COM2, 5 ms") << Chip::U16550A << "2F8" << 5000 << false;
+}
+
+namespace {
+
+// IIR as a chip gives it where a character timeout, once raised, stays until RBR is read.
+void keepTimeouts(ChipLibrary& library) {
+    auto& sim = static_cast<SimChips&>(library);
+    library.readFilter = [&sim, pending = false](uint16_t port, uint8_t value) mutable {
+        const bool dlab = (sim.bus.uart(0)->peek(3) & 0x80) != 0;
+        if (port == ChipLibrary::kBase && !dlab)
+            pending = false;
+        if (port != ChipLibrary::kBase + 2 || dlab)
+            return value;
+        if ((value & 0x0F) == 0x0C)
+            pending = true;
+        const bool shown = (value & 0x0F) == 0x01 || (value & 0x0F) == 0x04;
+        return pending && shown ? static_cast<uint8_t>((value & 0xF0) | 0x0C) : value;
+    };
+}
+
+}  // namespace
+
+void TestProbe::selftestSurvivesPauses() {
+    QFETCH(Chip, chip);
+    QFETCH(QString, mode);
+    QFETCH(int, pauseUs);
+    QFETCH(bool, stickyTimeout);
+
+    const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
+    cli::SelftestOptions options{ChipLibrary::kBase, {}, nullptr, true, false, false};
+    if (!mode.isEmpty())
+        options.peer = mode.toInt(nullptr, 16);
+    Rig clean(chip, running, true);
+    QCOMPARE(clean.selftest(options), 0);
+    int retried = 0;
+    for (int pauseAt = 1; pauseAt <= clean.library->accesses; ++pauseAt) {
+        Rig rig(chip, running, true);
+        rig.library->pauseAt = pauseAt;
+        rig.library->pause = std::chrono::microseconds(pauseUs);
+        if (stickyTimeout)
+            keepTimeouts(*rig.library);
+        const int status = rig.selftest(options);
+        QVERIFY2(
+            status == 0,
+            qPrintable(
+                QStringLiteral("a pause before access %1:\n%2").arg(pauseAt).arg(rig.stdOut())));
+        if (rig.stdOut().contains(QStringLiteral("止まったため、やり直しました")))
+            ++retried;
+    }
+    // Some pauses came where a check depends on time, and it said so.
+    QVERIFY(retried > 0 || options.peer);
+}
+
+// identify's bases: each once, in the order first named, and not more than it may probe in
+// one run, refused before any is touched. The reach has 300 windows besides the COM ones.
+void TestProbe::probeOperands_data() {
+    QTest::addColumn<QStringList>("operands");
+    QTest::addColumn<int>("bases");  // how many are kept
+    QTest::addColumn<QString>("error");
+
+    QStringList many;
+    for (int i = 0; i < 300; ++i)
+        many << QString::number(0x1000 + 8 * i, 16);
+    QStringList repeated;
+    for (int i = 0; i < 170000; ++i)
+        repeated << QStringLiteral("3F8") << QStringLiteral("2F8");
+    QTest::newRow("3F8 2F8 3F8 3F8") << QStringList{"3F8", "2F8", "3F8", "3F8"} << 2 << "";
+    QTest::newRow("340000 names of two bases") << repeated << 2 << "";
+    QTest::newRow("256 bases") << many.mid(0, 256) << 256 << "";
+    QTest::newRow("257 bases") << many.mid(0, 257) << 0
+                               << "調べるポートが多すぎます（一度に調べられるのは 256 個までです）";
+    QTest::newRow("256 bases, each named twice")
+        << many.mid(0, 256) + many.mid(0, 256) << 256 << "";
+}
+
+void TestProbe::probeOperands() {
+    QFETCH(QStringList, operands);
+    QFETCH(int, bases);
+    QFETCH(QString, error);
+
+    cli::Reach reach;
+    for (int i = 0; i < 300; ++i)
+        reach.otherWindows.push_back(static_cast<uint16_t>(0x1000 + 8 * i));
+    std::vector<std::string> texts;
+    for (const QString& operand : operands)
+        texts.push_back(operand.toStdString());
+    std::vector<int32_t> taken;
+    const std::string why = cli::takeProbeOperands(false, texts, taken, {}, reach);
+    QCOMPARE(QString::fromStdString(why), error);
+    if (error.isEmpty()) {
+        QCOMPARE(static_cast<int>(taken.size()), bases);
+        QCOMPARE(taken.front(), operands.front().toInt(nullptr, 16));
+    }
+}
+
+QTEST_APPLESS_MAIN(TestProbe)
+#include "tst_probe.moc"
