@@ -386,17 +386,20 @@ private:
     // (THRE 0) while the first is still shifting; both are empty once two characters' time
     // has passed. The reads up to the second write count only when they came within half a
     // character of the first write (a busy machine may pause the program longer); else the
-    // check is made again, up to kTimedAttempts times, and says so.
+    // check is made again, each time at a quarter of the rate, up to kTimedAttempts times,
+    // and says so.
     Check threTemt(UartSession& u) {
-        const std::chrono::nanoseconds half = characterTime(kFrame, kSlowDivisor) / 2;
-        // THRE comes back within a bit or two of a write to an empty transmitter.
-        const std::chrono::nanoseconds moved = characterTime(kFrame, kSlowDivisor) / 5 + kSlack;
         std::optional<uint8_t> first, second;
         std::optional<PortWait> shifting;
         std::chrono::nanoseconds longest{0}, secondWrite{0};
         bool inTime = false;
+        uint16_t divisor = kSlowDivisor;
         for (int attempt = 0; attempt < kTimedAttempts && !inTime; ++attempt) {
-            if (!setRate(u, kSlowDivisor) || !emptyReceiver(u, false))
+            divisor = static_cast<uint16_t>(kSlowDivisor << (2 * attempt));
+            const std::chrono::nanoseconds half = characterTime(kFrame, divisor) / 2;
+            // THRE comes back within a bit or two of a write to an empty transmitter.
+            const std::chrono::nanoseconds moved = characterTime(kFrame, divisor) / 5 + kSlack;
+            if (!setRate(u, divisor) || !emptyReceiver(u, false))
                 return std::nullopt;
             const std::chrono::nanoseconds start = u.pacing().now();
             if (!u.write(THR, 0x55) || !(first = u.read(LSR)) ||
@@ -410,19 +413,19 @@ private:
             if (!inTime) {
                 longest = std::max(longest, took);
                 const std::optional<PortWait> drained =
-                    u.waitFor(LSR, LSR_TEMT, LSR_TEMT, deadline(2, kSlowDivisor));
+                    u.waitFor(LSR, LSR_TEMT, LSR_TEMT, deadline(2, divisor));
                 if (!drained)
                     return std::nullopt;
             }
         }
         const std::optional<PortWait> idle =
-            u.waitFor(LSR, LSR_THRE | LSR_TEMT, LSR_THRE | LSR_TEMT, deadline(2, kSlowDivisor));
+            u.waitFor(LSR, LSR_THRE | LSR_TEMT, LSR_THRE | LSR_TEMT, deadline(2, divisor));
         if (!idle)
             return std::nullopt;
         // The two characters take their time on the line whatever TEMT says: the checks
         // after this one start at another rate on an idle transmitter.
         const std::chrono::nanoseconds both =
-            2 * characterTime(kFrame, kSlowDivisor) + startDelay(kSlowDivisor);
+            2 * characterTime(kFrame, divisor) + startDelay(divisor);
         if (const std::chrono::nanoseconds since = u.pacing().now() - secondWrite; since < both)
             u.pacing().wait(both - since);
         if (!emptyReceiver(u, false))
