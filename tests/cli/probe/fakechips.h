@@ -33,7 +33,7 @@ public:
     int failAt = 0;
     int stopAt = 0;
     int stopSignal = 0;
-    int pauseAt = 0;
+    int pauseAt = 0;  // -1: before every access
     std::chrono::nanoseconds pause{0};
     std::function<uint8_t(uint16_t port, uint8_t value)> readFilter;  // what a read gives
     bool rbrRead = false;
@@ -61,7 +61,7 @@ protected:
 private:
     bool admit() {
         ++accesses;
-        if (accesses == pauseAt)
+        if (accesses == pauseAt || pauseAt < 0)
             elapse(pause);
         if (accesses + 1 == stopAt)
             stopSignal = SIGTERM;  // seen before the next access
