@@ -26,7 +26,11 @@ host slows the guest), is skipped with that reason: it has no verdict, and match
 import re
 import sys
 
-READ = re.compile(r"^R ([0-9A-F]+) = ([0-9A-F]{2})(?: WITHIN \d+)?(  # expected .*?)?(  # \d+ reads?, [0-9.]+ ms)?$")
+# A read, whether it met its expectation, and a WITHIN's notes (a read the program made late
+# after a pause, the values it saw, its count and time), which may differ between machines.
+READ = re.compile(r"^R ([0-9A-F]+) = ([0-9A-F]{2})(?: WITHIN \d+)?(  # expected .*?)?"
+                  r"(  # read [0-9.]+ ms after the limit, the program paused)?"
+                  r"(  # \d+ reads?, [0-9.]+ ms)?$")
 SCRIPT_READ = re.compile(r"^\s*[rR]\s")
 
 
