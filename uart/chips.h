@@ -53,24 +53,32 @@ struct ChipFacts {
 
 inline constexpr uint8_t kFcr16550 = FCR_ENABLE | FCR_DMA_MODE | FCR_TRIGGER;
 
+// IIR bits 7-6 after FCR bit 0 was set: what each FIFO answers.
+inline constexpr uint8_t IIR_FIFOS_NONE = 0x00;      // 8250, 16450
+inline constexpr uint8_t IIR_FIFOS_UNUSABLE = 0x80;  // 16550
+inline constexpr uint8_t IIR_FIFOS_WORKING = 0xC0;   // 16550A and later
+
 // Indexed by Chip. The original 16550 takes FCR bit 0 and shows it in IIR bit 7, but its
 // FIFOs lose and repeat characters and no software may use them: the simulated one holds
 // one character whatever FCR says. The EFR chips are not simulated; their register fields
 // give what they share with the 16550A, their FIFO depth what their data sheets give.
 inline constexpr std::array<ChipFacts, 9> kChips{{
-    {Chip::U8250, "8250", false, 0x00, 0x00, 1, 1, IER_MASK, MCR_MASK, 0, false, false, true},
-    {Chip::U16450, "16450", true, 0x00, 0x00, 1, 1, IER_MASK, MCR_MASK, 0, false, false, true},
-    {Chip::U16550, "16550", true, kFcr16550, 0x80, 1, 1, IER_MASK, MCR_MASK, 1, false, false, true},
-    {Chip::U16550A, "16550A", true, kFcr16550, IIR_FIFOS, kFifoSize, kFifoSize, IER_MASK, MCR_MASK,
-     16, false, true, true},
-    {Chip::U16750, "16750", true, kFcr16550 | FCR_FIFO64, IIR_FIFOS, kFifoSize, kFifoSize64,
+    {Chip::U8250, "8250", false, 0x00, IIR_FIFOS_NONE, 1, 1, IER_MASK, MCR_MASK, 0, false, false,
+     true},
+    {Chip::U16450, "16450", true, 0x00, IIR_FIFOS_NONE, 1, 1, IER_MASK, MCR_MASK, 0, false, false,
+     true},
+    {Chip::U16550, "16550", true, kFcr16550, IIR_FIFOS_UNUSABLE, 1, 1, IER_MASK, MCR_MASK, 1, false,
+     false, true},
+    {Chip::U16550A, "16550A", true, kFcr16550, IIR_FIFOS_WORKING, kFifoSize, kFifoSize, IER_MASK,
+     MCR_MASK, 16, false, true, true},
+    {Chip::U16750, "16750", true, kFcr16550 | FCR_FIFO64, IIR_FIFOS_WORKING, kFifoSize, kFifoSize64,
      IER_MASK | IER_SLEEP | IER_LOW_POWER, MCR_MASK | MCR_AFE, 64, false, true, true},
-    {Chip::U16650, "16650", true, kFcr16550, IIR_FIFOS, 32, 32, IER_MASK, MCR_MASK, 32, true, false,
-     false},
-    {Chip::XR16C850, "XR16C850", true, kFcr16550, IIR_FIFOS, 128, 128, IER_MASK, MCR_MASK, 128,
+    {Chip::U16650, "16650", true, kFcr16550, IIR_FIFOS_WORKING, 32, 32, IER_MASK, MCR_MASK, 32,
      true, false, false},
-    {Chip::OX16C950, "16C950", true, kFcr16550, IIR_FIFOS, 128, 128, IER_MASK, MCR_MASK, 128, true,
-     false, false},
+    {Chip::XR16C850, "XR16C850", true, kFcr16550, IIR_FIFOS_WORKING, 128, 128, IER_MASK, MCR_MASK,
+     128, true, false, false},
+    {Chip::OX16C950, "16C950", true, kFcr16550, IIR_FIFOS_WORKING, 128, 128, IER_MASK, MCR_MASK,
+     128, true, false, false},
     {Chip::None, "none", false, 0x00, 0x00, 1, 1, 0x00, 0x00, 0, false, false, false},
 }};
 
@@ -134,11 +142,6 @@ static_assert(rxTriggerLevel(Chip::U16750, 0xE1) == 56 &&
 static_assert(iirFifoBits(Chip::U16750, 0x21) == 0xE0 && iirFifoBits(Chip::U16550, 0x01) == 0x80);
 static_assert(chipFacts(Chip::U16550A).usableFifo == 16 &&
               chipFacts(Chip::U16750).usableFifo == 64);
-
-// IIR bits 7-6 after FCR bit 0 was set: what each FIFO answers.
-inline constexpr uint8_t IIR_FIFOS_NONE = 0x00;      // 8250, 16450
-inline constexpr uint8_t IIR_FIFOS_UNUSABLE = 0x80;  // 16550
-inline constexpr uint8_t IIR_FIFOS_WORKING = 0xC0;   // 16550A and later
 
 // The enhanced feature register of the 16650 class (ST16C650, XR16C850, OX16C950): at
 // offset 2 while LCR holds this value, where a 16550A still has FCR and IIR.

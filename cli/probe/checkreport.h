@@ -40,9 +40,7 @@ public:
     // a stop request), which TAP reports as "Bail out!".
     bool finish(std::chrono::nanoseconds took, const std::string& why = {});
 
-    int passed() const { return m_passed; }
     int failed() const { return m_failed; }
-    int skipped() const { return m_skipped; }
 
 private:
     const Console& m_console;

@@ -4,6 +4,8 @@
 #include "cli/probe/identify.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
@@ -22,20 +24,28 @@ namespace cli {
 
 namespace {
 
-const char* testLabel(const std::string& test) {
-    if (test == "ier")
-        return "割込許可レジスタ";
-    if (test == "scratch")
-        return "スクラッチレジスタ";
-    if (test == "efr")
-        return "拡張機能レジスタ（LCR=BF）";
-    if (test == "fifo")
-        return "FIFO（FCR←01 の後の IIR）";
-    if (test == "fifo64")
-        return "64 バイト FIFO（FCR←21 の後の IIR ビット 5、DLAB 0 と 1）";
-    if (test == "xr-dvid")
-        return "XR16C850 のデバイス ID（DLL=DLM=00）";
-    return "16C950 の ID（ICR 08-0A）";
+// The probe's tests by the names it gives them, as the explanation names them.
+struct TestLabel {
+    std::string_view test;
+    const char* label;
+};
+constexpr std::array<TestLabel, 7> kTestLabels{{
+    {"ier", "割込許可レジスタ"},
+    {"scratch", "スクラッチレジスタ"},
+    {"efr", "拡張機能レジスタ（LCR=BF）"},
+    {"fifo", "FIFO（FCR←01 の後の IIR）"},
+    {"fifo64", "64 バイト FIFO（FCR←21 の後の IIR ビット 5、DLAB 0 と 1）"},
+    {"xr-dvid", "XR16C850 のデバイス ID（DLL=DLM=00）"},
+    {"ox-id", "16C950 の ID（ICR 08-0A）"},
+}};
+
+// A test the table does not know goes by its own name rather than another's label.
+std::string testLabel(const std::string& test) {
+    for (const TestLabel& known : kTestLabels) {
+        if (known.test == test)
+            return known.label;
+    }
+    return test;
 }
 
 std::string verdictLine(int32_t base, const uart::ChipFacts& facts) {
@@ -142,9 +152,8 @@ std::vector<int32_t> defaultBases(const Reach& reach) {
     return bases;
 }
 
-int identifyPorts(PortLibrary& library, PortOwners& owners, const IdentifyOptions& given,
+int identifyPorts(PortLibrary& library, PortOwners& owners, const IdentifyOptions& options,
                   const Console& console, Pacing& pacing) {
-    const IdentifyOptions& options = given;
     const KernelPorts kernel = checkKernelPorts(owners, options.bases, options.force, console);
     if (kernel.refused)
         return kExitUsage;

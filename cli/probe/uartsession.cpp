@@ -26,7 +26,6 @@ bool UartSession::access(bool write, int offset, uint8_t value, uint8_t* read) {
         m_stopSignal = signal;
         return false;
     }
-    ++m_accesses;
     const int32_t port = m_base + offset;
     if (write) {
         // Noted first: a write that failed may still have reached the chip.
@@ -106,9 +105,7 @@ std::optional<PortWait> UartSession::waitFor(int offset, uint8_t expected, uint8
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(limit);
     PortWait wait = readUntil(m_library, m_base + offset, expected, mask,
                               std::max(ms, std::chrono::milliseconds(1)), m_pacing, m_console);
-    m_accesses += wait.reads;
     if (wait.end == PortWait::End::Failed) {
-        ++m_accesses;
         m_end = End::Failed;
         return std::nullopt;
     }

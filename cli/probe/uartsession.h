@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "cli/base/portwait.h"
+#include "uart/registers.h"
 
 class PortLibrary;
 
@@ -21,7 +22,7 @@ struct SavedRegisters {
     std::optional<uint8_t> lcr, ier, mcr, scr, dll, dlm, efr;
     std::optional<uint8_t> iir;  // before the first FCR write: bits 7-6 tell the FIFOs' state
 
-    bool fifosWereOn() const { return iir && (*iir & 0xC0) != 0; }
+    bool fifosWereOn() const { return iir && (*iir & uart::IIR_FIFOS) != 0; }
 };
 
 // The accesses of a probe or a self-test to one UART, in an open session, and the way back
@@ -40,9 +41,7 @@ public:
 
     int32_t base() const { return m_base; }
     End end() const { return m_end; }
-    bool running() const { return m_end == End::Running; }
     int stopSignal() const { return m_stopSignal; }
-    int accesses() const { return m_accesses; }
     Pacing& pacing() { return m_pacing; }
 
     std::optional<uint8_t> read(int offset);
@@ -64,11 +63,11 @@ public:
     void efrCandidate(uint8_t value);
     // Whether the chip has an EFR, once the probe knows.
     void foundEfr(bool found);
-    bool hasEfr() const { return m_hasEfr.value_or(false); }
 
-    const SavedRegisters& saved() const { return m_saved; }
     // LCR as saved, without DLAB: the frame format the probe works under.
-    uint8_t workingLcr() const { return static_cast<uint8_t>(m_saved.lcr.value_or(0) & 0x7F); }
+    uint8_t workingLcr() const {
+        return static_cast<uint8_t>(m_saved.lcr.value_or(0) & ~uart::LCR_DLAB);
+    }
 
     // Puts back every changed register; true when every write was made.
     bool restore();
@@ -85,7 +84,6 @@ private:
     Pacing& m_pacing;
     End m_end = End::Running;
     int m_stopSignal = 0;
-    int m_accesses = 0;
 
     SavedRegisters m_saved;
     std::optional<uint8_t> m_lcrNow;  // what LCR holds now, once known

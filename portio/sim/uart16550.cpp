@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "uart/wiring.h"
+
 using namespace uart;
 
 namespace {
@@ -703,32 +705,15 @@ bool Uart16550::rtsOnLine() const {
 void Uart16550::updateModemInputs() {
     uint8_t lines = 0;
     if (m_regs.mcr & MCR_LOOP) {
-        if (m_regs.mcr & MCR_RTS)
-            lines |= MSR_CTS;
-        if ((m_regs.mcr & MCR_DTR) && !(m_faults & DsrOpen))
-            lines |= MSR_DSR;
-        if (m_regs.mcr & MCR_OUT1)
-            lines |= MSR_RI;
-        if (m_regs.mcr & MCR_OUT2)
-            lines |= MSR_DCD;
+        lines = loopbackInputs(m_regs.mcr);
+        if (m_faults & DsrOpen)
+            lines &= static_cast<uint8_t>(~MSR_DSR);
     } else if (m_peer) {
-        // The null-modem cable: RTS to CTS, DTR to DSR and DCD, RI not wired.
-        if (m_peer->rtsOnLine())
-            lines |= MSR_CTS;
-        if (m_peer->dtrOnLine())
-            lines |= MSR_DSR | MSR_DCD;
+        lines = nullModemInputs(m_peer->rtsOnLine(), m_peer->dtrOnLine());
     }
     const uint8_t old = m_regs.msr;
-    const uint8_t changed = (old ^ lines) & 0xF0;
-    uint8_t deltas = 0;
-    if (changed & MSR_CTS)
-        deltas |= MSR_DCTS;
-    if (changed & MSR_DSR)
-        deltas |= MSR_DDSR;
-    if ((changed & MSR_RI) && (old & MSR_RI))
-        deltas |= MSR_TERI;
-    if (changed & MSR_DCD)
-        deltas |= MSR_DDCD;
+    const uint8_t changed = (old ^ lines) & MSR_INPUTS;
+    const uint8_t deltas = msrDeltas(old, lines);
     m_regs.msr = static_cast<uint8_t>(lines | (old & MSR_DELTAS) | deltas);
     // CTS coming back lets a transmitter held by auto-CTS go on.
     if ((changed & MSR_CTS) && (lines & MSR_CTS) && m_txCount && !m_shifting.busy) {

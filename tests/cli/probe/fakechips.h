@@ -191,9 +191,9 @@ private:
     uint8_t iir() const {
         uint8_t value = 0x01;
         if (state.fifoOn && uart::chipFacts(m_chip).usableFifo > 0) {
-            value |= m_chip == uart::Chip::U16550 ? 0x80 : 0xC0;
+            value |= uart::chipFacts(m_chip).iirFifoBits;
             if (state.fifo64)
-                value |= 0x20;
+                value |= uart::IIR_FIFO64;
         }
         return value;
     }
