@@ -10,7 +10,7 @@
 // reply can name the real cause of a refusal.
 struct OpenOutcome {
     enum Step {
-        Opened,          // the four windows are open and every privilege is gone
+        Opened,          // every window is open and every privilege is gone
         GainPorts,       // ioperm failed
         DropPrivileges,  // giving up the privileges failed
         CheckDropped,    // a capability was still held after giving them up

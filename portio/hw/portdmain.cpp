@@ -3,9 +3,9 @@
 
 // regwise-portd: the only Regwise process that may touch I/O ports. libregwise-portio.so
 // starts it with its end of a socketpair as fd 3, in a process group of its own. It gains
-// access to the four COM port windows, drops every privilege, tells the library whether it
-// is ready, and then serves one request at a time until asked to stop or until the socket
-// closes.
+// access to the four COM port windows and the windows of the kernel's other port-I/O UARTs,
+// drops every privilege, tells the library whether it is ready, and then serves one request at a
+// time until asked to stop or until the socket closes.
 
 #include <cstdio>
 

@@ -17,6 +17,7 @@
 #include "portio/hw/helperplaces.h"
 #include "portio/ioscm.h"
 #include "portio/lasterror.h"
+#include "portio/wideaccess.h"
 #include "uart/registers.h"
 
 namespace {
@@ -70,16 +71,14 @@ std::optional<uint32_t> readWide(int16_t port, int bytes) {
     const std::lock_guard lock(g_mutex);
     if (!wideAllowed(port, bytes))
         return std::nullopt;
-    uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) {
-        const HelperClient::Result r = client().read(portNumber(port) + i);
+    return wideaccess::read(bytes, [port](int offset) -> std::optional<uint8_t> {
+        const HelperClient::Result r = client().read(portNumber(port) + offset);
         if (!r.error.empty()) {
             fail(r.error);
             return std::nullopt;
         }
-        value |= static_cast<uint32_t>(r.value & 0xFF) << (8 * i);
-    }
-    return value;
+        return static_cast<uint8_t>(r.value & 0xFF);
+    });
 }
 
 int16_t writeWide(int16_t port, uint32_t data, int bytes) {
@@ -87,15 +86,14 @@ int16_t writeWide(int16_t port, uint32_t data, int bytes) {
     const std::lock_guard lock(g_mutex);
     if (!wideAllowed(port, bytes))
         return -1;
-    for (int i = 0; i < bytes; ++i) {
-        const HelperClient::Result r =
-            client().write(portNumber(port) + i, static_cast<int>((data >> (8 * i)) & 0xFF));
+    return wideaccess::written(wideaccess::write(bytes, data, [port](int offset, uint8_t value) {
+        const HelperClient::Result r = client().write(portNumber(port) + offset, value);
         if (!r.error.empty()) {
             fail(r.error);
-            return -1;
+            return false;
         }
-    }
-    return 0;
+        return true;
+    }));
 }
 
 }  // namespace
@@ -147,13 +145,11 @@ int16_t OutB(int16_t port, int16_t data) {
 }
 
 int16_t InpW(int16_t port) {
-    const auto value = readWide(port, 2);
-    return value ? static_cast<int16_t>(*value) : 0;
+    return wideaccess::word(readWide(port, 2));
 }
 
 int32_t InpD(int16_t port) {
-    const auto value = readWide(port, 4);
-    return value ? static_cast<int32_t>(*value) : 0;
+    return wideaccess::dword(readWide(port, 4));
 }
 
 int16_t OutW(int16_t port, int16_t data) {

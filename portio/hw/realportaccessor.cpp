@@ -21,7 +21,7 @@ namespace {
 
 // Clears every capability set we can reach. The I/O permission bitmap set by ioperm is
 // not a capability and stays, which is the point: from here on the helper can touch the
-// four windows and nothing else.
+// windows it opened (the four COM windows and the kernel's other UARTs') and nothing else.
 int dropPrivileges() {
     // The bounding set needs CAP_SETPCAP (present when run as root, absent with only the
     // file capability, where the bounding set cannot grant anything after NO_NEW_PRIVS).

@@ -41,6 +41,7 @@
 #include "portio/lasterror.h"
 #include "portio/sim/simclock.h"
 #include "portio/sim/uartbus.h"
+#include "portio/wideaccess.h"
 #include "text/quoted.h"
 #include "uart/chips.h"
 
@@ -226,33 +227,31 @@ uint16_t portOf(int16_t port) {
 }
 
 // Reads count consecutive ports, low byte first. Each port is touched once.
-bool readBytes(int16_t port, int count, uint32_t& value) {
+std::optional<uint32_t> readBytes(int16_t port, int count) {
+    clearError();
     if (!g_sessionOpen.load()) {
         fail(kNoSession);
-        return false;
+        return std::nullopt;
     }
     Machine& m = machine();
     std::lock_guard lock(m.mutex);
-    value = 0;
-    for (int i = 0; i < count; ++i) {
-        const auto at = static_cast<uint16_t>(portOf(port) + i);
-        value |= static_cast<uint32_t>(m.bus.read(at)) << (8 * i);
-    }
-    return true;
+    return wideaccess::read(count, [&m, port](int offset) -> std::optional<uint8_t> {
+        return m.bus.read(static_cast<uint16_t>(portOf(port) + offset));
+    });
 }
 
 bool writeBytes(int16_t port, int count, uint32_t data) {
+    clearError();
     if (!g_sessionOpen.load()) {
         fail(kNoSession);
         return false;
     }
     Machine& m = machine();
     std::lock_guard lock(m.mutex);
-    for (int i = 0; i < count; ++i) {
-        const auto at = static_cast<uint16_t>(portOf(port) + i);
-        m.bus.write(at, static_cast<uint16_t>((data >> (8 * i)) & 0xFF));
-    }
-    return true;
+    return wideaccess::write(count, data, [&m, port](int offset, uint8_t value) {
+        m.bus.write(static_cast<uint16_t>(portOf(port) + offset), value);
+        return true;
+    });
 }
 
 }  // namespace
@@ -303,36 +302,27 @@ int16_t IOSCM_Stop(void) {
 }
 
 int16_t InpB(int16_t port) {
-    clearError();
-    uint32_t value = 0;
-    return readBytes(port, 1, value) ? static_cast<int16_t>(value) : 0;
+    return wideaccess::word(readBytes(port, 1));
 }
 
 int16_t OutB(int16_t port, int16_t data) {
-    clearError();
-    return writeBytes(port, 1, static_cast<uint16_t>(data)) ? 0 : -1;
+    return wideaccess::written(writeBytes(port, 1, static_cast<uint16_t>(data)));
 }
 
 int16_t InpW(int16_t port) {
-    clearError();
-    uint32_t value = 0;
-    return readBytes(port, 2, value) ? static_cast<int16_t>(static_cast<uint16_t>(value)) : 0;
+    return wideaccess::word(readBytes(port, 2));
 }
 
 int32_t InpD(int16_t port) {
-    clearError();
-    uint32_t value = 0;
-    return readBytes(port, 4, value) ? static_cast<int32_t>(value) : 0;
+    return wideaccess::dword(readBytes(port, 4));
 }
 
 int16_t OutW(int16_t port, int16_t data) {
-    clearError();
-    return writeBytes(port, 2, static_cast<uint16_t>(data)) ? 0 : -1;
+    return wideaccess::written(writeBytes(port, 2, static_cast<uint16_t>(data)));
 }
 
 int16_t OutD(int16_t port, int32_t data) {
-    clearError();
-    return writeBytes(port, 4, static_cast<uint32_t>(data)) ? 0 : -1;
+    return wideaccess::written(writeBytes(port, 4, static_cast<uint32_t>(data)));
 }
 
 const char* IOSCM_LastError(void) {
