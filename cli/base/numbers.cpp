@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "regval/codec.h"
 #include "text/quoted.h"
 
 namespace cli {
@@ -67,13 +68,11 @@ std::string hexPort(int32_t port) {
 }
 
 std::string hexByte(int32_t value) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(value) & 0xFFu);
-    return text;
+    return ToHex2(value).toStdString();
 }
 
 std::string shown(std::string_view text) {
-    return "「" + text::quoted(text) + "」";
+    return text::bracketed(text);
 }
 
 std::string fullWidthHint(std::string_view text) {
