@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/base/numbers.h"
+#include "cli/base/writtentext.h"
 
 namespace cli {
 
