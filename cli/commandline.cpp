@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/base/numbers.h"
+#include "cli/base/writtentext.h"
 
 namespace cli {
 
@@ -39,7 +40,8 @@ bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::st
     return false;
 }
 
-// "（read、write、run、watch、list のいずれかです）"
+// "（read、write、run、watch、list、identify、selftest のいずれかです）": every command, from
+// kCommands.
 std::string commandChoice() {
     std::string names;
     for (const CommandName& entry : kCommands)

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "cli/base/numbers.h"
+#include "cli/base/writtentext.h"
 #include "cli/probe/plugprofiles.h"
 #include "uart/registers.h"
 

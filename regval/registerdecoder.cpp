@@ -36,7 +36,7 @@ constexpr int fieldValue(int byte, uint8_t mask) {
 }
 
 QString hexByte(int byte) {
-    return QStringLiteral("0x") + QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+    return QStringLiteral("0x") + ToHex2(byte);
 }
 
 // The field's bits as the data sheet writes them, highest first: "011".

@@ -135,4 +135,8 @@ std::string quoted(std::string_view raw, std::size_t maxChars) {
     return shown;
 }
 
+std::string bracketed(std::string_view raw, std::size_t maxChars) {
+    return "「" + quoted(raw, maxChars) + "」";
+}
+
 }  // namespace text

@@ -24,4 +24,7 @@ inline constexpr std::size_t kShownChars = 40;
 // maxChars characters of raw the rest is cut and "…" marks the cut.
 std::string quoted(std::string_view raw, std::size_t maxChars = kShownChars);
 
+// raw as a message quotes it: quoted(raw, maxChars) in 「」.
+std::string bracketed(std::string_view raw, std::size_t maxChars = kShownChars);
+
 }  // namespace text

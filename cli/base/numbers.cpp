@@ -2,11 +2,12 @@
 // SPDX-License-Identifier: MIT
 
 #include "cli/base/numbers.h"
+#include "cli/base/writtentext.h"
 
 #include <charconv>
 #include <cstdio>
 
-#include "text/quoted.h"
+#include "regval/codec.h"
 
 namespace cli {
 
@@ -67,25 +68,7 @@ std::string hexPort(int32_t port) {
 }
 
 std::string hexByte(int32_t value) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(value) & 0xFFu);
-    return text;
-}
-
-std::string shown(std::string_view text) {
-    return "「" + text::quoted(text) + "」";
-}
-
-std::string fullWidthHint(std::string_view text) {
-    // U+FF01...U+FF5E are EF BC 81...EF BC BF and EF BD 80...EF BD 9E in UTF-8.
-    for (std::size_t i = 0; i + 2 < text.size(); ++i) {
-        const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-        if (byte(i) == 0xEF &&
-            ((byte(i + 1) == 0xBC && byte(i + 2) >= 0x81 && byte(i + 2) <= 0xBF) ||
-             (byte(i + 1) == 0xBD && byte(i + 2) >= 0x80 && byte(i + 2) <= 0x9E)))
-            return "（全角の文字です。半角で書いてください）";
-    }
-    return {};
+    return ToHex2(value).toStdString();
 }
 
 }  // namespace cli

@@ -38,16 +38,7 @@ Operand parseByte(std::string_view text);
 
 // Upper-case hexadecimal without "0x" or padding: a port as it is printed, e.g. "3FD".
 std::string hexPort(int32_t port);
-// Exactly two upper-case hexadecimal digits of the low byte, e.g. "60".
+// Exactly two upper-case hexadecimal digits of the low byte, e.g. "60" (regval's ToHex2).
 std::string hexByte(int32_t value);
-
-// A text the person wrote, as a message quotes it: in 「」, made safe to show and cut when
-// long (text::quoted).
-std::string shown(std::string_view text);
-
-// "（全角の文字です。半角で書いてください）" when text holds a full-width letter, digit or sign
-// (U+FF01...U+FF5E), which a Japanese input method types easily and which looks like its
-// ASCII twin; else nothing.
-std::string fullWidthHint(std::string_view text);
 
 }  // namespace cli

@@ -4,6 +4,7 @@
 #include "cli/base/reach.h"
 
 #include "cli/base/numbers.h"
+#include "cli/base/writtentext.h"
 #include "kernel/kernelports.h"
 #include "uart/comwindows.h"
 

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "cli/base/numbers.h"
 #include "cli/probe/uartsession.h"
+#include "cli/script/transcript.h"
 #include "uart/registers.h"
 
 namespace cli {
@@ -25,13 +25,13 @@ public:
     std::optional<uint8_t> read(int offset) {
         const std::optional<uint8_t> value = m_session.read(offset);
         if (value)
-            note("R " + hexPort(m_session.base() + offset) + " = " + hexByte(*value));
+            note(readText(m_session.base() + offset, *value));
         return value;
     }
     bool write(int offset, uint8_t value) {
         if (!m_session.write(offset, value))
             return false;
-        note("W " + hexPort(m_session.base() + offset) + " " + hexByte(value));
+        note(writeText(m_session.base() + offset, value));
         return true;
     }
     // Writes, then reads back.

@@ -32,7 +32,7 @@ KernelPorts checkKernelPorts(PortOwners& owners, const std::vector<int32_t>& bas
         std::optional<std::string> tty = owners.ttyAt(base);
         if (tty) {
             const std::string port = "ポート0x" + hexPort(base);
-            const std::string name = "「" + text::quoted(*tty) + "」";
+            const std::string name = text::bracketed(*tty);
             if (!owners.isConsole(*tty)) {
                 console.message(
                     "警告: " + port + "の UART はカーネルが" + name + "として登録しています。",

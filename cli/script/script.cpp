@@ -4,6 +4,7 @@
 #include "cli/script/script.h"
 
 #include "cli/base/numbers.h"
+#include "cli/base/writtentext.h"
 
 namespace cli {
 

@@ -22,7 +22,7 @@ namespace {
 constexpr std::size_t kShownNameChars = 200;
 
 std::string named(const std::string& name) {
-    return "「" + text::quoted(name, kShownNameChars) + "」";
+    return text::bracketed(name, kShownNameChars);
 }
 
 Script failed(std::string failure, std::string reason = {}) {

@@ -23,8 +23,16 @@ std::string explanation(int32_t port, RegisterDirection direction, int32_t value
     return parts.join(QStringLiteral("; ")).toStdString();
 }
 
+std::string readText(int32_t port, int32_t value) {
+    return "R " + hexPort(port) + " = " + hexByte(value);
+}
+
+std::string writeText(int32_t port, int32_t value) {
+    return "W " + hexPort(port) + " " + hexByte(value);
+}
+
 std::string readLine(const Statement& read, int32_t value, bool explain) {
-    std::string line = "R " + hexPort(read.port) + " = " + hexByte(value);
+    std::string line = readText(read.port, value);
     if (read.ms > 0)
         line += " WITHIN " + std::to_string(read.ms);
     if (explain)
@@ -35,7 +43,7 @@ std::string readLine(const Statement& read, int32_t value, bool explain) {
 std::string statementLine(const Statement& statement, bool explain) {
     switch (statement.kind) {
         case Statement::Kind::Write: {
-            std::string line = "W " + hexPort(statement.port) + " " + hexByte(statement.value);
+            std::string line = writeText(statement.port, statement.value);
             if (explain) {
                 line +=
                     "  # " + explanation(statement.port, RegisterDirection::Write, statement.value);

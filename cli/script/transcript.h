@@ -17,6 +17,11 @@
 // --explain followed by "  # " and what the value means.
 namespace cli {
 
+// The bare statements, without WITHIN or explanation: "R 3FD = 60", "W 3FB 83". Every line
+// the program prints for a read or a write starts with one of them.
+std::string readText(int32_t port, int32_t value);
+std::string writeText(int32_t port, int32_t value);
+
 // A read's line: the value seen, and WITHIN's limit when the statement had one.
 std::string readLine(const Statement& read, int32_t value, bool explain);
 // Write, MASK and SLEEP: the statement as written.

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,10 @@ namespace {
 const std::string kHelper = "ヘルパー regwise-portd";
 
 using Clock = std::chrono::steady_clock;
+
+// A command the person is asked to type: shown safely, but never cut, since a path as long
+// as the system allows must still work when copied.
+constexpr std::size_t kShownCommandChars = PATH_MAX + 16;
 
 // The text of a reply, which comes from another process, made safe to show. The field is
 // short, so none of it is cut.
@@ -62,8 +67,9 @@ std::string exitText(int status) {
 std::string noCapability(int causes, const std::string& path) {
     const std::string refused = "I/Oポートへのアクセスが許可されていません。";
     if (causes == 0)
-        return refused + kHelper + " に cap_sys_rawio がなく、root でもありません。「getcap " +
-               realPath(path) + "」で確かめてください。";
+        return refused + kHelper + " に cap_sys_rawio がなく、root でもありません。" +
+               text::bracketed("getcap " + realPath(path), kShownCommandChars) +
+               "で確かめてください。";
     std::string text = refused + kHelper + " の cap_sys_rawio が働きませんでした。";
     if (causes & CauseNoNewPrivs)
         text +=

@@ -81,8 +81,8 @@ std::optional<Uart16550::Timing> timingNamed(const char* value) {
 }
 
 std::string badTimingMessage(const char* value) {
-    return std::string("環境変数 ") + kTimingVariable + " の値「" + text::quoted(value) +
-           "」は使えません。line（回線の時間どおり、既定）または instant（転送が瞬時）を指定"
+    return std::string("環境変数 ") + kTimingVariable + " の値" + text::bracketed(value) +
+           "は使えません。line（回線の時間どおり、既定）または instant（転送が瞬時）を指定"
            "してください。";
 }
 
@@ -132,8 +132,8 @@ std::string chipNameList() {
 }
 
 std::string badUartsMessage(const char* value) {
-    return std::string("環境変数 ") + kUartsVariable + " の値「" + text::quoted(value) +
-           "」は使えません。COM1～COM4 のチップを " + chipNameList() +
+    return std::string("環境変数 ") + kUartsVariable + " の値" + text::bracketed(value) +
+           "は使えません。COM1～COM4 のチップを " + chipNameList() +
            "から 4 つ選び、空白を入れずにコンマで区切って指定してください（例：16550A,16450,"
            "none,16750）。";
 }
@@ -206,16 +206,16 @@ std::string faultNameList() {
 }
 
 std::string badFaultsMessage(const char* value) {
-    return std::string("環境変数 ") + kFaultsVariable + " の値「" + text::quoted(value) +
-           "」は使えません。ポート:障害 を空白を入れずにコンマで区切って指定してください。ポート"
+    return std::string("環境変数 ") + kFaultsVariable + " の値" + text::bracketed(value) +
+           "は使えません。ポート:障害 を空白を入れずにコンマで区切って指定してください。ポート"
            "は 3F8、2F8、3E8、2E8、障害は " +
            faultNameList() + " です（例：3F8:temt-stuck,3F8:no-interrupt）。";
 }
 
 std::string faultWithoutUartMessage(const char* value, std::size_t index) {
     static constexpr std::array<const char*, 4> kBaseNames{"3F8", "2F8", "3E8", "2E8"};
-    return std::string("環境変数 ") + kFaultsVariable + " の値「" + text::quoted(value) +
-           "」は使えません。ポート " + kBaseNames.at(index) + " には UART がありません（" +
+    return std::string("環境変数 ") + kFaultsVariable + " の値" + text::bracketed(value) +
+           "は使えません。ポート " + kBaseNames.at(index) + " には UART がありません（" +
            kUartsVariable + "）。";
 }
 
