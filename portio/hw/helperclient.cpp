@@ -275,8 +275,16 @@ std::string HelperClient::spawn() {
 // reaches it, so the program can still put the UART back through it after such a signal.
 // The helper still ends with the program, when the socket closes, and it ignores the job
 // control signals a terminal sends to a group not in the foreground (regwise-portd's main).
-// A failed exec is posix_spawn's own error, with the same texts as a refused start.
+// A failed exec is posix_spawn's own error, with the same texts as a refused start. Where
+// posix_spawn forks instead (under valgrind, say), a failed exec is only an exit status 127,
+// so a helper this process may not run is refused by name before the spawn.
 std::string HelperClient::launch(int helperEnd) {
+    if (::faccessat(AT_FDCWD, m_helperPath.c_str(), X_OK, AT_EACCESS) != 0) {
+        Reply notRunnable;
+        notRunnable.status = StatusExecFailed;
+        notRunnable.value = errno;
+        return startFailure(notRunnable, m_helperPath);
+    }
     char* const argv[] = {m_helperPath.data(), nullptr};
     char* const envp[] = {nullptr};
     posix_spawn_file_actions_t files;
