@@ -122,6 +122,12 @@ std::string milliseconds(std::chrono::nanoseconds pause) {
 // skipped with the reason, since a paused program must never fail a healthy UART.
 constexpr int kTimedAttempts = 4;
 
+// The divisor of a timed check's attempt: a quarter of the rate each time, so that each
+// attempt tolerates a pause four times as long as the one before.
+uint16_t attemptDivisor(uint16_t first, int attempt) {
+    return static_cast<uint16_t>(first << (2 * attempt));
+}
+
 // Told with a check that was made again: why, and how long the longest pause was.
 std::string retriedAfter(std::chrono::nanoseconds pause) {
     return "プログラムが " + milliseconds(pause) + " ミリ秒止まったため、やり直しました";
@@ -382,7 +388,7 @@ private:
         bool inTime = false;
         uint16_t divisor = kSlowDivisor;
         for (int attempt = 0; attempt < kTimedAttempts && !inTime; ++attempt) {
-            divisor = static_cast<uint16_t>(kSlowDivisor << (2 * attempt));
+            divisor = attemptDivisor(kSlowDivisor, attempt);
             const std::chrono::nanoseconds half = characterTime(kFrame, divisor) / 2;
             // THRE comes back within a bit or two of a write to an empty transmitter.
             const std::chrono::nanoseconds moved = characterTime(kFrame, divisor) / 5 + kSlack;
@@ -546,7 +552,7 @@ private:
         std::chrono::nanoseconds longest{0};
         bool pass = false, paused = false;
         for (int attempt = 0; attempt < kTimedAttempts; ++attempt) {
-            const auto divisor = static_cast<uint16_t>(kTriggerDivisor << (2 * attempt));
+            const auto divisor = attemptDivisor(kTriggerDivisor, attempt);
             const std::chrono::nanoseconds tolerated = 4 * characterTime(kFrame, divisor);
             // Reading RBR clears a timeout left pending from before.
             if (!setRate(u, divisor) || !emptyReceiver(u, true) || !u.write(FCR, fcr) ||

@@ -30,6 +30,8 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -149,15 +151,10 @@ std::optional<std::size_t> comPortNamed(std::string_view text) {
     if (text.empty() || text.size() > 4)
         return std::nullopt;
     unsigned port = 0;
-    for (const char c : text) {
-        const int digit = c >= '0' && c <= '9'   ? c - '0'
-                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                 : -1;
-        if (digit < 0)
-            return std::nullopt;
-        port = port * 16 + static_cast<unsigned>(digit);
-    }
+    const char* end = text.data() + text.size();
+    if (const auto [stop, error] = std::from_chars(text.data(), end, port, 16);
+        error != std::errc() || stop != end)
+        return std::nullopt;
     for (std::size_t i = 0; i < uart::kComBases.size(); ++i) {
         if (uart::kComBases[i] == port)
             return i;
@@ -213,10 +210,10 @@ std::string badFaultsMessage(const char* value) {
 }
 
 std::string faultWithoutUartMessage(const char* value, std::size_t index) {
-    static constexpr std::array<const char*, 4> kBaseNames{"3F8", "2F8", "3E8", "2E8"};
+    char base[8];
+    std::snprintf(base, sizeof base, "%X", static_cast<unsigned>(uart::kComBases.at(index)));
     return std::string("環境変数 ") + kFaultsVariable + " の値" + text::bracketed(value) +
-           "は使えません。ポート " + kBaseNames.at(index) + " には UART がありません（" +
-           kUartsVariable + "）。";
+           "は使えません。ポート " + base + " には UART がありません（" + kUartsVariable + "）。";
 }
 
 constexpr const char* kNoSession =
