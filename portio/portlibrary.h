@@ -3,8 +3,14 @@
 
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
+#include <thread>
+
+#include "portio/sequencerunner.h"
 
 // The outcome of one call into the port I/O library.
 struct PortCall {
@@ -16,8 +22,9 @@ struct PortCall {
     bool failed() const { return !made || !error.empty(); }
 };
 
-// The port I/O library as the handlers use it: the four functions the program calls.
-// ModIOSCMdef is the real one; tests use recording fakes.
+// The port I/O library as the program uses it: the four functions the window calls, and the
+// register sequences of the command line. ModIOSCMdef is the real one; tests use recording
+// fakes.
 class PortLibrary {
 public:
     virtual ~PortLibrary() = default;
@@ -25,4 +32,51 @@ public:
     virtual PortCall stop() = 0;                            // IOSCM_Stop
     virtual PortCall inpB(int16_t port) = 0;                // InpB
     virtual PortCall outB(int16_t port, int16_t data) = 0;  // OutB
+
+    // IOSCM_Sequence: value is the number of steps run. This fallback runs the steps one
+    // call at a time through inpB and outB, timed by the program's steady clock; it serves
+    // fakes, which have no export to call. It cannot refuse a bad port before the first
+    // step: an access outside the reach fails when it comes.
+    virtual PortCall sequence(std::span<const IOSCM_Step> steps,
+                              std::span<IOSCM_StepResult> results) {
+        PortCall call;
+        call.made = true;
+        if (const std::optional<std::string> refused =
+                sequencerunner::refusal(steps, [](int16_t) { return true; })) {
+            call.error = *refused;
+            return call;
+        }
+        StepByStep io{*this, call.error};
+        call.value = sequencerunner::run(steps, results.first(steps.size()), io);
+        return call;
+    }
+
+private:
+    struct StepByStep {
+        PortLibrary& library;
+        std::string& error;
+        std::optional<uint8_t> read(int16_t port) {
+            PortCall call = library.inpB(port);
+            if (call.failed()) {
+                error = call.error;
+                return std::nullopt;
+            }
+            return static_cast<uint8_t>(call.value & 0xFF);
+        }
+        bool write(int16_t port, uint8_t data) {
+            PortCall call = library.outB(port, data);
+            if (call.failed())
+                error = call.error;
+            return !call.failed();
+        }
+        static int64_t now() {
+            return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        }
+        static void waitUntil(int64_t ns) {
+            std::this_thread::sleep_until(
+                std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns)));
+        }
+    };
 };

@@ -1,0 +1,131 @@
+// SPDX-FileCopyrightText: 2026 The Regwise developers
+// SPDX-License-Identifier: MIT
+
+// How a register sequence (IOSCM_Sequence) is checked and run, written once for every place
+// that runs one: the simulated library, the real-port helper, and programs whose library
+// lacks the export (PortLibrary's step-by-step fallback). The caller supplies the port
+// access, its clock and its own rule for which ports it reaches.
+
+#pragma once
+
+#include <algorithm>
+#include <bitset>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "portio/ioscm.h"
+
+namespace sequencerunner {
+
+// Why a sequence is refused before any step runs, or nullopt when it may run. reaches(port)
+// tells whether a port may be touched at all.
+template <typename Reaches>
+std::optional<std::string> refusal(std::span<const IOSCM_Step> steps, Reaches reaches) {
+    if (steps.size() > IOSCM_SEQUENCE_MAX_STEPS)
+        return "レジスタ列の手順が " + std::to_string(steps.size()) + " 個あります。一度に " +
+               std::to_string(IOSCM_SEQUENCE_MAX_STEPS) + " 個までです。何も読み書きしていません。";
+    uint64_t total = 0;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const IOSCM_Step& step = steps[i];
+        const std::string where = "レジスタ列の " + std::to_string(i + 1) + " 番目の手順";
+        switch (step.kind) {
+            case IOSCM_STEP_READ:
+            case IOSCM_STEP_WRITE:
+            case IOSCM_STEP_POLL:
+                if (!reaches(step.port))
+                    return where +
+                           "のポートは、読み書きできる範囲の外です。何も読み書きしていません。";
+                break;
+            case IOSCM_STEP_WAIT:
+                break;
+            default:
+                return where + "の種類（" + std::to_string(step.kind) +
+                       "）は知りません。何も読み書きしていません。";
+        }
+        if (step.kind == IOSCM_STEP_POLL || step.kind == IOSCM_STEP_WAIT)
+            total += step.ns;
+    }
+    if (total > IOSCM_SEQUENCE_MAX_NS)
+        return std::string(
+            "レジスタ列の待ち時間が合わせて 1 秒を超えます。何も読み書きして"
+            "いません。");
+    return std::nullopt;
+}
+
+// Runs checked steps in order. The caller's io supplies:
+//   std::optional<uint8_t> read(int16_t port)   nullopt: the read failed (error set)
+//   bool write(int16_t port, uint8_t data)       false: the write failed (error set)
+//   int64_t now()                                CLOCK_MONOTONIC in nanoseconds
+//   void waitUntil(int64_t ns)                   lets time pass, touching nothing
+// Returns the number of steps run; fewer than steps.size() when an access failed.
+template <typename Io>
+int32_t run(std::span<const IOSCM_Step> steps, std::span<IOSCM_StepResult> results, Io& io) {
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const IOSCM_Step& step = steps[i];
+        IOSCM_StepResult& result = results[i];
+        result = IOSCM_StepResult{};
+        result.start_ns = io.now();
+        switch (step.kind) {
+            case IOSCM_STEP_READ: {
+                const std::optional<uint8_t> value = io.read(step.port);
+                result.end_ns = io.now();
+                if (!value)
+                    return static_cast<int32_t>(i);
+                result.reads = 1;
+                result.value = result.seen = *value;
+                break;
+            }
+            case IOSCM_STEP_WRITE:
+                if (!io.write(step.port, step.data)) {
+                    result.end_ns = io.now();
+                    return static_cast<int32_t>(i);
+                }
+                result.end_ns = io.now();
+                break;
+            case IOSCM_STEP_POLL: {
+                const int64_t deadline = result.start_ns + static_cast<int64_t>(step.ns);
+                std::bitset<256> known;
+                int64_t quickest = INT64_MAX;  // the quickest read so far: no read may end late
+                for (;;) {
+                    const int64_t before = io.now();
+                    const std::optional<uint8_t> value = io.read(step.port);
+                    const int64_t after = io.now();
+                    result.end_ns = after;
+                    if (!value)
+                        return static_cast<int32_t>(i);
+                    quickest = std::min(quickest, after - before);
+                    ++result.reads;
+                    result.value = *value;
+                    result.seen |= *value;
+                    if (!known.test(*value)) {
+                        known.set(*value);
+                        if (result.distinct_count < sizeof result.distinct)
+                            result.distinct[result.distinct_count] = *value;
+                        if (result.distinct_count < 255)
+                            ++result.distinct_count;
+                    }
+                    if (((*value ^ step.data) & step.mask) == 0) {
+                        result.met = 1;
+                        break;
+                    }
+                    // No read is planned to end past the limit. A read that began past it
+                    // (the runner was paused) was the one last read, and has decided.
+                    if (before > deadline || after + quickest > deadline)
+                        break;
+                }
+                break;
+            }
+            case IOSCM_STEP_WAIT:
+                io.waitUntil(result.start_ns + static_cast<int64_t>(step.ns));
+                result.end_ns = io.now();
+                break;
+            default:
+                return static_cast<int32_t>(i);
+        }
+    }
+    return static_cast<int32_t>(steps.size());
+}
+
+}  // namespace sequencerunner
