@@ -8,13 +8,13 @@
 #include <iostream>
 
 #include "cli/base/console.h"
+#include "cli/base/portowners.h"
 #include "cli/base/reach.h"
 #include "cli/base/stopsignal.h"
 #include "cli/commandline.h"
 #include "cli/helptext.h"
 #include "cli/portlist.h"
 #include "cli/probe/identify.h"
-#include "cli/probe/portowners.h"
 #include "cli/probe/selftest.h"
 #include "cli/script/runner.h"
 #include "cli/script/scriptfile.h"

@@ -11,10 +11,10 @@
 
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
+#include "cli/base/portowners.h"
 #include "cli/probe/chipprobe.h"
 #include "cli/probe/identify.h"
 #include "cli/probe/plugprofiles.h"
-#include "cli/probe/portowners.h"
 #include "cli/probe/selftest.h"
 #include "cli/probe/uartsession.h"
 #include "cli/probeoptions.h"
