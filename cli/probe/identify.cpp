@@ -3,7 +3,6 @@
 
 #include "cli/probe/identify.h"
 
-#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -12,11 +11,9 @@
 #include "cli/base/jsontext.h"
 #include "cli/base/numbers.h"
 #include "cli/base/pacing.h"
-#include "cli/base/portaccess.h"
-#include "cli/base/portowners.h"
 #include "cli/probe/chipprobe.h"
 #include "cli/probe/uartsession.h"
-#include "cli/script/tracinglibrary.h"
+#include "cli/script/commandsession.h"
 #include "text/quoted.h"
 #include "uart/registers.h"
 
@@ -130,11 +127,7 @@ private:
         return printed ? kExitOk : kExitFailed;
     }
 
-    int stopped(int signal) const {
-        m_console.message("中断の要求（シグナル " + std::to_string(signal) +
-                          "）を受けたため、途中で終えました。");
-        return exitStopped(signal);
-    }
+    int stopped(int signal) const { return stoppedBySignal(m_console, signal); }
 
     PortLibrary& m_library;
     const IdentifyOptions& m_options;
@@ -154,22 +147,11 @@ std::vector<int32_t> defaultBases(const Reach& reach) {
 
 int identifyPorts(PortLibrary& library, PortOwners& owners, const IdentifyOptions& options,
                   const Console& console, Pacing& pacing) {
-    const KernelPorts kernel = checkKernelPorts(owners, options.bases, options.force, console);
-    if (kernel.refused)
-        return kExitUsage;
-
-    TracingLibrary traced(library, console.err);
-    PortLibrary& used = options.trace ? static_cast<PortLibrary&>(traced) : library;
-    Identify identify(used, options, console, pacing, kernel.ttys);
-    if (options.json)
-        console.out << '[';
-    int status = withSession(used, console, [&] { return identify.all(); });
-    // The bases probed before a failure still make a valid array.
-    if (options.json && !console.print("]"))
-        status = std::max(status, kExitFailed);
-    if (!console.flushed())
-        status = std::max(status, kExitFailed);
-    return status;
+    const SessionFrame frame{&owners, options.bases, options.force, options.trace, options.json};
+    return runFramed(library, console, frame, [&](const FramedSession& session) {
+        Identify identify(session.library, options, console, pacing, session.ttys);
+        return identify.all();
+    });
 }
 
 }  // namespace cli

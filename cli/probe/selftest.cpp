@@ -13,13 +13,12 @@
 #include "cli/base/exitstatus.h"
 #include "cli/base/numbers.h"
 #include "cli/base/pacing.h"
-#include "cli/base/portaccess.h"
 #include "cli/base/portowners.h"
 #include "cli/probe/checkreport.h"
 #include "cli/probe/chipprobe.h"
 #include "cli/probe/plugprofiles.h"
 #include "cli/probe/uartsession.h"
-#include "cli/script/tracinglibrary.h"
+#include "cli/script/commandsession.h"
 #include "uart/chips.h"
 #include "uart/registers.h"
 #include "uart/wiring.h"
@@ -706,18 +705,14 @@ int selfTest(PortLibrary& library, PortOwners& owners, const SelftestOptions& op
     std::vector<int32_t> bases{options.base};
     if (options.peer)
         bases.push_back(*options.peer);
-    if (checkKernelPorts(owners, bases, options.force, console).refused)
-        return kExitUsage;
-
-    TracingLibrary traced(library, console.err);
-    PortLibrary& used = options.trace ? static_cast<PortLibrary&>(traced) : library;
     const std::chrono::nanoseconds start = pacing.now();
-    int status = withSession(used, console, [&] {
+    const SessionFrame frame{&owners, bases, options.force, options.trace, false};
+    return runFramed(library, console, frame, [&](const FramedSession& session) {
         std::vector<UartSession> uarts;
         uarts.reserve(bases.size());
         std::vector<UartSession*> pointers;
         for (const int32_t base : bases)
-            pointers.push_back(&uarts.emplace_back(used, base, console, pacing));
+            pointers.push_back(&uarts.emplace_back(session.library, base, console, pacing));
         CheckReport report(console, options.tap);
         SelfTest test(pointers, options, report);
         const bool finished = test.run();
@@ -742,23 +737,17 @@ int selfTest(PortLibrary& library, PortOwners& owners, const SelftestOptions& op
         if (!restored)
             why = "レジスタを元に戻せなかった可能性があります";
         else if (signal != 0)
-            why = "中断の要求（シグナル " + std::to_string(signal) + "）を受けて途中で終えました";
+            why = stopRequest(signal) + "を受けて途中で終えました";
         else if (accessFailed)
             why = "ポートにアクセスできず、途中で終えました";
         if (!report.finish(pacing.now() - start, why))
             return restored ? kExitFailed : kExitNotRestored;
         if (!restored)
             return kExitNotRestored;
-        if (signal != 0) {
-            console.message("中断の要求（シグナル " + std::to_string(signal) +
-                            "）を受けたため、途中で終えました。");
-            return exitStopped(signal);
-        }
+        if (signal != 0)
+            return stoppedBySignal(console, signal);
         return finished && report.failed() == 0 ? kExitOk : kExitFailed;
     });
-    if (!console.flushed())
-        status = std::max(status, kExitFailed);
-    return status;
 }
 
 }  // namespace cli
