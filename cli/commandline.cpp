@@ -169,7 +169,7 @@ std::string takeOperands(const std::vector<std::string>& operands, const Reach& 
         case Command::Kind::Identify:
         case Command::Kind::Selftest:
             return takeProbeOperands(command.kind == Command::Kind::Selftest, operands,
-                                     command.ports, command.probe, reach);
+                                     command.probe, reach);
         default:
             return {};
     }
@@ -228,7 +228,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const R
                 return failure(std::move(*probeError));
         } else if (name == "--explain" && !inlineValue && command.kind != Command::Kind::Selftest &&
                    command.kind != Command::Kind::List) {
-            command.explain = true;
+            (probing ? command.probe.explain : command.explain) = true;
         } else if (name == "--json" && !inlineValue &&
                    (command.kind == Command::Kind::List || command.kind == Command::Kind::Watch)) {
             command.json = true;

@@ -25,14 +25,13 @@ struct Command {
     enum class Kind { Help, Version, Read, Write, Run, Watch, List, Identify, Selftest };
     Kind kind = Kind::Help;
     bool explain = false;
-    std::vector<int32_t> ports;  // read: one or more; write and watch: one; identify and
-                                 // selftest: bases
+    std::vector<int32_t> ports;  // read: one or more; write and watch: one
     int32_t value = 0;           // write
     std::string file;            // run
     int intervalMs = 100;        // watch
     int count = 0;               // watch; 0: until stopped
     bool json = false;           // list, watch
-    ProbeFlags probe;            // identify, selftest
+    ProbeOptions probe;          // identify, selftest
 };
 
 struct ParsedCommandLine {

@@ -76,20 +76,14 @@ static int runCommand(const cli::Command& command, const cli::Console& console,
         }
         case cli::Command::Kind::List:
             return cli::listPorts("/sys", console, command.json);
-        case cli::Command::Kind::Identify: {
+        case cli::Command::Kind::Identify:
             cli::catchStopSignals();
-            const cli::IdentifyOptions options{
-                command.ports.empty() ? cli::defaultBases(reach) : command.ports, command.explain,
-                command.probe.json, command.probe.trace, command.probe.force};
-            return cli::identifyPorts(library, portOwners(), options, console, cli::systemPacing());
-        }
-        case cli::Command::Kind::Selftest: {
+            return cli::identifyPorts(library, portOwners(), command.probe, console,
+                                      cli::systemPacing());
+        case cli::Command::Kind::Selftest:
             cli::catchStopSignals();
-            const cli::SelftestOptions options{command.ports.front(), command.probe.peer,
-                                               command.probe.plug,    command.probe.tap,
-                                               command.probe.trace,   command.probe.force};
-            return cli::selfTest(library, portOwners(), options, console, cli::systemPacing());
-        }
+            return cli::selfTest(library, portOwners(), command.probe, console,
+                                 cli::systemPacing());
         case cli::Command::Kind::Read:
         case cli::Command::Kind::Write:
             break;

@@ -7,6 +7,7 @@
 
 #include "cli/base/numbers.h"
 #include "cli/base/writtentext.h"
+#include "cli/probe/identify.h"
 #include "cli/probe/plugprofiles.h"
 #include "uart/registers.h"
 
@@ -35,7 +36,7 @@ std::string profileList() {
 std::optional<std::string> takeProbeOption(bool selftest, const std::string& name,
                                            const std::optional<std::string>& inlineValue,
                                            const std::vector<std::string>& args, std::size_t& i,
-                                           ProbeFlags& flags, const Reach& reach) {
+                                           ProbeOptions& flags, const Reach& reach) {
     const bool flag = !inlineValue;
     if (name == "--trace" && flag)
         flags.trace = true;
@@ -72,8 +73,8 @@ std::optional<std::string> takeProbeOption(bool selftest, const std::string& nam
 }
 
 std::string takeProbeOperands(bool selftest, const std::vector<std::string>& operands,
-                              std::vector<int32_t>& bases, const ProbeFlags& flags,
-                              const Reach& reach) {
+                              ProbeOptions& flags, const Reach& reach) {
+    std::vector<int32_t>& bases = flags.bases;
     if (selftest) {
         if (operands.size() != 1)
             return "selftest には調べるポートを 1 つ指定してください（selftest ポート）";
@@ -96,6 +97,8 @@ std::string takeProbeOperands(bool selftest, const std::vector<std::string>& ope
     }
     if (selftest && flags.peer && *flags.peer == bases.front())
         return "「--peer」には調べるポートとは別のポートを指定してください";
+    if (bases.empty())
+        bases = defaultBases(reach);
     return {};
 }
 

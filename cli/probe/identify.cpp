@@ -83,7 +83,7 @@ std::string jsonObject(int32_t base, const uart::ChipFacts& facts,
 
 class Identify {
 public:
-    Identify(PortLibrary& library, const IdentifyOptions& options, const Console& console,
+    Identify(PortLibrary& library, const ProbeOptions& options, const Console& console,
              Pacing& pacing, const std::vector<std::optional<std::string>>& ttys)
         : m_library(library),
           m_options(options),
@@ -130,7 +130,7 @@ private:
     int stopped(int signal) const { return stoppedBySignal(m_console, signal); }
 
     PortLibrary& m_library;
-    const IdentifyOptions& m_options;
+    const ProbeOptions& m_options;
     const Console& m_console;
     Pacing& m_pacing;
     const std::vector<std::optional<std::string>>& m_ttys;
@@ -145,7 +145,7 @@ std::vector<int32_t> defaultBases(const Reach& reach) {
     return bases;
 }
 
-int identifyPorts(PortLibrary& library, PortOwners& owners, const IdentifyOptions& options,
+int identifyPorts(PortLibrary& library, PortOwners& owners, const ProbeOptions& options,
                   const Console& console, Pacing& pacing) {
     const SessionFrame frame{&owners, options.bases, options.force, options.trace, options.json};
     return runFramed(library, console, frame, [&](const FramedSession& session) {

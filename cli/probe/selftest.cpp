@@ -79,9 +79,9 @@ CheckResult judged(std::string name, bool pass, std::string expected, std::strin
 using Check = std::optional<CheckResult>;  // none: the run ended (a failed access, a stop)
 
 // The checks a run makes on chips that support them all, in order.
-std::vector<std::string> plannedChecks(const SelftestOptions& options) {
+std::vector<std::string> plannedChecks(const ProbeOptions& options) {
     if (options.peer) {
-        const std::string a = hexPort(options.base);
+        const std::string a = hexPort(options.bases.front());
         const std::string b = hexPort(*options.peer);
         std::vector<std::string> names{"presence-" + a, "presence-" + b};
         for (const Rate& rate : kDataRates) {
@@ -138,7 +138,7 @@ std::string pausedEveryTime(std::chrono::nanoseconds pause) {
 
 class SelfTest {
 public:
-    SelfTest(std::vector<UartSession*> uarts, const SelftestOptions& options, CheckReport& report)
+    SelfTest(std::vector<UartSession*> uarts, const ProbeOptions& options, CheckReport& report)
         : m_uarts(std::move(uarts)), m_options(options), m_report(report) {}
 
     // The checks, up to the first that cannot finish. False when the run ended early.
@@ -664,7 +664,7 @@ private:
 
 public:
     // On the simulator, why a plug or a cable check cannot pass: none when it can.
-    static std::optional<std::string> simulatorCabling(const SelftestOptions& options) {
+    static std::optional<std::string> simulatorCabling(const ProbeOptions& options) {
         const auto partner = [](int32_t base) -> std::optional<int32_t> {
             for (const auto& [one, other] : kSimulatorCables) {
                 if (base == one)
@@ -674,7 +674,7 @@ public:
             }
             return std::nullopt;
         };
-        const std::optional<int32_t> other = partner(options.base);
+        const std::optional<int32_t> other = partner(options.bases.front());
         const std::string suggestion =
             other ? "「--peer " + hexPort(*other) + "」で相手のポートとの間を調べられます。"
                   : std::string();
@@ -683,7 +683,7 @@ public:
                    "と COM2、COM3 と COM4 の間にあります。" +
                    suggestion;
         }
-        if (options.peer && partner(*options.peer) != options.base) {
+        if (options.peer && partner(*options.peer) != options.bases.front()) {
             return "シミュレーターのケーブルは COM1 と COM2、COM3 と COM4 の間にだけあります。" +
                    suggestion;
         }
@@ -692,7 +692,7 @@ public:
 
 private:
     std::vector<UartSession*> m_uarts;
-    const SelftestOptions& m_options;
+    const ProbeOptions& m_options;
     CheckReport& m_report;
     std::vector<Chip> m_chips;
     std::vector<std::string> m_reported;
@@ -700,9 +700,9 @@ private:
 
 }  // namespace
 
-int selfTest(PortLibrary& library, PortOwners& owners, const SelftestOptions& options,
+int selfTest(PortLibrary& library, PortOwners& owners, const ProbeOptions& options,
              const Console& console, Pacing& pacing) {
-    std::vector<int32_t> bases{options.base};
+    std::vector<int32_t> bases{options.bases.front()};
     if (options.peer)
         bases.push_back(*options.peer);
     const std::chrono::nanoseconds start = pacing.now();

@@ -80,17 +80,27 @@ struct Rig {
         pacing = std::make_unique<ChipPacing>(*library, clock);
     }
 
-    int identify(cli::IdentifyOptions options) {
+    int identify(const cli::ProbeOptions& options) {
         return cli::identifyPorts(*library, owners, options, console, *pacing);
     }
-    int selftest(const cli::SelftestOptions& options) {
+    int selftest(const cli::ProbeOptions& options) {
         return cli::selfTest(*library, owners, options, console, *pacing);
     }
     QString stdOut() const { return QString::fromStdString(out.str()); }
     QString stdErr() const { return QString::fromStdString(err.str()); }
 };
 
-const cli::IdentifyOptions kTraced{{ChipLibrary::kBase}, false, false, true, false};
+// identify or selftest of the rig's one UART.
+cli::ProbeOptions ofBase(bool tap, bool trace = false, bool force = false) {
+    cli::ProbeOptions options;
+    options.bases = {ChipLibrary::kBase};
+    options.tap = tap;
+    options.trace = trace;
+    options.force = force;
+    return options;
+}
+
+const cli::ProbeOptions kTraced = ofBase(false, true);
 
 QString describe(const State& s) {
     return QStringLiteral("LCR %1 MCR %2 IER %3 DL %4%5 SCR %6 EFR %7 ACR %8 FIFO %9/%10")
@@ -363,13 +373,11 @@ void TestProbe::kernelPorts() {
     cli::KernelPortOwners kernel(tree.root().toStdString());
     cli::PortOwners& owners = sysfs ? static_cast<cli::PortOwners&>(kernel) : rig.owners;
     if (selftest) {
-        QCOMPARE(cli::selfTest(*rig.library, owners,
-                               {ChipLibrary::kBase, {}, nullptr, false, false, force}, rig.console,
+        QCOMPARE(cli::selfTest(*rig.library, owners, ofBase(false, false, force), rig.console,
                                *rig.pacing),
                  status);
     } else {
-        QCOMPARE(cli::identifyPorts(*rig.library, owners,
-                                    {{ChipLibrary::kBase}, false, false, false, force}, rig.console,
+        QCOMPARE(cli::identifyPorts(*rig.library, owners, ofBase(false, false, force), rig.console,
                                     *rig.pacing),
                  status);
     }
@@ -383,7 +391,10 @@ void TestProbe::jsonReadsInJq() {
         QSKIP("jq is not installed (Debian package jq)");
     Rig rig(Chip::XR16C850, {}, false);
     rig.owners.tty = "tty\"S\\0\n";
-    QCOMPARE(rig.identify({cli::defaultBases({}), true, true, false, false}), 0);
+    cli::ProbeOptions options;
+    options.bases = cli::defaultBases({});
+    options.explain = options.json = true;
+    QCOMPARE(rig.identify(options), 0);
     QTemporaryDir folder;
     const std::string path = folder.filePath(QStringLiteral("out.json")).toStdString();
     std::ofstream(path) << rig.out.str();
@@ -484,7 +495,7 @@ void TestProbe::selftest() {
     QFETCH(QString, fault);
     QFETCH(State, initial);
 
-    cli::SelftestOptions options{ChipLibrary::kBase, {}, nullptr, true, false, false};
+    cli::ProbeOptions options = ofBase(true);
     if (mode == QLatin1String("plug"))
         options.plug = &cli::kDefaultPlug;
     else if (!mode.isEmpty())
@@ -554,8 +565,7 @@ void TestProbe::selftestStopRestores() {
         Rig rig(Chip::U16550A, running, true);
         const State before = rig.library->snapshot();
         rig.library->stopAt = stopAt;
-        QCOMPARE(rig.selftest({ChipLibrary::kBase, {}, nullptr, true, false, false}),
-                 128 + SIGTERM);
+        QCOMPARE(rig.selftest(ofBase(true)), 128 + SIGTERM);
         QVERIFY2(rig.library->snapshot() == before, qPrintable(describe(rig.library->snapshot())));
         QVERIFY2(rig.stdOut().contains(QStringLiteral("\nBail out! ")), qPrintable(rig.stdOut()));
     }
@@ -617,7 +627,7 @@ void TestProbe::selftestSurvivesPauses() {
     QFETCH(bool, always);
 
     const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
-    cli::SelftestOptions options{ChipLibrary::kBase, {}, nullptr, true, false, false};
+    cli::ProbeOptions options = ofBase(true);
     if (!mode.isEmpty())
         options.peer = mode.toInt(nullptr, 16);
     Rig clean(chip, running, true);
@@ -676,8 +686,9 @@ void TestProbe::probeOperands() {
     std::vector<std::string> texts;
     for (const QString& operand : operands)
         texts.push_back(operand.toStdString());
-    std::vector<int32_t> taken;
-    const std::string why = cli::takeProbeOperands(false, texts, taken, {}, reach);
+    cli::ProbeOptions options;
+    const std::string why = cli::takeProbeOperands(false, texts, options, reach);
+    const std::vector<int32_t>& taken = options.bases;
     QCOMPARE(QString::fromStdString(why), error);
     if (error.isEmpty()) {
         QCOMPARE(static_cast<int>(taken.size()), bases);
