@@ -5,20 +5,16 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/base/reach.h"
-#include "cli/probeoptions.h"
+#include "cli/probe/probeoptions.h"
 
-// The program's arguments:
-//   read [--explain] PORT...
-//   write [--explain] PORT VALUE
-//   run [--explain] FILE            ("-" for standard input)
-//   watch [--explain] [--json] [--interval MS] [--count N] PORT
-//   list [--json]                   the serial ports the kernel has registered
-//   identify, selftest              (probeoptions.h)
-//   --help, --version
-// Ports and values are hexadecimal ("0x" optional, any case); MS and N are decimal.
+// The program's arguments: a command, its options and its operands, each command as a row of
+// the table in commandline.cpp; or --help (-h, help) or --version (-V), which win wherever
+// they stand before "--". Ports and values are hexadecimal ("0x" optional, any case); the
+// watch's MS and N are decimal.
 namespace cli {
 
 struct Command {
@@ -42,5 +38,9 @@ struct ParsedCommandLine {
 
 // args: the arguments after the program's name; every port must lie in reach.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const Reach& reach = {});
+
+// Each command as --help shows it after the program's name ("read [--explain] ポート..."), in
+// the table's order.
+std::vector<std::string_view> commandSynopses();
 
 }  // namespace cli

@@ -3,7 +3,6 @@
 
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,19 +11,16 @@
 #include "cli/base/reach.h"
 #include "cli/probe/probeoptions.h"
 
-// The arguments of identify and selftest:
-//   identify [--explain] [--json] [--trace] [--force] [PORT...]
-//   selftest [--plug [PROFILE] | --peer PORT2] [--tap] [--trace] [--force] PORT
-// PORT is a UART's base: its offset-0 port.
+// The values and operands of identify and selftest (the command line's table has their
+// options): bases, a UART's offset-0 port, and plug wirings.
 namespace cli {
 
-// One option of identify (selftest false) or selftest, at args[i], whose name and text after
-// "=" are given: none when it is not one of theirs, else empty when taken (i moves past a
-// value it took) or why it cannot be used.
-std::optional<std::string> takeProbeOption(bool selftest, const std::string& name,
-                                           const std::optional<std::string>& inlineValue,
-                                           const std::vector<std::string>& args, std::size_t& i,
-                                           ProbeOptions& options, const Reach& reach);
+// --plug's wiring, when it has one (the default plug when not): empty when it is known, else
+// why not.
+std::string takePlug(const std::optional<std::string>& text, ProbeOptions& options);
+
+// --peer's base: empty when it can be used, else why not.
+std::string takePeer(const std::string& text, ProbeOptions& options, const Reach& reach);
 
 // The bases into options.bases, checked against reach, each once, in the order first named
 // (identify without any: its default bases); empty when they can be used, else why not (also
