@@ -290,6 +290,15 @@ void TestProgram::commands_data() {
     row("-V", {"-V"}, "", 0, "regwise-io-sim " REGWISE_VERSION "\n", "");
     row("help", {"help"}, "", 0, "使い方:\n(.|\n)*副作用(.|\n)*", "");
     row("run --help", {"run", "--help"}, "", 0, "使い方:\n(.|\\n)*副作用(.|\\n)*", "");
+    row("--help names every chip and draws every plug", {"--help"}, "", 0,
+        "使い方:\n(.|\n)*"
+        "（none、8250、16450、16550、16550A、16750、\n          16650、XR16C850、16C950）を調べ"
+        "(.|\n)*\n"
+        "  2-3,7-8,4-6-1    既定  3 TXD─2 RXD  7 RTS─8 CTS        4 DTR─6 DSR─1 DCD\n"
+        "  2-3,7-8-9,4-6-1        3 TXD─2 RXD  7 RTS─8 CTS─9 RI   4 DTR─6 DSR─1 DCD\n"
+        "  2-3,7-8,1-4-6-9        3 TXD─2 RXD  7 RTS─8 CTS        4 DTR─6 DSR─1 DCD─9 RI\n"
+        "\n(.|\n)*",
+        "");
 }
 
 void TestProgram::commands() {
