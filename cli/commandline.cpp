@@ -25,10 +25,11 @@ enum class Takes {
               // wiring), else nothing
 };
 
-// Where an option's value goes: empty when it was taken, else why it cannot be used. value
-// is none only for an option that may go without one.
-using Taker = std::string (*)(Command& command, const std::optional<std::string>& value,
-                              const Reach& reach);
+// An option's value where the option may go without one (a flag, --plug) is none then.
+using Value = std::optional<std::string>;
+
+// Where an option's value goes: empty when it was taken, else why it cannot be used.
+using Taker = std::string (*)(Command& command, const Value& value, const Reach& reach);
 
 struct Option {
     std::string_view name;
@@ -36,6 +37,18 @@ struct Option {
     std::string_view missing;  // Value: what a value left out should have been ("数")
     Taker take;
 };
+
+template <bool Command::*flag>
+std::string set(Command& command, const Value&, const Reach&) {
+    command.*flag = true;
+    return {};
+}
+
+template <bool ProbeOptions::*flag>
+std::string setProbe(Command& command, const Value&, const Reach&) {
+    command.probe.*flag = true;
+    return {};
+}
 
 constexpr int kLongestIntervalMs = 3600000;  // an hour
 constexpr int kLargestCount = 1000000000;
@@ -53,63 +66,34 @@ std::string watchNumber(std::string_view name, const std::string& text, int larg
     return {};
 }
 
-constexpr Option kExplain{"--explain",
-                          Takes::Nothing,
-                          {},
-                          [](Command& c, const std::optional<std::string>&, const Reach&) {
-                              c.explain = true;
-                              return std::string();
-                          }};
-constexpr Option kJson{
-    "--json", Takes::Nothing, {}, [](Command& c, const std::optional<std::string>&, const Reach&) {
-        c.json = true;
-        return std::string();
-    }};
-constexpr Option kInterval{"--interval", Takes::Value, "数",
-                           [](Command& c, const std::optional<std::string>& v, const Reach&) {
-                               return watchNumber("--interval", *v, kLongestIntervalMs, "ミリ秒",
-                                                  c.intervalMs);
-                           }};
-constexpr Option kCount{"--count", Takes::Value, "数",
-                        [](Command& c, const std::optional<std::string>& v, const Reach&) {
-                            return watchNumber("--count", *v, kLargestCount, "回数", c.count);
-                        }};
+std::string takeInterval(Command& command, const Value& text, const Reach&) {
+    return watchNumber("--interval", *text, kLongestIntervalMs, "ミリ秒", command.intervalMs);
+}
+
+std::string takeCount(Command& command, const Value& text, const Reach&) {
+    return watchNumber("--count", *text, kLargestCount, "回数", command.count);
+}
+
+std::string takePlugOption(Command& command, const Value& text, const Reach&) {
+    return takePlug(text, command.probe);
+}
+
+std::string takePeerOption(Command& command, const Value& text, const Reach& reach) {
+    return takePeer(*text, command.probe, reach);
+}
+
+constexpr Option kExplain{"--explain", Takes::Nothing, {}, set<&Command::explain>};
+constexpr Option kJson{"--json", Takes::Nothing, {}, set<&Command::json>};
+constexpr Option kInterval{"--interval", Takes::Value, "数", takeInterval};
+constexpr Option kCount{"--count", Takes::Value, "数", takeCount};
 // identify's and selftest's, into their ProbeOptions.
-constexpr Option kProbeExplain{"--explain",
-                               Takes::Nothing,
-                               {},
-                               [](Command& c, const std::optional<std::string>&, const Reach&) {
-                                   c.probe.explain = true;
-                                   return std::string();
-                               }};
-constexpr Option kProbeJson{
-    "--json", Takes::Nothing, {}, [](Command& c, const std::optional<std::string>&, const Reach&) {
-        c.probe.json = true;
-        return std::string();
-    }};
-constexpr Option kTap{
-    "--tap", Takes::Nothing, {}, [](Command& c, const std::optional<std::string>&, const Reach&) {
-        c.probe.tap = true;
-        return std::string();
-    }};
-constexpr Option kTrace{
-    "--trace", Takes::Nothing, {}, [](Command& c, const std::optional<std::string>&, const Reach&) {
-        c.probe.trace = true;
-        return std::string();
-    }};
-constexpr Option kForce{
-    "--force", Takes::Nothing, {}, [](Command& c, const std::optional<std::string>&, const Reach&) {
-        c.probe.force = true;
-        return std::string();
-    }};
-constexpr Option kPlug{
-    "--plug", Takes::Comma, {}, [](Command& c, const std::optional<std::string>& v, const Reach&) {
-        return takePlug(v, c.probe);
-    }};
-constexpr Option kPeer{"--peer", Takes::Value, "ポート",
-                       [](Command& c, const std::optional<std::string>& v, const Reach& reach) {
-                           return takePeer(*v, c.probe, reach);
-                       }};
+constexpr Option kProbeExplain{"--explain", Takes::Nothing, {}, setProbe<&ProbeOptions::explain>};
+constexpr Option kProbeJson{"--json", Takes::Nothing, {}, setProbe<&ProbeOptions::json>};
+constexpr Option kTap{"--tap", Takes::Nothing, {}, setProbe<&ProbeOptions::tap>};
+constexpr Option kTrace{"--trace", Takes::Nothing, {}, setProbe<&ProbeOptions::trace>};
+constexpr Option kForce{"--force", Takes::Nothing, {}, setProbe<&ProbeOptions::force>};
+constexpr Option kPlug{"--plug", Takes::Comma, {}, takePlugOption};
+constexpr Option kPeer{"--peer", Takes::Value, "ポート", takePeerOption};
 
 // Checks the command's operands and stores them: empty when they can be used, else why not.
 using OperandTaker = std::string (*)(const std::vector<std::string>& operands, Command& command,
@@ -167,6 +151,16 @@ std::string listOperands(const std::vector<std::string>& operands, Command&, con
     return {};
 }
 
+std::string identifyOperands(const std::vector<std::string>& operands, Command& command,
+                             const Reach& reach) {
+    return takeProbeOperands(false, operands, command.probe, reach);
+}
+
+std::string selftestOperands(const std::vector<std::string>& operands, Command& command,
+                             const Reach& reach) {
+    return takeProbeOperands(true, operands, command.probe, reach);
+}
+
 // A command: its name, how --help shows it after the program's name, its options, and its
 // operands. Adding a command is adding its row (and its Kind).
 struct CommandEntry {
@@ -191,16 +185,12 @@ const std::array<CommandEntry, 7> kCommands{{
      Command::Kind::Identify,
      "identify [--explain] [--json] [--trace] [--force] [ベース...]",
      {&kProbeExplain, &kProbeJson, &kTrace, &kForce},
-     [](const std::vector<std::string>& operands, Command& c, const Reach& reach) {
-         return takeProbeOperands(false, operands, c.probe, reach);
-     }},
+     identifyOperands},
     {"selftest",
      Command::Kind::Selftest,
      "selftest [--plug [結線] | --peer ベース2] [--tap] [--trace] [--force] ベース",
      {&kPlug, &kPeer, &kTap, &kTrace, &kForce},
-     [](const std::vector<std::string>& operands, Command& c, const Reach& reach) {
-         return takeProbeOperands(true, operands, c.probe, reach);
-     }},
+     selftestOperands},
 }};
 
 bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::string_view> names) {
