@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -99,11 +100,9 @@ constexpr Option kPeer{"--peer", Takes::Value, "ポート", takePeerOption};
 using OperandTaker = std::string (*)(const std::vector<std::string>& operands, Command& command,
                                      const Reach& reach);
 
-std::string readOperands(const std::vector<std::string>& operands, Command& command,
-                         const Reach& reach) {
-    if (operands.empty())
-        return "read には読むポートを 1 つ以上指定してください（read ポート...）";
-    for (const std::string& text : operands) {
+// Each of texts as a port in reach, into command.ports; the first that is not one stops it.
+std::string takePorts(std::span<const std::string> texts, Command& command, const Reach& reach) {
+    for (const std::string& text : texts) {
         const Operand port = parsePort(text, reach);
         if (!port.ok())
             return port.error;
@@ -112,17 +111,22 @@ std::string readOperands(const std::vector<std::string>& operands, Command& comm
     return {};
 }
 
+std::string readOperands(const std::vector<std::string>& operands, Command& command,
+                         const Reach& reach) {
+    if (operands.empty())
+        return "read には読むポートを 1 つ以上指定してください（read ポート...）";
+    return takePorts(operands, command, reach);
+}
+
 std::string writeOperands(const std::vector<std::string>& operands, Command& command,
                           const Reach& reach) {
     if (operands.size() != 2)
         return "write にはポートと値を 1 つずつ指定してください（write ポート 値）";
-    const Operand port = parsePort(operands[0], reach);
-    if (!port.ok())
-        return port.error;
+    if (std::string error = takePorts({operands.data(), 1}, command, reach); !error.empty())
+        return error;
     const Operand value = parseByte(operands[1]);
     if (!value.ok())
         return value.error;
-    command.ports = {port.value};
     command.value = value.value;
     return {};
 }
@@ -138,11 +142,7 @@ std::string watchOperands(const std::vector<std::string>& operands, Command& com
                           const Reach& reach) {
     if (operands.size() != 1)
         return "watch には見張るポートを 1 つ指定してください（watch ポート）";
-    const Operand port = parsePort(operands[0], reach);
-    if (!port.ok())
-        return port.error;
-    command.ports = {port.value};
-    return {};
+    return takePorts(operands, command, reach);
 }
 
 std::string listOperands(const std::vector<std::string>& operands, Command&, const Reach&) {
