@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -45,6 +46,12 @@ std::string set(Command& command, const Value&, const Reach&) {
     return {};
 }
 
+template <bool WatchOptions::*flag>
+std::string setWatch(Command& command, const Value&, const Reach&) {
+    command.watch.*flag = true;
+    return {};
+}
+
 template <bool ProbeOptions::*flag>
 std::string setProbe(Command& command, const Value&, const Reach&) {
     command.probe.*flag = true;
@@ -68,11 +75,15 @@ std::string watchNumber(std::string_view name, const std::string& text, int larg
 }
 
 std::string takeInterval(Command& command, const Value& text, const Reach&) {
-    return watchNumber("--interval", *text, kLongestIntervalMs, "ミリ秒", command.intervalMs);
+    int ms = 0;
+    std::string error = watchNumber("--interval", *text, kLongestIntervalMs, "ミリ秒", ms);
+    if (error.empty())
+        command.watch.interval = std::chrono::milliseconds(ms);
+    return error;
 }
 
 std::string takeCount(Command& command, const Value& text, const Reach&) {
-    return watchNumber("--count", *text, kLargestCount, "回数", command.count);
+    return watchNumber("--count", *text, kLargestCount, "回数", command.watch.count);
 }
 
 std::string takePlugOption(Command& command, const Value& text, const Reach&) {
@@ -85,6 +96,9 @@ std::string takePeerOption(Command& command, const Value& text, const Reach& rea
 
 constexpr Option kExplain{"--explain", Takes::Nothing, {}, set<&Command::explain>};
 constexpr Option kJson{"--json", Takes::Nothing, {}, set<&Command::json>};
+// watch's, into its WatchOptions.
+constexpr Option kWatchExplain{"--explain", Takes::Nothing, {}, setWatch<&WatchOptions::explain>};
+constexpr Option kWatchJson{"--json", Takes::Nothing, {}, setWatch<&WatchOptions::json>};
 constexpr Option kInterval{"--interval", Takes::Value, "数", takeInterval};
 constexpr Option kCount{"--count", Takes::Value, "数", takeCount};
 // identify's and selftest's, into their ProbeOptions.
@@ -142,7 +156,11 @@ std::string watchOperands(const std::vector<std::string>& operands, Command& com
                           const Reach& reach) {
     if (operands.size() != 1)
         return "watch には見張るポートを 1 つ指定してください（watch ポート）";
-    return takePorts(operands, command, reach);
+    const Operand port = parsePort(operands[0], reach);
+    if (!port.ok())
+        return port.error;
+    command.watch.port = port.value;
+    return {};
 }
 
 std::string listOperands(const std::vector<std::string>& operands, Command&, const Reach&) {
@@ -178,7 +196,7 @@ const std::array<CommandEntry, 7> kCommands{{
     {"watch",
      Command::Kind::Watch,
      "watch [--explain] [--json] [--interval ミリ秒] [--count 回数] ポート",
-     {&kExplain, &kJson, &kInterval, &kCount},
+     {&kWatchExplain, &kWatchJson, &kInterval, &kCount},
      watchOperands},
     {"list", Command::Kind::List, "list [--json]", {&kJson}, listOperands},
     {"identify",

@@ -10,6 +10,7 @@
 
 #include "cli/base/reach.h"
 #include "cli/probe/probeoptions.h"
+#include "cli/script/watch.h"
 
 // The program's arguments: a command, its options and its operands, each command as a row of
 // the table in commandline.cpp; or --help (-h, help) or --version (-V), which win wherever
@@ -20,13 +21,12 @@ namespace cli {
 struct Command {
     enum class Kind { Help, Version, Read, Write, Run, Watch, List, Identify, Selftest };
     Kind kind = Kind::Help;
-    bool explain = false;
-    std::vector<int32_t> ports;  // read: one or more; write and watch: one
+    bool explain = false;        // read, write, run
+    std::vector<int32_t> ports;  // read: one or more; write: one
     int32_t value = 0;           // write
     std::string file;            // run
-    int intervalMs = 100;        // watch
-    int count = 0;               // watch; 0: until stopped
-    bool json = false;           // list, watch
+    bool json = false;           // list
+    WatchOptions watch;          // watch
     ProbeOptions probe;          // identify, selftest
 };
 

@@ -67,13 +67,9 @@ static int runCommand(const cli::Command& command, const cli::Console& console,
             cli::catchStopSignals();
             return cli::runScript(script, library, console, cli::systemPacing(), command.explain);
         }
-        case cli::Command::Kind::Watch: {
+        case cli::Command::Kind::Watch:
             cli::catchStopSignals();
-            const cli::WatchOptions options{command.ports.front(),
-                                            std::chrono::milliseconds(command.intervalMs),
-                                            command.count, command.explain, command.json};
-            return cli::watchPort(library, options, console, cli::systemPacing());
-        }
+            return cli::watchPort(library, command.watch, console, cli::systemPacing());
         case cli::Command::Kind::List:
             return cli::listPorts("/sys", console, command.json);
         case cli::Command::Kind::Identify:
