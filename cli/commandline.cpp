@@ -27,7 +27,7 @@ enum class Takes {
               // wiring), else nothing
 };
 
-// An option's value where the option may go without one (a flag, --plug) is none then.
+// An option's value: none for a flag, and for --plug without a wiring.
 using Value = std::optional<std::string>;
 
 // Where an option's value goes: empty when it was taken, else why it cannot be used.
