@@ -242,10 +242,14 @@ void TestScript::commandLine() {
             QVERIFY2(error.startsWith(expected), qPrintable(error));
         return;
     }
+    const cli::Command& command = parsed.command;
+    std::vector<int32_t> ports = command.ports;
+    if (command.kind == cli::Command::Kind::Watch)
+        ports.push_back(command.watch.port);
     QString actual = args.value(0);
-    for (const int32_t port : parsed.command.ports)
+    for (const int32_t port : ports)
         actual += QLatin1Char(' ') + QString::fromStdString(cli::hexPort(port));
-    if (parsed.command.json)
+    if (command.json || command.watch.json)
         actual += QStringLiteral(" json");
     QCOMPARE(actual, expected);
 }
