@@ -33,8 +33,8 @@ void fail(const std::string& text) {
 
 std::mutex g_mutex;
 std::optional<HelperClient> g_client;
-// The windows the helper opens, the kernel's other port-I/O UARTs' read when the session
-// starts as the helper reads them when it starts: the wide forms check every byte against them.
+// The windows the helper opens, read when the session starts as the helper reads them when it
+// starts: the wide forms check every byte against them too.
 kernelports::PortWindows g_windows;
 
 HelperClient& client() {
