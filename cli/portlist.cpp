@@ -12,8 +12,8 @@
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
 #include "cli/base/jsontext.h"
-#include "cli/base/reach.h"
 #include "kernel/kernelports.h"
+#include "kernel/portwindows.h"
 #include "text/quoted.h"
 #include "uart/comwindows.h"
 #include "uart/registers.h"
@@ -39,10 +39,6 @@ std::string hex(uint64_t value) {
 std::string comName(uint64_t base) {
     const auto found = std::find(uart::kComBases.begin(), uart::kComBases.end(), base);
     return "COM" + std::to_string(found - uart::kComBases.begin() + 1);
-}
-
-bool reachable(Verdict verdict) {
-    return verdict == Verdict::ComWindow || verdict == Verdict::OtherWindow;
 }
 
 // Why regwise-io cannot reach the port; empty when it can.
@@ -131,7 +127,7 @@ std::string jsonObject(const Port& port) {
            ", \"uartclk\": " + jsonNumber(port.uartclk) +
            ", \"fifo_size\": " + jsonNumber(port.fifoSize) +
            ", \"console\": " + (port.console ? "true" : "false") +
-           ", \"reachable\": " + (reachable(verdict) ? "true" : "false") +
+           ", \"reachable\": " + (kernelports::reachable(verdict) ? "true" : "false") +
            ", \"reason\": " + (why.empty() ? "null" : jsonString(why)) + "}";
 }
 

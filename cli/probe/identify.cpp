@@ -140,9 +140,8 @@ private:
 }  // namespace
 
 std::vector<int32_t> defaultBases(const Reach& reach) {
-    std::vector<int32_t> bases(uart::kComBases.begin(), uart::kComBases.end());
-    bases.insert(bases.end(), reach.otherWindows.begin(), reach.otherWindows.end());
-    return bases;
+    const std::vector<uint16_t> bases = reach.bases();
+    return {bases.begin(), bases.end()};
 }
 
 int identifyPorts(PortLibrary& library, PortOwners& owners, const ProbeOptions& options,

@@ -1,7 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Regwise developers
 // SPDX-License-Identifier: MIT
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <QTest>
@@ -44,7 +43,7 @@ void TestPortIoSim::initTestCase() {
     QVERIFY(length > 0);
     std::string path(exe, static_cast<std::size_t>(length));
     path = path.substr(0, path.rfind('/') + 1) + SIM_LIBRARY_FILE;
-    QVERIFY2(m_lib.open(path), dlerror());
+    QVERIFY2(m_lib.open(path), m_lib.library.error().c_str());
 }
 
 void TestPortIoSim::accessBeforeStartFails() {
