@@ -20,8 +20,12 @@ std::chrono::nanoseconds after(std::chrono::nanoseconds at, std::chrono::nanosec
 
 }  // namespace
 
-Uart16550::Uart16550(const SimClock& clock, Chip chip, Faults faults)
-    : m_clock(clock), m_chip(chip), m_facts(chipFacts(chip)), m_faults(faults) {
+Uart16550::Uart16550(const SimClock& clock, Chip chip, Faults faults, uint32_t clockHz)
+    : m_clock(clock),
+      m_chip(chip),
+      m_facts(chipFacts(chip)),
+      m_faults(faults),
+      m_clockHz(clockHz == 0 ? static_cast<uint32_t>(kClockHz) : clockHz) {
     m_regs.dll = DLL_POWER_ON;
     m_regs.dlm = DLM_POWER_ON;
     reset();
@@ -165,7 +169,7 @@ bool Uart16550::clockStopped() const {
 Uart16550::Nanos Uart16550::transferTime() const {
     if (m_timing == Timing::Instant)
         return Nanos{0};
-    return clockStopped() ? kNever : characterTime(m_regs.lcr, divisor());
+    return clockStopped() ? kNever : characterTime(m_regs.lcr, divisor(), baudClock());
 }
 
 // A byte written to THR while the transmitter is idle reaches the shift register, and its
@@ -175,7 +179,7 @@ Uart16550::Nanos Uart16550::transferTime() const {
 Uart16550::Nanos Uart16550::loadDelay() const {
     if (m_timing == Timing::Instant)
         return Nanos{0};
-    return clockStopped() ? kNever : (3 * bitTime(divisor()) + Nanos{1}) / 2;
+    return clockStopped() ? kNever : (3 * bitTime(divisor(), baudClock()) + Nanos{1}) / 2;
 }
 
 // The baud clock started again (a divisor written, the other timing): what waited for it
@@ -187,6 +191,7 @@ void Uart16550::clockChanged() {
         m_loadAt = after(m_now, loadDelay());
     if (m_shifting.busy && m_shifting.end == kNever) {
         m_shifting.divisor = divisor();
+        m_shifting.clockHz = baudClock();
         m_shifting.end = after(m_now, transferTime());
     }
     if (m_threPending && m_threAt == kNever)
@@ -217,6 +222,7 @@ void Uart16550::startShifting(Nanos at) {
     m_shifting.data = data & wordMask();
     m_shifting.format = m_regs.lcr & LCR_FORMAT;
     m_shifting.divisor = divisor();
+    m_shifting.clockHz = baudClock();
     m_shifting.spoiled = soutSpacing();
     m_shifting.end = after(at, transferTime());
     if (m_txCount == 0) {
@@ -225,7 +231,7 @@ void Uart16550::startShifting(Nanos at) {
         // With FIFOs, unless two bytes were in the transmit FIFO at once since THRE was last
         // set, the THRE interrupt waits one character time less the last stop bit.
         if (fifoMode() && !m_twoAtOnce && m_timing == Timing::Line)
-            m_threAt = after(at, transferTime() - bitTime(divisor()));
+            m_threAt = after(at, transferTime() - bitTime(divisor(), baudClock()));
         m_twoAtOnce = false;
     }
 }
@@ -248,10 +254,11 @@ void Uart16550::finishShifting() {
 }
 
 // What this receiver makes of a character on the line, sampling it with its own format and
-// rate: each bit in the middle of where its own bit time puts it, from the start bit to the
-// first stop bit, against the bits the transmitter sent at its rate. Nothing for a start bit
-// that is gone by its middle; a parity bit that does not match is PE, a spacing stop bit FE;
-// a line spacing for the whole character is a break. Without a baud clock it takes nothing.
+// rate (its divisor and its own clock): each bit in the middle of where its own bit time puts it,
+// from the start bit to the first stop bit, against the bits the transmitter sent at its rate.
+// Nothing for a start bit that is gone by its middle; a parity bit that does not match is PE, a
+// spacing stop bit FE; a line spacing for the whole character is a break. Without a baud clock it
+// takes nothing.
 std::optional<Uart16550::RxChar> Uart16550::sampleCharacter(const Shifting& sent) const {
     const uint16_t rxDivisor = divisor();
     const uint8_t rxLcr = m_regs.lcr & LCR_FORMAT;
@@ -275,9 +282,12 @@ std::optional<Uart16550::RxChar> Uart16550::sampleCharacter(const Shifting& sent
             return parityBit(sent.format, sent.data);
         return true;
     };
-    // The receiver's sample number k falls on the transmitter's bit (2k + 1) rx / (2 tx).
+    // A bit lasts divisor / clock at either end. The receiver's sample number k falls on the
+    // transmitter's bit (2k + 1) rx / (2 tx), in those bit lengths.
+    const int64_t rxSpan = int64_t{rxDivisor} * sent.clockHz;
+    const int64_t txSpan = int64_t{sent.divisor} * baudClock();
     const auto sample = [&](int k) {
-        return sentBit((int64_t{2} * k + 1) * rxDivisor / (int64_t{2} * sent.divisor));
+        return sentBit((int64_t{2} * k + 1) * rxSpan / (int64_t{2} * txSpan));
     };
     if (sample(0))
         return std::nullopt;  // no start bit by its middle
@@ -286,7 +296,7 @@ std::optional<Uart16550::RxChar> Uart16550::sampleCharacter(const Shifting& sent
     while (spacing < 1 + sentData + 2 && !sentBit(spacing))
         ++spacing;
     const int bits = receivedBits(rxLcr);
-    if (spacing * sent.divisor >= int64_t{bits} * rxDivisor)
+    if (spacing * txSpan >= int64_t{bits} * rxSpan)
         return RxChar{0x00, static_cast<uint8_t>(LSR_BI | LSR_FE)};
     const int rxData = 5 + (rxLcr & LCR_WLS);
     uint8_t data = 0;
@@ -312,8 +322,8 @@ bool Uart16550::breakPending() const {
 Uart16550::Nanos Uart16550::breakTime(Nanos since) const {
     if (!m_peer || m_peer->divisor() == 0)
         return kNever;
-    return since +
-           characterTime(static_cast<uint8_t>(m_peer->m_regs.lcr & ~LCR_STB), m_peer->divisor());
+    return since + characterTime(static_cast<uint8_t>(m_peer->m_regs.lcr & ~LCR_STB),
+                                 m_peer->divisor(), m_peer->baudClock());
 }
 
 // The far receiver takes one all-zero character with BI, and with FE, since its stop bit
@@ -333,7 +343,7 @@ void Uart16550::spacingEnded() {
     const uint16_t rxDivisor = m_peer->divisor();
     const uint8_t rxLcr = m_peer->m_regs.lcr;
     const Nanos held = m_now - m_spacingSince;
-    const Nanos bit = bitTime(rxDivisor);
+    const Nanos bit = bitTime(rxDivisor, m_peer->baudClock());
     // Sample k lies (2k + 1) / 2 bit times after the falling edge.
     const auto spacingAt = [&](int k) { return (2 * k + 1) * bit < 2 * held; };
     if (!spacingAt(0))
@@ -350,7 +360,8 @@ void Uart16550::spacingEnded() {
     if (spacingAt(receivedBits(rxLcr) - 1))
         errors |= LSR_FE;
     m_stray = {true,
-               m_spacingSince + characterTime(static_cast<uint8_t>(rxLcr & ~LCR_STB), rxDivisor),
+               m_spacingSince + characterTime(static_cast<uint8_t>(rxLcr & ~LCR_STB), rxDivisor,
+                                              m_peer->baudClock()),
                data, errors};
     runUntil(m_now);
 }
@@ -586,7 +597,8 @@ uint8_t Uart16550::lsrValue() const {
 
 // The receive timeout needs the baud clock, in either timing.
 bool Uart16550::timeoutDueAt(Nanos at) const {
-    return divisor() != 0 && at - m_rxActivity >= 4 * characterTime(m_regs.lcr, divisor());
+    return divisor() != 0 &&
+           at - m_rxActivity >= 4 * characterTime(m_regs.lcr, divisor(), baudClock());
 }
 
 uint8_t Uart16550::iirValue() const {

@@ -20,8 +20,10 @@
 // Time. The UART keeps line time from the clock it is given, and works out at each access
 // (read, write and peek alike) what has happened since the last one; it runs no thread or
 // timer. An access first brings the UART at the other end of the cable up to the same
-// moment, since that one's transmitter may have delivered characters in the meantime. One
-// character takes uart::characterTime(LCR, divisor) on the line.
+// moment, since that one's transmitter may have delivered characters in the meantime. Each
+// UART has its own baud clock input (the PC's 1.8432 MHz unless told otherwise): one bit
+// takes 16 × divisor / clock, one character uart::characterTime(LCR, divisor, clock) on the
+// line, and the two ends of a cable may run from different clocks.
 // - Power-on: divisor 000C (9600 bps), as a PC's firmware leaves it; everything else as a
 //   master reset leaves it. A master reset (reset()) keeps the divisor latch.
 // - Transmit: a byte written to THR (or the 16-byte transmit FIFO) while the transmitter is
@@ -117,8 +119,9 @@ public:
         {NoInterrupt, "no-interrupt"},
     }};
 
+    // clockHz: the frequency at the chip's baud clock input (0: the PC's uart::kClockHz).
     explicit Uart16550(const SimClock& clock, uart::Chip chip = uart::Chip::U16550A,
-                       Faults faults = 0);
+                       Faults faults = 0, uint32_t clockHz = uart::kClockHz);
     ~Uart16550();
     Uart16550(const Uart16550&) = delete;
     Uart16550& operator=(const Uart16550&) = delete;
@@ -156,6 +159,8 @@ public:
     // FifoShort fault and FIFOs in use).
     std::size_t fifoDepth() const;
     uint16_t divisor() const { return static_cast<uint16_t>(m_regs.dlm << 8 | m_regs.dll); }
+    // The frequency at the baud clock input.
+    uint32_t clockHz() const { return m_clockHz; }
 
 private:
     using Nanos = std::chrono::nanoseconds;
@@ -188,13 +193,15 @@ private:
         uint8_t data;    // already cut to the word length
         uint8_t format;  // LCR & uart::LCR_FORMAT
         uint16_t divisor;
-        bool spoiled;  // SOUT was spacing at some point while it shifted
-        Nanos end;     // when its last stop bit is out
+        uint32_t clockHz;  // the baud clock it was sent with
+        bool spoiled;      // SOUT was spacing at some point while it shifted
+        Nanos end;         // when its last stop bit is out
     };
 
     void sync();
     void runUntil(Nanos time);
     bool clockStopped() const;
+    uint32_t baudClock() const { return m_clockHz; }
     Nanos transferTime() const;
     Nanos loadDelay() const;
     void clockChanged();
@@ -243,6 +250,7 @@ private:
     const uart::Chip m_chip;
     const uart::ChipFacts& m_facts;
     const Faults m_faults;
+    const uint32_t m_clockHz;
     Timing m_timing = Timing::Line;
     Nanos m_now{0};  // how far this UART has been worked out
 

@@ -9,14 +9,18 @@ using U = Uart16550;
 
 namespace {
 
-// "16550A,none,8250,floating": the chips at COM1 ... COM4, as REGWISE_SIM_UARTS names them.
+// "16550A@3686400,none,8250,floating": the chips at COM1 ... COM4, as REGWISE_SIM_UARTS
+// names them (a clock in Hz only).
 UartBus::Slots slotsNamed(const QByteArray& names) {
     UartBus::Slots chips{};
     const QList<QByteArray> parts = names.split(',');
     for (qsizetype i = 0; i < parts.size() && i < 4; ++i) {
-        chips[static_cast<std::size_t>(i)] = parts[i] == "floating"
-                                                 ? UartBus::Slot::floatingBus()
-                                                 : uart::chipNamed(parts[i].toStdString());
+        const QList<QByteArray> nameAndClock = parts[i].split('@');
+        UartBus::Slot& slot = chips[static_cast<std::size_t>(i)];
+        slot = nameAndClock[0] == "floating" ? UartBus::Slot::floatingBus()
+                                             : uart::chipNamed(nameAndClock[0].toStdString());
+        if (nameAndClock.size() > 1)
+            slot.clockHz = nameAndClock[1].toUInt();
     }
     return chips;
 }
@@ -353,6 +357,11 @@ void TestUartBus::faultyPorts_data() {
     QTest::newRow("two faults") << all << QByteArray("3F8:scratch-bit7-stuck,3F8:no-interrupt")
                                 << QByteArray("W 3F9 02; R 3FA; W 3FF 01; R 3FF")
                                 << QByteArray("01 81") << QByteArray("02 01");
+    // A chip's own clock: at 3.6864 MHz divisor 1 is 230 400 bps, a character 43 us after
+    // its start 6.5 us after the write, twice as fast as at the PC's 1.8432 MHz.
+    QTest::newRow("3.6864 MHz clock")
+        << QByteArray("16550A@3686400,16550A,16550A,16550A") << QByteArray()
+        << loop + "W 3F8 41; T 49; R 3FD; T 1; R 3FD" << QByteArray("20 61") << QByteArray("20 61");
     // A floating window reads the last byte written to any of its eight ports, FF at first.
     QTest::newRow("floating") << QByteArray("floating,16550A,16550A,16550A") << QByteArray()
                               << QByteArray("R 3FD; W 3FB 80; R 3F8; R 3FF; W 3FE 10; R 3FD; R 2FF")
