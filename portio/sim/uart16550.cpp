@@ -68,6 +68,11 @@ void Uart16550::reset() {
     m_regs.lsr = static_cast<uint8_t>(LSR_RESET & ~(LSR_THRE | LSR_TEMT));  // from the transmitter
     m_regs.msr = MSR_RESET;
     m_regs.scr = SCR_RESET;
+    m_regs.efr = 0x00;
+    m_regs.flow = {};
+    m_indexed = {};
+    if (m_chip == Chip::OX16C950)
+        m_indexed[OX_CPR] = OX_CPR_RESET;
     // The divisor latch keeps its value.
     m_rxHead = 0;
     m_rxCount = 0;
@@ -104,7 +109,7 @@ void Uart16550::setTiming(Timing timing) {
 }
 
 std::size_t Uart16550::fifoDepth() const {
-    const std::size_t depth = uart::fifoDepth(m_chip, m_regs.fcr);
+    const std::size_t depth = uart::fifoDepth(m_chip, m_regs.fcr, enhanced());
     return (m_faults & FifoShort) && depth > 1 ? depth - 1 : depth;
 }
 
@@ -161,6 +166,67 @@ void Uart16550::runUntil(Nanos time) {
     m_now = time;
 }
 
+// The baud clock input, divided by 4 on an EFR chip while MCR bit 7 is set.
+uint32_t Uart16550::baudClock() const {
+    if (m_facts.efr && (m_regs.mcr & MCR_PRESCALER))
+        return m_clockHz / kPrescaler;
+    return m_clockHz;
+}
+
+bool Uart16550::enhanced() const {
+    return m_facts.efr && (m_regs.efr & EFR_ENHANCED);
+}
+
+// While LCR holds BF an EFR chip shows its enhanced registers at offsets 2 and 4-7.
+bool Uart16550::efrAccess() const {
+    return m_facts.efr && m_regs.lcr == LCR_EFR_ACCESS;
+}
+
+// The 16C950's ACR bit 6 turns reads of offset 5 from LSR to the indexed register.
+bool Uart16550::icrReadable() const {
+    return m_chip == Chip::OX16C950 && !efrAccess() && (m_indexed[OX_ACR] & OX_ACR_ICR_READ);
+}
+
+// The 16C950's indexed register SPR (the scratch register) points at.
+uint8_t Uart16550::indexedValue() const {
+    const uint8_t index = m_regs.scr;
+    if (index >= OX_ID1 && index <= OX_ID3)
+        return kOxIds[index - OX_ID1];
+    if (index == OX_REV)
+        return kOxRevision;
+    return index <= OX_LAST_INDEX ? m_indexed[index] : 0x00;
+}
+
+void Uart16550::writeIndexed(uint8_t value) {
+    const uint8_t index = m_regs.scr;
+    if (index > OX_LAST_INDEX || (index >= OX_ID1 && index <= OX_REV))
+        return;  // nothing there, or read-only
+    m_indexed[index] = value;
+    updateRtsHold();  // ACR and RTL may move the trigger level
+}
+
+void Uart16550::writeEfr(uint8_t value) {
+    const std::size_t oldDepth = fifoDepth();
+    m_regs.efr = value;
+    fifoDepthChanged(oldDepth);
+}
+
+// The bits of a register EFR bit 4 unlocks: as written while it is set, else as they were.
+uint8_t Uart16550::enhancedBits(uint8_t old, uint8_t value, uint8_t bits) const {
+    if (!m_facts.efr)
+        return 0x00;
+    return static_cast<uint8_t>((enhanced() ? value : old) & bits);
+}
+
+// Both FIFOs are emptied when their depth changes.
+void Uart16550::fifoDepthChanged(std::size_t oldDepth) {
+    if (fifoDepth() != oldDepth) {
+        clearRx();
+        clearTx();
+    }
+    updateRtsHold();
+}
+
 // Divisor 0 stops the baud clock: nothing that needs it ever ends.
 bool Uart16550::clockStopped() const {
     return divisor() == 0 && m_timing == Timing::Line;
@@ -204,9 +270,10 @@ void Uart16550::clockChanged() {
     runUntil(m_now);
 }
 
-// Auto-CTS: with AFE set the transmitter waits for CTS before it starts a character.
+// Auto-CTS: with AFE set the transmitter waits for CTS before it starts a character. (On an
+// EFR chip MCR bit 5 is XON-any, not AFE.)
 bool Uart16550::ctsHolds() const {
-    return (m_regs.mcr & MCR_AFE) && !(m_regs.msr & MSR_CTS);
+    return (m_regs.mcr & m_facts.mcrMask & MCR_AFE) && !(m_regs.msr & MSR_CTS);
 }
 
 void Uart16550::startShiftingIfAllowed() {
@@ -368,8 +435,12 @@ void Uart16550::spacingEnded() {
 
 uint8_t Uart16550::read(unsigned offset) {
     sync();
+    offset %= kPortsPerUart;
+    // The EFR, XON and XOFF registers have no side effects on reading, nor has ICR.
+    if ((efrAccess() && offset >= EFR) || (offset == LSR && icrReadable()))
+        return registerValue(offset);
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
-    switch (offset % kPortsPerUart) {
+    switch (offset) {
         case RBR:
             return dlab ? m_regs.dll : readRbr();
         case IER:
@@ -387,8 +458,16 @@ uint8_t Uart16550::read(unsigned offset) {
 
 void Uart16550::write(unsigned offset, uint8_t value) {
     sync();
+    offset %= kPortsPerUart;
+    if (efrAccess() && offset >= EFR && offset != LCR) {
+        if (offset == EFR)
+            writeEfr(value);
+        else
+            m_regs.flow[offset - XON1] = value;
+        return;
+    }
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
-    switch (offset % kPortsPerUart) {
+    switch (offset) {
         case THR:
             if (dlab) {
                 m_regs.dll = value;
@@ -415,6 +494,10 @@ void Uart16550::write(unsigned offset, uint8_t value) {
             writeMcr(value);
             break;
         case LSR:
+            // The 16C950's ICR: the indexed register SPR points at.
+            if (m_chip == Chip::OX16C950)
+                writeIndexed(value);
+            break;
         case MSR:
             // Status registers: the 16550A's factory-test writes are not part of its interface.
             break;
@@ -431,8 +514,13 @@ uint8_t Uart16550::peek(unsigned offset) {
 }
 
 uint8_t Uart16550::registerValue(unsigned offset) const {
+    offset %= kPortsPerUart;
+    if (efrAccess() && offset >= EFR && offset != LCR)
+        return offset == EFR ? m_regs.efr : m_regs.flow[offset - XON1];
+    if (offset == LSR && icrReadable())
+        return indexedValue();
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
-    switch (offset % kPortsPerUart) {
+    switch (offset) {
         case RBR:
             if (dlab)
                 return m_regs.dll;
@@ -515,7 +603,7 @@ void Uart16550::writeThr(uint8_t value) {
 
 void Uart16550::writeIer(uint8_t value) {
     const uint8_t old = m_regs.ier;
-    m_regs.ier = value & m_facts.ierMask;
+    m_regs.ier = (value & m_facts.ierMask) | enhancedBits(old, value, IER_ENHANCED);
     // Enabling the THRE interrupt while THR is already empty raises it at once; bytes still
     // waiting in THR or the FIFO raise it only when they have moved on.
     if (!(old & IER_ETBEI) && (m_regs.ier & IER_ETBEI) && m_txCount == 0 && !m_threPending) {
@@ -532,12 +620,19 @@ void Uart16550::writeFcr(uint8_t value) {
     uint8_t taken = (value & FCR_ENABLE) ? value & m_facts.fcrMask : 0;
     if (!(m_regs.lcr & LCR_DLAB) || !(taken & FCR_ENABLE))
         taken = static_cast<uint8_t>((taken & ~FCR_FIFO64) | (m_regs.fcr & FCR_FIFO64));
+    // An EFR chip's transmit trigger bits are taken with bit 0 while EFR bit 4 is set, and
+    // kept otherwise; the 16C950's bit 5 is also its 750-mode bit, taken as above.
+    if (m_facts.efr) {
+        auto bits = static_cast<uint8_t>(m_regs.fcr & FCR_TX_TRIGGER);
+        if (m_facts.fcrMask & FCR_FIFO64)
+            bits = static_cast<uint8_t>((bits & ~FCR_FIFO64) | (taken & FCR_FIFO64));
+        if (enhanced() && (value & FCR_ENABLE))
+            bits = value & FCR_TX_TRIGGER;
+        taken = static_cast<uint8_t>((taken & ~FCR_TX_TRIGGER) | bits);
+    }
     const std::size_t oldDepth = fifoDepth();
     m_regs.fcr = taken;
-    if (fifoDepth() != oldDepth) {
-        clearRx();
-        clearTx();
-    }
+    fifoDepthChanged(oldDepth);
     if (fifoMode() && (value & FCR_RX_RESET))
         clearRx();
     if (fifoMode() && (value & FCR_TX_RESET))
@@ -553,7 +648,7 @@ void Uart16550::writeLcr(uint8_t value) {
 
 void Uart16550::writeMcr(uint8_t value) {
     const bool wasSpacing = soutSpacing();
-    m_regs.mcr = value & m_facts.mcrMask;
+    m_regs.mcr = (value & m_facts.mcrMask) | enhancedBits(m_regs.mcr, value, MCR_ENHANCED);
     soutChanged(wasSpacing);
     outputsChanged();
     // Clearing AFE (or loopback raising CTS) lets a held transmitter go on.
@@ -621,9 +716,13 @@ uint8_t Uart16550::iirValue() const {
     return fifoBits | IIR_NO_INT;
 }
 
-// 1 without a FIFO in use: then every character raises the interrupt.
+// 1 without a FIFO in use: then every character raises the interrupt. The 16C950's 950 mode
+// takes its level from RTL (0 stands for 1); one above the FIFO's depth never comes.
 uint8_t Uart16550::rxTriggerLevel() const {
-    return uart::rxTriggerLevel(m_chip, m_regs.fcr);
+    if (m_chip == Chip::OX16C950 && fifoMode() && enhanced() &&
+        (m_indexed[OX_ACR] & OX_ACR_950_TRIGGERS))
+        return std::max<uint8_t>(m_indexed[OX_RTL], 1);
+    return uart::rxTriggerLevel(m_chip, m_regs.fcr, enhanced());
 }
 
 void Uart16550::receive(uint8_t data, uint8_t errors, Nanos at) {
@@ -710,7 +809,8 @@ bool Uart16550::dtrOnLine() const {
 }
 
 bool Uart16550::rtsOnLine() const {
-    const bool autoRts = (m_regs.mcr & (MCR_AFE | MCR_RTS)) == (MCR_AFE | MCR_RTS);
+    const bool autoRts =
+        (m_regs.mcr & ((m_facts.mcrMask & MCR_AFE) | MCR_RTS)) == (MCR_AFE | MCR_RTS);
     return (m_regs.mcr & (MCR_LOOP | MCR_RTS)) == MCR_RTS && !(autoRts && m_rtsHeld);
 }
 

@@ -105,6 +105,8 @@ private slots:
     void breakHoldsTheLine();
     void breakActsOnSoutOnly_data();
     void breakActsOnSoutOnly();
+    void enhancedRegisters_data();
+    void enhancedRegisters();
 };
 
 void TestUart16550::resetValues_data() {
@@ -563,6 +565,14 @@ void TestUart16550::receiverFillAndOverrun_data() {
     QTest::newRow("16750 FIFO, 17 bytes") << C::U16750 << 0x01 << 17 << 0x63 << sequence(16);
     QTest::newRow("16750 FIFO 64, 64 bytes") << C::U16750 << 0x21 << 64 << 0x61 << sequence(64);
     QTest::newRow("16750 FIFO 64, 65 bytes") << C::U16750 << 0x21 << 65 << 0x63 << sequence(64);
+    QTest::newRow("16650 FIFO, 32 bytes") << C::U16650 << 0x01 << 32 << 0x61 << sequence(32);
+    QTest::newRow("16650 FIFO, 33 bytes") << C::U16650 << 0x01 << 33 << 0x63 << sequence(32);
+    // The 16C950 holds 16 in its 550 mode, 128 in its 750 mode (bit 5 with DLAB).
+    QTest::newRow("16C950 FIFO, 17 bytes") << C::OX16C950 << 0x01 << 17 << 0x63 << sequence(16);
+    QTest::newRow("16C950 FIFO 21, 128 bytes")
+        << C::OX16C950 << 0x21 << 128 << 0x61 << sequence(128);
+    QTest::newRow("16C950 FIFO 21, 129 bytes")
+        << C::OX16C950 << 0x21 << 129 << 0x63 << sequence(128);
 }
 
 void TestUart16550::receiverFillAndOverrun() {
@@ -718,6 +728,22 @@ void TestUart16550::triggerLevel_data() {
         << C::U16550 << 0xC1 << 12 << 1 << false << 4 << 0 << 0 << 0x84;
     QTest::newRow("16450 trigger 14, 1 byte")
         << C::U16450 << 0xC1 << 1 << 1 << false << 4 << 0 << 0 << 0x04;
+    // The 16650 triggers at 8, 16, 24 or 28; the 16C950 in its 750 mode at 1, 32, 64 or 112,
+    // without IIR bit 5.
+    QTest::newRow("16650 trigger 8, 7 bytes")
+        << C::U16650 << 0x01 << 1 << 7 << false << 4 << 0 << 0 << 0xCC;
+    QTest::newRow("16650 trigger 8, 8 bytes")
+        << C::U16650 << 0x01 << 1 << 8 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("16650 trigger 28, 27 bytes")
+        << C::U16650 << 0xC1 << 1 << 27 << false << 4 << 0 << 0 << 0xCC;
+    QTest::newRow("16650 trigger 28, 28 bytes")
+        << C::U16650 << 0xC1 << 1 << 28 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("16C950 trigger 14, 14 bytes")
+        << C::OX16C950 << 0xC1 << 1 << 14 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("16C950 750 mode, trigger 64, 63 bytes")
+        << C::OX16C950 << 0xA1 << 1 << 63 << false << 4 << 0 << 0 << 0xCC;
+    QTest::newRow("16C950 750 mode, trigger 64, 64 bytes")
+        << C::OX16C950 << 0xA1 << 1 << 64 << false << 4 << 0 << 0 << 0xC4;
 }
 
 void TestUart16550::triggerLevel() {
@@ -1214,6 +1240,125 @@ void TestUart16550::breakActsOnSoutOnly() {
     QCOMPARE(a.read(uart::LSR), ownLsr);
     QCOMPARE(b.read(uart::LSR), peerLsr);
     QCOMPARE(b.rxFifoCount(), static_cast<std::size_t>(peerCount));
+}
+
+// The registers of the chips with an EFR, as a script of accesses: "W 3 BF" writes offset 3,
+// "R 2" reads offset 2 (the reads are compared in order), "N 3" sends 3 bytes through the
+// loopback (leaving LCR 03 and MCR 10), "T 100" lets 100 us pass.
+void TestUart16550::enhancedRegisters_data() {
+    QTest::addColumn<uart::Chip>("chip");
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("reads");
+    using C = uart::Chip;
+    const C st = C::U16650;
+    const C ox = C::OX16C950;
+    // While LCR is BF offset 2 is the EFR and offsets 4-7 the XON and XOFF characters;
+    // another LCR brings back IIR, MCR, LSR, MSR and SCR as they were.
+    QTest::newRow("16650 EFR, XON, XOFF behind LCR BF")
+        << st
+        << QByteArray(
+               "W 3 BF; W 2 D0; W 4 11; W 5 13; W 6 91; W 7 93; R 2; R 4; R 5; R 6; "
+               "R 7; R 0; W 3 03; R 2; R 4; R 5; R 7; W 3 BF; R 2")
+        << QByteArray("D0 11 13 91 93 0C 01 00 60 00 D0");
+    QTest::newRow("16C950 EFR behind LCR BF")
+        << ox << QByteArray("W 3 BF; W 2 10; R 2; W 3 BE; R 2") << QByteArray("10 01");
+    // What the probe counts on: a 16550A has FCR there, and its IIR never reads 00.
+    QTest::newRow("16550A has no EFR")
+        << A << QByteArray("W 3 BF; W 2 00; R 2; W 3 03; R 4") << QByteArray("01 00");
+    // EFR bit 4 unlocks IER 4-7 and MCR 5-7; locked again, they keep their value.
+    QTest::newRow("16650 enhanced bits locked")
+        << st << QByteArray("W 1 FF; R 1; W 4 FF; R 4") << QByteArray("0F 1F");
+    QTest::newRow("16650 enhanced bits unlocked, then kept")
+        << st
+        << QByteArray(
+               "W 3 BF; W 2 10; W 3 03; W 1 F5; W 4 E3; R 1; R 4; W 3 BF; W 2 00; W 3 03; "
+               "W 1 00; W 4 00; R 1; R 4")
+        << QByteArray("F5 E3 F0 E0");
+    QTest::newRow("16C950 enhanced bits unlocked")
+        << ox << QByteArray("W 3 BF; W 2 10; W 3 03; W 1 FF; R 1") << QByteArray("FF");
+    // MCR bit 7 divides the baud clock by 4: at divisor 1 a character then ends 4 × (13 + 86.8)
+    // us after its write.
+    QTest::newRow("16650 prescaler")
+        << st
+        << QByteArray(
+               "W 3 BF; W 2 10; W 3 83; W 0 01; W 1 00; W 3 03; W 4 90; W 0 41; T 100; "
+               "R 5; T 300; R 5")
+        << QByteArray("20 61");
+    QTest::newRow("16650 prescaler locked")
+        << st << QByteArray("W 3 83; W 0 01; W 1 00; W 3 03; W 4 90; W 0 41; T 100; R 5")
+        << QByteArray("61");
+    // The 16C950's indexed registers: SPR picks, ICR (offset 5) writes, and reads while ACR
+    // bit 6 is set, in place of LSR.
+    QTest::newRow("16C950 IDs through ICR")
+        << ox
+        << QByteArray(
+               "W 7 00; W 5 40; W 7 08; R 5; W 7 09; R 5; W 7 0A; R 5; W 7 0B; R 5; "
+               "W 7 00; R 5; W 5 00; R 5")
+        << QByteArray("16 C9 50 03 40 60");
+    QTest::newRow("16C950 ICR unread without ACR bit 6")
+        << ox << QByteArray("W 7 08; R 5; W 5 40; R 5") << QByteArray("60 60");
+    QTest::newRow("16C950 ICR out of reach at LCR BF")
+        << ox << QByteArray("W 3 BF; W 7 00; W 5 40; W 3 00; W 7 08; R 5") << QByteArray("60");
+    QTest::newRow("16C950 CPR, read-only IDs, nothing above 13")
+        << ox
+        << QByteArray(
+               "W 7 00; W 5 40; W 7 01; R 5; W 5 10; R 5; W 7 14; W 5 AA; R 5; W 7 08; "
+               "W 5 00; R 5")
+        << QByteArray("20 10 00 16");
+    QTest::newRow("16650 has no ICR")
+        << st << QByteArray("W 7 00; W 5 40; W 7 08; R 5") << QByteArray("60");
+    // The 16C950's 650 mode: 128-byte FIFOs, trigger levels 16, 32, 112, 120.
+    QTest::newRow("16C950 650 mode, trigger 120")
+        << ox << QByteArray("W 3 BF; W 2 10; W 3 03; W 2 C1; W 1 01; N 119; R 2; N 1; R 2")
+        << QByteArray("C1 C4");
+    QTest::newRow("16C950 650 mode, 129 bytes")
+        << ox << QByteArray("W 3 BF; W 2 10; W 3 03; W 2 01; N 129; R 5") << QByteArray("63");
+    // Its 950 mode (ACR bit 5 too) takes the level from RTL.
+    QTest::newRow("16C950 950 mode, RTL 3")
+        << ox
+        << QByteArray(
+               "W 3 BF; W 2 10; W 3 03; W 2 01; W 1 01; W 7 05; W 5 03; W 7 00; W 5 20; "
+               "N 2; R 2; N 1; R 2")
+        << QByteArray("C1 C4");
+    QTest::newRow("16C950 550 mode ignores RTL")
+        << ox << QByteArray("W 2 01; W 1 01; W 7 05; W 5 03; W 7 00; W 5 20; N 3; R 2")
+        << QByteArray("C4");
+    // Setting EFR bit 4 changes the depth from 16 to 128: both FIFOs are emptied.
+    QTest::newRow("16C950 EFR bit 4 empties the FIFOs")
+        << ox << QByteArray("W 2 01; N 3; W 3 BF; W 2 10; W 3 03; R 5") << QByteArray("60");
+    QTest::newRow("16650 EFR bit 4 keeps the FIFOs")
+        << st << QByteArray("W 2 01; N 3; W 3 BF; W 2 10; W 3 03; R 5") << QByteArray("61");
+    // Transmit trigger bits (FCR 4-5) are taken only while EFR bit 4 is set: the 16C950's
+    // bit 5 alone, with DLAB, as its 750-mode bit.
+    QTest::newRow("16C950 FCR 31 without EFR bit 4 or DLAB")
+        << ox << QByteArray("W 2 31; N 17; R 5") << QByteArray("63");
+}
+
+void TestUart16550::enhancedRegisters() {
+    QFETCH(uart::Chip, chip);
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, reads);
+
+    VirtualClock clock;
+    U uart(clock, chip);
+    QByteArray seen;
+    for (const QByteArray& step : script.split(';')) {
+        const QList<QByteArray> words = step.simplified().split(' ');
+        const auto offset = static_cast<unsigned>(words.value(1).toUInt(nullptr, 16));
+        if (words[0] == "W") {
+            uart.write(offset, static_cast<uint8_t>(words.value(2).toUInt(nullptr, 16)));
+        } else if (words[0] == "N") {
+            loopBytes(uart, words.value(1).toInt());
+        } else if (words[0] == "T") {
+            clock.advance(std::chrono::microseconds(words.value(1).toInt()));
+        } else {
+            QCOMPARE(words[0], "R");
+            if (!seen.isEmpty())
+                seen += ' ';
+            seen += QByteArray::number(uart.read(offset), 16).toUpper().rightJustified(2, '0');
+        }
+    }
+    QCOMPARE(seen, reads);
 }
 
 QTEST_APPLESS_MAIN(TestUart16550)
