@@ -265,6 +265,12 @@ void TestUartBus::resetKeepsCables_data() {
     // A new chip is a power cycle of that port alone, on the same cable.
     QTest::newRow("COM1 16450") << QByteArray("16450,16550A,16550A,16550A") << 0x00 << 0x0A << 0x33
                                 << 0xAA;
+    QTest::newRow("COM1 at another clock")
+        << QByteArray("16550A@3686400,16550A,16550A,16550A") << 0x00 << 0x0A << 0x33 << 0xAA;
+    QTest::newRow("COM3 at the PC's clock, named")
+        << QByteArray("16550A,16550A,16550A@1843200,16550A") << 0x77 << 0xA0 << 0x33 << 0xA0;
+    QTest::newRow("COM1 16650") << QByteArray("16650,16550A,16550A,16550A") << 0x00 << 0x0A << 0x33
+                                << 0xAA;
     QTest::newRow("COM1 8250") << QByteArray("8250,16550A,16550A,16550A") << 0xFF << 0x0A << 0x33
                                << 0xAA;
     QTest::newRow("COM1 empty") << QByteArray("none,16550A,16550A,16550A") << 0xFF << 0x0A << 0x33
