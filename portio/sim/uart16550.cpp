@@ -574,8 +574,9 @@ uint8_t Uart16550::readIir() {
 uint8_t Uart16550::readLsr() {
     const uint8_t value = lsrValue();
     m_regs.lsr &= static_cast<uint8_t>(~LSR_ERRORS);
-    // Bit 7 stays only for errors still waiting behind the character just reported.
-    if (!errorsBehindTop())
+    // Bit 7 stays only for errors still waiting behind the character just reported; the
+    // 16C950 clears it on every read, and sets it again only for the next character with one.
+    if (m_chip == Chip::OX16C950 || !errorsBehindTop())
         m_regs.lsr &= static_cast<uint8_t>(~LSR_RXFIFO_ERROR);
     return value;
 }

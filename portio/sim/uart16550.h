@@ -90,14 +90,15 @@
 //   The 16C950 has 16-byte FIFOs with the 16550A's trigger levels in its 550 mode (after a
 //   reset), and 128-byte ones in its 650 mode (EFR bit 4: levels 16, 32, 112, 120), its 750
 //   mode (FCR bit 5, taken as on the 16750: levels 1, 32, 64, 112) and its 950 mode (EFR bit
-//   4 and ACR bit 5: the level RTL holds, 1 for 0; one above the depth never comes). A change
-//   of FIFO depth,
-//   through FCR or the EFR, empties both FIFOs. Its indexed control registers sit behind SPR
-//   (offset 7, the scratch register, whose value is the index) and ICR (offset 5): while LCR
-//   is not BF, a write to offset 5 goes to the indexed register, and with ACR (index 00) bit
-//   6 set a read of offset 5 gives the indexed register instead of LSR, without LSR's side
-//   effects. ID1-ID3 (08-0A) read 16 C9 50 and REV (0B) 03; the rest up to 13 keep and read
-//   back what is written, CPR (01) reading 20 after a reset; indexes above 13 read 00.
+//   4 and ACR bit 5: the level RTL holds, 1 for 0; one above the depth never comes). A
+//   change of FIFO depth, through FCR or the EFR, empties both FIFOs. Its indexed control
+//   registers sit behind SPR (offset 7, the scratch register, whose value is the index) and
+//   ICR (offset 5): while LCR is not BF, a write to offset 5 goes to the indexed register,
+//   and with ACR (index 00) bit 6 set a read of offset 5 gives the indexed register instead
+//   of LSR, without LSR's side effects. ID1-ID3 (08-0A) read 16 C9 50 and REV (0B) 03; the
+//   rest up to 13 keep and read back what is written, CPR (01) reading 20 after a reset;
+//   indexes above 13 read 00. A read of LSR clears its bit 7, which only the next character
+//   received with an error sets again.
 //
 // Not modelled: the interrupt output and its gating by OUT2 (IIR is worked out, nothing is
 // signalled), DMA (the mode bit is stored and ignored), bit-level noise and a receiver's
