@@ -612,10 +612,12 @@ private:
                  return echo(u, LCR, {0x03, 0x1F, 0x2A, 0x15, 0x3F, 0x00}, 0xFF);
              }},
             {"divisor", nullptr, [&u] { return divisorLatch(u); }},
-            // With loopback on (or OUT2 off) no interrupt reaches the bus while IER is set;
-            // none stays enabled.
+            // DLAB is cleared first: the divisor check leaves it set, and IER shares its
+            // offset with DLM. With loopback on (or OUT2 off) no interrupt reaches the bus
+            // while IER is set; none stays enabled.
             {"ier", nullptr,
              [&u] {
+                 u.write(LCR, kFrame);
                  return echo(u, IER, {0x00, 0x0F, 0x05, 0x0A}, IER_MASK);
              },
              [&u] { u.write(IER, 0x00); }},

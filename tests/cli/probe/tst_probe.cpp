@@ -403,6 +403,7 @@ void TestProbe::jsonReadsInJq() {
 // fault makes the chip misbehave where the check that exists to catch it looks:
 //   timeout-at-level  IIR shows a character timeout (CC) where it would show C4
 //   restore-fails     the last write of the restore fails
+//   ier-bit0-follows  IER bit 0 reads set when bit 1 was set (two data lines shorted)
 void TestProbe::selftest_data() {
     QTest::addColumn<Chip>("chip");
     QTest::addColumn<bool>("simulated");
@@ -471,6 +472,7 @@ void TestProbe::selftest_data() {
     row("scratch-bit7-stuck", sim, true, "", 1, {"scratch"}, none, "scratch-bit7-stuck");
     row("no-interrupt", sim, true, "", 1, triggers, none, "no-interrupt");
     row("a timeout at the trigger level", sim, true, "", 1, triggers, none, "timeout-at-level");
+    row("IER bit 0 following bit 1", sim, true, "", 1, {"ier"}, none, "ier-bit0-follows");
     row("a failed restore", sim, true, "", cli::kExitNotRestored, none, none, "restore-fails");
 }
 
@@ -500,6 +502,13 @@ void TestProbe::selftest() {
     if (fault == QLatin1String("timeout-at-level")) {
         rig->library->readFilter = [](uint16_t port, uint8_t value) -> uint8_t {
             return port == ChipLibrary::kBase + 2 && value == 0xC4 ? 0xCC : value;
+        };
+    } else if (fault == QLatin1String("ier-bit0-follows")) {
+        auto& sim = static_cast<SimChips&>(*rig->library);
+        rig->library->readFilter = [&sim](uint16_t port, uint8_t value) -> uint8_t {
+            const bool dlab = (sim.bus.uart(0)->peek(3) & 0x80) != 0;
+            return port == ChipLibrary::kBase + 1 && !dlab ? uint8_t(value | (value >> 1 & 1))
+                                                           : value;
         };
     } else if (fault == QLatin1String("restore-fails")) {
         std::unique_ptr<Rig> clean = makeRig();
