@@ -45,17 +45,15 @@ struct FakeOwners final : cli::PortOwners {
 
 // A chip to probe and the console it speaks to.
 struct Rig {
+    VirtualPacing pacing;
     std::unique_ptr<ChipLibrary> library;
-    VirtualClock* clock = nullptr;
     std::ostringstream out, err;
     cli::Console console{out, err, "regwise-io-test"};
     FakeOwners owners;
-    std::unique_ptr<ChipPacing> pacing;
 
     Rig(Chip chip, const State& initial, bool simulated, const Quirks& quirks = {}) {
         if (simulated) {
-            auto sim = std::make_unique<SimChips>();
-            clock = &sim->clock;
+            auto sim = std::make_unique<SimChips>(pacing);
             ComSlot com1 = quirks.floating ? ComSlot::floatingBus() : ComSlot(chip);
             com1.faults = quirks.faults;
             sim->bus.setChips({com1, Chip::U16550A, Chip::U16550A, Chip::U16550A});
@@ -75,16 +73,15 @@ struct Rig {
             library = std::move(sim);
             owners.simulatedUarts = true;
         } else {
-            library = std::make_unique<FakeChip>(chip, initial, quirks);
+            library = std::make_unique<FakeChip>(pacing, chip, initial, quirks);
         }
-        pacing = std::make_unique<ChipPacing>(*library, clock);
     }
 
     int identify(cli::IdentifyOptions options) {
-        return cli::identifyPorts(*library, owners, options, console, *pacing);
+        return cli::identifyPorts(*library, owners, options, console, pacing);
     }
     int selftest(const cli::SelftestOptions& options) {
-        return cli::selfTest(*library, owners, options, console, *pacing);
+        return cli::selfTest(*library, owners, options, console, pacing);
     }
     QString stdOut() const { return QString::fromStdString(out.str()); }
     QString stdErr() const { return QString::fromStdString(err.str()); }
@@ -246,7 +243,7 @@ void TestProbe::identify() {
     // The probe alone leaves LCR without DLAB and IER at 00, whatever it found: a self-test
     // goes on from there.
     Rig probed(chip, initial, simulated, quirks);
-    cli::UartSession session(*probed.library, ChipLibrary::kBase, probed.console, *probed.pacing);
+    cli::UartSession session(*probed.library, ChipLibrary::kBase, probed.console, probed.pacing);
     QVERIFY(cli::probeChip(session).chip.has_value());
     const State left = probed.library->snapshot();
     QVERIFY2(!(left.lcr & 0x80) && (chip == Chip::None || left.ier == 0x00),
@@ -365,12 +362,12 @@ void TestProbe::kernelPorts() {
     if (selftest) {
         QCOMPARE(cli::selfTest(*rig.library, owners,
                                {ChipLibrary::kBase, {}, nullptr, false, false, force}, rig.console,
-                               *rig.pacing),
+                               rig.pacing),
                  status);
     } else {
         QCOMPARE(cli::identifyPorts(*rig.library, owners,
                                     {{ChipLibrary::kBase}, false, false, false, force}, rig.console,
-                                    *rig.pacing),
+                                    rig.pacing),
                  status);
     }
     QVERIFY2(rig.stdErr().contains(error), qPrintable(rig.stdErr()));
