@@ -113,7 +113,7 @@ std::string pausedEveryTime(std::chrono::nanoseconds pause) {
 }
 
 // One attempt of a timed check: its result, or that it is to be made again at a lower rate
-// since the program was paused longer than the attempt allows; and the longest such pause.
+// since the program was paused longer than the attempt allows, and the longest such pause.
 struct Attempt {
     bool again = false;
     std::chrono::nanoseconds pause{0};
@@ -121,19 +121,19 @@ struct Attempt {
 };
 
 // A timed check: attempts from the first divisor on (attemptDivisor), up to kTimedAttempts,
-// until one needs no other. Its evidence tells the longest pause seen; a check paused every
-// time is skipped.
+// until one needs no other. Its evidence tells the longest pause that made it try again (a
+// pause an attempt tolerated is not told); a check paused every time is skipped.
 CheckResult timed(uint16_t first,
                   const std::function<Attempt(uint16_t divisor, bool last)>& attempt) {
     std::chrono::nanoseconds longest{0};
     for (int number = 0; number < kTimedAttempts; ++number) {
         Attempt made = attempt(attemptDivisor(first, number), number + 1 == kTimedAttempts);
-        longest = std::max(longest, made.pause);
         if (!made.again) {
             if (longest.count() > 0)
                 made.result.reason = retriedAfter(longest);
             return made.result;
         }
+        longest = std::max(longest, made.pause);
     }
     return skipped(pausedEveryTime(longest));
 }
