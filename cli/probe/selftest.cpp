@@ -207,7 +207,7 @@ private:
     const std::vector<UartSession*>& m_run;
 };
 
-// The rate of both ends of the line from now on, in 8N1.
+// The UART's rate from now on, in 8N1: every check that sends sets its rate here.
 void setRate(Uart& u, uint16_t divisor) {
     u.write(LCR, LCR_DLAB);
     u.write(DLL, static_cast<uint8_t>(divisor & 0xFF));
