@@ -135,6 +135,8 @@ private slots:
     void selftest_data();
     void selftest();
     void selftestStopRestores();
+    void selftestEndsAtAFailedAccess_data();
+    void selftestEndsAtAFailedAccess();
     void selftestSurvivesPauses_data();
     void selftestSurvivesPauses();
     void probeOperands_data();
@@ -564,6 +566,55 @@ void TestProbe::selftestStopRestores() {
                  128 + SIGTERM);
         QVERIFY2(rig.library->snapshot() == before, qPrintable(describe(rig.library->snapshot())));
         QVERIFY2(rig.stdOut().contains(QStringLiteral("\nBail out! ")), qPrintable(rig.stdOut()));
+    }
+}
+
+// A failed access, or a stop request, at any point of a self-test: the checks end there and
+// read nothing more (the restore only writes), TAP bails out, the status says why, and COM1
+// is as it was unless the person is told otherwise.
+void TestProbe::selftestEndsAtAFailedAccess_data() {
+    QTest::addColumn<QString>("mode");  // "", "plug" or a peer base
+    QTest::newRow("internal loopback") << "";
+    QTest::newRow("a plug") << "plug";
+    QTest::newRow("COM1 to COM2") << "2F8";
+}
+
+void TestProbe::selftestEndsAtAFailedAccess() {
+    QFETCH(QString, mode);
+
+    const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
+    cli::SelftestOptions options{ChipLibrary::kBase, {}, nullptr, true, false, false};
+    if (mode == QLatin1String("plug"))
+        options.plug = &cli::kDefaultPlug;
+    else if (!mode.isEmpty())
+        options.peer = mode.toInt(nullptr, 16);
+    Rig clean(Chip::U16550A, running, true);
+    clean.selftest(options);
+    for (int at = 2; at <= clean.library->accesses; ++at) {
+        for (const bool stop : {false, true}) {
+            Rig rig(Chip::U16550A, running, true);
+            const State before = rig.library->snapshot();
+            (stop ? rig.library->stopAt : rig.library->failAt) = at;
+            int lateReads = 0;
+            rig.library->readFilter = [&rig, &lateReads, at](uint16_t, uint8_t value) {
+                lateReads += rig.library->accesses >= at ? 1 : 0;
+                return value;
+            };
+            const int status = rig.selftest(options);
+            const QString where = QStringLiteral("%1 at access %2:\n%3")
+                                      .arg(stop ? "a stop" : "a failure")
+                                      .arg(at)
+                                      .arg(rig.stdOut());
+            const bool told =
+                rig.stdErr().contains(QStringLiteral("元に戻せなかった可能性があります"));
+            QVERIFY2(status == (told   ? cli::kExitNotRestored
+                                : stop ? 128 + SIGTERM
+                                       : 1),
+                     qPrintable(where));
+            QVERIFY2(lateReads == 0, qPrintable(where));
+            QVERIFY2(rig.stdOut().contains(QStringLiteral("\nBail out! ")), qPrintable(where));
+            QVERIFY2(told || rig.library->snapshot() == before, qPrintable(where));
+        }
     }
 }
 
