@@ -412,7 +412,7 @@ CheckResult fifoBurst(Uart& u, const ChipFacts& facts) {
     const uint8_t after = u.read(LSR);
     emptyReceiver(u, false);
     if (why.empty() && (after & LSR_DR))
-        why = "17 バイト目がありました";
+        why = std::to_string(kBurst + 1) + " バイト目がありました";
     return judged(why.empty() && seen == expected, bytes(expected), bytes(seen), why);
 }
 
