@@ -18,10 +18,10 @@
 #include <string>
 
 #include "cli/base/console.h"
-#include "cli/base/pacing.h"
 #include "cli/script/runner.h"
 #include "cli/script/scriptfile.h"
 #include "portio/portlibrary.h"
+#include "tests/fakes/virtualpacing.h"
 
 namespace {
 
@@ -60,16 +60,6 @@ private:
         ++calls;
         return {true, value, {}};
     }
-};
-
-struct VirtualPacing final : cli::Pacing {
-    std::chrono::nanoseconds clock{0};
-    std::chrono::nanoseconds now() override { return clock; }
-    bool wait(std::chrono::nanoseconds duration) override {
-        clock += duration;
-        return true;
-    }
-    int stopSignal() override { return 0; }
 };
 
 void checkPrintable(const std::string& text) {

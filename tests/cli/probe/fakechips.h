@@ -8,18 +8,22 @@
 #include <functional>
 #include <optional>
 
-#include "cli/base/pacing.h"
 #include "portio/portlibrary.h"
+#include "portio/sim/simclock.h"
 #include "portio/sim/uartbus.h"
+#include "tests/fakes/virtualpacing.h"
 #include "uart/chips.h"
 
-// A port library for the tests of identify and selftest: counts the accesses, fails the
-// numbered one (from 1; 0: none), asks to stop before the numbered one, lets time pass
-// before the numbered one as when the machine pauses the program, may change what a read
-// gives, and tells whether RBR was ever read. What answers is up to the subclass.
+// A port library for the tests of identify and selftest, on the pacing's virtual time: counts
+// the accesses, fails the numbered one (from 1; 0: none), asks to stop before the numbered
+// one, lets time pass before the numbered one as when the machine pauses the program, may
+// change what a read gives, and tells whether RBR was ever read. What answers is up to the
+// subclass.
 class ChipLibrary : public PortLibrary {
 public:
     static constexpr int32_t kBase = 0x3F8;
+
+    explicit ChipLibrary(VirtualPacing& pacing) : m_pacing(pacing) {}
 
     // Everything a probe may change at kBase and must put back.
     struct State {
@@ -32,7 +36,6 @@ public:
     int accesses = 0;
     int failAt = 0;
     int stopAt = 0;
-    int stopSignal = 0;
     int pauseAt = 0;  // -1: before every access
     std::chrono::nanoseconds pause{0};
     std::function<uint8_t(uint16_t port, uint8_t value)> readFilter;  // what a read gives
@@ -56,15 +59,16 @@ public:
 protected:
     virtual uint8_t read(uint16_t port) = 0;
     virtual void write(uint16_t port, uint8_t value) = 0;
-    virtual void elapse(std::chrono::nanoseconds) {}
+
+    VirtualPacing& m_pacing;
 
 private:
     bool admit() {
         ++accesses;
         if (accesses == pauseAt || pauseAt < 0)
-            elapse(pause);
+            m_pacing.clock += pause;
         if (accesses + 1 == stopAt)
-            stopSignal = SIGTERM;  // seen before the next access
+            m_pacing.signal = SIGTERM;  // seen before the next access
         return accesses != failAt;
     }
 };
@@ -83,8 +87,8 @@ struct ChipQuirks {
 // at ChipLibrary::kBase; every other port reads an empty bus. No character moves.
 class FakeChip final : public ChipLibrary {
 public:
-    explicit FakeChip(uart::Chip chip, State initial = {}, ChipQuirks quirks = {})
-        : state(initial), m_chip(chip), m_quirks(quirks) {}
+    FakeChip(VirtualPacing& pacing, uart::Chip chip, State initial = {}, ChipQuirks quirks = {})
+        : ChipLibrary(pacing), state(initial), m_chip(chip), m_quirks(quirks) {}
 
     State state;
     State snapshot() override { return state; }
@@ -203,11 +207,22 @@ private:
     uint8_t m_busByte = 0xFF;  // the last byte driven on the window's data lines
 };
 
-// The simulated UARTs of regwise-io-sim, in the test's own process, on a clock that only the
-// test's pacing moves. COM1 is at kBase.
+// The pacing's time, as the simulated UARTs read it.
+struct PacingClock final : SimClock {
+    explicit PacingClock(const VirtualPacing& pacing) : m_pacing(pacing) {}
+    std::chrono::nanoseconds now() const override { return m_pacing.clock; }
+
+private:
+    const VirtualPacing& m_pacing;
+};
+
+// The simulated UARTs of regwise-io-sim, in the test's own process, on the pacing's
+// virtual time. COM1 is at kBase.
 class SimChips final : public ChipLibrary {
 public:
-    VirtualClock clock;
+    explicit SimChips(VirtualPacing& pacing) : ChipLibrary(pacing), clock(pacing) {}
+
+    PacingClock clock;
     UartBus bus{clock};
 
     // COM1's registers; IER only while DLAB is clear.
@@ -235,27 +250,4 @@ protected:
         return bus.read(port);
     }
     void write(uint16_t port, uint8_t value) override { bus.write(port, value); }
-    void elapse(std::chrono::nanoseconds duration) override { clock.advance(duration); }
-};
-
-// Virtual time: a wait passes at once and moves the simulated UARTs' clock, if any; the
-// library's stop request is the pacing's.
-struct ChipPacing final : cli::Pacing {
-    ChipPacing(ChipLibrary& library, VirtualClock* clock) : m_library(library), m_clock(clock) {}
-    std::chrono::nanoseconds now() override { return m_clock ? m_clock->now() : m_time; }
-    bool wait(std::chrono::nanoseconds duration) override {
-        if (m_library.stopSignal != 0)
-            return false;
-        if (m_clock)
-            m_clock->advance(duration);
-        else
-            m_time += duration;
-        return true;
-    }
-    int stopSignal() override { return m_library.stopSignal; }
-
-private:
-    ChipLibrary& m_library;
-    VirtualClock* m_clock;
-    std::chrono::nanoseconds m_time{0};
 };
