@@ -20,10 +20,10 @@ struct CommandName {
     Command::Kind kind;
 };
 constexpr CommandName kCommands[] = {
-    {"read", Command::Kind::Read},        {"write", Command::Kind::Write},
-    {"run", Command::Kind::Run},          {"watch", Command::Kind::Watch},
-    {"list", Command::Kind::List},        {"identify", Command::Kind::Identify},
-    {"selftest", Command::Kind::Selftest}};
+    {"read", Command::Kind::Read},         {"write", Command::Kind::Write},
+    {"run", Command::Kind::Run},           {"watch", Command::Kind::Watch},
+    {"list", Command::Kind::List},         {"identify", Command::Kind::Identify},
+    {"selftest", Command::Kind::Selftest}, {"capture", Command::Kind::Capture}};
 
 constexpr int kLongestIntervalMs = 3600000;  // an hour
 constexpr int kLargestCount = 1000000000;
@@ -170,6 +170,8 @@ std::string takeOperands(const std::vector<std::string>& operands, const Reach& 
         case Command::Kind::Selftest:
             return takeProbeOperands(command.kind == Command::Kind::Selftest, operands,
                                      command.ports, command.probe, reach);
+        case Command::Kind::Capture:
+            return takeCaptureOperands(operands, reach, command.capture);
         default:
             return {};
     }
@@ -222,12 +224,14 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const R
         if (probing) {
             probeError = takeProbeOption(command.kind == Command::Kind::Selftest, name, inlineValue,
                                          args, i, command.probe, reach);
+        } else if (command.kind == Command::Kind::Capture) {
+            probeError = takeCaptureOption(name, inlineValue, args, i, command.capture);
         }
         if (probeError) {
             if (!probeError->empty())
                 return failure(std::move(*probeError));
         } else if (name == "--explain" && !inlineValue && command.kind != Command::Kind::Selftest &&
-                   command.kind != Command::Kind::List) {
+                   command.kind != Command::Kind::List && command.kind != Command::Kind::Capture) {
             command.explain = true;
         } else if (name == "--json" && !inlineValue &&
                    (command.kind == Command::Kind::List || command.kind == Command::Kind::Watch)) {

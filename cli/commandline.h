@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/base/reach.h"
+#include "cli/capture/capture.h"
 #include "cli/probeoptions.h"
 
 // The program's arguments:
@@ -17,12 +18,13 @@
 //   watch [--explain] [--json] [--interval MS] [--count N] PORT
 //   list [--json]                   the serial ports the kernel has registered
 //   identify, selftest              (probeoptions.h)
+//   capture                         (capture/capture.h)
 //   --help, --version
 // Ports and values are hexadecimal ("0x" optional, any case); MS and N are decimal.
 namespace cli {
 
 struct Command {
-    enum class Kind { Help, Version, Read, Write, Run, Watch, List, Identify, Selftest };
+    enum class Kind { Help, Version, Read, Write, Run, Watch, List, Identify, Selftest, Capture };
     Kind kind = Kind::Help;
     bool explain = false;
     std::vector<int32_t> ports;  // read: one or more; write and watch: one; identify and
@@ -33,6 +35,7 @@ struct Command {
     int count = 0;               // watch; 0: until stopped
     bool json = false;           // list, watch
     ProbeFlags probe;            // identify, selftest
+    CaptureOptions capture;      // capture
 };
 
 struct ParsedCommandLine {

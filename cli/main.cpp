@@ -10,6 +10,7 @@
 #include "cli/base/console.h"
 #include "cli/base/reach.h"
 #include "cli/base/stopsignal.h"
+#include "cli/capture/capture.h"
 #include "cli/commandline.h"
 #include "cli/helptext.h"
 #include "cli/portlist.h"
@@ -89,6 +90,17 @@ static int runCommand(const cli::Command& command, const cli::Console& console,
                                                command.probe.plug,    command.probe.tap,
                                                command.probe.trace,   command.probe.force};
             return cli::selfTest(library, portOwners(), options, console, cli::systemPacing());
+        }
+        case cli::Command::Kind::Capture: {
+            const cli::CaptureOptions& options = command.capture;
+            std::optional<cli::Script> script;
+            if (!options.script.empty()) {
+                script = cli::readScript(
+                    options.script, options.script == "-" ? "標準入力" : options.script, reach);
+            }
+            cli::catchStopSignals();
+            return cli::captureLines(library, options, script ? &*script : nullptr, console,
+                                     cli::systemPacing());
         }
         case cli::Command::Kind::Read:
         case cli::Command::Kind::Write:
