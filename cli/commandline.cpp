@@ -40,7 +40,7 @@ bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::st
     return false;
 }
 
-// "（read、write、run、watch、list、identify、selftest のいずれかです）": every command, from
+// "（read、write、run、watch、list、identify、selftest、capture のいずれかです）": every command, from
 // kCommands.
 std::string commandChoice() {
     std::string names;
