@@ -40,8 +40,8 @@ bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::st
     return false;
 }
 
-// "（read、write、run、watch、list、identify、selftest、capture のいずれかです）": every command, from
-// kCommands.
+// "（read、write、run、watch、list、identify、selftest、capture のいずれかです）": every command,
+// from kCommands.
 std::string commandChoice() {
     std::string names;
     for (const CommandName& entry : kCommands)

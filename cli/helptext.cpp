@@ -17,6 +17,8 @@ std::string helpText(const std::string& program) {
         "list [--json]",
         "identify [--explain] [--json] [--trace] [--force] [ベース...]",
         "selftest [--plug [結線] | --peer ベース2] [--tap] [--trace] [--force] ベース",
+        "capture ベース --for ミリ秒 [--lsr] [--vcd ファイル] [--png ファイル] [--json]\n"
+        "          [--script ファイル]",
         "--help | -h | help | --version | -V",
     };
     const std::string longestWait = std::to_string(kLongestWaitMs);
@@ -51,6 +53,18 @@ std::string helpText(const std::string& program) {
            "  --force   カーネルのコンソールの UART にも触れます（出力が乱れます）。\n"
            "  identify と selftest は変えるレジスタを先に保存し、終わりに（失敗や Ctrl-C でも）\n"
            "  元に戻します。\n"
+           "  capture   UART の MSR（--lsr で LSR も）を --for のミリ秒（1〜3600000）のあいだ\n"
+           "          続けて読み、CTS、DSR、RI、DCD（と DR、OE、PE、FE、BI、THRE、TEMT）の変化を\n"
+           "          「時刻（µs） 線 値」の行で表示します（--json で "
+           "JSON）。読み出しの合間の短い\n"
+           "          変化は MSR の変化ビットから 1 標本幅のパルスとして latched "
+           "の印付きで示します。\n"
+           "          --vcd で VCD ファイル（GTKWave、PulseView で開けます）、--png "
+           "で時間軸つきの\n"
+           "          図を書きます。--script のスクリプトを同時に実行し、その SLEEP と WITHIN の\n"
+           "          待ちの間も読み続けます（記録はスクリプトが終わるまで続き、その行は標準\n"
+           "          エラーに出ます）。スクリプトが変えたレジスタは終わりに（Ctrl-C でも）\n"
+           "          元に戻します。変化は 1000000 個までです。\n"
            "\n"
            "ループバックプラグの結線（--plug、DB9: 1 DCD 2 RXD 3 TXD 4 DTR 5 GND 6 DSR\n"
            "7 RTS 8 CTS 9 RI）:\n"
@@ -103,10 +117,11 @@ std::string helpText(const std::string& program) {
            "       ライブラリが失敗した、または標準出力に書き込めなかった\n"
            "  2    使い方またはスクリプトの誤り、またはカーネルのコンソール\n"
            "       （ポートには触れていない）\n"
-           "  3    identify か selftest が変えたレジスタを元に戻せなかった可能性がある\n"
+           "  3    identify、selftest か capture が変えたレジスタを元に戻せなかった可能性がある\n"
            "  141    標準出力の読み手が読むのをやめた（パイプが閉じられた）ので、静かに\n"
            "         終えた（セッションは閉じ、変えたレジスタは元に戻してある）\n"
-           "  128+N  シグナル N（Ctrl-C なら 2、つまり 130）で run、identify、selftest を\n"
+           "  128+N  シグナル N（Ctrl-C なら 2、つまり 130）で run、identify、selftest、capture "
+           "を\n"
            "         途中で終えた\n"
            "         （セッションは閉じてある。watch は Ctrl-C で 0 を返す）\n";
 }
