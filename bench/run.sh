@@ -50,4 +50,4 @@ echo
 echo
 "$bin/helper-bench/helperbench"
 echo
-"$bin/helper-bench/capturebench" || true
+"$bin/helper-bench/capturebench"
