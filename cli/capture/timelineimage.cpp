@@ -73,6 +73,13 @@ std::string timelinePng(const Timeline& timeline, int32_t base) {
                      QString::fromStdString(hexPort(base)) + QStringLiteral("  ") +
                          QString::number(timeline.samples()) + QStringLiteral(" samples"));
 
+    // The key to the latched marks, at the right of the heading.
+    const QColor latchedColour(230, 120, 20, 170);
+    painter.fillRect(QRect(kWidth - kRight - 270, 14, 12, 14), latchedColour);
+    painter.drawText(QRect(kWidth - kRight - 252, 6, 252, kTop - 12),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("latched: seen by a change bit only"));
+
     // Axis marks, with faint lines across the traces.
     const double step = axisStep(static_cast<double>(span) / unit);
     const int axisY = kTop + kRow * static_cast<int>(lines.size()) + 6;
@@ -124,9 +131,10 @@ std::string timelinePng(const Timeline& timeline, int32_t base) {
         painter.setPen(QPen(QColor(20, 90, 180), 1.5));
         painter.drawPath(trace);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(230, 120, 20, 160));
+        painter.setBrush(latchedColour);
         for (const auto& [from, to] : latched)
-            painter.drawRect(QRectF(from, high - 3, std::max(to - from, 2.0), low - high + 6));
+            painter.drawRect(
+                QRectF(from - 1, high - 3, std::max(to - from, 2.0) + 2, low - high + 6));
         painter.setBrush(Qt::NoBrush);
     }
     painter.end();
