@@ -344,10 +344,10 @@ std::string takeCaptureOperands(const std::vector<std::string>& operands, const 
 
 int captureLines(PortLibrary& library, const CaptureOptions& options, const Script* script,
                  const Console& console, Pacing& pacing) {
+    if (script != nullptr && refusedScript(*script, console))
+        return kExitUsage;
     std::ofstream vcd, png;
     if (!openOutput(options.vcd, vcd, console) || !openOutput(options.png, png, console))
-        return kExitUsage;
-    if (script != nullptr && refusedScript(*script, console))
         return kExitUsage;
 
     Timeline timeline(options.lsr);
