@@ -227,34 +227,43 @@ private:
         if (!writePort(m_inner, port, value, m_console))
             ok = false;
     }
+    // In the order every chip of the family takes: the divisor behind DLAB, the FIFOs and
+    // IER with DLAB clear, MCR and SCR, then LCR. LCR is written only where it must change.
     void restoreUart(int32_t base, const Saved& s, bool& ok) {
+        std::optional<uint8_t> lcrNow = s.lcrNow;
+        const auto setLcr = [&](uint8_t value) {
+            if (lcrNow != value) {
+                put(base + uart::LCR, value, ok);
+                lcrNow = value;
+            }
+        };
         const uint8_t lcr = *s.lcr & static_cast<uint8_t>(~uart::LCR_DLAB);
-        if (s.dll || s.dlm || s.iir) {
-            put(base + uart::LCR, uart::LCR_DLAB, ok);
+        if (s.dll || s.dlm) {
+            setLcr(uart::LCR_DLAB);  // DLAB alone: never LCR BF, a 16650's EFR gate
             if (s.dll)
                 put(base + uart::DLL, *s.dll, ok);
             if (s.dlm)
                 put(base + uart::DLM, *s.dlm, ok);
-            if (s.iir) {
-                // The FIFOs as they were, on or off; their contents are gone either way.
-                if ((*s.iir & uart::IIR_FIFOS) != 0) {
-                    put(base + uart::FCR,
-                        uart::FCR_ENABLE | uart::FCR_RX_RESET | uart::FCR_TX_RESET, ok);
-                } else {
-                    put(base + uart::FCR, uart::FCR_ENABLE, ok);
-                    put(base + uart::FCR, 0x00, ok);
-                }
+        }
+        if (s.iir || s.ier)
+            setLcr(lcr);
+        if (s.iir) {
+            // The FIFOs as they were, on or off; their contents are gone either way.
+            if ((*s.iir & uart::IIR_FIFOS) != 0) {
+                put(base + uart::FCR, uart::FCR_ENABLE | uart::FCR_RX_RESET | uart::FCR_TX_RESET,
+                    ok);
+            } else {
+                put(base + uart::FCR, uart::FCR_ENABLE, ok);
+                put(base + uart::FCR, 0x00, ok);
             }
         }
-        put(base + uart::LCR, lcr, ok);
         if (s.ier)
             put(base + uart::IER, *s.ier, ok);
         if (s.mcr)
             put(base + uart::MCR, *s.mcr, ok);
         if (s.scr)
             put(base + uart::SCR, *s.scr, ok);
-        if (*s.lcr != lcr)
-            put(base + uart::LCR, *s.lcr, ok);
+        setLcr(*s.lcr);
     }
 
     PortLibrary& m_inner;

@@ -275,19 +275,28 @@ void TestCapture::endsRestored_data() {
     QTest::addColumn<QByteArray>("script");
     QTest::addColumn<int>("stopAtUs");  // 0: never
     QTest::addColumn<int>("status");
+    QTest::addColumn<int>("scriptWrites");  // the writes the script makes before it ends
+    QTest::addColumn<QString>("restore");   // the writes after them, as "PORT VALUE"
 
     const QByteArray changes(
         "W 3FB 83\nW 3F8 01\nW 3F9 00\nW 3FB 1B\nW 3F9 0F\nW 3FA 07\n"
         "W 3FC 0B\nW 3FF 5A\nSLEEP 8\nW 3FC 00\n");
-    QTest::newRow("to the end") << changes << 0 << 0;
-    QTest::newRow("Ctrl-C during the SLEEP") << changes << 3000 << 128 + SIGINT;
-    QTest::newRow("Ctrl-C without a script") << QByteArray() << 3000 << 128 + SIGINT;
+    const QString restore =
+        QStringLiteral("3FB 80, 3F8 0C, 3F9 00, 3FB 03, 3FA 01, 3FA 00, 3F9 00, 3FC 00, 3FF 00");
+    QTest::newRow("to the end") << changes << 0 << 0 << 9 << restore;
+    QTest::newRow("Ctrl-C during the SLEEP") << changes << 3000 << 128 + SIGINT << 8 << restore;
+    QTest::newRow("Ctrl-C without a script")
+        << QByteArray() << 3000 << 128 + SIGINT << 0 << QString();
+    QTest::newRow("only MCR changed: only MCR is written back")
+        << QByteArray("W 3FC 03\nSLEEP 1\n") << 0 << 0 << 1 << QStringLiteral("3FC 00");
 }
 
 void TestCapture::endsRestored() {
     QFETCH(QByteArray, script);
     QFETCH(int, stopAtUs);
     QFETCH(int, status);
+    QFETCH(int, scriptWrites);
+    QFETCH(QString, restore);
 
     SimRig rig;
     Uart16550& com1 = *rig.bus.uart(0);
@@ -301,6 +310,14 @@ void TestCapture::endsRestored() {
     const Captured result = capture(rig, options, script);
 
     QCOMPARE(result.status, status);
+    QStringList after;
+    for (std::size_t i = static_cast<std::size_t>(scriptWrites); i < rig.writes.size(); ++i) {
+        after << QStringLiteral("%1 %2")
+                     .arg(rig.writes[i].port, 0, 16)
+                     .arg(rig.writes[i].value, 2, 16, QLatin1Char('0'))
+                     .toUpper();
+    }
+    QCOMPARE(after.join(QStringLiteral(", ")), restore);
     QCOMPARE(com1.peek(3), uint8_t{0x03});
     QCOMPARE(com1.peek(4), uint8_t{0x00});
     QCOMPARE(com1.peek(1), uint8_t{0x00});
