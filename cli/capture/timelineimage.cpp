@@ -19,10 +19,11 @@ namespace cli {
 
 namespace {
 
-// Fonts need a Qt application; a command line has none, and no display either.
-void ensureOffscreenApplication() {
+// Fonts need a Qt GUI application; a command line has none, and no display either. False
+// when a Qt application without a GUI runs already: no text can be drawn then.
+bool ensureOffscreenApplication() {
     if (QCoreApplication::instance() != nullptr)
-        return;
+        return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's own notes (a missing XDG_RUNTIME_DIR and the like) are nothing for this
     // program's user.
@@ -34,6 +35,7 @@ void ensureOffscreenApplication() {
     static char name[] = "regwise-io";
     static char* argv[] = {name, nullptr};
     static QGuiApplication application(argc, argv);
+    return true;
 }
 
 // The step between axis marks: 1, 2 or 5 times a power of ten, about ten marks over span.
@@ -50,7 +52,8 @@ double axisStep(double span) {
 }  // namespace
 
 std::string timelinePng(const Timeline& timeline, int32_t base) {
-    ensureOffscreenApplication();
+    if (!ensureOffscreenApplication())
+        return {};
     const std::span<const CapturedLine> lines = capturedLines(timeline.lsr());
     constexpr int kWidth = 1200, kLeft = 70, kRight = 20, kTop = 40, kRow = 34, kAxis = 46;
     const int height = kTop + kRow * static_cast<int>(lines.size()) + kAxis;
