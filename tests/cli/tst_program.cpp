@@ -196,7 +196,8 @@ void TestProgram::commands_data() {
         "");
 
     const QString transcript = QStringLiteral(
-        "(R [0-9A-F]{3} = [0-9A-F]{2}( WITHIN 10  # [0-9]+ reads?, [0-9.]+ ms)?\\n)+");
+        "(R [0-9A-F]{3} = [0-9A-F]{2}( WITHIN 10(  # read [0-9.]+ ms after the limit, the "
+        "program paused)?  # [0-9]+ reads?, [0-9.]+ ms)?\\n)+");
     row("run the bring-up example", {"run", QStringLiteral(EXAMPLES_DIR "/bringup-9600-8n1.txt")},
         "", 0, transcript, "");
     row("run the null-modem example",
