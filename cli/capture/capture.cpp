@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -272,10 +273,19 @@ private:
     std::string m_readError;
 };
 
-// An output file opened before any port is touched, or why it cannot be.
-bool openOutput(const std::string& path, std::ofstream& file, const Console& console) {
+// An output file opened before any port is touched, or why it cannot be. The script is never
+// overwritten: opening the file empties it.
+bool openOutput(const std::string& path, const std::string& script, std::ofstream& file,
+                const Console& console) {
     if (path.empty())
         return true;
+    std::error_code error;
+    if (!script.empty() && script != "-" &&
+        (path == script || std::filesystem::equivalent(path, script, error))) {
+        console.message("ファイル" + text::bracketed(path) +
+                        "はスクリプトです。書き込むと消えるため、ポートには触れていません。");
+        return false;
+    }
     file.open(path, std::ios::binary | std::ios::trunc);
     if (!file) {
         console.message(
@@ -356,7 +366,8 @@ int captureLines(PortLibrary& library, const CaptureOptions& options, const Scri
     if (script != nullptr && refusedScript(*script, console))
         return kExitUsage;
     std::ofstream vcd, png;
-    if (!openOutput(options.vcd, vcd, console) || !openOutput(options.png, png, console))
+    if (!openOutput(options.vcd, options.script, vcd, console) ||
+        !openOutput(options.png, options.script, png, console))
         return kExitUsage;
 
     Timeline timeline(options.lsr);

@@ -381,6 +381,9 @@ void TestCapture::refusedUntouched_data() {
     QTest::newRow("a file name with an escape is quoted")
         << "/nonexistent/\x1b[31m.vcd" << QString() << QByteArray()
         << QStringLiteral("「/nonexistent/\\x1B[31m.vcd」");
+    QTest::newRow("the VCD onto the script itself")
+        << "SCRIPT" << QString() << QByteArray("W 3FC 02\n")
+        << QStringLiteral("はスクリプトです。書き込むと消えるため");
     QTest::newRow("a script with a bad line") << QString() << QString() << QByteArray("W 3FC 100\n")
                                               << QStringLiteral("スクリプトに誤りがあるため");
 }
@@ -396,18 +399,29 @@ void TestCapture::refusedUntouched() {
     cli::Console console{out, err, "regwise-io-test"};
     SimRig clockOnly;
     SimPacing pacing(clockOnly);
+    QTemporaryDir folder;
+    const QString scriptPath = folder.filePath(QStringLiteral("script.txt"));
+    QFile scriptFile(scriptPath);
+    QVERIFY(scriptFile.open(QIODevice::WriteOnly) && scriptFile.write(script) == script.size());
+    scriptFile.close();
+    // "SCRIPT": the script's own file, named another way.
+    if (vcd == QStringLiteral("SCRIPT"))
+        vcd = folder.path() + QStringLiteral("/./script.txt");
     cli::CaptureOptions options;
     options.base = 0x2F8;
     options.ms = 10;
     options.vcd = vcd.toStdString();
     options.png = png.toStdString();
-    const cli::Script parsed = scriptOf(script);
+    if (!script.isEmpty())
+        options.script = scriptPath.toStdString();
+    const cli::Script parsed = cli::readScript(options.script, "script.txt");
     const int status =
         cli::captureLines(library, options, script.isEmpty() ? nullptr : &parsed, console, pacing);
     QCOMPARE(status, 2);
     QVERIFY(library.calls.empty());
     QVERIFY2(QString::fromStdString(err.str()).contains(error), err.str().c_str());
     QCOMPARE(out.str(), std::string());
+    QCOMPARE(contentOf(scriptPath), script);
 }
 
 // The VCD as two readers of other makers take it: sigrok's import gives back the same
