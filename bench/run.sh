@@ -12,7 +12,9 @@
 #   one InpB through libregwise-portio.so, its helper process and the socketpair, with a
 #   stand-in helper whose ports are memory, against a bare round trip between two processes
 #   over a socketpair with messages of the protocol's sizes, both with the other process on
-#   the benchmark's core and on another (medians of interleaved batches; goal within x1.2).
+#   the benchmark's core and on another (medians of interleaved batches; goal within x1.2);
+#   capture's samples per second against a bare loop of InpB on the same port, on the
+#   simulated library and on the stand-in helper (medians of rounds in turn; goal x0.8 or more).
 #   bench/run.sh [start-up runs]        (default 11)
 # Needs the Debian package xvfb for the Xvfb figures; without it they are skipped.
 set -euo pipefail
@@ -28,7 +30,7 @@ if [ ! -f "$build/build.ninja" ]; then
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
 cmake --build "$build" --target regwise-sim regwise-hello regwise-exposeprobe startupbench \
-  pressbench linetimebench helperbench -j2 >/dev/null
+  pressbench linetimebench helperbench capturebench -j2 >/dev/null
 
 bin=$PWD/$build/bin
 startup=("$bin/startupbench" "$bin/libregwise-exposeprobe.so" "$runs" "$bin/regwise-hello"
@@ -47,3 +49,5 @@ echo
 "$bin/linetimebench"
 echo
 "$bin/helper-bench/helperbench"
+echo
+"$bin/helper-bench/capturebench"

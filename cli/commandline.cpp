@@ -58,6 +58,17 @@ std::string setProbe(Command& command, const Value&, const Reach&) {
     return {};
 }
 
+template <bool CaptureOptions::*flag>
+std::string setCapture(Command& command, const Value&, const Reach&) {
+    command.capture.*flag = true;
+    return {};
+}
+
+template <CaptureValue value>
+std::string takeCapture(Command& command, const Value& text, const Reach&) {
+    return takeCaptureValue(value, *text, command.capture);
+}
+
 constexpr int kLongestIntervalMs = 3600000;  // an hour
 constexpr int kLargestCount = 1000000000;
 
@@ -109,6 +120,13 @@ constexpr Option kTrace{"--trace", Takes::Nothing, {}, setProbe<&ProbeOptions::t
 constexpr Option kForce{"--force", Takes::Nothing, {}, setProbe<&ProbeOptions::force>};
 constexpr Option kPlug{"--plug", Takes::Comma, {}, takePlugOption};
 constexpr Option kPeer{"--peer", Takes::Value, "ポート", takePeerOption};
+// capture's, into its CaptureOptions.
+constexpr Option kFor{"--for", Takes::Value, "ミリ秒", takeCapture<CaptureValue::For>};
+constexpr Option kLsr{"--lsr", Takes::Nothing, {}, setCapture<&CaptureOptions::lsr>};
+constexpr Option kCaptureJson{"--json", Takes::Nothing, {}, setCapture<&CaptureOptions::json>};
+constexpr Option kVcd{"--vcd", Takes::Value, "ファイル名", takeCapture<CaptureValue::Vcd>};
+constexpr Option kPng{"--png", Takes::Value, "ファイル名", takeCapture<CaptureValue::Png>};
+constexpr Option kScript{"--script", Takes::Value, "ファイル名", takeCapture<CaptureValue::Script>};
 
 // Checks the command's operands and stores them: empty when they can be used, else why not.
 using OperandTaker = std::string (*)(const std::vector<std::string>& operands, Command& command,
@@ -179,6 +197,11 @@ std::string selftestOperands(const std::vector<std::string>& operands, Command& 
     return takeProbeOperands(true, operands, command.probe, reach);
 }
 
+std::string captureOperands(const std::vector<std::string>& operands, Command& command,
+                            const Reach& reach) {
+    return takeCaptureOperands(operands, reach, command.capture);
+}
+
 // A command: its name, how --help shows it after the program's name, its options, and its
 // operands. Adding a command is adding its row (and its Kind).
 struct CommandEntry {
@@ -189,7 +212,7 @@ struct CommandEntry {
     OperandTaker operands;
 };
 
-const std::array<CommandEntry, 7> kCommands{{
+const std::array<CommandEntry, 8> kCommands{{
     {"read", Command::Kind::Read, "read [--explain] ポート...", {&kExplain}, readOperands},
     {"write", Command::Kind::Write, "write [--explain] ポート 値", {&kExplain}, writeOperands},
     {"run", Command::Kind::Run, "run [--explain] ファイル", {&kExplain}, runOperands},
@@ -209,6 +232,12 @@ const std::array<CommandEntry, 7> kCommands{{
      "selftest [--plug [結線] | --peer ベース2] [--tap] [--trace] [--force] ベース",
      {&kPlug, &kPeer, &kTap, &kTrace, &kForce},
      selftestOperands},
+    {"capture",
+     Command::Kind::Capture,
+     "capture ベース --for ミリ秒 [--lsr] [--vcd ファイル] [--png ファイル] [--json]\n"
+     "          [--script ファイル]",
+     {&kFor, &kLsr, &kCaptureJson, &kVcd, &kPng, &kScript},
+     captureOperands},
 }};
 
 bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::string_view> names) {
@@ -223,8 +252,8 @@ bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::st
     return false;
 }
 
-// "（read、write、run、watch、list、identify、selftest のいずれかです）": every command, from
-// kCommands.
+// "（read、write、run、watch、list、identify、selftest、capture のいずれかです）": every command,
+// from kCommands.
 std::string commandChoice() {
     std::string names;
     for (const CommandEntry& entry : kCommands)

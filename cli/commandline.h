@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/base/reach.h"
+#include "cli/capture/capture.h"
 #include "cli/probe/probeoptions.h"
 #include "cli/script/watch.h"
 
@@ -19,7 +20,7 @@
 namespace cli {
 
 struct Command {
-    enum class Kind { Help, Version, Read, Write, Run, Watch, List, Identify, Selftest };
+    enum class Kind { Help, Version, Read, Write, Run, Watch, List, Identify, Selftest, Capture };
     Kind kind = Kind::Help;
     bool explain = false;        // read, write, run
     std::vector<int32_t> ports;  // read: one or more; write: one
@@ -28,6 +29,7 @@ struct Command {
     bool json = false;           // list
     WatchOptions watch;          // watch
     ProbeOptions probe;          // identify, selftest
+    CaptureOptions capture;      // capture
 };
 
 struct ParsedCommandLine {

@@ -11,6 +11,7 @@
 #include "cli/base/portowners.h"
 #include "cli/base/reach.h"
 #include "cli/base/stopsignal.h"
+#include "cli/capture/capture.h"
 #include "cli/commandline.h"
 #include "cli/helptext.h"
 #include "cli/portlist.h"
@@ -80,6 +81,17 @@ static int runCommand(const cli::Command& command, const cli::Console& console,
             cli::catchStopSignals();
             return cli::selfTest(library, portOwners(), command.probe, console,
                                  cli::systemPacing());
+        case cli::Command::Kind::Capture: {
+            const cli::CaptureOptions& options = command.capture;
+            std::optional<cli::Script> script;
+            if (!options.script.empty()) {
+                script = cli::readScript(
+                    options.script, options.script == "-" ? "標準入力" : options.script, reach);
+            }
+            cli::catchStopSignals();
+            return cli::captureLines(library, portOwners(), options, script ? &*script : nullptr,
+                                     console, cli::systemPacing());
+        }
         case cli::Command::Kind::Read:
         case cli::Command::Kind::Write:
             break;

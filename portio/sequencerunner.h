@@ -29,19 +29,20 @@ std::optional<std::string> refusal(std::span<const IOSCM_Step> steps, Reaches re
     uint64_t total = 0;
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const IOSCM_Step& step = steps[i];
-        const std::string where = "レジスタ列の " + std::to_string(i + 1) + " 番目の手順";
+        // Built only for a refusal: a sequence that may run costs no text per step.
+        const auto where = [i] { return "レジスタ列の " + std::to_string(i + 1) + " 番目の手順"; };
         switch (step.kind) {
             case IOSCM_STEP_READ:
             case IOSCM_STEP_WRITE:
             case IOSCM_STEP_POLL:
                 if (!reaches(step.port))
-                    return where +
+                    return where() +
                            "のポートは、読み書きできる範囲の外です。何も読み書きしていません。";
                 break;
             case IOSCM_STEP_WAIT:
                 break;
             default:
-                return where + "の種類（" + std::to_string(step.kind) +
+                return where() + "の種類（" + std::to_string(step.kind) +
                        "）は知りません。何も読み書きしていません。";
         }
         if (step.kind == IOSCM_STEP_POLL || step.kind == IOSCM_STEP_WAIT)

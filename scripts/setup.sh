@@ -29,8 +29,9 @@ if [ -z "$program_only" ]; then
     # checks the tests run: validators of the desktop files, the accessibility tree over
     # AT-SPI, valgrind, the fuzzers, the formatting, the install's capability steps, the
     # licence headers, the Debian package, and the JSON and TAP readers of the command
-    # line's tests (jq, and prove from perl)
-    desktop-file-utils appstream libxml2-utils man-db jq perl
+    # line's tests (jq, and prove from perl), and the readers of capture's VCD (sigrok-cli,
+    # and GTKWave's vcd2fst)
+    desktop-file-utils appstream libxml2-utils man-db jq perl sigrok-cli gtkwave
     xvfb xauth dbus-daemon at-spi2-core python3-pyatspi
     valgrind clang libclang-rt-14-dev clang-format
     libcap2-bin reuse lintian

@@ -4,7 +4,8 @@
 
 # Fails when a room of the program includes a header from a room it must not depend on.
 # Imports run one way: app -> handlers -> regval, portio -> uart; the command line's rooms
-# cli -> cli/probe -> cli/script -> cli/base -> regval, portio, kernel; kernel/ (the kernel's
+# cli -> cli/probe -> cli/script -> cli/base -> regval, portio, kernel (cli/capture, beside
+# cli/probe, -> cli/script); kernel/ (the kernel's
 # serial ports in sysfs) -> uart; text/ (outside text made safe to show) sits below everything
 # but needs nothing. A room is a folder; cli's rooms are its subfolders, and cli/ itself is the
 # command line proper. Plain grep, not git, so that a copy without git (an unpacked archive) is
@@ -23,12 +24,13 @@ declare -A allowed=(
   [cli/base]="cli/base regval portio kernel text uart"
   [cli/script]="cli/script cli/base regval portio kernel text uart"
   [cli/probe]="cli/probe cli/script cli/base regval portio kernel text uart"
-  [cli]="cli cli/probe cli/script cli/base regval portio kernel text uart"
+  [cli/capture]="cli/capture cli/script cli/base regval portio kernel text uart"
+  [cli]="cli cli/capture cli/probe cli/script cli/base regval portio kernel text uart"
 )
 # The room a path is in: cli's subfolders are rooms of their own.
 room_of() {
   case $1 in
-    cli/base/* | cli/script/* | cli/probe/*) echo "${1%%/*}/$(cut -d/ -f2 <<<"$1")" ;;
+    cli/base/* | cli/script/* | cli/probe/* | cli/capture/*) echo "${1%%/*}/$(cut -d/ -f2 <<<"$1")" ;;
     *) echo "${1%%/*}" ;;
   esac
 }

@@ -153,11 +153,16 @@ int runStatements(PortLibrary& library, const std::vector<Statement>& statements
     });
 }
 
-int runScript(const Script& script, PortLibrary& library, const Console& console, Pacing& pacing,
-              bool explain) {
+int runStatementsInSession(PortLibrary& library, const std::vector<Statement>& statements,
+                           const Console& console, Pacing& pacing, bool explain) {
+    Run run(library, console, pacing, explain);
+    return run.statements(statements);
+}
+
+bool refusedScript(const Script& script, const Console& console) {
     if (!script.failure.empty()) {
         console.message(script.failure, script.failureReason);
-        return kExitUsage;
+        return true;
     }
     if (!script.errors.empty()) {
         for (const std::string& error : script.errors)
@@ -165,8 +170,15 @@ int runScript(const Script& script, PortLibrary& library, const Console& console
         if (script.errorsNotShown > 0)
             console.err << "ほかに " << script.errorsNotShown << " 行の誤りがあります\n";
         console.message("スクリプトに誤りがあるため、何も実行しませんでした。");
-        return kExitUsage;
+        return true;
     }
+    return false;
+}
+
+int runScript(const Script& script, PortLibrary& library, const Console& console, Pacing& pacing,
+              bool explain) {
+    if (refusedScript(script, console))
+        return kExitUsage;
     return runStatements(library, script.statements, console, pacing, explain);
 }
 

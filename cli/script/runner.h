@@ -23,6 +23,14 @@ class Pacing;
 int runStatements(PortLibrary& library, const std::vector<Statement>& statements,
                   const Console& console, Pacing& pacing, bool explain);
 
+// The same inside a session the caller opened and closes.
+int runStatementsInSession(PortLibrary& library, const std::vector<Statement>& statements,
+                           const Console& console, Pacing& pacing, bool explain);
+
+// Tells why a script as readScript gave it cannot run, and answers kExitUsage; false when it
+// can run.
+bool refusedScript(const Script& script, const Console& console);
+
 // A script as readScript gave it: one that could not be read, or has a bad line, is
 // reported and nothing is run, not even the session start.
 int runScript(const Script& script, PortLibrary& library, const Console& console, Pacing& pacing,

@@ -291,6 +291,18 @@ void TestProgram::commands_data() {
     row("read --interval 5 3FD", {"read", "--interval", "5", "3FD"}, "", 2, "",
         "read にオプション「--interval」はありません");
     row("watch --count 0 3FD", {"watch", "--count", "0", "3FD"}, "", 2, "", "「--count」には");
+    row("capture 2F8 --for 5 --lsr", {"capture", "2F8", "--for", "5", "--lsr"}, "", 0,
+        "# 2F8 の MSR と LSR、[^\n]+\n# [^\n]+\n(0\\.000 [A-Z]+ [01]\n){11}", "");
+    row("capture --script - across the null-modem cable",
+        {"capture", "2F8", "--for=1", "--script", "-"}, "W 3FC 02\nSLEEP 2\nR 2FE\n", 0,
+        "# [^\n]+\n# [^\n]+\n(0\\.000 [A-Z]+ [01]\n){4}[0-9.]+ CTS 1\n", "R 2FE = 10");
+    row("capture --for 0", {"capture", "2F8", "--for", "0"}, "", 2, "",
+        "「--for」には 1〜3600000 のミリ秒");
+    row("capture without --for", {"capture", "2F8"}, "", 2, "", "「--for ミリ秒」");
+    row("capture 2FE is not a base", {"capture", "2FE", "--for", "5"}, "", 2, "", "UART のベース");
+    row("capture to a file that cannot be written",
+        {"capture", "2F8", "--for", "5", "--vcd", "/nonexistent/lines.vcd"}, "", 2, "",
+        "ファイル「/nonexistent/lines.vcd」に書き込めません。ポートには触れていません。");
     row("--version", {"--version"}, "", 0, "regwise-io-sim " REGWISE_VERSION "\n", "");
     row("-V", {"-V"}, "", 0, "regwise-io-sim " REGWISE_VERSION "\n", "");
     row("help", {"help"}, "", 0, "使い方:\n(.|\n)*副作用(.|\n)*", "");

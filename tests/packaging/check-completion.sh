@@ -32,12 +32,14 @@ expect() { # LINE (the last word is the one being completed) EXPECTED
     fi
 }
 
-expect 'regwise-io ' 'read write run watch list identify selftest help --help --version'
+expect 'regwise-io ' 'read write run watch list identify selftest capture help --help --version'
 expect 'regwise-io-sim w' 'write watch'
 expect 'regwise-io read --' '--explain --help'
 expect 'regwise-io-sim read 3FD --e' '--explain'
 expect 'regwise-io-sim watch --' '--explain --help --json --interval --count'
 expect 'regwise-io watch --interval ' ''
+expect 'regwise-io-sim capture 2F8 --' '--help --for --lsr --vcd --png --json --script'
+expect 'regwise-io-sim capture 2F8 --vcd ' '<files>'
 expect 'regwise-io-sim run ' '<files>'
 expect 'regwise-io-sim run --explain ' '<files>'
 expect 'regwise-io write 3FB ' ''

@@ -102,6 +102,7 @@ cp -a "$stage/usr/lib/regwise/." "$root/usr/lib/regwise/"
 cp "$build/bin/regwise-rig-driver" "$build/bin/regwise-rig-bench" "$root/rig/"
 for i in "${!scripts[@]}"; do cp "${scripts[i]}" "$root/rig/scripts/$i-$(basename "${scripts[i]}")"; done
 cp "$here/scripts/probe-before.reg" "$here/scripts/probe-after.reg" "$root/rig/probe/"
+cp "$here/scripts/capture-loop.reg" "$root/rig/"
 for f in "$root"/usr/bin/* "$root"/usr/lib/regwise/* "$root"/rig/regwise-rig-*; do
   ldd "$f" | awk '$2 == "=>" && $3 ~ /^\// {print $3} $1 ~ /^\// {print $1}'
 done | sort -u | while read -r lib; do cp -L --parents "$lib" "$root/"; done
@@ -140,6 +141,11 @@ test)
   record identify regwise-io identify --json
   record probe-after regwise-io run /rig/probe/probe-after.reg
   for base in 3F8 2F8 3E8 2E8; do record "selftest-$base" regwise-io selftest --tap "$base"; done
+  # COM2's lines in loopback over time, to a VCD the host reads back; MCR put back after.
+  regwise-io write 2FC 08
+  record capture regwise-io capture 2F8 --for 20 --vcd /tmp/capture.vcd --script /rig/capture-loop.reg
+  record capture-vcd cat /tmp/capture.vcd
+  record capture-mcr regwise-io read 2FC
   /rig/regwise-rig-driver test
   ;;
 pci)
@@ -256,6 +262,46 @@ sys.exit(0 if found == dict.fromkeys(["3F8", "2F8", "3E8", "2E8"], "16550A") els
   done
 }
 
+# The capture in the test boot: it ends with 0 and puts MCR back, its list shows the loopback's
+# edges, and its VCD, copied out through the log, is read by sigrok-cli with the same
+# transitions and converted by GTKWave's vcd2fst without a word (readers skipped, and said
+# so, where they are not installed).
+check_capture() {
+  local log=$work/console-test.log
+  out_of "$log" capture-vcd >"$work/hw-capture.vcd"
+  expect "capture 2F8 with its script exits 0" test "$(status_of "$log" capture)" = 0
+  expect "capture put COM2's MCR back (08)" test "$(out_of "$log" capture-mcr)" = "R 2FC = 08"
+  expect "capture saw CTS and DSR rise and fall in loopback" python3 -c '
+import sys
+lines = [l.split() for l in sys.argv[1].splitlines() if l and not l.startswith(("#", "0.000 "))]
+changes = [l[1:3] for l in lines if l[1] in ("CTS", "DSR")]
+sys.exit(0 if changes[-4:] == [["CTS", "1"], ["DSR", "1"], ["CTS", "0"], ["DSR", "0"]] else 1)' \
+    "$(out_of "$log" capture)"
+  if command -v sigrok-cli >/dev/null && command -v vcd2fst >/dev/null; then
+    expect "sigrok-cli reads the guest's VCD with the same transitions" python3 -c '
+import re, subprocess, sys
+def changes(text):
+    names = dict(re.findall(r"\$var\s+wire\s+1\s+(\S+)\s+(\S+)", text))
+    body = text.split("$enddefinitions", 1)[1]
+    out, time = [], None
+    for word in body.split():
+        if word.startswith("#"):
+            time = int(word[1:])
+        elif time and word[0] in "01" and word[1:] in names:
+            out.append((time, names[word[1:]], word[0]))
+    return sorted(out)
+ours = open(sys.argv[1]).read()
+theirs = subprocess.run(["sigrok-cli", "-I", "vcd", "-i", sys.argv[1], "-O", "vcd"],
+                        capture_output=True, text=True, check=True).stdout
+a, b = changes(ours), changes(theirs)
+sys.exit(0 if a and a == b else 1)' "$work/hw-capture.vcd"
+    expect "vcd2fst converts the guest's VCD without a word" \
+      test -z "$(vcd2fst "$work/hw-capture.vcd" "$work/hw-capture.fst" 2>&1)" -a -s "$work/hw-capture.fst"
+  else
+    say "skipped: sigrok-cli or vcd2fst is not installed (scripts/setup.sh installs them)"
+  fi
+}
+
 # What the PCI boot must show: the kernel's PCI UART listed and reachable, read and
 # identified through the installed command line, the port after its window refused, and
 # identify's warning before a port the kernel registered and its refusal of the console.
@@ -302,6 +348,7 @@ test)
   say "regwise-io on QEMU's UARTs against regwise-io-sim (instant timing):"
   compare || status=1
   check_probe
+  check_capture
   boot lockdown "8250.nr_uarts=0 lockdown=integrity" || { say "FAILED: lockdown boot"; status=1; }
   # A PCI serial card beside the four ISA UARTs, all registered by the kernel's driver.
   boot pci "8250.nr_uarts=5 console=ttyS0" -device pci-serial || { say "FAILED: PCI boot"; status=1; }

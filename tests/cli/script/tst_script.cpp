@@ -209,13 +209,16 @@ void TestScript::commandLine_data() {
     row("read --json 3FD", {"read", "--json", "3FD"}, {},
         "error: read にオプション「--json」はありません");
     row("raed 3FD", {"raed", "3FD"}, {},
-        "error: 不明なコマンド「raed」です（read、write、run、watch、list、identify、selftest "
+        "error: "
+        "不明なコマンド「raed」です（read、write、run、watch、list、identify、selftest、capture "
         "のいずれかです）（read のことですか？）$");
     row("READ 3FD", {"READ", "3FD"}, {},
-        "error: 不明なコマンド「READ」です（read、write、run、watch、list、identify、selftest "
+        "error: "
+        "不明なコマンド「READ」です（read、write、run、watch、list、identify、selftest、capture "
         "のいずれかです）（read のことですか？）$");
     row("zzz is near no command", {"zzz"}, {},
-        "error: 不明なコマンド「zzz」です（read、write、run、watch、list、identify、selftest "
+        "error: "
+        "不明なコマンド「zzz」です（read、write、run、watch、list、identify、selftest、capture "
         "のいずれかです）$");
     row("read 760 means 2F8 in decimal", {"read", "760"}, {},
         "error: ポート「760」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
@@ -224,8 +227,19 @@ void TestScript::commandLine_data() {
     row("read 2000 is no port in decimal either", {"read", "2000"}, {},
         "error: ポート「2000」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, "
         "3F8-3FF）の外にあります$");
+    row("capture C000 --for=5 in a PCI window", {"capture", "C000", "--for=5"}, kPciWindows,
+        "capture C000");
+    row("capture --for beyond an hour", {"capture", "2F8", "--for", "3600001"}, {},
+        "error: 「--for」には 1〜3600000 のミリ秒");
+    row("capture --explain", {"capture", "--explain", "2F8", "--for", "5"}, {},
+        "error: capture にオプション「--explain」はありません$");
+    row("capture --lsr=yes", {"capture", "--lsr=yes", "2F8", "--for", "5"}, {},
+        "error: capture にオプション「--lsr=yes」はありません$");
+    row("capture --vcd and --png to one file",
+        {"capture", "2F8", "--for", "5", "--vcd", "a", "--png", "a"}, {},
+        "error: 「--vcd」と「--png」に同じファイル「a」は使えません$");
     row("no command", {}, {},
-        "error: コマンドがありません（read、write、run、watch、list、identify、selftest "
+        "error: コマンドがありません（read、write、run、watch、list、identify、selftest、capture "
         "のいずれかです）");
 }
 
@@ -255,6 +269,9 @@ void TestScript::commandLine() {
     QString actual = args.value(0);
     for (const int32_t port : ports)
         actual += QLatin1Char(' ') + QString::fromStdString(cli::hexPort(port));
+    if (parsed.command.kind == cli::Command::Kind::Capture)
+        actual +=
+            QLatin1Char(' ') + QString::fromStdString(cli::hexPort(parsed.command.capture.base));
     if (command.json || command.watch.json)
         actual += QStringLiteral(" json");
     QCOMPARE(actual, expected);
