@@ -21,6 +21,7 @@ struct IoscmExports {
     IOSCM_InpDFn inpD = nullptr;
     IOSCM_OutWFn outW = nullptr;
     IOSCM_OutDFn outD = nullptr;
+    IOSCM_SequenceFn sequence = nullptr;
     IOSCM_LastErrorFn lastError = nullptr;
 
     // Opens the library and looks every export up; false when it cannot be opened or an
@@ -33,6 +34,7 @@ struct IoscmExports {
                find(handle, inpB, "InpB") && find(handle, outB, "OutB") &&
                find(handle, inpW, "InpW") && find(handle, inpD, "InpD") &&
                find(handle, outW, "OutW") && find(handle, outD, "OutD") &&
+               find(handle, sequence, "IOSCM_Sequence") &&
                find(handle, lastError, "IOSCM_LastError");
     }
 

@@ -3,6 +3,7 @@
 
 #include "portio/modioscmdef.h"
 
+#include <climits>
 #include <filesystem>
 #include <optional>
 #include <type_traits>
@@ -24,6 +25,7 @@ static_assert(std::is_same_v<IOSCM_InpWFn, decltype(&InpW)>);
 static_assert(std::is_same_v<IOSCM_InpDFn, decltype(&InpD)>);
 static_assert(std::is_same_v<IOSCM_OutWFn, decltype(&OutW)>);
 static_assert(std::is_same_v<IOSCM_OutDFn, decltype(&OutD)>);
+static_assert(std::is_same_v<IOSCM_SequenceFn, decltype(&IOSCM_Sequence)>);
 static_assert(std::is_same_v<IOSCM_LastErrorFn, decltype(&IOSCM_LastError)>);
 
 struct ModIOSCMdef::Impl {
@@ -35,6 +37,7 @@ struct ModIOSCMdef::Impl {
     IOSCM_StopFn stop = nullptr;
     IOSCM_InpBFn inpB = nullptr;
     IOSCM_OutBFn outB = nullptr;
+    IOSCM_SequenceFn sequence = nullptr;
     IOSCM_LastErrorFn lastError = nullptr;
     bool lastErrorMissing = false;
 
@@ -156,6 +159,21 @@ PortCall ModIOSCMdef::inpB(int16_t port) {
 }
 PortCall ModIOSCMdef::outB(int16_t port, int16_t data) {
     return m_impl->call(m_impl->outB, "OutB", port, data);
+}
+
+bool ModIOSCMdef::runsSequences() {
+    std::string error;
+    return m_impl->resolve(m_impl->sequence, "IOSCM_Sequence", error);
+}
+
+PortCall ModIOSCMdef::sequence(std::span<const IOSCM_Step> steps,
+                               std::span<IOSCM_StepResult> results) {
+    if (!runsSequences())
+        return PortLibrary::sequence(steps, results);
+    if (results.size() < steps.size() || steps.size() > INT32_MAX)
+        return {true, 0, "IOSCM_Sequence: 結果の場所が手順の数より少ないため、呼びませんでした"};
+    return m_impl->call(m_impl->sequence, "IOSCM_Sequence", steps.data(),
+                        static_cast<int32_t>(steps.size()), results.data());
 }
 
 bool ModIOSCMdef::loaded() const {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -19,38 +20,72 @@
 
 namespace sequencerunner {
 
-// Why a sequence is refused before any step runs, or nullopt when it may run. reaches(port)
+// What keeps a sequence from running, found before any step runs.
+struct Refused {
+    enum Reason {
+        TooManySteps,  // more than IOSCM_SEQUENCE_MAX_STEPS
+        UnknownKind,   // step: its kind is none of IOSCM_StepKind
+        OutOfReach,    // step: its port may not be touched
+        TooLong,       // the POLL and WAIT limits add up to more than IOSCM_SEQUENCE_MAX_NS
+    };
+    Reason reason;
+    std::size_t step = 0;  // UnknownKind, OutOfReach: the step, from 0
+};
+
+// The first fault of a sequence, in step order, or nullopt when it may run. reaches(port)
 // tells whether a port may be touched at all.
 template <typename Reaches>
-std::optional<std::string> refusal(std::span<const IOSCM_Step> steps, Reaches reaches) {
+std::optional<Refused> check(std::span<const IOSCM_Step> steps, Reaches reaches) {
     if (steps.size() > IOSCM_SEQUENCE_MAX_STEPS)
-        return "レジスタ列の手順が " + std::to_string(steps.size()) + " 個あります。一度に " +
-               std::to_string(IOSCM_SEQUENCE_MAX_STEPS) + " 個までです。何も読み書きしていません。";
+        return Refused{Refused::TooManySteps};
     uint64_t total = 0;
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const IOSCM_Step& step = steps[i];
-        const std::string where = "レジスタ列の " + std::to_string(i + 1) + " 番目の手順";
         switch (step.kind) {
             case IOSCM_STEP_READ:
             case IOSCM_STEP_WRITE:
             case IOSCM_STEP_POLL:
                 if (!reaches(step.port))
-                    return where +
-                           "のポートは、読み書きできる範囲の外です。何も読み書きしていません。";
+                    return Refused{Refused::OutOfReach, i};
                 break;
             case IOSCM_STEP_WAIT:
                 break;
             default:
-                return where + "の種類（" + std::to_string(step.kind) +
-                       "）は知りません。何も読み書きしていません。";
+                return Refused{Refused::UnknownKind, i};
         }
         if (step.kind == IOSCM_STEP_POLL || step.kind == IOSCM_STEP_WAIT)
             total += step.ns;
     }
     if (total > IOSCM_SEQUENCE_MAX_NS)
-        return std::string(
-            "レジスタ列の待ち時間が合わせて 1 秒を超えます。何も読み書きして"
-            "いません。");
+        return Refused{Refused::TooLong};
+    return std::nullopt;
+}
+
+// Why a sequence is refused, for a person: one sentence that ends by saying nothing was
+// touched.
+inline std::string refusalText(std::span<const IOSCM_Step> steps, const Refused& refused) {
+    const std::string untouched = "何も読み書きしていません。";
+    const std::string where = "レジスタ列の " + std::to_string(refused.step + 1) + " 番目の手順";
+    switch (refused.reason) {
+        case Refused::TooManySteps:
+            return "レジスタ列の手順が " + std::to_string(steps.size()) + " 個あります。一度に " +
+                   std::to_string(IOSCM_SEQUENCE_MAX_STEPS) + " 個までです。" + untouched;
+        case Refused::UnknownKind:
+            return where + "の種類（" + std::to_string(steps[refused.step].kind) +
+                   "）は知りません。" + untouched;
+        case Refused::OutOfReach:
+            return where + "のポートは、読み書きできる範囲の外です。" + untouched;
+        case Refused::TooLong:
+            break;
+    }
+    return "レジスタ列の待ち時間が合わせて 1 秒を超えます。" + untouched;
+}
+
+// Why a sequence is refused before any step runs, or nullopt when it may run.
+template <typename Reaches>
+std::optional<std::string> refusal(std::span<const IOSCM_Step> steps, Reaches reaches) {
+    if (const std::optional<Refused> refused = check(steps, reaches))
+        return refusalText(steps, *refused);
     return std::nullopt;
 }
 

@@ -356,19 +356,19 @@ HelperClient::Result HelperClient::write(int port, int data) {
     return request(OpWrite, port, data & 0xFF);
 }
 
-HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
+HelperClient::Result HelperClient::exchange(const void* message, std::size_t size,
+                                            std::span<unsigned char> received) {
     if (m_fd < 0)
         return {0, "I/Oが開始されていません。"};
-    const Request message{op, port, data};
     const auto ended = [this]() -> Result {
         close();
         return {0, kHelper + " が終了しました。I/Oを開始し直してください。"};
     };
     ssize_t sent;
     do
-        sent = ::send(m_fd, &message, sizeof message, MSG_NOSIGNAL);
+        sent = ::send(m_fd, message, size, MSG_NOSIGNAL);
     while (sent < 0 && errno == EINTR);
-    if (sent != static_cast<ssize_t>(sizeof message))
+    if (sent != static_cast<ssize_t>(size))
         return ended();
 
     int error = 0;
@@ -376,23 +376,81 @@ HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
         waitReadable(m_fd, Clock::now() + std::chrono::milliseconds(m_timeoutMs), error);
     if (wait != Wait::Ready)
         return {0, abandon(wait == Wait::TimedOut, error) + "I/Oを開始し直してください。"};
-    Reply reply;
-    const ssize_t got = receive(m_fd, reply);
-    if (got > 0 && got != static_cast<ssize_t>(sizeof reply))
-        return {0, malformed(got) + "I/Oを開始し直してください。"};
-    if (got != static_cast<ssize_t>(sizeof reply))
+    ssize_t got;
+    do
+        got = ::recv(m_fd, received.data(), received.size(), 0);
+    while (got < 0 && errno == EINTR);
+    if (got <= 0)
         return ended();
+    return {static_cast<int>(got), {}};
+}
+
+HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
+    const Request message{op, port, data};
+    // A byte to spare tells a message that is too long from a whole one.
+    struct {
+        Reply reply;
+        char spare;
+    } buffer;
+    const Result exchanged = exchange(&message, sizeof message,
+                                      {reinterpret_cast<unsigned char*>(&buffer), sizeof buffer});
+    if (!exchanged.error.empty())
+        return exchanged;
+    if (exchanged.value != static_cast<int>(sizeof(Reply)))
+        return {0, malformed(exchanged.value) + "I/Oを開始し直してください。"};
+    const Reply& reply = buffer.reply;
     switch (reply.status) {
         case StatusOk:
             return {reply.value, {}};
-        case StatusRefused: {
-            char text[32];
-            std::snprintf(text, sizeof text, "ポート 0x%X", static_cast<unsigned>(port));
-            return {0, std::string(text) + " は COM ポートの範囲（" + uart::comWindowList() +
-                           "）にも、カーネルが登録したほかのシリアルポートの範囲にもないため、"
-                           "アクセスしませんでした。"};
-        }
+        case StatusRefused:
+            return {0, outsideWindows(port) + "アクセスしませんでした。"};
         default:
             return {0, kHelper + " が要求を拒否しました: " + shown(reply)};
     }
+}
+
+HelperClient::Result HelperClient::sequence(std::span<const IOSCM_Step> steps,
+                                            std::span<IOSCM_StepResult> results) {
+    if (steps.size() > IOSCM_SEQUENCE_MAX_STEPS || results.size() < steps.size())
+        return {0, kHelper + " に送るレジスタ列が長すぎます。"};
+    const std::size_t count = steps.size();
+    std::vector<unsigned char> message(sequenceRequestSize(count));
+    const SequenceRequest header{OpSequence, static_cast<int32_t>(count)};
+    std::memcpy(message.data(), &header, sizeof header);
+    if (count > 0)
+        std::memcpy(message.data() + sizeof header, steps.data(), count * sizeof(IOSCM_Step));
+    std::vector<unsigned char> received(sequenceReplySize(count) + 1);
+    const Result exchanged = exchange(message.data(), message.size(), received);
+    if (!exchanged.error.empty())
+        return exchanged;
+    const auto got = static_cast<std::size_t>(exchanged.value);
+    Reply reply;
+    if (got >= sizeof reply)
+        std::memcpy(&reply, received.data(), sizeof reply);
+    // A run answers every step, a refusal none: any other size or count is not trusted.
+    const bool ran = got >= sizeof reply && reply.status == StatusOk;
+    if (got < sizeof reply || got != (ran ? sequenceReplySize(count) : sizeof reply) ||
+        (ran && reply.value != static_cast<int32_t>(count)))
+        return {0, malformed(static_cast<ssize_t>(got)) + "I/Oを開始し直してください。"};
+    if (ran) {
+        if (count > 0)
+            std::memcpy(results.data(), received.data() + sizeof reply,
+                        count * sizeof(IOSCM_StepResult));
+        return {reply.value, {}};
+    }
+    if (reply.status == StatusRefused && reply.value >= 0 &&
+        static_cast<std::size_t>(reply.value) < count) {
+        const auto step = static_cast<std::size_t>(reply.value);
+        return {0, "レジスタ列の " + std::to_string(step + 1) + " 番目の手順の" +
+                       outsideWindows(static_cast<uint16_t>(steps[step].port)) +
+                       "どの手順も実行しませんでした。"};
+    }
+    return {0, kHelper + " が要求を拒否しました: " + shown(reply)};
+}
+
+std::string HelperClient::outsideWindows(int port) {
+    char text[32];
+    std::snprintf(text, sizeof text, "ポート 0x%X", static_cast<unsigned>(port));
+    return std::string(text) + " は COM ポートの範囲（" + uart::comWindowList() +
+           "）にも、カーネルが登録したほかのシリアルポートの範囲にもないため、";
 }

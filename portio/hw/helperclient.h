@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include <sys/types.h>
+
+#include "portio/ioscm.h"
 
 // The library's side of regwise-portd: spawns the helper over a socketpair, waits for its
 // first reply, and sends it one request at a time. Errors come back as text (Japanese, for
@@ -34,16 +37,23 @@ public:
 
     Result read(int port);
     Result write(int port, int data);
+    // A register sequence as one request and one reply; value is the number of steps run,
+    // whose results are filled in. The helper checks every step before it runs any.
+    Result sequence(std::span<const IOSCM_Step> steps, std::span<IOSCM_StepResult> results);
 
     bool running() const { return m_fd >= 0; }
     pid_t pid() const { return m_pid; }
 
 private:
     Result request(uint32_t op, int port, int data);
+    // Sends one message and receives the reply into received (at most its size); the reply's
+    // size, or an error when there was no reply to take.
+    Result exchange(const void* message, std::size_t size, std::span<unsigned char> received);
     bool alive();
     void close(int* exitStatus = nullptr);
     std::string abandon(bool timedOut, int error);
     std::string malformed(ssize_t size);
+    static std::string outsideWindows(int port);
     std::string spawn();
     std::string launch(int helperEnd);
 

@@ -3,6 +3,7 @@
 
 #include "portio/hw/portdserver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <sys/socket.h>
 
 #include "kernel/kernelports.h"
+#include "portio/sequencerunner.h"
 #include "uart/registers.h"
 
 using namespace portd;
@@ -129,6 +131,87 @@ Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
     }
 }
 
+namespace {
+
+Reply badRequest(const char* text, int32_t value = 0) {
+    Reply reply;
+    reply.status = StatusBadRequest;
+    reply.value = value;
+    reply.setText(text);
+    return reply;
+}
+
+std::vector<unsigned char> bytesOf(const Reply& reply) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&reply);
+    return {bytes, bytes + sizeof reply};
+}
+
+// A sequence's accesses through the helper's accessor, timed by its clock.
+struct AccessorSequence {
+    PortAccessor& ports;
+    std::optional<uint8_t> read(int16_t port) { return ports.read(static_cast<uint16_t>(port)); }
+    bool write(int16_t port, uint8_t data) {
+        ports.write(static_cast<uint16_t>(port), data);
+        return true;
+    }
+    int64_t now() { return ports.now(); }
+    void waitUntil(int64_t ns) { ports.waitUntil(ns); }
+};
+
+}  // namespace
+
+std::vector<unsigned char> PortdServer::answer(const void* message, std::size_t size, bool& stop) {
+    stop = false;
+    uint32_t op = 0;
+    if (size >= sizeof op)
+        std::memcpy(&op, message, sizeof op);
+    if (op == OpSequence && size >= sizeof(SequenceRequest))
+        return sequence(message, size);
+    return bytesOf(handle(message, size, stop));
+}
+
+// Every step is checked, its port by the same rule as a single access, before any runs; the
+// bounds keep one request from holding the helper longer than a second of waits.
+std::vector<unsigned char> PortdServer::sequence(const void* message, std::size_t size) {
+    SequenceRequest header;
+    std::memcpy(&header, message, sizeof header);
+    if (header.count < 0 || header.count > IOSCM_SEQUENCE_MAX_STEPS)
+        return bytesOf(badRequest("手順の数が正しくありません", -1));
+    const auto count = static_cast<std::size_t>(header.count);
+    if (size != sequenceRequestSize(count))
+        return bytesOf(badRequest("要求の大きさが正しくありません", -1));
+    std::vector<IOSCM_Step> steps(count);
+    std::memcpy(steps.data(), static_cast<const unsigned char*>(message) + sizeof header,
+                count * sizeof(IOSCM_Step));
+    if (const std::optional<sequencerunner::Refused> refused =
+            sequencerunner::check(steps, [this](int16_t port) { return allowed(port); })) {
+        const auto step = static_cast<int32_t>(refused->step);
+        switch (refused->reason) {
+            case sequencerunner::Refused::OutOfReach: {
+                Reply reply;
+                reply.status = StatusRefused;
+                reply.value = step;
+                reply.setText("ポートが開いた範囲の外にあります");
+                return bytesOf(reply);
+            }
+            case sequencerunner::Refused::UnknownKind:
+                return bytesOf(badRequest("不明な手順です", step));
+            case sequencerunner::Refused::TooManySteps:
+            case sequencerunner::Refused::TooLong:
+                break;
+        }
+        return bytesOf(badRequest("待ち時間の合計が長すぎます", -1));
+    }
+    std::vector<unsigned char> bytes(sequenceReplySize(count));
+    std::vector<IOSCM_StepResult> results(count);
+    AccessorSequence io{m_ports};
+    Reply reply;
+    reply.value = sequencerunner::run(steps, results, io);
+    std::memcpy(bytes.data(), &reply, sizeof reply);
+    std::memcpy(bytes.data() + sizeof reply, results.data(), count * sizeof(IOSCM_StepResult));
+    return bytes;
+}
+
 bool PortdServer::allowed(int32_t port) const {
     return uart::inComWindow(port) || kernelports::inWindows(m_otherWindows, port);
 }
@@ -137,8 +220,8 @@ int PortdServer::serve(int fd) {
     for (;;) {
         // Larger than any valid request, so an oversized one is seen whole (MSG_TRUNC
         // returns its real length) and refused rather than read as a valid prefix.
-        alignas(Request) unsigned char buffer[sizeof(Request) + 1];
-        const ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_TRUNC);
+        m_received.resize(kLongestRequest + 1);
+        const ssize_t got = ::recv(fd, m_received.data(), m_received.size(), MSG_TRUNC);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -147,8 +230,13 @@ int PortdServer::serve(int fd) {
         if (got == 0)
             return 0;  // the library closed its end, or its process died
         bool stop = false;
-        const Reply reply = handle(buffer, static_cast<std::size_t>(got), stop);
-        if (::send(fd, &reply, sizeof reply, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof reply))
+        const std::size_t size = std::min(static_cast<std::size_t>(got), m_received.size());
+        const std::vector<unsigned char> reply =
+            size == static_cast<std::size_t>(got)
+                ? answer(m_received.data(), size, stop)
+                : bytesOf(badRequest("要求の大きさが正しくありません"));
+        if (::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(reply.size()))
             return 1;
         if (stop)
             return 0;

@@ -30,9 +30,13 @@ public:
     // Opens the windows and says whether the helper is ready, or why not.
     portd::Reply start();
 
-    // Handles one received message of the given size. Sets stop when the helper is to exit
-    // after sending the reply.
+    // Handles one received single-access or stop message of the given size. Sets stop when
+    // the helper is to exit after sending the reply.
     portd::Reply handle(const void* message, std::size_t size, bool& stop);
+
+    // Handles one received message of any op, a register sequence included, and gives the
+    // reply's bytes: a Reply, after a sequence run followed by its results.
+    std::vector<unsigned char> answer(const void* message, std::size_t size, bool& stop);
 
     // Serves requests on a connected SOCK_SEQPACKET socket until a stop request or until
     // the other end closes. Returns the process exit code.
@@ -45,9 +49,13 @@ public:
 private:
     portd::Reply refusal(const OpenOutcome& outcome) const;
 
+    std::vector<unsigned char> sequence(const void* message, std::size_t size);
+
+    // The one rule for which ports the helper touches, for single accesses and sequences.
     bool allowed(int32_t port) const;
 
     PortAccessor& m_ports;
     std::string m_lockdownPath;
     std::vector<uint16_t> m_otherWindows;  // from a successful start only
+    std::vector<unsigned char> m_received;  // the message being handled
 };
