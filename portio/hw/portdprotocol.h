@@ -24,9 +24,9 @@ inline constexpr int kSocketFd = 3;
 // port-I/O UARTs, as the helper read them at start, are ever touched.
 
 enum Op : uint32_t {
-    OpRead = 1,   // read the byte at port
-    OpWrite = 2,  // write data (0...255) to port
-    OpStop = 3,   // reply, then exit
+    OpRead = 1,      // read the byte at port
+    OpWrite = 2,     // write data (0...255) to port
+    OpStop = 3,      // reply, then exit
     OpSequence = 4,  // a register sequence: a SequenceRequest, whose reply is a SequenceReply
 };
 

@@ -183,8 +183,8 @@ std::vector<unsigned char> PortdServer::sequence(const void* message, std::size_
     std::vector<IOSCM_Step> steps(count);
     std::memcpy(steps.data(), static_cast<const unsigned char*>(message) + sizeof header,
                 count * sizeof(IOSCM_Step));
-    if (const std::optional<sequencerunner::Refused> refused =
-            sequencerunner::check(steps, [this](int16_t port) { return allowed(port); })) {
+    if (const std::optional<sequencerunner::Refused> refused = sequencerunner::check(
+            steps, [this](int16_t port) { return allowed(static_cast<uint16_t>(port)); })) {
         const auto step = static_cast<int32_t>(refused->step);
         switch (refused->reason) {
             case sequencerunner::Refused::OutOfReach: {

@@ -56,6 +56,6 @@ private:
 
     PortAccessor& m_ports;
     std::string m_lockdownPath;
-    std::vector<uint16_t> m_otherWindows;  // from a successful start only
+    std::vector<uint16_t> m_otherWindows;   // from a successful start only
     std::vector<unsigned char> m_received;  // the message being handled
 };
