@@ -99,7 +99,9 @@ int32_t expectSequence(const std::vector<uint8_t>& message, std::vector<IOSCM_St
         message.size() != sizeof header + size_t(header.count) * sizeof(IOSCM_Step))
         return StatusBadRequest;
     steps.resize(size_t(header.count));
-    std::memcpy(steps.data(), message.data() + sizeof header, steps.size() * sizeof(IOSCM_Step));
+    if (!steps.empty())
+        std::memcpy(steps.data(), message.data() + sizeof header,
+                    steps.size() * sizeof(IOSCM_Step));
     uint64_t waits = 0;
     for (const IOSCM_Step& step : steps) {
         if (step.kind < IOSCM_STEP_READ || step.kind > IOSCM_STEP_WAIT)
@@ -199,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // SOCK_SEQPACKET cannot tell an empty message from the end of the stream.
         if (messages[i].empty())
             break;
-        std::vector<unsigned char> received(kLongestReply + 1);
+        static std::vector<unsigned char> received(kLongestReply + 1);
         const ssize_t got = recv(ends[0], received.data(), received.size(), MSG_DONTWAIT);
         check(got >= static_cast<ssize_t>(sizeof(Reply)), "no whole reply", i);
         Reply reply;
@@ -219,8 +221,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       reply.value == static_cast<int32_t>(steps.size()),
                   "a run without every step's result", i);
             std::vector<IOSCM_StepResult> results(steps.size());
-            std::memcpy(results.data(), received.data() + sizeof reply,
-                        results.size() * sizeof(IOSCM_StepResult));
+            if (!results.empty())
+                std::memcpy(results.data(), received.data() + sizeof reply,
+                            results.size() * sizeof(IOSCM_StepResult));
             expectRun(steps, results.data(), expectedAccesses, i);
             continue;
         }

@@ -181,8 +181,9 @@ std::vector<unsigned char> PortdServer::sequence(const void* message, std::size_
     if (size != sequenceRequestSize(count))
         return bytesOf(badRequest("要求の大きさが正しくありません", -1));
     std::vector<IOSCM_Step> steps(count);
-    std::memcpy(steps.data(), static_cast<const unsigned char*>(message) + sizeof header,
-                count * sizeof(IOSCM_Step));
+    if (count > 0)
+        std::memcpy(steps.data(), static_cast<const unsigned char*>(message) + sizeof header,
+                    count * sizeof(IOSCM_Step));
     if (const std::optional<sequencerunner::Refused> refused = sequencerunner::check(
             steps, [this](int16_t port) { return allowed(static_cast<uint16_t>(port)); })) {
         const auto step = static_cast<int32_t>(refused->step);
@@ -208,7 +209,8 @@ std::vector<unsigned char> PortdServer::sequence(const void* message, std::size_
     Reply reply;
     reply.value = sequencerunner::run(steps, results, io);
     std::memcpy(bytes.data(), &reply, sizeof reply);
-    std::memcpy(bytes.data() + sizeof reply, results.data(), count * sizeof(IOSCM_StepResult));
+    if (count > 0)
+        std::memcpy(bytes.data() + sizeof reply, results.data(), count * sizeof(IOSCM_StepResult));
     return bytes;
 }
 
