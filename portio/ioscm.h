@@ -73,6 +73,9 @@ typedef struct IOSCM_Step {
     uint32_t ns;       /* POLL: the longest it polls; WAIT: how long it waits; else 0 */
 } IOSCM_Step;
 
+/* Reads and writes that follow each other are timed together: each of their results holds the
+ * time just before the first of them and just after the last (one clock read costs as much as
+ * many accesses). */
 typedef struct IOSCM_StepResult {
     int64_t start_ns; /* CLOCK_MONOTONIC just before the step's first access (WAIT: its start) */
     int64_t end_ns;   /* just after its last access (WAIT: its end) */

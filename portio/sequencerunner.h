@@ -94,31 +94,54 @@ std::optional<std::string> refusal(std::span<const IOSCM_Step> steps, Reaches re
 //   bool write(int16_t port, uint8_t data)       false: the write failed (error set)
 //   int64_t now()                                CLOCK_MONOTONIC in nanoseconds
 //   void waitUntil(int64_t ns)                   lets time pass, touching nothing
+// and may supply
+//   void pause(int64_t latest)                   between a POLL's reads, lets a little time
+//                                                pass if the next read may still begin by
+//                                                latest (else the reads follow at once)
+// Reads and writes that follow each other are timed together, the clock read once before
+// the first and once after the last (a clock read can cost as much as tens of accesses of
+// memory): each of their results holds those two times.
 // Returns the number of steps run; fewer than steps.size() when an access failed.
 template <typename Io>
 int32_t run(std::span<const IOSCM_Step> steps, std::span<IOSCM_StepResult> results, Io& io) {
-    for (std::size_t i = 0; i < steps.size(); ++i) {
+    for (std::size_t i = 0; i < steps.size();) {
         const IOSCM_Step& step = steps[i];
         IOSCM_StepResult& result = results[i];
+        if (step.kind == IOSCM_STEP_READ || step.kind == IOSCM_STEP_WRITE) {
+            const int64_t start = io.now();
+            std::size_t end = i;
+            bool failed = false;
+            for (; end < steps.size() && !failed; ++end) {
+                const IOSCM_Step& access = steps[end];
+                IOSCM_StepResult& done = results[end];
+                if (access.kind == IOSCM_STEP_READ) {
+                    done = IOSCM_StepResult{};
+                    const std::optional<uint8_t> value = io.read(access.port);
+                    failed = !value;
+                    if (value) {
+                        done.reads = 1;
+                        done.value = done.seen = *value;
+                    }
+                } else if (access.kind == IOSCM_STEP_WRITE) {
+                    done = IOSCM_StepResult{};
+                    failed = !io.write(access.port, access.data);
+                } else {
+                    break;
+                }
+            }
+            const int64_t stop = io.now();
+            for (std::size_t k = i; k < end; ++k) {
+                results[k].start_ns = start;
+                results[k].end_ns = stop;
+            }
+            if (failed)
+                return static_cast<int32_t>(end - 1);
+            i = end;
+            continue;
+        }
         result = IOSCM_StepResult{};
         result.start_ns = io.now();
         switch (step.kind) {
-            case IOSCM_STEP_READ: {
-                const std::optional<uint8_t> value = io.read(step.port);
-                result.end_ns = io.now();
-                if (!value)
-                    return static_cast<int32_t>(i);
-                result.reads = 1;
-                result.value = result.seen = *value;
-                break;
-            }
-            case IOSCM_STEP_WRITE:
-                if (!io.write(step.port, step.data)) {
-                    result.end_ns = io.now();
-                    return static_cast<int32_t>(i);
-                }
-                result.end_ns = io.now();
-                break;
             case IOSCM_STEP_POLL: {
                 const int64_t deadline = result.start_ns + static_cast<int64_t>(step.ns);
                 std::bitset<256> known;
@@ -149,6 +172,8 @@ int32_t run(std::span<const IOSCM_Step> steps, std::span<IOSCM_StepResult> resul
                     // (the runner was paused) was the one last read, and has decided.
                     if (before > deadline || after + quickest > deadline)
                         break;
+                    if constexpr (requires { io.pause(int64_t{}); })
+                        io.pause(deadline - quickest);
                 }
                 break;
             }
@@ -159,6 +184,7 @@ int32_t run(std::span<const IOSCM_Step> steps, std::span<IOSCM_StepResult> resul
             default:
                 return static_cast<int32_t>(i);
         }
+        ++i;
     }
     return static_cast<int32_t>(steps.size());
 }

@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -356,17 +357,23 @@ HelperClient::Result HelperClient::write(int port, int data) {
     return request(OpWrite, port, data & 0xFF);
 }
 
-HelperClient::Result HelperClient::exchange(const void* message, std::size_t size,
-                                            std::span<unsigned char> received) {
+HelperClient::Result HelperClient::exchange(std::span<const iovec> message,
+                                            std::span<const iovec> received) {
     if (m_fd < 0)
         return {0, "I/Oが開始されていません。"};
     const auto ended = [this]() -> Result {
         close();
         return {0, kHelper + " が終了しました。I/Oを開始し直してください。"};
     };
+    std::size_t size = 0;
+    for (const iovec& part : message)
+        size += part.iov_len;
+    msghdr out{};
+    out.msg_iov = const_cast<iovec*>(message.data());
+    out.msg_iovlen = message.size();
     ssize_t sent;
     do
-        sent = ::send(m_fd, message, size, MSG_NOSIGNAL);
+        sent = ::sendmsg(m_fd, &out, MSG_NOSIGNAL);
     while (sent < 0 && errno == EINTR);
     if (sent != static_cast<ssize_t>(size))
         return ended();
@@ -376,9 +383,12 @@ HelperClient::Result HelperClient::exchange(const void* message, std::size_t siz
         waitReadable(m_fd, Clock::now() + std::chrono::milliseconds(m_timeoutMs), error);
     if (wait != Wait::Ready)
         return {0, abandon(wait == Wait::TimedOut, error) + "I/Oを開始し直してください。"};
+    msghdr in{};
+    in.msg_iov = const_cast<iovec*>(received.data());
+    in.msg_iovlen = received.size();
     ssize_t got;
     do
-        got = ::recv(m_fd, received.data(), received.size(), 0);
+        got = ::recvmsg(m_fd, &in, 0);
     while (got < 0 && errno == EINTR);
     if (got <= 0)
         return ended();
@@ -386,19 +396,16 @@ HelperClient::Result HelperClient::exchange(const void* message, std::size_t siz
 }
 
 HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
-    const Request message{op, port, data};
-    // A byte to spare tells a message that is too long from a whole one.
-    struct {
-        Reply reply;
-        char spare;
-    } buffer;
-    const Result exchanged = exchange(&message, sizeof message,
-                                      {reinterpret_cast<unsigned char*>(&buffer), sizeof buffer});
+    Request message{op, port, data};
+    Reply reply;
+    char spare;  // a byte to spare tells a message that is too long from a whole one
+    const iovec out[] = {{&message, sizeof message}};
+    const iovec in[] = {{&reply, sizeof reply}, {&spare, 1}};
+    const Result exchanged = exchange(out, in);
     if (!exchanged.error.empty())
         return exchanged;
     if (exchanged.value != static_cast<int>(sizeof(Reply)))
         return {0, malformed(exchanged.value) + "I/Oを開始し直してください。"};
-    const Reply& reply = buffer.reply;
     switch (reply.status) {
         case StatusOk:
             return {reply.value, {}};
@@ -409,35 +416,30 @@ HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
     }
 }
 
+// The steps go out and the results come in where the caller keeps them, without a copy.
 HelperClient::Result HelperClient::sequence(std::span<const IOSCM_Step> steps,
                                             std::span<IOSCM_StepResult> results) {
     if (steps.size() > IOSCM_SEQUENCE_MAX_STEPS || results.size() < steps.size())
         return {0, kHelper + " に送るレジスタ列が長すぎます。"};
     const std::size_t count = steps.size();
-    std::vector<unsigned char> message(sequenceRequestSize(count));
-    const SequenceRequest header{OpSequence, static_cast<int32_t>(count)};
-    std::memcpy(message.data(), &header, sizeof header);
-    if (count > 0)
-        std::memcpy(message.data() + sizeof header, steps.data(), count * sizeof(IOSCM_Step));
-    std::vector<unsigned char> received(sequenceReplySize(count) + 1);
-    const Result exchanged = exchange(message.data(), message.size(), received);
+    SequenceRequest header{OpSequence, static_cast<int32_t>(count)};
+    Reply reply;
+    char spare;
+    const iovec out[] = {{&header, sizeof header},
+                         {const_cast<IOSCM_Step*>(steps.data()), count * sizeof(IOSCM_Step)}};
+    const iovec in[] = {
+        {&reply, sizeof reply}, {results.data(), count * sizeof(IOSCM_StepResult)}, {&spare, 1}};
+    const Result exchanged = exchange(out, in);
     if (!exchanged.error.empty())
         return exchanged;
     const auto got = static_cast<std::size_t>(exchanged.value);
-    Reply reply;
-    if (got >= sizeof reply)
-        std::memcpy(&reply, received.data(), sizeof reply);
     // A run answers every step, a refusal none: any other size or count is not trusted.
     const bool ran = got >= sizeof reply && reply.status == StatusOk;
     if (got < sizeof reply || got != (ran ? sequenceReplySize(count) : sizeof reply) ||
         (ran && reply.value != static_cast<int32_t>(count)))
         return {0, malformed(static_cast<ssize_t>(got)) + "I/Oを開始し直してください。"};
-    if (ran) {
-        if (count > 0)
-            std::memcpy(results.data(), received.data() + sizeof reply,
-                        count * sizeof(IOSCM_StepResult));
+    if (ran)
         return {reply.value, {}};
-    }
     if (reply.status == StatusRefused && reply.value >= 0 &&
         static_cast<std::size_t>(reply.value) < count) {
         const auto step = static_cast<std::size_t>(reply.value);

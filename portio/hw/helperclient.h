@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <sys/types.h>
+#include <sys/uio.h>
 
 #include "portio/ioscm.h"
 
@@ -46,9 +47,9 @@ public:
 
 private:
     Result request(uint32_t op, int port, int data);
-    // Sends one message and receives the reply into received (at most its size); the reply's
-    // size, or an error when there was no reply to take.
-    Result exchange(const void* message, std::size_t size, std::span<unsigned char> received);
+    // Sends one message made of the parts given and receives the reply into the parts given
+    // (at most their size); the reply's size, or an error when there was no reply to take.
+    Result exchange(std::span<const iovec> message, std::span<const iovec> received);
     bool alive();
     void close(int* exitStatus = nullptr);
     std::string abandon(bool timedOut, int error);

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 #include "kernel/kernelports.h"
 #include "portio/sequencerunner.h"
@@ -141,11 +142,6 @@ Reply badRequest(const char* text, int32_t value = 0) {
     return reply;
 }
 
-std::vector<unsigned char> bytesOf(const Reply& reply) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&reply);
-    return {bytes, bytes + sizeof reply};
-}
-
 // A sequence's accesses through the helper's accessor, timed by its clock.
 struct AccessorSequence {
     PortAccessor& ports;
@@ -161,31 +157,45 @@ struct AccessorSequence {
 }  // namespace
 
 std::vector<unsigned char> PortdServer::answer(const void* message, std::size_t size, bool& stop) {
+    std::span<const IOSCM_StepResult> results;
+    const Reply reply = respond(message, size, stop, results);
+    std::vector<unsigned char> bytes(sizeof reply + results.size_bytes());
+    std::memcpy(bytes.data(), &reply, sizeof reply);
+    if (!results.empty())
+        std::memcpy(bytes.data() + sizeof reply, results.data(), results.size_bytes());
+    return bytes;
+}
+
+Reply PortdServer::respond(const void* message, std::size_t size, bool& stop,
+                           std::span<const IOSCM_StepResult>& results) {
     stop = false;
+    results = {};
     uint32_t op = 0;
     if (size >= sizeof op)
         std::memcpy(&op, message, sizeof op);
     if (op == OpSequence && size >= sizeof(SequenceRequest))
-        return sequence(message, size);
-    return bytesOf(handle(message, size, stop));
+        return sequence(message, size, results);
+    return handle(message, size, stop);
 }
 
 // Every step is checked, its port by the same rule as a single access, before any runs; the
-// bounds keep one request from holding the helper longer than a second of waits.
-std::vector<unsigned char> PortdServer::sequence(const void* message, std::size_t size) {
+// bounds keep one request from holding the helper longer than a second of waits. The steps
+// and results live in buffers kept from one request to the next.
+Reply PortdServer::sequence(const void* message, std::size_t size,
+                            std::span<const IOSCM_StepResult>& results) {
     SequenceRequest header;
     std::memcpy(&header, message, sizeof header);
     if (header.count < 0 || header.count > IOSCM_SEQUENCE_MAX_STEPS)
-        return bytesOf(badRequest("手順の数が正しくありません", -1));
+        return badRequest("手順の数が正しくありません", -1);
     const auto count = static_cast<std::size_t>(header.count);
     if (size != sequenceRequestSize(count))
-        return bytesOf(badRequest("要求の大きさが正しくありません", -1));
-    std::vector<IOSCM_Step> steps(count);
+        return badRequest("要求の大きさが正しくありません", -1);
+    m_steps.resize(count);
     if (count > 0)
-        std::memcpy(steps.data(), static_cast<const unsigned char*>(message) + sizeof header,
+        std::memcpy(m_steps.data(), static_cast<const unsigned char*>(message) + sizeof header,
                     count * sizeof(IOSCM_Step));
     if (const std::optional<sequencerunner::Refused> refused = sequencerunner::check(
-            steps, [this](int16_t port) { return allowed(static_cast<uint16_t>(port)); })) {
+            m_steps, [this](int16_t port) { return allowed(static_cast<uint16_t>(port)); })) {
         const auto step = static_cast<int32_t>(refused->step);
         switch (refused->reason) {
             case sequencerunner::Refused::OutOfReach: {
@@ -193,25 +203,24 @@ std::vector<unsigned char> PortdServer::sequence(const void* message, std::size_
                 reply.status = StatusRefused;
                 reply.value = step;
                 reply.setText("ポートが開いた範囲の外にあります");
-                return bytesOf(reply);
+                return reply;
             }
             case sequencerunner::Refused::UnknownKind:
-                return bytesOf(badRequest("不明な手順です", step));
+                return badRequest("不明な手順です", step);
             case sequencerunner::Refused::TooManySteps:
             case sequencerunner::Refused::TooLong:
                 break;
         }
-        return bytesOf(badRequest("待ち時間の合計が長すぎます", -1));
+        return badRequest("待ち時間の合計が長すぎます", -1);
     }
-    std::vector<unsigned char> bytes(sequenceReplySize(count));
-    std::vector<IOSCM_StepResult> results(count);
+    if (m_results.size() < count)
+        m_results.resize(IOSCM_SEQUENCE_MAX_STEPS);
+    const std::span<IOSCM_StepResult> filled(m_results.data(), count);
     AccessorSequence io{m_ports};
     Reply reply;
-    reply.value = sequencerunner::run(steps, results, io);
-    std::memcpy(bytes.data(), &reply, sizeof reply);
-    if (count > 0)
-        std::memcpy(bytes.data() + sizeof reply, results.data(), count * sizeof(IOSCM_StepResult));
-    return bytes;
+    reply.value = sequencerunner::run(m_steps, filled, io);
+    results = filled;
+    return reply;
 }
 
 bool PortdServer::allowed(int32_t port) const {
@@ -232,13 +241,19 @@ int PortdServer::serve(int fd) {
         if (got == 0)
             return 0;  // the library closed its end, or its process died
         bool stop = false;
-        const std::size_t size = std::min(static_cast<std::size_t>(got), m_received.size());
-        const std::vector<unsigned char> reply =
-            size == static_cast<std::size_t>(got)
-                ? answer(m_received.data(), size, stop)
-                : bytesOf(badRequest("要求の大きさが正しくありません"));
-        if (::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) !=
-            static_cast<ssize_t>(reply.size()))
+        std::span<const IOSCM_StepResult> results;
+        const Reply reply =
+            static_cast<std::size_t>(got) <= m_received.size()
+                ? respond(m_received.data(), static_cast<std::size_t>(got), stop, results)
+                : badRequest("要求の大きさが正しくありません");
+        // The reply and a sequence's results as one message, without copying them together.
+        iovec parts[2] = {{const_cast<Reply*>(&reply), sizeof reply},
+                          {const_cast<IOSCM_StepResult*>(results.data()), results.size_bytes()}};
+        msghdr whole{};
+        whole.msg_iov = parts;
+        whole.msg_iovlen = results.empty() ? 1 : 2;
+        if (::sendmsg(fd, &whole, MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(sizeof reply + results.size_bytes()))
             return 1;
         if (stop)
             return 0;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,13 +50,20 @@ public:
 private:
     portd::Reply refusal(const OpenOutcome& outcome) const;
 
-    std::vector<unsigned char> sequence(const void* message, std::size_t size);
+    // The reply to any message; for a sequence that ran, results shows its steps' results
+    // (kept until the next message), else nothing.
+    portd::Reply respond(const void* message, std::size_t size, bool& stop,
+                         std::span<const IOSCM_StepResult>& results);
+    portd::Reply sequence(const void* message, std::size_t size,
+                          std::span<const IOSCM_StepResult>& results);
 
     // The one rule for which ports the helper touches, for single accesses and sequences.
     bool allowed(int32_t port) const;
 
     PortAccessor& m_ports;
     std::string m_lockdownPath;
-    std::vector<uint16_t> m_otherWindows;   // from a successful start only
-    std::vector<unsigned char> m_received;  // the message being handled
+    std::vector<uint16_t> m_otherWindows;     // from a successful start only
+    std::vector<unsigned char> m_received;    // the message being handled
+    std::vector<IOSCM_Step> m_steps;          // a sequence's steps
+    std::vector<IOSCM_StepResult> m_results;  // and their results
 };

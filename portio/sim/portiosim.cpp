@@ -272,6 +272,15 @@ struct BusSequence {
         std::this_thread::sleep_until(
             std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns)));
     }
+    // A POLL sleeps a little between reads while its limit is far: the model changes only at
+    // a character's bit times, and a process that spins on a busy machine is pushed aside
+    // for longer than one that sleeps. Near the limit it reads without a pause, so that a
+    // sleep's lateness never makes the last read late.
+    void pause(int64_t latest) const {
+        constexpr int64_t kFar = 500000;  // far above a sleep's lateness (50 us timer slack)
+        if (latest - now() > kFar)
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
 };
 
 }  // namespace
