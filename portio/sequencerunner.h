@@ -5,6 +5,8 @@
 // that runs one: the simulated library, the real-port helper, and programs whose library
 // lacks the export (PortLibrary's step-by-step fallback). The caller supplies the port
 // access, its clock and its own rule for which ports it reaches.
+//
+// The man page lists every Japanese text in this file (tests/packaging/check-messages.sh).
 
 #pragma once
 
