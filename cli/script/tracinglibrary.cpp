@@ -4,6 +4,7 @@
 #include "cli/script/tracinglibrary.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "cli/script/transcript.h"
 
@@ -50,17 +51,21 @@ PortCall TracingLibrary::sequence(std::span<const IOSCM_Step> steps,
                         << '\n';
                 break;
             case IOSCM_STEP_POLL: {
+                // The values kept, and the last one read when it is not among them.
                 const std::size_t kept =
                     std::min<std::size_t>(result.distinct_count, sizeof result.distinct);
-                for (std::size_t j = 0; j < kept; ++j) {
-                    m_trace << readLine({Statement::Kind::Read, port, 0, false, 0},
-                                        result.distinct[j], false);
-                    if (j + 1 < kept)
+                std::vector<uint8_t> shown(result.distinct, result.distinct + kept);
+                if (std::find(shown.begin(), shown.end(), result.value) == shown.end())
+                    shown.push_back(result.value);
+                for (std::size_t j = 0; j < shown.size(); ++j) {
+                    m_trace << readLine({Statement::Kind::Read, port, 0, false, 0}, shown[j],
+                                        false);
+                    if (j + 1 < shown.size())
                         m_trace << '\n';
                 }
                 m_trace << "  # " << result.reads << (result.reads == 1 ? " read" : " reads");
-                if (result.distinct_count > kept)
-                    m_trace << ", " << result.distinct_count - kept << " more values";
+                if (result.distinct_count > shown.size())
+                    m_trace << ", " << result.distinct_count - shown.size() << " more values";
                 m_trace << '\n';
                 break;
             }

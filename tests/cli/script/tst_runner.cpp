@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "cli/script/runner.h"
+#include "cli/script/tracinglibrary.h"
 #include "tests/cli/script/fakerig.h"
 
 namespace {
@@ -28,6 +29,8 @@ private slots:
     void stopRequest();
     void libraryFailure_data();
     void libraryFailure();
+    void traceOfASequence_data();
+    void traceOfASequence();
 };
 
 // Scripts against values the fake reads back: the transcript, the calls, the status and the
@@ -411,6 +414,44 @@ void TestRunner::libraryFailure() {
                               ? QStringLiteral("ポート0x3FBを読み取れませんでした。")
                               : QString();
     QVERIFY2(rig.stdErr().contains(named), qPrintable(rig.stdErr()));
+}
+
+// --trace over a sequence: each step run as a script line, a POLL as each value it read once
+// and its count of reads; the same lines whether the library runs the sequence or it goes
+// step by step.
+void TestRunner::traceOfASequence_data() {
+    QTest::addColumn<bool>("sequences");
+    QTest::addColumn<QList<int>>("reads");
+    QTest::addColumn<QString>("trace");
+    const QList<int> reads{0x55, 0x60, 0x60, 0x61, 0x61};
+    QTest::newRow("run by the library")
+        << true << reads << "W 3FB 83\nR 3F8 = 55\nR 3FD = 60\nR 3FD = 61  # 3 reads\n";
+    QTest::newRow("step by step") << false << reads
+                                  << "W 3FB 83\nR 3F8 = 55\nR 3FD = 60\nR 3FD = 60\nR 3FD = 61\n";
+    QTest::newRow("a POLL of ten values")
+        << true << QList<int>{0x55, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x61}
+        << "W 3FB 83\nR 3F8 = 55\nR 3FD = 00\nR 3FD = 01\nR 3FD = 02\nR 3FD = 03\nR 3FD = 04\n"
+           "R 3FD = 05\nR 3FD = 06\nR 3FD = 07\nR 3FD = 61  # 11 reads, 2 more values\n";
+}
+
+void TestRunner::traceOfASequence() {
+    QFETCH(bool, sequences);
+    QFETCH(QList<int>, reads);
+    QFETCH(QString, trace);
+    FakeRig rig;
+    rig.reads.assign(reads.begin(), reads.end());
+    rig.readCost = std::chrono::microseconds(10);
+    if (sequences)
+        rig.runSequences();
+    std::ostringstream lines;
+    cli::TracingLibrary traced(rig.library, lines);
+    const IOSCM_Step steps[] = {{IOSCM_STEP_WRITE, 0x3FB, 0x83, 0, 0, 0},
+                                {IOSCM_STEP_READ, 0x3F8, 0, 0, 0, 0},
+                                {IOSCM_STEP_POLL, 0x3FD, 0x61, 0xFF, 0, 1000000}};
+    IOSCM_StepResult results[3] = {};
+    QCOMPARE(traced.runsSequences(), sequences);
+    QCOMPARE(traced.sequence(steps, results).value, 3);
+    QCOMPARE(QString::fromStdString(lines.str()), trace);
 }
 
 QTEST_APPLESS_MAIN(TestRunner)
