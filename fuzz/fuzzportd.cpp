@@ -5,10 +5,14 @@
 // and bytes over a real SOCK_SEQPACKET pair, exactly as the library's socket reaches it, and
 // checks what the helper promises whatever arrives: no port outside the four COM windows
 // is ever touched, every malformed or refused message is answered without touching any,
-// every well-formed one touches its port once, a stop ends the loop, and nothing crashes.
+// every well-formed one touches its port once, a register sequence runs all its steps or,
+// with one bad step or beyond its bounds, none, a stop ends the loop, and nothing crashes.
+// The ports keep a clock of their own on which each read takes a millisecond, so a POLL or
+// WAIT passes at once.
 //
 // Input: [size][size bytes] per message, at most kMaxMessages of them.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +32,7 @@ namespace {
 
 constexpr size_t kMaxMessages = 64;
 constexpr uint8_t kReadValue = 0xA5;
+constexpr int64_t kReadNs = 1000000;
 
 void check(bool condition, const char* what, size_t message) {
     if (!condition) {
@@ -55,6 +60,8 @@ struct WatchedPorts final : MemoryPorts {
         outcome.otherWindows = {0xC000, 0xFFF8};
         readValue = kReadValue;
         keepAccesses = true;
+        clock = 0;
+        readCost = kReadNs;
         watch = [this](const Access& access) {
             check(inWindows(access.port), "a port outside the windows was touched",
                   accesses.size());
@@ -69,6 +76,65 @@ struct Expected {
     Access what;
     bool stop;
 };
+
+// A sequence: the status, and whether it runs (a run answers every step).
+int32_t expectSequence(const std::vector<uint8_t>& message, std::vector<IOSCM_Step>& steps) {
+    SequenceRequest header;
+    std::memcpy(&header, message.data(), sizeof header);
+    if (header.count < 0 || header.count > IOSCM_SEQUENCE_MAX_STEPS ||
+        message.size() != sizeof header + size_t(header.count) * sizeof(IOSCM_Step))
+        return StatusBadRequest;
+    steps.resize(size_t(header.count));
+    if (!steps.empty())
+        std::memcpy(steps.data(), message.data() + sizeof header,
+                    steps.size() * sizeof(IOSCM_Step));
+    uint64_t waits = 0;
+    for (const IOSCM_Step& step : steps) {
+        if (step.kind < IOSCM_STEP_READ || step.kind > IOSCM_STEP_WAIT)
+            return StatusBadRequest;
+        if (step.kind != IOSCM_STEP_WAIT && !inWindows(uint16_t(step.port)))
+            return StatusRefused;
+        if (step.kind == IOSCM_STEP_POLL || step.kind == IOSCM_STEP_WAIT)
+            waits += step.ns;
+    }
+    return waits > IOSCM_SEQUENCE_MAX_NS ? StatusBadRequest : StatusOk;
+}
+
+// What a sequence that ran must have touched, step by step, checking each step's result.
+void expectRun(const std::vector<IOSCM_Step>& steps, const IOSCM_StepResult* results,
+               std::vector<Access>& accesses, size_t message) {
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const IOSCM_Step& step = steps[i];
+        const IOSCM_StepResult& result = results[i];
+        const uint16_t port = uint16_t(step.port);
+        check(result.end_ns >= result.start_ns, "a step ended before it began", message);
+        switch (step.kind) {
+            case IOSCM_STEP_READ:
+                check(result.reads == 1 && result.value == kReadValue, "a read's result", message);
+                accesses.push_back({'R', port, kReadValue});
+                break;
+            case IOSCM_STEP_WRITE:
+                check(result.reads == 0, "a write read", message);
+                accesses.push_back({'W', port, step.data});
+                break;
+            case IOSCM_STEP_POLL: {
+                const bool met = ((kReadValue ^ step.data) & step.mask) == 0;
+                check(result.met == met, "a POLL's met", message);
+                check(result.reads >= 1 && (!met || result.reads == 1), "a POLL's reads", message);
+                check(int64_t(result.reads) <= int64_t(step.ns) / kReadNs + 1,
+                      "a POLL read past its limit", message);
+                check(result.distinct_count == 1 && result.distinct[0] == kReadValue,
+                      "a POLL's values", message);
+                accesses.insert(accesses.end(), result.reads, {'R', port, kReadValue});
+                break;
+            }
+            default:
+                check(result.end_ns - result.start_ns >= int64_t(step.ns), "a WAIT ended early",
+                      message);
+                break;
+        }
+    }
+}
 
 Expected expect(const std::vector<uint8_t>& message) {
     Request request;
@@ -121,9 +187,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // SOCK_SEQPACKET cannot tell an empty message from the end of the stream.
         if (messages[i].empty())
             break;
-        const Expected expected = expect(messages[i]);
+        static std::vector<unsigned char> received(kLongestReply + 1);
+        const ssize_t got = recv(ends[0], received.data(), received.size(), MSG_DONTWAIT);
+        check(got >= static_cast<ssize_t>(sizeof(Reply)), "no whole reply", i);
         Reply reply;
-        const ssize_t got = recv(ends[0], &reply, sizeof reply, MSG_DONTWAIT);
+        std::memcpy(&reply, received.data(), sizeof reply);
+        uint32_t op = 0;
+        std::memcpy(&op, messages[i].data(), std::min(sizeof op, messages[i].size()));
+        if (op == OpSequence && messages[i].size() >= sizeof(SequenceRequest)) {
+            std::vector<IOSCM_Step> steps;
+            const int32_t status = expectSequence(messages[i], steps);
+            check(reply.status == status, "wrong status of a sequence", i);
+            if (status != StatusOk) {
+                check(got == static_cast<ssize_t>(sizeof reply), "a refusal with results", i);
+                check(reply.message().size() > 0, "a refusal without a reason", i);
+                continue;
+            }
+            check(got == static_cast<ssize_t>(sequenceReplySize(steps.size())) &&
+                      reply.value == static_cast<int32_t>(steps.size()),
+                  "a run without every step's result", i);
+            std::vector<IOSCM_StepResult> results(steps.size());
+            if (!results.empty())
+                std::memcpy(results.data(), received.data() + sizeof reply,
+                            results.size() * sizeof(IOSCM_StepResult));
+            expectRun(steps, results.data(), expectedAccesses, i);
+            continue;
+        }
+        const Expected expected = expect(messages[i]);
         check(got == static_cast<ssize_t>(sizeof reply), "no whole reply", i);
         check(reply.status == expected.status, "wrong status", i);
         if (expected.status != StatusOk)

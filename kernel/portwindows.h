@@ -43,6 +43,8 @@ struct PortWindows {
     // know the other windows and names the COM windows alone), or a 16- or 32-bit form would
     // reach past the windows.
     static std::string helperRefusal(int32_t port);
+    // "ポート 0x… は …ないため、": the reason alone, for a message that goes on.
+    static std::string outsideReason(int32_t port);
     static std::string wideRefusal(uint16_t port, int bytes);
 };
 

@@ -10,12 +10,15 @@
 
 namespace kernelports {
 
-std::string PortWindows::helperRefusal(int32_t port) {
+std::string PortWindows::outsideReason(int32_t port) {
     char text[32];
     std::snprintf(text, sizeof text, "ポート 0x%X", static_cast<unsigned>(port));
     return std::string(text) + " は COM ポートの範囲（" + uart::comWindowList() +
-           "）にも、カーネルが登録したほかのシリアルポートの範囲にもないため、"
-           "アクセスしませんでした。";
+           "）にも、カーネルが登録したほかのシリアルポートの範囲にもないため、";
+}
+
+std::string PortWindows::helperRefusal(int32_t port) {
+    return outsideReason(port) + "アクセスしませんでした。";
 }
 
 std::string PortWindows::wideRefusal(uint16_t port, int bytes) {

@@ -65,14 +65,20 @@ enum IOSCM_StepKind {
 #define IOSCM_SEQUENCE_MAX_NS 1000000000u
 
 typedef struct IOSCM_Step {
-    uint16_t kind;     /* an IOSCM_StepKind */
-    int16_t port;      /* READ, WRITE, POLL; 0 for WAIT */
-    uint8_t data;      /* WRITE: the byte written; POLL: the value awaited under mask */
-    uint8_t mask;      /* POLL: the bits compared */
-    uint16_t reserved; /* 0 */
-    uint32_t ns;       /* POLL: the longest it polls; WAIT: how long it waits; else 0 */
+    uint16_t kind;  /* an IOSCM_StepKind */
+    int16_t port;   /* READ, WRITE, POLL; 0 for WAIT */
+    uint8_t data;   /* WRITE: the byte written; POLL: the value awaited under mask */
+    uint8_t mask;   /* POLL: the bits compared */
+    uint16_t flags; /* IOSCM_STEP_TIMED, else 0 */
+    uint32_t ns;    /* POLL: the longest it polls; WAIT: how long it waits; else 0 */
 } IOSCM_Step;
 
+/* A READ or WRITE with this flag is timed on its own: its result holds the clock read just
+ * after it, and the one before (just after the timed access before it, or the start of the run
+ * of reads and writes). Reads and writes without it that follow each other are timed together:
+ * each of their results holds the time just before the first of them and just after the last
+ * (one clock read costs as much as many accesses of memory). */
+#define IOSCM_STEP_TIMED 1u
 typedef struct IOSCM_StepResult {
     int64_t start_ns; /* CLOCK_MONOTONIC just before the step's first access (WAIT: its start) */
     int64_t end_ns;   /* just after its last access (WAIT: its end) */

@@ -3,6 +3,7 @@
 
 #include "portio/modioscmdef.h"
 
+#include <climits>
 #include <filesystem>
 #include <optional>
 #include <utility>
@@ -133,6 +134,21 @@ PortCall ModIOSCMdef::inpB(int16_t port) {
 }
 PortCall ModIOSCMdef::outB(int16_t port, int16_t data) {
     return m_impl->call(m_impl->exports.outB, port, data);
+}
+
+bool ModIOSCMdef::runsSequences() {
+    std::string error;
+    return m_impl->resolve(m_impl->exports.sequence, error);
+}
+
+PortCall ModIOSCMdef::sequence(std::span<const IOSCM_Step> steps,
+                               std::span<IOSCM_StepResult> results) {
+    if (!runsSequences())
+        return PortLibrary::sequence(steps, results);
+    if (results.size() < steps.size() || steps.size() > INT32_MAX)
+        return {true, 0, "IOSCM_Sequence: 結果の場所が手順の数より少ないため、呼びませんでした"};
+    return m_impl->call(m_impl->exports.sequence, steps.data(), static_cast<int32_t>(steps.size()),
+                        results.data());
 }
 
 bool ModIOSCMdef::loaded() const {

@@ -28,6 +28,10 @@ public:
     PortCall stop() override;
     PortCall inpB(int16_t port) override;
     PortCall outB(int16_t port, int16_t data) override;
+    // IOSCM_Sequence; a library without it runs sequences step by step (PortLibrary's).
+    bool runsSequences() override;
+    PortCall sequence(std::span<const IOSCM_Step> steps,
+                      std::span<IOSCM_StepResult> results) override;
 
     bool loaded() const;
 

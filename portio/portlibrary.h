@@ -33,6 +33,11 @@ public:
     virtual PortCall inpB(int16_t port) = 0;                // InpB
     virtual PortCall outB(int16_t port, int16_t data) = 0;  // OutB
 
+    // Whether sequence() runs a sequence in the library, all of it in one call, rather than
+    // step by step here. A caller that honours a stop request between accesses gives this
+    // fallback single steps only.
+    virtual bool runsSequences() { return false; }
+
     // IOSCM_Sequence: value is the number of steps run. This fallback runs the steps one
     // call at a time through inpB and outB, timed by the program's steady clock; it serves
     // fakes, which have no export to call. It cannot refuse a bad port before the first

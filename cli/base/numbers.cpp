@@ -4,6 +4,7 @@
 #include "cli/base/numbers.h"
 #include "cli/base/writtentext.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 
@@ -63,12 +64,23 @@ Operand parseByte(std::string_view text) {
 
 std::string hexPort(int32_t port) {
     char text[16];
-    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(port));
-    return text;
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof text, static_cast<unsigned>(port), 16);
+    std::string digits(text, error == std::errc() ? end : text);
+    for (char& c : digits)
+        c = static_cast<char>(c >= 'a' ? c - 'a' + 'A' : c);
+    return digits;
 }
 
 std::string hexByte(int32_t value) {
-    return ToHex2(value).toStdString();
+    // Every transcript line has one or two: ToHex2's 256 forms are made once.
+    static const std::array<std::string, 256> forms = [] {
+        std::array<std::string, 256> all;
+        for (int32_t byte = 0; byte < 256; ++byte)
+            all[static_cast<std::size_t>(byte)] = ToHex2(byte).toStdString();
+        return all;
+    }();
+    return forms[static_cast<std::size_t>(value & 0xFF)];
 }
 
 }  // namespace cli

@@ -30,19 +30,28 @@ int withSession(PortLibrary& library, const Console& console, const std::functio
 std::optional<int32_t> readPort(PortLibrary& library, int32_t port, const Console& console) {
     const PortCall call = library.inpB(static_cast<int16_t>(port));
     if (call.failed()) {
-        console.message("ポート0x" + hexPort(port) + "を読み取れませんでした。", call.error);
+        tellReadFailed(port, call.error, console);
         return std::nullopt;
     }
     return call.value & 0xFF;
+}
+
+void tellReadFailed(int32_t port, const std::string& reason, const Console& console) {
+    console.message("ポート0x" + hexPort(port) + "を読み取れませんでした。", reason);
+}
+
+void tellWriteFailed(int32_t port, int32_t value, const std::string& reason,
+                     const Console& console) {
+    console.message(
+        "ポート0x" + hexPort(port) + "にデータ0x" + hexByte(value) + "を書き込めませんでした。",
+        reason);
 }
 
 bool writePort(PortLibrary& library, int32_t port, int32_t value, const Console& console) {
     const PortCall call =
         library.outB(static_cast<int16_t>(port), static_cast<int16_t>(value & 0xFF));
     if (call.failed()) {
-        console.message(
-            "ポート0x" + hexPort(port) + "にデータ0x" + hexByte(value) + "を書き込めませんでした。",
-            call.error);
+        tellWriteFailed(port, value, call.error, console);
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 class PortLibrary;
 
@@ -25,5 +26,11 @@ std::optional<int32_t> readPort(PortLibrary& library, int32_t port, const Consol
 
 // Writes one byte; false when the library failed.
 bool writePort(PortLibrary& library, int32_t port, int32_t value, const Console& console);
+
+// Tells the person that a read or write of the port failed, with the library's reason: what
+// readPort and writePort say, for accesses made in a sequence.
+void tellReadFailed(int32_t port, const std::string& reason, const Console& console);
+void tellWriteFailed(int32_t port, int32_t value, const std::string& reason,
+                     const Console& console);
 
 }  // namespace cli

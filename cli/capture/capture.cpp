@@ -40,8 +40,8 @@ public:
         m_steps.resize(IOSCM_SEQUENCE_MAX_STEPS / perSample * perSample);
         for (std::size_t k = 0; k < m_steps.size(); ++k) {
             const int offset = timeline.lsr() && k % 2 == 1 ? uart::LSR : uart::MSR;
-            m_steps[k] =
-                IOSCM_Step{IOSCM_STEP_READ, static_cast<int16_t>(base + offset), 0, 0, 0, 0};
+            m_steps[k] = IOSCM_Step{
+                IOSCM_STEP_READ, static_cast<int16_t>(base + offset), 0, 0, IOSCM_STEP_TIMED, 0};
         }
         m_results.resize(m_steps.size());
     }

@@ -5,6 +5,8 @@
 
 #include <map>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "cli/base/console.h"
 #include "cli/base/pacing.h"
@@ -12,6 +14,7 @@
 #include "cli/base/portwait.h"
 #include "cli/script/commandsession.h"
 #include "cli/script/transcript.h"
+#include "portio/portlibrary.h"
 #include "uart/registers.h"
 
 namespace cli {
@@ -27,13 +30,33 @@ public:
     Run(PortLibrary& library, const Console& console, Pacing& pacing, bool explain)
         : m_library(library), m_console(console), m_pacing(pacing), m_explain(explain) {}
 
-    // The statements of one session, up to the first one that ends the run.
+    // The statements of one session, up to the first one that ends the run. Reads and writes
+    // that follow each other without a wait go to the library as one sequence when it runs
+    // sequences itself (one round trip through the helper); a stop request is honoured
+    // between sequences, and where the library would run them step by step, before each
+    // access.
     int statements(const std::vector<Statement>& list) {
-        for (const Statement& statement : list) {
+        const std::size_t most = m_library.runsSequences() ? IOSCM_SEQUENCE_MAX_STEPS : 1;
+        for (std::size_t i = 0; i < list.size();) {
             if (m_pacing.stopSignal() != 0)
                 return stopped();
-            if (const std::optional<int> end = step(statement))
-                return *end;
+            if (!isAccess(list[i])) {
+                if (const std::optional<int> end = step(list[i]))
+                    return *end;
+                ++i;
+                continue;
+            }
+            std::size_t end = i;
+            std::size_t accesses = 0;
+            while (end < list.size() &&
+                   (isAccess(list[end]) || list[end].kind == Statement::Kind::Mask)) {
+                if (isAccess(list[end]) && accesses++ == most)
+                    break;
+                ++end;
+            }
+            if (const std::optional<int> status = run({list.begin() + i, list.begin() + end}))
+                return *status;
+            i = end;
         }
         if (m_unmet > 0) {
             m_console.message("期待した値と異なる読み出しが" + std::to_string(m_unmet) +
@@ -44,6 +67,61 @@ public:
     }
 
 private:
+    // A read without WITHIN or a write: one step of a sequence.
+    static bool isAccess(const Statement& statement) {
+        return statement.kind == Statement::Kind::Write ||
+               (statement.kind == Statement::Kind::Read && statement.ms == 0);
+    }
+
+    // Runs reads, writes and masks as one sequence, then gives each statement's line in
+    // order, up to the access that failed, which is told as it would be on its own; a
+    // status when the run ends there.
+    std::optional<int> run(std::span<const Statement> list) {
+        std::vector<IOSCM_Step> steps;
+        for (const Statement& statement : list) {
+            if (statement.kind == Statement::Kind::Write)
+                steps.push_back({IOSCM_STEP_WRITE, static_cast<int16_t>(statement.port),
+                                 static_cast<uint8_t>(statement.value), 0, 0, 0});
+            else if (statement.kind == Statement::Kind::Read)
+                steps.push_back(
+                    {IOSCM_STEP_READ, static_cast<int16_t>(statement.port), 0, 0, 0, 0});
+        }
+        std::vector<IOSCM_StepResult> results(steps.size());
+        const PortCall call = m_library.sequence(steps, results);
+        std::size_t ran =
+            call.made ? std::min(static_cast<std::size_t>(std::max(call.value, 0)), steps.size())
+                      : 0;
+        // A library that ran every step and still reports a failure is not believed about
+        // the last one.
+        if (ran == steps.size() && call.failed())
+            --ran;
+        std::size_t at = 0;
+        for (const Statement& statement : list) {
+            if (statement.kind == Statement::Kind::Mask) {
+                if (const std::optional<int> end = step(statement))
+                    return end;
+                continue;
+            }
+            if (at == ran) {
+                if (statement.kind == Statement::Kind::Write)
+                    tellWriteFailed(statement.port, statement.value, call.error, m_console);
+                else
+                    tellReadFailed(statement.port, call.error, m_console);
+                return kExitFailed;
+            }
+            const IOSCM_StepResult& result = results[at++];
+            if (statement.kind == Statement::Kind::Write) {
+                if (const std::optional<int> end = printed(statement))
+                    return end;
+                continue;
+            }
+            const bool met = ((result.value ^ statement.value) & maskOf(statement.port)) == 0;
+            if (const std::optional<int> end = this->result(statement, result.value, met, {}))
+                return end;
+        }
+        return std::nullopt;
+    }
+
     // Runs one statement; a status when the run ends there.
     std::optional<int> step(const Statement& statement) {
         switch (statement.kind) {
@@ -58,11 +136,8 @@ private:
                     return stopped();
                 return printed(statement);
             case Statement::Kind::Write:
-                if (!writePort(m_library, statement.port, statement.value, m_console))
-                    return kExitFailed;
-                return printed(statement);
             case Statement::Kind::Read:
-                return statement.ms > 0 ? waitingRead(statement) : read(statement);
+                return isAccess(statement) ? run({&statement, 1}) : waitingRead(statement);
         }
         return std::nullopt;
     }
@@ -72,14 +147,6 @@ private:
         if (m_explain && !m_console.print(statementLine(statement, true)))
             return kExitFailed;
         return std::nullopt;
-    }
-
-    std::optional<int> read(const Statement& statement) {
-        const std::optional<int32_t> value = readPort(m_library, statement.port, m_console);
-        if (!value)
-            return kExitFailed;
-        const bool met = ((*value ^ statement.value) & maskOf(statement.port)) == 0;
-        return result(statement, *value, met, {});
     }
 
     std::optional<int> waitingRead(const Statement& statement) {

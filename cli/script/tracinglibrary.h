@@ -21,6 +21,9 @@ public:
     PortCall stop() override { return m_inner.stop(); }
     PortCall inpB(int16_t port) override;
     PortCall outB(int16_t port, int16_t data) override;
+    bool runsSequences() override { return m_inner.runsSequences(); }
+    PortCall sequence(std::span<const IOSCM_Step> steps,
+                      std::span<IOSCM_StepResult> results) override;
 
 private:
     PortLibrary& m_inner;

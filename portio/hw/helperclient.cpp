@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -356,19 +357,25 @@ HelperClient::Result HelperClient::write(int port, int data) {
     return request(OpWrite, port, data & 0xFF);
 }
 
-HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
+HelperClient::Result HelperClient::exchange(std::span<const iovec> message,
+                                            std::span<const iovec> received) {
     if (m_fd < 0)
         return {0, "I/Oが開始されていません。"};
-    const Request message{op, port, data};
     const auto ended = [this]() -> Result {
         close();
         return {0, kHelper + " が終了しました。I/Oを開始し直してください。"};
     };
+    std::size_t size = 0;
+    for (const iovec& part : message)
+        size += part.iov_len;
+    msghdr out{};
+    out.msg_iov = const_cast<iovec*>(message.data());
+    out.msg_iovlen = message.size();
     ssize_t sent;
     do
-        sent = ::send(m_fd, &message, sizeof message, MSG_NOSIGNAL);
+        sent = ::sendmsg(m_fd, &out, MSG_NOSIGNAL);
     while (sent < 0 && errno == EINTR);
-    if (sent != static_cast<ssize_t>(sizeof message))
+    if (sent != static_cast<ssize_t>(size))
         return ended();
 
     int error = 0;
@@ -376,12 +383,29 @@ HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
         waitReadable(m_fd, Clock::now() + std::chrono::milliseconds(m_timeoutMs), error);
     if (wait != Wait::Ready)
         return {0, abandon(wait == Wait::TimedOut, error) + "I/Oを開始し直してください。"};
-    Reply reply;
-    const ssize_t got = receive(m_fd, reply);
-    if (got > 0 && got != static_cast<ssize_t>(sizeof reply))
-        return {0, malformed(got) + "I/Oを開始し直してください。"};
-    if (got != static_cast<ssize_t>(sizeof reply))
+    msghdr in{};
+    in.msg_iov = const_cast<iovec*>(received.data());
+    in.msg_iovlen = received.size();
+    ssize_t got;
+    do
+        got = ::recvmsg(m_fd, &in, 0);
+    while (got < 0 && errno == EINTR);
+    if (got <= 0)
         return ended();
+    return {static_cast<int>(got), {}};
+}
+
+HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
+    Request message{op, port, data};
+    Reply reply;
+    char spare;  // a byte to spare tells a message that is too long from a whole one
+    const iovec out[] = {{&message, sizeof message}};
+    const iovec in[] = {{&reply, sizeof reply}, {&spare, 1}};
+    const Result exchanged = exchange(out, in);
+    if (!exchanged.error.empty())
+        return exchanged;
+    if (exchanged.value != static_cast<int>(sizeof(Reply)))
+        return {0, malformed(exchanged.value) + "I/Oを開始し直してください。"};
     switch (reply.status) {
         case StatusOk:
             return {reply.value, {}};
@@ -390,4 +414,39 @@ HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
         default:
             return {0, kHelper + " が要求を拒否しました: " + shown(reply)};
     }
+}
+
+// The steps go out and the results come in where the caller keeps them, without a copy.
+HelperClient::Result HelperClient::sequence(std::span<const IOSCM_Step> steps,
+                                            std::span<IOSCM_StepResult> results) {
+    if (steps.size() > IOSCM_SEQUENCE_MAX_STEPS || results.size() < steps.size())
+        return {0, kHelper + " に送るレジスタ列が長すぎます。"};
+    const std::size_t count = steps.size();
+    SequenceRequest header{OpSequence, static_cast<int32_t>(count)};
+    Reply reply;
+    char spare;
+    const iovec out[] = {{&header, sizeof header},
+                         {const_cast<IOSCM_Step*>(steps.data()), count * sizeof(IOSCM_Step)}};
+    const iovec in[] = {
+        {&reply, sizeof reply}, {results.data(), count * sizeof(IOSCM_StepResult)}, {&spare, 1}};
+    const Result exchanged = exchange(out, in);
+    if (!exchanged.error.empty())
+        return exchanged;
+    const auto got = static_cast<std::size_t>(exchanged.value);
+    // A run answers every step, a refusal none: any other size or count is not trusted.
+    const bool ran = got >= sizeof reply && reply.status == StatusOk;
+    if (got < sizeof reply || got != (ran ? sequenceReplySize(count) : sizeof reply) ||
+        (ran && reply.value != static_cast<int32_t>(count)))
+        return {0, malformed(static_cast<ssize_t>(got)) + "I/Oを開始し直してください。"};
+    if (ran)
+        return {reply.value, {}};
+    if (reply.status == StatusRefused && reply.value >= 0 &&
+        static_cast<std::size_t>(reply.value) < count) {
+        const auto step = static_cast<std::size_t>(reply.value);
+        return {0, "レジスタ列の " + std::to_string(step + 1) + " 番目の手順の" +
+                       kernelports::PortWindows::outsideReason(
+                           static_cast<uint16_t>(steps[step].port)) +
+                       "どの手順も実行しませんでした。"};
+    }
+    return {0, kHelper + " が要求を拒否しました: " + shown(reply)};
 }

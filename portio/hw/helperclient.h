@@ -4,10 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include <sys/types.h>
+#include <sys/uio.h>
+
+#include "portio/ioscm.h"
 
 // The library's side of regwise-portd: spawns the helper over a socketpair, waits for its
 // first reply, and sends it one request at a time. Errors come back as text (Japanese, for
@@ -34,12 +38,18 @@ public:
 
     Result read(int port);
     Result write(int port, int data);
+    // A register sequence as one request and one reply; value is the number of steps run,
+    // whose results are filled in. The helper checks every step before it runs any.
+    Result sequence(std::span<const IOSCM_Step> steps, std::span<IOSCM_StepResult> results);
 
     bool running() const { return m_fd >= 0; }
     pid_t pid() const { return m_pid; }
 
 private:
     Result request(uint32_t op, int port, int data);
+    // Sends one message made of the parts given and receives the reply into the parts given
+    // (at most their size); the reply's size, or an error when there was no reply to take.
+    Result exchange(std::span<const iovec> message, std::span<const iovec> received);
     bool alive();
     void close(int* exitStatus = nullptr);
     std::string abandon(bool timedOut, int error);

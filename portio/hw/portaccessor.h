@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <vector>
 
+#include <cerrno>
+
+#include <time.h>
+
 // How gaining the ports went, with what the helper held before it asked for them, so the
 // reply can name the real cause of a refusal.
 struct OpenOutcome {
@@ -41,4 +45,19 @@ public:
     virtual OpenOutcome open() = 0;
     virtual uint8_t read(uint16_t port) = 0;
     virtual void write(uint16_t port, uint8_t value) = 0;
+
+    // The clock a register sequence is timed by: CLOCK_MONOTONIC in nanoseconds, and a sleep
+    // until a time on it. Fakes keep a clock of their own.
+    virtual int64_t now() {
+        timespec t{};
+        clock_gettime(CLOCK_MONOTONIC, &t);
+        return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+    }
+    virtual void waitUntil(int64_t ns) {
+        if (ns <= 0)
+            return;
+        const timespec t{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
+        }
+    }
 };

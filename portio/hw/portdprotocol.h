@@ -5,13 +5,15 @@
 
 // The messages between libregwise-portio.so and its helper regwise-portd, over an
 // AF_UNIX SOCK_SEQPACKET socketpair (the helper's end is its fd 3). Both ends are built
-// from the same tree, so the layout is native and fixed-size; a message of any other
-// size is malformed.
+// from the same tree, so the layout is native; a message of any other size than its op's is
+// malformed.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#include "portio/ioscm.h"
 
 namespace portd {
 
@@ -22,9 +24,10 @@ inline constexpr int kSocketFd = 3;
 // helper read them at start (kernelports::PortWindows), are ever touched.
 
 enum Op : uint32_t {
-    OpRead = 1,   // read the byte at port
-    OpWrite = 2,  // write data (0...255) to port
-    OpStop = 3,   // reply, then exit
+    OpRead = 1,      // read the byte at port
+    OpWrite = 2,     // write data (0...255) to port
+    OpStop = 3,      // reply, then exit
+    OpSequence = 4,  // a register sequence: a SequenceRequest, whose reply is a SequenceReply
 };
 
 struct Request {
@@ -69,5 +72,33 @@ struct Reply {
 
 static_assert(sizeof(Request) == 12);
 static_assert(sizeof(Reply) == 128);
+
+// A register sequence (ioscm.h's IOSCM_Sequence) in one message: this header, then exactly
+// count steps. The helper checks every step before it runs any, so it runs all of them or
+// none.
+struct SequenceRequest {
+    uint32_t op = OpSequence;
+    int32_t count = 0;  // 0 ... IOSCM_SEQUENCE_MAX_STEPS
+};
+
+// Its reply: a Reply, then, when the status is StatusOk, exactly count results, value being
+// the number of steps run (count). A refused sequence has the Reply alone: StatusRefused when
+// a step's port lies outside the windows (value: that step, from 0), StatusBadRequest for a
+// malformed message, an unknown kind, too many steps or too long a wait (value: the step, or
+// -1 for the whole sequence).
+inline constexpr std::size_t sequenceRequestSize(std::size_t count) {
+    return sizeof(SequenceRequest) + count * sizeof(IOSCM_Step);
+}
+inline constexpr std::size_t sequenceReplySize(std::size_t count) {
+    return sizeof(Reply) + count * sizeof(IOSCM_StepResult);
+}
+inline constexpr std::size_t kLongestRequest = sequenceRequestSize(IOSCM_SEQUENCE_MAX_STEPS);
+inline constexpr std::size_t kLongestReply = sequenceReplySize(IOSCM_SEQUENCE_MAX_STEPS);
+
+static_assert(sizeof(SequenceRequest) == 8 && sizeof(IOSCM_Step) == 12 &&
+              sizeof(IOSCM_StepResult) == 32);
+static_assert(sizeof(Reply) % alignof(IOSCM_StepResult) == 0);
+// A socket's default send buffer (212992 bytes on Linux) holds the longest message whole.
+static_assert(kLongestReply < 200000);
 
 }  // namespace portd

@@ -3,6 +3,7 @@
 
 #include "portio/hw/portdserver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -10,6 +11,9 @@
 #include <fstream>
 
 #include <sys/socket.h>
+#include <sys/uio.h>
+
+#include "portio/sequencerunner.h"
 
 using namespace portd;
 
@@ -126,6 +130,97 @@ Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
     }
 }
 
+namespace {
+
+Reply badRequest(const char* text, int32_t value = 0) {
+    Reply reply;
+    reply.status = StatusBadRequest;
+    reply.value = value;
+    reply.setText(text);
+    return reply;
+}
+
+// A sequence's accesses through the helper's accessor, timed by its clock.
+struct AccessorSequence {
+    PortAccessor& ports;
+    std::optional<uint8_t> read(int16_t port) { return ports.read(static_cast<uint16_t>(port)); }
+    bool write(int16_t port, uint8_t data) {
+        ports.write(static_cast<uint16_t>(port), data);
+        return true;
+    }
+    int64_t now() { return ports.now(); }
+    void waitUntil(int64_t ns) { ports.waitUntil(ns); }
+};
+
+}  // namespace
+
+std::vector<unsigned char> PortdServer::answer(const void* message, std::size_t size, bool& stop) {
+    std::span<const IOSCM_StepResult> results;
+    const Reply reply = respond(message, size, stop, results);
+    std::vector<unsigned char> bytes(sizeof reply + results.size_bytes());
+    std::memcpy(bytes.data(), &reply, sizeof reply);
+    if (!results.empty())
+        std::memcpy(bytes.data() + sizeof reply, results.data(), results.size_bytes());
+    return bytes;
+}
+
+Reply PortdServer::respond(const void* message, std::size_t size, bool& stop,
+                           std::span<const IOSCM_StepResult>& results) {
+    stop = false;
+    results = {};
+    uint32_t op = 0;
+    if (size >= sizeof op)
+        std::memcpy(&op, message, sizeof op);
+    if (op == OpSequence && size >= sizeof(SequenceRequest))
+        return sequence(message, size, results);
+    return handle(message, size, stop);
+}
+
+// Every step is checked, its port by the same rule as a single access, before any runs; the
+// bounds keep one request from holding the helper longer than a second of waits. The steps
+// and results live in buffers kept from one request to the next.
+Reply PortdServer::sequence(const void* message, std::size_t size,
+                            std::span<const IOSCM_StepResult>& results) {
+    SequenceRequest header;
+    std::memcpy(&header, message, sizeof header);
+    if (header.count < 0 || header.count > IOSCM_SEQUENCE_MAX_STEPS)
+        return badRequest("手順の数が正しくありません", -1);
+    const auto count = static_cast<std::size_t>(header.count);
+    if (size != sequenceRequestSize(count))
+        return badRequest("要求の大きさが正しくありません", -1);
+    m_steps.resize(count);
+    if (count > 0)
+        std::memcpy(m_steps.data(), static_cast<const unsigned char*>(message) + sizeof header,
+                    count * sizeof(IOSCM_Step));
+    if (const std::optional<sequencerunner::Refused> refused = sequencerunner::check(
+            m_steps, [this](int16_t port) { return allowed(static_cast<uint16_t>(port)); })) {
+        const auto step = static_cast<int32_t>(refused->step);
+        switch (refused->reason) {
+            case sequencerunner::Refused::OutOfReach: {
+                Reply reply;
+                reply.status = StatusRefused;
+                reply.value = step;
+                reply.setText("ポートが開いた範囲の外にあります");
+                return reply;
+            }
+            case sequencerunner::Refused::UnknownKind:
+                return badRequest("不明な手順です", step);
+            case sequencerunner::Refused::TooManySteps:
+            case sequencerunner::Refused::TooLong:
+                break;
+        }
+        return badRequest("待ち時間の合計が長すぎます", -1);
+    }
+    if (m_results.size() < count)
+        m_results.resize(IOSCM_SEQUENCE_MAX_STEPS);
+    const std::span<IOSCM_StepResult> filled(m_results.data(), count);
+    AccessorSequence io{m_ports};
+    Reply reply;
+    reply.value = sequencerunner::run(m_steps, filled, io);
+    results = filled;
+    return reply;
+}
+
 bool PortdServer::allowed(int32_t port) const {
     return m_windows.contains(port);
 }
@@ -134,8 +229,8 @@ int PortdServer::serve(int fd) {
     for (;;) {
         // Larger than any valid request, so an oversized one is seen whole (MSG_TRUNC
         // returns its real length) and refused rather than read as a valid prefix.
-        alignas(Request) unsigned char buffer[sizeof(Request) + 1];
-        const ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_TRUNC);
+        m_received.resize(kLongestRequest + 1);
+        const ssize_t got = ::recv(fd, m_received.data(), m_received.size(), MSG_TRUNC);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -144,8 +239,19 @@ int PortdServer::serve(int fd) {
         if (got == 0)
             return 0;  // the library closed its end, or its process died
         bool stop = false;
-        const Reply reply = handle(buffer, static_cast<std::size_t>(got), stop);
-        if (::send(fd, &reply, sizeof reply, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof reply))
+        std::span<const IOSCM_StepResult> results;
+        const Reply reply =
+            static_cast<std::size_t>(got) <= m_received.size()
+                ? respond(m_received.data(), static_cast<std::size_t>(got), stop, results)
+                : badRequest("要求の大きさが正しくありません");
+        // The reply and a sequence's results as one message, without copying them together.
+        iovec parts[2] = {{const_cast<Reply*>(&reply), sizeof reply},
+                          {const_cast<IOSCM_StepResult*>(results.data()), results.size_bytes()}};
+        msghdr whole{};
+        whole.msg_iov = parts;
+        whole.msg_iovlen = results.empty() ? 1 : 2;
+        if (::sendmsg(fd, &whole, MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(sizeof reply + results.size_bytes()))
             return 1;
         if (stop)
             return 0;

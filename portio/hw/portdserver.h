@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,13 @@ public:
     // Opens the windows and says whether the helper is ready, or why not.
     portd::Reply start();
 
-    // Handles one received message of the given size. Sets stop when the helper is to exit
-    // after sending the reply.
+    // Handles one received single-access or stop message of the given size. Sets stop when
+    // the helper is to exit after sending the reply.
     portd::Reply handle(const void* message, std::size_t size, bool& stop);
+
+    // Handles one received message of any op, a register sequence included, and gives the
+    // reply's bytes: a Reply, after a sequence run followed by its results.
+    std::vector<unsigned char> answer(const void* message, std::size_t size, bool& stop);
 
     // Serves requests on a connected SOCK_SEQPACKET socket until a stop request or until
     // the other end closes. Returns the process exit code.
@@ -46,10 +51,21 @@ public:
 private:
     portd::Reply refusal(const OpenOutcome& outcome) const;
 
-    // The one rule for every port a request names: inside the windows the start opened.
+    // The reply to any message; for a sequence that ran, results shows its steps' results
+    // (kept until the next message), else nothing.
+    portd::Reply respond(const void* message, std::size_t size, bool& stop,
+                         std::span<const IOSCM_StepResult>& results);
+    portd::Reply sequence(const void* message, std::size_t size,
+                          std::span<const IOSCM_StepResult>& results);
+
+    // The one rule for every port a request names, single accesses and sequences: inside the
+    // windows the start opened.
     bool allowed(int32_t port) const;
 
     PortAccessor& m_ports;
     std::string m_lockdownPath;
-    kernelports::PortWindows m_windows;  // the COM windows, and others from a successful start
+    kernelports::PortWindows m_windows;       // the COM windows, and others from a successful start
+    std::vector<unsigned char> m_received;    // the message being handled
+    std::vector<IOSCM_Step> m_steps;          // a sequence's steps
+    std::vector<IOSCM_StepResult> m_results;  // and their results
 };

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "kernel/portwindows.h"
@@ -17,6 +18,7 @@
 #include "portio/hw/helperplaces.h"
 #include "portio/ioscm.h"
 #include "portio/lasterror.h"
+#include "portio/sequencerunner.h"
 #include "portio/wideaccess.h"
 
 namespace {
@@ -152,6 +154,26 @@ int16_t OutW(int16_t port, int16_t data) {
 
 int16_t OutD(int16_t port, int32_t data) {
     return writeWide(port, static_cast<uint32_t>(data), 4);
+}
+
+int32_t IOSCM_Sequence(const IOSCM_Step* steps, int32_t count, IOSCM_StepResult* results) {
+    clearError();
+    if (count < 0 || (count > 0 && (steps == nullptr || results == nullptr))) {
+        fail("レジスタ列の手順の数か場所が正しくありません。何も読み書きしていません。");
+        return 0;
+    }
+    const std::span<const IOSCM_Step> list(steps, static_cast<std::size_t>(count));
+    // What the helper refuses whatever its windows, said here in full; it checks every port.
+    if (const std::optional<std::string> refused =
+            sequencerunner::refusal(list, [](int16_t) { return true; })) {
+        fail(*refused);
+        return 0;
+    }
+    const std::lock_guard lock(g_mutex);
+    const HelperClient::Result r = client().sequence(list, std::span(results, list.size()));
+    if (!r.error.empty())
+        fail(r.error);
+    return r.value;
 }
 
 const char* IOSCM_LastError(void) {

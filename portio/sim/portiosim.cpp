@@ -29,6 +29,10 @@
 // case), FAULT a name of Uart16550::kFaultNames, e.g. "3F8:temt-stuck,3F8:no-interrupt".
 // Unset or empty, no UART has a fault. A fault for a COM port without a UART, or any other
 // value, makes the start fail. A UART whose faults change is a new one, as for a new chip.
+//
+// IOSCM_Sequence runs in this process under the bus's lock, no other access between its
+// steps, each access worked out at the clock's time as InpB and OutB are: a POLL of LSR sees
+// a character arrive when its stop bit ends. It reaches every port InpB and OutB reach.
 
 #include <algorithm>
 #include <array>
@@ -39,11 +43,14 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "portio/ioscm.h"
 #include "portio/lasterror.h"
+#include "portio/sequencerunner.h"
 #include "portio/sim/simclock.h"
 #include "portio/sim/uartbus.h"
 #include "portio/wideaccess.h"
@@ -309,6 +316,31 @@ bool writeBytes(int16_t port, int count, uint32_t data) {
     });
 }
 
+// A sequence's accesses on the bus, on the UARTs' own clock. Its WAIT sleeps with the lock
+// held: nothing else reaches the UARTs until the sequence ends, as on a bus the program holds.
+struct BusSequence {
+    Machine& m;
+    std::optional<uint8_t> read(int16_t port) { return m.bus.read(portOf(port)); }
+    bool write(int16_t port, uint8_t data) {
+        m.bus.write(portOf(port), data);
+        return true;
+    }
+    int64_t now() const { return m.clock.now().count(); }
+    static void waitUntil(int64_t ns) {
+        std::this_thread::sleep_until(
+            std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns)));
+    }
+    // A POLL sleeps a little between reads while its limit is far: the model changes only at
+    // a character's bit times, and a process that spins on a busy machine is pushed aside
+    // for longer than one that sleeps. Near the limit it reads without a pause, so that a
+    // sleep's lateness never makes the last read late.
+    void pause(int64_t latest) const {
+        constexpr int64_t kFar = 500000;  // far above a sleep's lateness (50 us timer slack)
+        if (latest - now() > kFar)
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+};
+
 }  // namespace
 
 extern "C" {
@@ -378,6 +410,28 @@ int16_t OutW(int16_t port, int16_t data) {
 
 int16_t OutD(int16_t port, int32_t data) {
     return wideaccess::written(writeBytes(port, 4, static_cast<uint32_t>(data)));
+}
+
+int32_t IOSCM_Sequence(const IOSCM_Step* steps, int32_t count, IOSCM_StepResult* results) {
+    clearError();
+    if (!g_sessionOpen.load()) {
+        fail(kNoSession);
+        return 0;
+    }
+    if (count < 0 || (count > 0 && (steps == nullptr || results == nullptr))) {
+        fail("レジスタ列の手順の数か場所が正しくありません。何も読み書きしていません。");
+        return 0;
+    }
+    const std::span<const IOSCM_Step> list(steps, static_cast<std::size_t>(count));
+    if (const std::optional<std::string> refused =
+            sequencerunner::refusal(list, [](int16_t) { return true; })) {
+        fail(*refused);
+        return 0;
+    }
+    Machine& m = machine();
+    std::lock_guard lock(m.mutex);
+    BusSequence io{m};
+    return sequencerunner::run(list, std::span(results, list.size()), io);
 }
 
 const char* IOSCM_LastError(void) {

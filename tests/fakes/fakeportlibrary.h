@@ -10,13 +10,15 @@
 #include "portio/portlibrary.h"
 
 // A port library that records every call. It answers from settable results, or passes each
-// call on to a real library (forwardTo) and records what that one answered.
+// call on to a real library (forwardTo) and records what that one answered. With a
+// sequenceClock it runs sequences as a library with IOSCM_Sequence does, all steps in one
+// call, recorded as a Sequence call followed by the accesses it made; else step by step.
 class FakePortLibrary final : public PortLibrary {
 public:
     struct Call {
-        enum Kind { Start, Stop, InpB, OutB } kind;
+        enum Kind { Start, Stop, InpB, OutB, Sequence } kind;
         int16_t port = 0;
-        int16_t data = 0;
+        int16_t data = 0;   // OutB: the byte; Sequence: the number of steps
         PortCall result{};  // what the call returned; filled in once it has
         // Two calls are alike when they ask the same; what they got is not compared.
         bool operator==(const Call& other) const {
@@ -47,11 +49,30 @@ public:
         });
     }
 
+    bool runsSequences() override { return bool(sequenceClock); }
+    PortCall sequence(std::span<const IOSCM_Step> steps,
+                      std::span<IOSCM_StepResult> results) override {
+        if (!sequenceClock)
+            return PortLibrary::sequence(steps, results);
+        calls.push_back({Call::Sequence, 0, static_cast<int16_t>(steps.size())});
+        const std::size_t at = calls.size() - 1;
+        if (onCall)
+            onCall(calls.back());
+        PortCall result{true, 0, {}};
+        OwnClock io{*this, result.error};
+        result.value = sequencerunner::run(steps, results.first(steps.size()), io);
+        calls[at].result = result;
+        return result;
+    }
+
     // Called at each call before it is made, so a test sees the state at that moment; the
     // call is in calls already, without its result.
     std::function<void(const Call&)> onCall;
     std::function<int32_t(int16_t port)> readValue;  // what InpB returns; inpBResult.value if unset
     PortLibrary* forwardTo = nullptr;
+    // The clock sequences run on, in nanoseconds, and how time passes to a given one on it.
+    std::function<int64_t()> sequenceClock;
+    std::function<void(int64_t)> sequenceWait;
 
     PortCall startResult{true, 0, {}};
     PortCall stopResult{true, 0, {}};
@@ -60,6 +81,27 @@ public:
     std::vector<Call> calls;
 
 private:
+    struct OwnClock {
+        FakePortLibrary& library;
+        std::string& error;
+        std::optional<uint8_t> read(int16_t port) {
+            const PortCall call = library.inpB(port);
+            if (call.failed()) {
+                error = call.error;
+                return std::nullopt;
+            }
+            return static_cast<uint8_t>(call.value & 0xFF);
+        }
+        bool write(int16_t port, uint8_t data) {
+            const PortCall call = library.outB(port, data);
+            if (call.failed())
+                error = call.error;
+            return !call.failed();
+        }
+        int64_t now() { return library.sequenceClock(); }
+        void waitUntil(int64_t ns) { library.sequenceWait(ns); }
+    };
+
     PortCall record(const Call& call, const std::function<PortCall()>& answer) {
         calls.push_back(call);
         if (onCall)

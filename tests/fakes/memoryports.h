@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -13,7 +14,8 @@
 // The helper's accessor with ports that are memory, for the tests' and the benchmark's
 // stand-in helpers and the fuzzer: it touches no port. A byte written is read back, unless
 // every read is to answer one value. What open() answers is set beforehand; every access can
-// be watched (a log, a check, a fault of the helper) and kept.
+// be watched (a log, a check, a fault of the helper) and kept. Time is the machine's, or a
+// clock of their own on which each read takes readCost.
 class MemoryPorts : public PortAccessor {
 public:
     struct Access {
@@ -28,12 +30,26 @@ public:
     std::function<void(const Access&)> watch;  // told of every access before it is made
     bool keepAccesses = false;                 // keep them in accesses, in order
     std::vector<Access> accesses;
+    std::optional<int64_t> clock;     // when set, the ports' own time, in nanoseconds
+    int64_t readCost = 0;             // on that clock, what each read takes
+    std::optional<int64_t> changeAt;  // on that clock, from when reads answer laterValue
+    uint8_t laterValue = 0;
 
     OpenOutcome open() override { return outcome; }
     uint8_t read(uint16_t port) override {
-        const uint8_t value = readValue.value_or(m_bytes[port]);
+        if (clock)
+            *clock += readCost;
+        const bool later = clock && changeAt && *clock >= *changeAt;
+        const uint8_t value = later ? laterValue : readValue.value_or(m_bytes[port]);
         touch({'R', port, value});
         return value;
+    }
+    int64_t now() override { return clock ? *clock : PortAccessor::now(); }
+    void waitUntil(int64_t ns) override {
+        if (clock)
+            *clock = std::max(*clock, ns);
+        else
+            PortAccessor::waitUntil(ns);
     }
     void write(uint16_t port, uint8_t value) override {
         touch({'W', port, value});

@@ -44,6 +44,25 @@ int16_t OutB(int16_t port, int16_t data) {
     return 0;
 }
 
+/* Reads give the port's low byte, writes do nothing; a negative port stops the sequence
+ * there. */
+int32_t IOSCM_Sequence(const IOSCM_Step* steps, int32_t count, IOSCM_StepResult* results) {
+    lastError = NULL;
+    for (int32_t i = 0; i < count; ++i) {
+        const IOSCM_StepResult none = {0};
+        results[i] = none;
+        if (steps[i].port < 0) {
+            lastError = "port out of range";
+            return i;
+        }
+        if (steps[i].kind == IOSCM_STEP_READ || steps[i].kind == IOSCM_STEP_POLL) {
+            results[i].reads = 1;
+            results[i].value = results[i].seen = (uint8_t)(steps[i].port & 0xFF);
+        }
+    }
+    return count;
+}
+
 const char* IOSCM_LastError(void) {
     return lastError;
 }

@@ -86,6 +86,9 @@ void TestModIOSCMdef::callsReachTheLibrary_data() {
         << "inpB" << 0x3FF << 0 << 0 << "InpB が理由を示さずに失敗しました";
     QTest::newRow("OutB 0x3F8 255") << "outB" << 0x3F8 << 255 << 0 << "";
     QTest::newRow("OutB 0x3F8 256") << "outB" << 0x3F8 << 256 << -1 << "data out of range";
+    // A sequence of one read: the steps run, and the library's reason when it stopped early.
+    QTest::newRow("IOSCM_Sequence R 0x3FD") << "sequence" << 0x3FD << 0 << 1 << "";
+    QTest::newRow("IOSCM_Sequence R -1") << "sequence" << -1 << 0 << 0 << "port out of range";
 }
 
 void TestModIOSCMdef::callsReachTheLibrary() {
@@ -106,8 +109,15 @@ void TestModIOSCMdef::callsReachTheLibrary() {
             call = library.stop();
         else if (function == u"inpB")
             call = library.inpB(p);
-        else
+        else if (function == u"outB")
             call = library.outB(p, static_cast<int16_t>(data));
+        else {
+            const IOSCM_Step read{IOSCM_STEP_READ, p, 0, 0, 0, 0};
+            IOSCM_StepResult result{};
+            call = library.sequence({&read, 1}, {&result, 1});
+            QVERIFY(library.runsSequences());
+            QCOMPARE(int(result.value), call.value == 1 ? port & 0xFF : 0);
+        }
         QVERIFY(call.made);
         QCOMPARE(call.value, value);
         QCOMPARE(q(call.error), error);
@@ -148,6 +158,13 @@ void TestModIOSCMdef::missingFunction() {
     call = library.inpB(-1);
     QVERIFY(call.made);
     QCOMPARE(q(call.error), QString());
+    // Without IOSCM_Sequence a sequence runs step by step through the library's InpB.
+    QVERIFY(!library.runsSequences());
+    const IOSCM_Step read{IOSCM_STEP_READ, 0x3FD, 0, 0, 0, 0};
+    IOSCM_StepResult result{};
+    call = library.sequence({&read, 1}, {&result, 1});
+    QCOMPARE(call.value, 1);
+    QCOMPARE(int(result.value), 0xFD);
 }
 
 void TestModIOSCMdef::looksOnlyWhereAllowed_data() {

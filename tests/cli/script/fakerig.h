@@ -72,6 +72,14 @@ struct FakeRig {
         };
     }
 
+    // The library runs sequences itself, on the pacing's clock: "Seq(n)" among the calls.
+    void runSequences() {
+        library.sequenceClock = [this] { return int64_t(pacing.clock.count()); };
+        library.sequenceWait = [this](int64_t ns) {
+            pacing.clock = std::max(pacing.clock, std::chrono::nanoseconds(ns));
+        };
+    }
+
     // The calls so far in one line, e.g. "Start OutB(3FB,83) InpB(3FD) Stop".
     QString calls() const {
         QStringList parts;
@@ -90,6 +98,9 @@ struct FakeRig {
                 case FakePortLibrary::Call::OutB:
                     parts << QStringLiteral("OutB(%1,%2)")
                                  .arg(port, QString::number(call.data, 16).toUpper());
+                    break;
+                case FakePortLibrary::Call::Sequence:
+                    parts << QStringLiteral("Seq(%1)").arg(call.data);
                     break;
             }
         }

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "cli/script/runner.h"
+#include "cli/script/tracinglibrary.h"
 #include "tests/cli/script/fakerig.h"
 
 namespace {
@@ -29,6 +30,8 @@ private slots:
     void stopRequest();
     void libraryFailure_data();
     void libraryFailure();
+    void traceOfASequence_data();
+    void traceOfASequence();
 };
 
 // Scripts against values the fake reads back: the transcript, the calls, the status and the
@@ -44,14 +47,50 @@ void TestRunner::expectations_data() {
     QTest::addColumn<int>("readUs");          // how long each read takes
     QTest::addColumn<int>("oversleepUs");     // how much later than asked each wait ends
     QTest::addColumn<QList<int>>("windows");  // the bases of windows reached besides COM's
+    QTest::addColumn<bool>("sequences");      // the library runs sequences itself
 
     const auto row = [](const char* name, const QByteArray& script, bool explain, QList<int> reads,
                         const char* transcript, const char* calls, int status, int waitedUs,
-                        int readUs = 0, int oversleepUs = 0, QList<int> windows = {}) {
+                        int readUs = 0, int oversleepUs = 0, QList<int> windows = {},
+                        bool sequences = false) {
         QTest::newRow(name) << script << explain << reads << QString::fromUtf8(transcript)
                             << QString::fromUtf8(calls) << status << waitedUs << readUs
-                            << oversleepUs << windows;
+                            << oversleepUs << windows << sequences;
     };
+    // The same transcripts from a library that runs sequences: reads and writes without a
+    // wait between them in one, a WITHIN as POLL steps of at most 250 ms each.
+    const auto together = [&row](const char* name, const QByteArray& script, bool explain,
+                                 QList<int> reads, const char* transcript, const char* calls,
+                                 int status, int waitedUs, int readUs) {
+        row(name, script, explain, reads, transcript, calls, status, waitedUs, readUs, 0, {}, true);
+    };
+    together("in one sequence: a run of reads, writes and masks",
+             "W 3FB 83\nR 3FB = 83\nMASK 3FE F0\nR 3FE = 30\nR 2FD = 61\nSLEEP 1\nR 3F8\n", false,
+             {0x83, 0x33, 0x60, 0x55},
+             "R 3FB = 83\nR 3FE = 33\nR 2FD = 60  # expected 61 (mask FF)\nR 3F8 = 55\n",
+             "Start Seq(4) OutB(3FB,83) InpB(3FB) InpB(3FE) InpB(2FD) Seq(1) InpB(3F8) Stop", 1,
+             1040, 10);
+    together("in one sequence, with explain every statement in its place",
+             "MASK 3FE F0\nW 3FB 03\nR 3FE = 30\n", true, {0x33},
+             "MASK 3FE F0\nW 3FB 03  # [^\\n]+\nR 3FE = 33  # [^\\n]+\n",
+             "Start Seq(2) OutB(3FB,3) InpB(3FE) Stop", 0, 10, 10);
+    together("in one sequence: WITHIN is a POLL", "R 3FD = 61 WITHIN 10\n", false,
+             {0x60, 0x60, 0x61}, "R 3FD = 61 WITHIN 10  # 3 reads, 0.030 ms\n",
+             "Start Seq(1) InpB(3FD) InpB(3FD) InpB(3FD) Stop", 0, 30, 10);
+    together("in one sequence: a POLL's values, reads and an LSR error it cleared",
+             "R 2FD = 65 WITHIN 1\n", false, QList<int>{0x69} << QList<int>(10, 0x61),
+             "R 2FD = 61 WITHIN 1  # expected 65 (mask FF)  # seen 69 61  # error bits 08 cleared "
+             "by an earlier read  # 10 reads, 1.000 ms\n",
+             "Start Seq(1) InpB(2FD) InpB(2FD) InpB(2FD) InpB(2FD) InpB(2FD) InpB(2FD) InpB(2FD) "
+             "InpB(2FD) InpB(2FD) InpB(2FD) Stop",
+             1, 1000, 100);
+    together("in one sequence: a long WITHIN polls in slices, its values gathered",
+             "R 3FD = 61 WITHIN 600\n", false, {0x60, 0x20, 0x20, 0x60, 0x40, 0x60},
+             "R 3FD = 60 WITHIN 600  # expected 61 (mask FF)  # seen 60 20 40  # 6 reads, "
+             "600.000 ms\n",
+             "Start Seq(1) InpB(3FD) InpB(3FD) Seq(1) InpB(3FD) InpB(3FD) Seq(1) InpB(3FD) "
+             "InpB(3FD) Stop",
+             1, 600000, 100000);
     row("write, then read back as expected", "W 3FB 83\nR 3FB = 83\n", false, {0x83},
         "R 3FB = 83\n", "Start OutB(3FB,83) InpB(3FB) Stop", 0, 0);
     row("a failed expectation is marked and the run goes on", "R 2FD = 61\nW 2FC 10\nR 2FD\n",
@@ -166,6 +205,7 @@ void TestRunner::expectations() {
     QFETCH(int, readUs);
     QFETCH(int, oversleepUs);
     QFETCH(QList<int>, windows);
+    QFETCH(bool, sequences);
 
     FakeRig rig;
     rig.reads.assign(reads.begin(), reads.end());
@@ -174,6 +214,8 @@ void TestRunner::expectations() {
     cli::Reach reach;
     for (const int base : windows)
         reach.otherWindows.push_back(static_cast<uint16_t>(base));
+    if (sequences)
+        rig.runSequences();
     QCOMPARE(run(rig, script, explain, reach), status);
     const QRegularExpression pattern(QRegularExpression::anchoredPattern(transcript));
     QVERIFY2(explain ? pattern.match(rig.stdOut()).hasMatch() : rig.stdOut() == transcript,
@@ -261,25 +303,36 @@ void TestRunner::stopRequest_data() {
     QTest::addColumn<QString>("transcript");
     QTest::addColumn<QString>("shown");  // what had been flushed when the last wait began
     QTest::addColumn<QString>("calls");
+    QTest::addColumn<int>("sequenceReadUs");  // >0: the library runs sequences, reads this long
 
     QTest::newRow("during a SLEEP")
         << QByteArray("R 3FD\nSLEEP 10\nW 3FB 83\n") << QList<int>{0x60} << 1 << 0 << "R 3FD = 60\n"
         << "R 3FD = 60\n"
-        << "Start InpB(3FD) Stop";
+        << "Start InpB(3FD) Stop" << 0;
     QTest::newRow("during a WITHIN read") << QByteArray("W 3F8 55\nR 3FD = 61 WITHIN 100\nR 3F8\n")
                                           << QList<int>{0x60, 0x60} << 2 << 0 << ""
                                           << ""
-                                          << "Start OutB(3F8,55) InpB(3FD) InpB(3FD) Stop";
+                                          << "Start OutB(3F8,55) InpB(3FD) InpB(3FD) Stop" << 0;
     QTest::newRow("during a WITHIN read after a read")
         << QByteArray("R 3F8\nR 3FD = 61 WITHIN 100\n") << QList<int>{0x55, 0x60} << 1 << 0
         << "R 3F8 = 55\n"
         << "R 3F8 = 55\n"
-        << "Start InpB(3F8) InpB(3FD) Stop";
+        << "Start InpB(3F8) InpB(3FD) Stop" << 0;
     QTest::newRow("during plain reads and writes, at the next statement")
         << QByteArray("R 3F8\nW 3FB 83\nR 3FD\nW 3FC 10\n") << QList<int>{0x55, 0x60} << 0 << 1
         << "R 3F8 = 55\n"
         << ""
-        << "Start InpB(3F8) Stop";
+        << "Start InpB(3F8) Stop" << 0;
+    QTest::newRow("during a run in one sequence, at the next")
+        << QByteArray("R 3F8\nW 3FB 83\nSLEEP 1\nR 3FD\n") << QList<int>{0x55, 0x60} << 0 << 1
+        << "R 3F8 = 55\n"
+        << ""
+        << "Start Seq(2) InpB(3F8) OutB(3FB,83) Stop" << 10;
+    QTest::newRow("during a long WITHIN's POLL, at the end of its slice")
+        << QByteArray("R 3FD = 61 WITHIN 600\nR 3F8\n") << QList<int>{0x60, 0x60, 0x60} << 0 << 1
+        << ""
+        << ""
+        << "Start Seq(1) InpB(3FD) InpB(3FD) Stop" << 100000;
 }
 
 void TestRunner::stopRequest() {
@@ -290,11 +343,16 @@ void TestRunner::stopRequest() {
     QFETCH(QString, transcript);
     QFETCH(QString, shown);
     QFETCH(QString, calls);
+    QFETCH(int, sequenceReadUs);
 
     FakeRig rig;
     rig.reads.assign(reads.begin(), reads.end());
     rig.pacing.stopAtWait = stopAtWait;
     rig.stopAtRead = stopAtRead;
+    if (sequenceReadUs > 0) {
+        rig.runSequences();
+        rig.readCost = std::chrono::microseconds(sequenceReadUs);
+    }
     QCOMPARE(run(rig, script), 130);
     QCOMPARE(rig.stdOut(), transcript);
     QCOMPARE(rig.shownAtWaits.isEmpty() ? QString() : rig.shownAtWaits.last(), shown);
@@ -311,18 +369,27 @@ void TestRunner::libraryFailure_data() {
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("calls");
     QTest::addColumn<QString>("transcript");
+    QTest::addColumn<bool>("sequences");  // the library runs sequences itself
 
     const QString all = QStringLiteral("Start OutB(3FB,83) InpB(3FB) OutB(3FC,10) InpB(3FD) Stop");
     QTest::newRow("start cannot be loaded") << "start" << false << 0 << "Start"
-                                            << "";
+                                            << "" << false;
     QTest::newRow("start reports bit 0") << "start" << true << 1 << "Start"
-                                         << "";
+                                         << "" << false;
     QTest::newRow("write fails") << "outB" << true << -1 << "Start OutB(3FB,83) Stop"
-                                 << "";
+                                 << "" << false;
     QTest::newRow("read fails") << "inpB" << true << 0 << "Start OutB(3FB,83) InpB(3FB) Stop"
-                                << "";
+                                << "" << false;
     QTest::newRow("stop fails after a good run")
-        << "stop" << true << 1 << all << "R 3FB = 83\nR 3FD = 60\n";
+        << "stop" << true << 1 << all << "R 3FB = 83\nR 3FD = 60\n"
+        << false;
+    // In one sequence the run stops at the statement whose access failed, told as its own.
+    QTest::newRow("write fails in a sequence")
+        << "outB" << true << -1 << "Start Seq(4) OutB(3FB,83) Stop"
+        << "" << true;
+    QTest::newRow("read fails in a sequence")
+        << "inpB" << true << 0 << "Start Seq(4) OutB(3FB,83) InpB(3FB) Stop"
+        << "" << true;
 }
 
 void TestRunner::libraryFailure() {
@@ -331,9 +398,12 @@ void TestRunner::libraryFailure() {
     QFETCH(int, value);
     QFETCH(QString, calls);
     QFETCH(QString, transcript);
+    QFETCH(bool, sequences);
 
     FakeRig rig;
     rig.reads = {0x83, 0x60};
+    if (sequences)
+        rig.runSequences();
     const PortCall failure{made, value, "helper gone"};
     if (failing == QLatin1String("start"))
         rig.library.startResult = failure;
@@ -348,6 +418,51 @@ void TestRunner::libraryFailure() {
     QCOMPARE(rig.calls(), calls);
     QCOMPARE(rig.stdOut(), transcript);
     QVERIFY2(rig.stdErr().contains(QStringLiteral("\n  helper gone\n")), qPrintable(rig.stdErr()));
+    // The statement whose access failed is named, as it would be on its own.
+    const QString named = failing == QLatin1String("outB")
+                              ? QStringLiteral("ポート0x3FBにデータ0x83を書き込めませんでした。")
+                          : failing == QLatin1String("inpB")
+                              ? QStringLiteral("ポート0x3FBを読み取れませんでした。")
+                              : QString();
+    QVERIFY2(rig.stdErr().contains(named), qPrintable(rig.stdErr()));
+}
+
+// --trace over a sequence: each step run as a script line, a POLL as each value it read once
+// and its count of reads; the same lines whether the library runs the sequence or it goes
+// step by step.
+void TestRunner::traceOfASequence_data() {
+    QTest::addColumn<bool>("sequences");
+    QTest::addColumn<QList<int>>("reads");
+    QTest::addColumn<QString>("trace");
+    const QList<int> reads{0x55, 0x60, 0x60, 0x61, 0x61};
+    QTest::newRow("run by the library")
+        << true << reads << "W 3FB 83\nR 3F8 = 55\nR 3FD = 60\nR 3FD = 61  # 3 reads\n";
+    QTest::newRow("step by step") << false << reads
+                                  << "W 3FB 83\nR 3F8 = 55\nR 3FD = 60\nR 3FD = 60\nR 3FD = 61\n";
+    QTest::newRow("a POLL of ten values")
+        << true << QList<int>{0x55, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x61}
+        << "W 3FB 83\nR 3F8 = 55\nR 3FD = 00\nR 3FD = 01\nR 3FD = 02\nR 3FD = 03\nR 3FD = 04\n"
+           "R 3FD = 05\nR 3FD = 06\nR 3FD = 07\nR 3FD = 61  # 11 reads, 2 more values\n";
+}
+
+void TestRunner::traceOfASequence() {
+    QFETCH(bool, sequences);
+    QFETCH(QList<int>, reads);
+    QFETCH(QString, trace);
+    FakeRig rig;
+    rig.reads.assign(reads.begin(), reads.end());
+    rig.readCost = std::chrono::microseconds(10);
+    if (sequences)
+        rig.runSequences();
+    std::ostringstream lines;
+    cli::TracingLibrary traced(rig.library, lines);
+    const IOSCM_Step steps[] = {{IOSCM_STEP_WRITE, 0x3FB, 0x83, 0, 0, 0},
+                                {IOSCM_STEP_READ, 0x3F8, 0, 0, 0, 0},
+                                {IOSCM_STEP_POLL, 0x3FD, 0x61, 0xFF, 0, 1000000}};
+    IOSCM_StepResult results[3] = {};
+    QCOMPARE(traced.runsSequences(), sequences);
+    QCOMPARE(traced.sequence(steps, results).value, 3);
+    QCOMPARE(QString::fromStdString(lines.str()), trace);
 }
 
 QTEST_APPLESS_MAIN(TestRunner)

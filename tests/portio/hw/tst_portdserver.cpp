@@ -7,7 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -25,16 +27,49 @@ namespace {
 
 using Access = MemoryPorts::Access;
 
-// Every read answers 0x5A, and every access is kept.
+// Every read answers 0x5A (laterValue from changeAt on), every access is kept, and time is
+// the ports' own clock.
 struct FakePorts final : MemoryPorts {
     FakePorts() {
         readValue = 0x5A;
+        laterValue = 0x5A;
         keepAccesses = true;
+        clock = 0;
     }
 };
 
 Reply send(PortdServer& server, Request request, bool& stop) {
     return server.handle(&request, sizeof request, stop);
+}
+
+// A sequence request's bytes: the header with count, then the steps.
+QByteArray sequenceMessage(const std::vector<IOSCM_Step>& steps, int32_t count) {
+    const SequenceRequest header{OpSequence, count};
+    return QByteArray(reinterpret_cast<const char*>(&header), sizeof header) +
+           QByteArray(reinterpret_cast<const char*>(steps.data()),
+                      qsizetype(steps.size() * sizeof(IOSCM_Step)));
+}
+
+// The helper's answer to a message: its Reply, and the results that follow it.
+struct Answer {
+    Reply reply;
+    std::vector<IOSCM_StepResult> results;
+    std::size_t size = 0;
+};
+Answer ask(PortdServer& server, const QByteArray& message) {
+    bool stop = true;
+    const std::vector<unsigned char> bytes =
+        server.answer(message.constData(), std::size_t(message.size()), stop);
+    Answer answer;
+    answer.size = bytes.size();
+    if (bytes.size() >= sizeof(Reply))
+        std::memcpy(&answer.reply, bytes.data(), sizeof(Reply));
+    answer.results.resize((bytes.size() - std::min(bytes.size(), sizeof(Reply))) /
+                          sizeof(IOSCM_StepResult));
+    if (!answer.results.empty())
+        std::memcpy(answer.results.data(), bytes.data() + sizeof(Reply),
+                    answer.results.size() * sizeof(IOSCM_StepResult));
+    return answer;
 }
 
 }  // namespace
@@ -50,6 +85,8 @@ private slots:
     void malformed_data();
     void malformed();
     void stopRequest();
+    void sequenceRuns_data();
+    void sequenceRuns();
     void start_data();
     void start();
     void serveOverSocket();
@@ -92,6 +129,27 @@ void TestPortdServer::allowList() {
     const Reply read = send(server, {OpRead, port, 0}, stop);
     const Reply write = send(server, {OpWrite, port, 0x81}, stop);
     QCOMPARE(stop, false);
+    // The same rule for a sequence's steps, checked before any runs: one bad port, and not
+    // even the good one before it is touched.
+    const auto at = static_cast<int16_t>(port);
+    const std::vector<IOSCM_Step> steps{{IOSCM_STEP_READ, 0x3F8, 0, 0, 0, 0},
+                                        {IOSCM_STEP_POLL, at, 0x5A, 0xFF, 0, 1000}};
+    const bool reached = port >= 0 && port <= 0xFFFF;  // a step names a port in 16 bits
+    const std::size_t before = ports.accesses.size();
+    const Answer sequence = reached ? ask(server, sequenceMessage(steps, 2)) : Answer{};
+    if (reached && allowed) {
+        QCOMPARE(sequence.reply.status, StatusOk);
+        QCOMPARE(sequence.reply.value, 2);
+        QCOMPARE(sequence.results.size(), 2u);
+        QCOMPARE(sequence.results[1].met, 1);
+        QCOMPARE(ports.accesses.size(), before + 2);
+        ports.accesses.resize(before);
+    } else if (reached) {
+        QCOMPARE(sequence.reply.status, StatusRefused);
+        QCOMPARE(sequence.reply.value, 1);
+        QCOMPARE(sequence.size, sizeof(Reply));
+        QCOMPARE(ports.accesses.size(), before);
+    }
     if (allowed) {
         QCOMPARE(read.status, StatusOk);
         QCOMPARE(read.value, 0x5A);
@@ -145,6 +203,20 @@ void TestPortdServer::malformed_data() {
     QTest::newRow("op 0") << withOp(0);
     QTest::newRow("op 4") << withOp(4);
     QTest::newRow("op 0xFFFFFFFF") << withOp(0xFFFFFFFF);
+    // Sequences: the header's count must fit the bounds and give the message's size; every
+    // step is checked before any runs.
+    const IOSCM_Step one{IOSCM_STEP_READ, 0x3F8, 0, 0, 0, 0};
+    const IOSCM_Step wait{IOSCM_STEP_WAIT, 0, 0, 0, 0, 600000000};
+    QTest::newRow("sequence header cut") << sequenceMessage({}, 0).left(6);
+    QTest::newRow("sequence count -1") << sequenceMessage({one}, -1);
+    QTest::newRow("sequence count 4097")
+        << sequenceMessage(std::vector<IOSCM_Step>(4097, one), 4097);
+    QTest::newRow("sequence a step short") << sequenceMessage({one}, 2);
+    QTest::newRow("sequence a step long") << sequenceMessage({one, one}, 1);
+    QTest::newRow("sequence a byte long") << sequenceMessage({one}, 1) + '\0';
+    QTest::newRow("sequence kind 0") << sequenceMessage({one, {0, 0x3F8, 0, 0, 0, 0}}, 2);
+    QTest::newRow("sequence kind 5") << sequenceMessage({one, {5, 0x3F8, 0, 0, 0, 0}}, 2);
+    QTest::newRow("sequence waits over 1 s") << sequenceMessage({wait, one, wait}, 3);
 }
 
 void TestPortdServer::malformed() {
@@ -152,7 +224,11 @@ void TestPortdServer::malformed() {
     FakePorts ports;
     PortdServer server(ports);
     bool stop = true;
-    const Reply reply = server.handle(message.constData(), std::size_t(message.size()), stop);
+    const std::vector<unsigned char> bytes =
+        server.answer(message.constData(), std::size_t(message.size()), stop);
+    QCOMPARE(bytes.size(), sizeof(Reply));
+    Reply reply;
+    std::memcpy(&reply, bytes.data(), sizeof reply);
     QCOMPARE(reply.status, StatusBadRequest);
     QVERIFY(reply.text[0] != '\0');
     QCOMPARE(stop, false);
@@ -167,6 +243,60 @@ void TestPortdServer::stopRequest() {
     QCOMPARE(reply.status, StatusOk);
     QVERIFY(stop);
     QVERIFY(ports.accesses.empty());
+}
+
+// Sequences on the fake ports' clock: reads take 10 us each, and the port reads 60 until
+// 300 us, then 61.
+void TestPortdServer::sequenceRuns_data() {
+    QTest::addColumn<QByteArray>("steps");   // one letter a step: R read, P poll for 61, W wait
+    QTest::addColumn<int>("ns");             // each POLL's and WAIT's limit
+    QTest::addColumn<QByteArray>("values");  // each step's value, or "-"
+    QTest::addColumn<QByteArray>("met");     // each step's met
+    QTest::addColumn<int>("reads");          // reads made in all
+    QTest::addColumn<int>("endUs");          // when the last step ended
+    QTest::newRow("POLL met when the value comes")
+        << QByteArray("RP") << 1000000 << QByteArray("60 61") << QByteArray("01") << 30 << 300;
+    QTest::newRow("POLL gives up, no read ending past its limit")
+        << QByteArray("P") << 250000 << QByteArray("60") << QByteArray("0") << 25 << 250;
+    QTest::newRow("WAIT lets time pass untouched")
+        << QByteArray("RWR") << 400000 << QByteArray("60 - 61") << QByteArray("000") << 2 << 420;
+}
+
+void TestPortdServer::sequenceRuns() {
+    QFETCH(QByteArray, steps);
+    QFETCH(int, ns);
+    QFETCH(QByteArray, values);
+    QFETCH(QByteArray, met);
+    QFETCH(int, reads);
+    QFETCH(int, endUs);
+    FakePorts ports;
+    ports.readValue = 0x60;
+    ports.laterValue = 0x61;
+    ports.changeAt = 300000;
+    ports.readCost = 10000;
+    PortdServer server(ports);
+    QCOMPARE(server.start().status, StatusOk);
+    std::vector<IOSCM_Step> list;
+    for (const char kind : steps) {
+        if (kind == 'R')
+            list.push_back({IOSCM_STEP_READ, 0x3FD, 0, 0, 0, 0});
+        else if (kind == 'P')
+            list.push_back({IOSCM_STEP_POLL, 0x3FD, 0x61, 0xFF, 0, uint32_t(ns)});
+        else
+            list.push_back({IOSCM_STEP_WAIT, 0, 0, 0, 0, uint32_t(ns)});
+    }
+    const Answer answer = ask(server, sequenceMessage(list, int32_t(list.size())));
+    QCOMPARE(answer.reply.status, StatusOk);
+    QCOMPARE(answer.reply.value, int(list.size()));
+    QCOMPARE(answer.size, sequenceReplySize(list.size()));
+    const QList<QByteArray> expected = values.split(' ');
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (expected[qsizetype(i)] != "-")
+            QCOMPARE(int(answer.results[i].value), expected[qsizetype(i)].toInt(nullptr, 16));
+        QCOMPARE(int(answer.results[i].met), met[qsizetype(i)] - '0');
+    }
+    QCOMPARE(int(ports.accesses.size()), reads);
+    QCOMPARE(answer.results.back().end_ns, int64_t(endUs) * 1000);
 }
 
 void TestPortdServer::start_data() {

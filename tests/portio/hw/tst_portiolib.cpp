@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <memory>
+#include <vector>
 
 #include "portio/hw/helperplaces.h"
 #include "portio/ioscm.h"
@@ -17,9 +18,48 @@ namespace {
 
 std::unique_ptr<FakeHelperFolder> g_folder;
 
+// A register sequence as a row writes it, its steps after "Seq": "R3F8", "W3FF:5A",
+// "P3FD:01/01/1000000" (POLL: value, mask, ns), "S1000" (WAIT ns), "Rx5000" (5000 reads of
+// 3F8); ports and bytes hexadecimal. Its result: the steps run.
+int32_t runSequence(const QList<QByteArray>& words) {
+    std::vector<IOSCM_Step> steps;
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        const QByteArray& word = words[i];
+        const QList<QByteArray> parts = word.mid(1).split(':');
+        const QList<QByteArray> values = parts.value(1).split('/');
+        IOSCM_Step step{};
+        step.port = static_cast<int16_t>(parts[0].toUInt(nullptr, 16));
+        step.data = static_cast<uint8_t>(values[0].toUInt(nullptr, 16));
+        if (word.startsWith("Rx")) {
+            steps.insert(steps.end(), word.mid(2).toUInt(), {IOSCM_STEP_READ, 0x3F8, 0, 0, 0, 0});
+            continue;
+        }
+        switch (word[0]) {
+            case 'R':
+                step.kind = IOSCM_STEP_READ;
+                break;
+            case 'W':
+                step.kind = IOSCM_STEP_WRITE;
+                break;
+            case 'P':
+                step.kind = IOSCM_STEP_POLL;
+                step.mask = static_cast<uint8_t>(values.value(1).toUInt(nullptr, 16));
+                step.ns = values.value(2).toUInt();
+                break;
+            default:
+                step = {IOSCM_STEP_WAIT, 0, 0, 0, 0, word.mid(1).toUInt()};
+        }
+        steps.push_back(step);
+    }
+    std::vector<IOSCM_StepResult> results(steps.size());
+    return IOSCM_Sequence(steps.data(), static_cast<int32_t>(steps.size()), results.data());
+}
+
 // One call, as a row names it: "InpW 3F8", "OutD 3FC 11223344" (hexadecimal); its result.
 int32_t run(const QByteArray& call) {
     const QList<QByteArray> words = call.split(' ');
+    if (words[0] == "Seq")
+        return runSequence(words);
     const auto number = [&](int i) { return words.size() > i ? words[i].toUInt(nullptr, 16) : 0u; };
     const auto port = static_cast<int16_t>(number(1));
     const QByteArray& name = words[0];
@@ -97,6 +137,9 @@ void TestPortioLib::lastErrorIsTheLastCallsOwn_data() {
     QTest::newRow("InpB 2E7") << QByteArray("InpB 2E7") << 0 << QStringLiteral("0x2E7 は");
     QTest::newRow("OutB 3F0 1") << QByteArray("OutB 3F0 1") << -1 << QStringLiteral("0x3F0 は");
     QTest::newRow("InpD 3FD") << QByteArray("InpD 3FD") << 0 << QStringLiteral("0x3FD から 4");
+    QTest::newRow("Seq R3F8 W3FF:1") << QByteArray("Seq R3F8 W3FF:1") << 2 << QString();
+    QTest::newRow("Seq R3F8 R3F0")
+        << QByteArray("Seq R3F8 R3F0") << 0 << QStringLiteral("2 番目の手順のポート 0x3F0 は");
 }
 
 // Every export clears the error an earlier call left, and sets its own when it fails.
@@ -153,6 +196,21 @@ void TestPortioLib::wideAccessesAtTheWindowEdges_data() {
                               << QString();
     QTest::newRow("InpD 3ED") << QByteArray("InpD 3ED") << 0 << QStringList() << outside("3ED", 4);
     QTest::newRow("InpD 2F7") << QByteArray("InpD 2F7") << 0 << QStringList() << outside("2F7", 4);
+    // A sequence is one request: the helper checks every port before it touches any.
+    QTest::newRow("Seq W3FF:5A R3FF P3FF:5A/FF/1000 S1000")
+        << QByteArray("Seq W3FF:5A R3FF P3FF:5A/FF/1000 S1000") << 4
+        << QStringList{"W 3ff 5a", "R 3ff 5a", "R 3ff 5a"} << QString();
+    QTest::newRow("Seq W3FF:5A R400")
+        << QByteArray("Seq W3FF:5A R400") << 0 << QStringList()
+        << QStringLiteral("2 番目の手順のポート 0x400 は COM ポートの範囲");
+    QTest::newRow("Seq W3FF:5A P2E7:0/1/1000")
+        << QByteArray("Seq W3FF:5A P2E7:0/1/1000") << 0 << QStringList()
+        << QStringLiteral("2 番目の手順のポート 0x2E7 は");
+    QTest::newRow("Seq Rx4097") << QByteArray("Seq Rx4097") << 0 << QStringList()
+                                << QStringLiteral("4096 個まで");
+    QTest::newRow("Seq S600000000 P3F8:1/1/400000001")
+        << QByteArray("Seq S600000000 P3F8:1/1/400000001") << 0 << QStringList()
+        << QStringLiteral("1 秒を超えます");
 }
 
 // A wide access that would reach outside a COM window touches no port at all; one inside
@@ -190,6 +248,9 @@ void TestPortioLib::helperFailsPartWay_data() {
     QTest::newRow("OutW, helper exits after the first byte")
         << QByteArray("die-after-1") << QByteArray("OutW 3F8 1234") << -1 << QStringList{"W 3f8 34"}
         << QStringLiteral("が終了しました。") << gone;
+    QTest::newRow("sequence, malformed reply")
+        << QByteArray("short") << QByteArray("Seq W3F8:1 R3F8") << 0 << QStringList()
+        << QStringLiteral("不正な形式の応答") << gone;
     QTest::newRow("InpW, malformed reply to the first byte")
         << QByteArray("short") << QByteArray("InpW 3F8") << 0 << QStringList()
         << QStringLiteral("不正な形式の応答") << gone;

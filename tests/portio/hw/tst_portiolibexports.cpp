@@ -23,7 +23,7 @@ void TestPortioLibExports::symbols_data() {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<bool>("exported");
     for (const char* name : {"IOSCM_Start", "IOSCM_Stop", "InpB", "OutB", "InpW", "InpD", "OutW",
-                             "OutD", "IOSCM_LastError"})
+                             "OutD", "IOSCM_Sequence", "IOSCM_LastError"})
         QTest::newRow(name) << QByteArray(name) << true;
     // Internals stay hidden so the program cannot come to depend on them.
     QTest::newRow("HelperClient::start") << QByteArray("_ZN12HelperClient5startB5cxx11Ev") << false;

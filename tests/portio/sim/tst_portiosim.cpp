@@ -23,6 +23,8 @@ private slots:
     void startSucceeds();
     void byteAccess_data();
     void byteAccess();
+    void pollFollowsTheLine_data();
+    void pollFollowsTheLine();
     void nullModemThroughTheLibrary();
     void wideAccessIsBytesLowFirst();
     void stopEndsAccessAndKeepsState();
@@ -54,6 +56,10 @@ void TestPortIoSim::accessBeforeStartFails() {
     QVERIFY(m_lib.lastError() != nullptr);
     QCOMPARE(m_lib.inpW(0x3FD), 0);
     QCOMPARE(m_lib.outD(0x3F8, 0x01020304), -1);
+    QVERIFY(m_lib.lastError() != nullptr);
+    const IOSCM_Step write{IOSCM_STEP_WRITE, 0x3FF, 0x55, 0, 0, 0};
+    IOSCM_StepResult result{};
+    QCOMPARE(m_lib.sequence(&write, 1, &result), 0);
     QVERIFY(m_lib.lastError() != nullptr);
 }
 
@@ -88,6 +94,63 @@ void TestPortIoSim::byteAccess() {
     QVERIFY(m_lib.lastError() == nullptr);
     QCOMPARE(m_lib.inpB(p), readBack);
     QVERIFY(m_lib.lastError() == nullptr);
+
+    // The same as a sequence, which reaches every port InpB and OutB reach.
+    const IOSCM_Step steps[] = {{IOSCM_STEP_WRITE, p, static_cast<uint8_t>(data), 0, 0, 0},
+                                {IOSCM_STEP_READ, p, 0, 0, 0, 0}};
+    IOSCM_StepResult results[2] = {};
+    QCOMPARE(m_lib.sequence(steps, 2, results), 2);
+    QVERIFY(m_lib.lastError() == nullptr);
+    QCOMPARE(int(results[1].value), readBack);
+    QCOMPARE(results[1].reads, 1u);
+}
+
+// A POLL of COM3's LSR in loopback at 9600 bps on the machine's clock, which the UARTs keep:
+// data ready comes no sooner than a character's time after the write (10 bits of 104 us and
+// the 1.5 bit times before the start bit), and a POLL for what never comes gives up.
+void TestPortIoSim::pollFollowsTheLine_data() {
+    QTest::addColumn<bool>("send");
+    QTest::addColumn<uint32_t>("limitNs");
+    QTest::addColumn<int>("met");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int64_t>("atLeastNs");  // between the write and the POLL's end
+    QTest::newRow("data ready after a character")
+        << true << 100000000u << 1 << 0x61 << int64_t(1197000);
+    QTest::newRow("nothing sent") << false << 2000000u << 0 << 0x60 << int64_t(0);
+}
+
+void TestPortIoSim::pollFollowsTheLine() {
+    QFETCH(bool, send);
+    QFETCH(uint32_t, limitNs);
+    QFETCH(int, met);
+    QFETCH(int, value);
+    QFETCH(int64_t, atLeastNs);
+    QCOMPARE(m_lib.start() & 1, 0);
+    const IOSCM_Step steps[] = {
+        {IOSCM_STEP_WRITE, 0x3EB, 0x83, 0, 0, 0},
+        {IOSCM_STEP_WRITE, 0x3E8, 0x0C, 0, 0, 0},
+        {IOSCM_STEP_WRITE, 0x3E9, 0x00, 0, 0, 0},
+        {IOSCM_STEP_WRITE, 0x3EB, 0x03, 0, 0, 0},
+        {IOSCM_STEP_WRITE, 0x3EC, 0x10, 0, 0, 0},
+        {IOSCM_STEP_READ, 0x3E8, 0, 0, 0, 0},  // nothing left from before
+        {IOSCM_STEP_WRITE, 0x3EF, 0x41, 0, 0, 0},
+        {IOSCM_STEP_WRITE, send ? int16_t(0x3E8) : int16_t(0x3EF), 0x41, 0, 0, 0},
+        {IOSCM_STEP_POLL, 0x3ED, 0x01, 0x01, 0, limitNs},
+        {IOSCM_STEP_READ, 0x3E8, 0, 0, 0, 0},
+        {IOSCM_STEP_WRITE, 0x3EC, 0x00, 0, 0, 0},
+    };
+    IOSCM_StepResult results[std::size(steps)] = {};
+    QCOMPARE(m_lib.sequence(steps, int32_t(std::size(steps)), results), int32_t(std::size(steps)));
+    QVERIFY(m_lib.lastError() == nullptr);
+    const IOSCM_StepResult& poll = results[8];
+    QCOMPARE(int(poll.met), met);
+    QCOMPARE(int(poll.value), value);
+    QVERIFY(poll.reads >= 1);
+    QCOMPARE(int(poll.distinct[poll.distinct_count - 1]), value);
+    QVERIFY2(poll.end_ns - results[7].end_ns >= atLeastNs,
+             qPrintable(QString::number(poll.end_ns - results[7].end_ns)));
+    if (send)
+        QCOMPARE(int(results[9].value), 0x41);
 }
 
 void TestPortIoSim::nullModemThroughTheLibrary() {
