@@ -5,7 +5,6 @@
 
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
-#include "cli/base/numbers.h"
 #include "portio/portlibrary.h"
 #include "portio/sessionoutcome.h"
 
@@ -30,19 +29,17 @@ int withSession(PortLibrary& library, const Console& console, const std::functio
 std::optional<int32_t> readPort(PortLibrary& library, int32_t port, const Console& console) {
     const PortCall call = library.inpB(static_cast<int16_t>(port));
     if (call.failed()) {
-        console.message("ポート0x" + hexPort(port) + "を読み取れませんでした。", call.error);
+        console.message(session::readFailed(static_cast<uint16_t>(port)), call.error);
         return std::nullopt;
     }
     return call.value & 0xFF;
 }
 
 bool writePort(PortLibrary& library, int32_t port, int32_t value, const Console& console) {
-    const PortCall call =
-        library.outB(static_cast<int16_t>(port), static_cast<int16_t>(value & 0xFF));
+    const auto data = static_cast<int16_t>(value & 0xFF);
+    const PortCall call = library.outB(static_cast<int16_t>(port), data);
     if (call.failed()) {
-        console.message(
-            "ポート0x" + hexPort(port) + "にデータ0x" + hexByte(value) + "を書き込めませんでした。",
-            call.error);
+        console.message(session::writeFailed(static_cast<uint16_t>(port), data), call.error);
         return false;
     }
     return true;

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "cli/script/runner.h"
+#include "portio/sessionoutcome.h"
 #include "tests/cli/script/fakerig.h"
 
 namespace {
@@ -301,18 +302,23 @@ void TestRunner::libraryFailure_data() {
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("calls");
     QTest::addColumn<QString>("transcript");
+    QTest::addColumn<QString>("says");  // the message above the library's reason
 
     const QString all = QStringLiteral("Start OutB(3FB,83) InpB(3FB) OutB(3FC,10) InpB(3FD) Stop");
+    const QString startFailed = QString::fromUtf8(session::kStartFailed);
     QTest::newRow("start cannot be loaded") << "start" << false << 0 << "Start"
-                                            << "";
+                                            << "" << startFailed;
     QTest::newRow("start reports bit 0") << "start" << true << 1 << "Start"
-                                         << "";
+                                         << "" << startFailed;
     QTest::newRow("write fails") << "outB" << true << -1 << "Start OutB(3FB,83) Stop"
-                                 << "";
+                                 << ""
+                                 << "ポート0x3FBにデータ131を書き込めませんでした。";
     QTest::newRow("read fails") << "inpB" << true << 0 << "Start OutB(3FB,83) InpB(3FB) Stop"
-                                << "";
+                                << ""
+                                << "ポート0x3FBを読み取れませんでした。";
     QTest::newRow("stop fails after a good run")
-        << "stop" << true << 1 << all << "R 3FB = 83\nR 3FD = 60\n";
+        << "stop" << true << 1 << all << "R 3FB = 83\nR 3FD = 60\n"
+        << QString::fromUtf8(session::kStopFailed);
 }
 
 void TestRunner::libraryFailure() {
@@ -321,6 +327,7 @@ void TestRunner::libraryFailure() {
     QFETCH(int, value);
     QFETCH(QString, calls);
     QFETCH(QString, transcript);
+    QFETCH(QString, says);
 
     FakeRig rig;
     rig.reads = {0x83, 0x60};
@@ -337,7 +344,8 @@ void TestRunner::libraryFailure() {
     QCOMPARE(run(rig, "W 3FB 83\nR 3FB = 83\nW 3FC 10\nR 3FD = 60\n"), 1);
     QCOMPARE(rig.calls(), calls);
     QCOMPARE(rig.stdOut(), transcript);
-    QVERIFY2(rig.stdErr().contains(QStringLiteral("\n  helper gone\n")), qPrintable(rig.stdErr()));
+    QVERIFY2(rig.stdErr().contains(says + QStringLiteral("\n  helper gone\n")),
+             qPrintable(rig.stdErr()));
 }
 
 QTEST_APPLESS_MAIN(TestRunner)
