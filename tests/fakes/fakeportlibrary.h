@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,7 +11,8 @@
 #include "portio/portlibrary.h"
 
 // A port library that records every call. It answers from settable results, or passes each
-// call on to a real library (forwardTo) and records what that one answered.
+// call on to a real library (forwardTo) and records what that one answered. A caller that
+// makes calls without bound (a fuzzer) keeps none and counts them (keepCalls, made).
 class FakePortLibrary final : public PortLibrary {
 public:
     struct Call {
@@ -48,7 +50,7 @@ public:
     }
 
     // Called at each call before it is made, so a test sees the state at that moment; the
-    // call is in calls already, without its result.
+    // call is in calls already (if kept), without its result.
     std::function<void(const Call&)> onCall;
     std::function<int32_t(int16_t port)> readValue;  // what InpB returns; inpBResult.value if unset
     PortLibrary* forwardTo = nullptr;
@@ -58,14 +60,19 @@ public:
     PortCall inpBResult{true, 0, {}};
     PortCall outBResult{true, 0, {}};
     std::vector<Call> calls;
+    bool keepCalls = true;  // false: calls stays empty, only made counts
+    std::size_t made = 0;   // every call so far, kept or not
 
 private:
     PortCall record(const Call& call, const std::function<PortCall()>& answer) {
-        calls.push_back(call);
+        ++made;
+        if (keepCalls)
+            calls.push_back(call);
         if (onCall)
             onCall(call);
         const PortCall result = answer();
-        calls.back().result = result;
+        if (keepCalls)
+            calls.back().result = result;
         return result;
     }
 };

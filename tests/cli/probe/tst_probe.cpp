@@ -43,7 +43,10 @@ struct FakeOwners final : cli::PortOwners {
     bool simulated() override { return simulatedUarts; }
 };
 
-// A chip to probe and the console it speaks to.
+// A chip to probe and the console it speaks to. simulated: COM1 among regwise-io-sim's four
+// UARTs, COM2 to COM4 16550As and the program knowing it runs on the simulator; otherwise
+// the chip alone on a machine's bus. A chip the simulator has is always its model; FakeChip
+// stands in for the chips it does not have, alone on the bus.
 struct Rig {
     std::unique_ptr<ChipLibrary> library;
     VirtualClock* clock = nullptr;
@@ -53,12 +56,15 @@ struct Rig {
     std::unique_ptr<ChipPacing> pacing;
 
     Rig(Chip chip, const State& initial, bool simulated, const Quirks& quirks = {}) {
-        if (simulated) {
-            auto sim = std::make_unique<SimChips>();
+        if (!simulated && FakeChip::models(chip)) {
+            library = std::make_unique<FakeChip>(chip, initial, quirks);
+        } else {
+            auto sim = std::make_unique<SimChips>(quirks);
             clock = &sim->clock;
             ComSlot com1 = quirks.floating ? ComSlot::floatingBus() : ComSlot(chip);
             com1.faults = quirks.faults;
-            sim->bus.setChips({com1, Chip::U16550A, Chip::U16550A, Chip::U16550A});
+            const ComSlot other = simulated ? ComSlot(Chip::U16550A) : ComSlot(std::nullopt);
+            sim->bus.setChips({com1, other, other, other});
             // Through the bus, as a program before the probe would have left COM1. A 16750
             // takes its 64-byte mode only with DLAB set.
             const std::pair<int, uint8_t> setup[] = {{3, 0x80},
@@ -73,9 +79,7 @@ struct Rig {
             for (const auto& [offset, value] : setup)
                 sim->bus.write(static_cast<uint16_t>(ChipLibrary::kBase + offset), value);
             library = std::move(sim);
-            owners.simulatedUarts = true;
-        } else {
-            library = std::make_unique<FakeChip>(chip, initial, quirks);
+            owners.simulatedUarts = simulated;
         }
         pacing = std::make_unique<ChipPacing>(*library, clock);
     }
@@ -398,7 +402,7 @@ void TestProbe::jsonReadsInJq() {
     QVERIFY2(std::system(command.c_str()) == 0, rig.out.str().c_str());
 }
 
-// The self-test on the simulated chips (and a fake's empty bus) under virtual line time:
+// The self-test on the simulated chips (some alone on a machine's bus) under virtual line time:
 // which checks pass, fail and are skipped, the status, and COM1's registers as before. A
 // fault makes the chip misbehave where the check that exists to catch it looks:
 //   timeout-at-level  IIR shows a character timeout (CC) where it would show C4
