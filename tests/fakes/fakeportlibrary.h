@@ -16,7 +16,12 @@
 class FakePortLibrary final : public PortLibrary {
 public:
     struct Call {
+        // Each kind is named after the library function it records, which clang's -Wshadow
+        // takes for a clash with ioscm.h's InpB and OutB.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
         enum Kind { Start, Stop, InpB, OutB } kind;
+#pragma GCC diagnostic pop
         int16_t port = 0;
         int16_t data = 0;
         PortCall result{};  // what the call returned; filled in once it has
