@@ -14,7 +14,6 @@
 // helper, so the library, which looks beside itself and beside the executable, can find
 // no other helper; it checks the stand-in is there before it starts one.
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
@@ -202,7 +201,7 @@ int main(int argc, char* argv[]) {
     }
     IoscmExports helper;
     if (!helper.open(folder / "libregwise-portio.so")) {
-        std::fprintf(stderr, "%s\n", dlerror());
+        std::fprintf(stderr, "%s\n", helper.library.error().c_str());
         return 1;
     }
     if ((helper.start() & 1) != 0) {

@@ -90,7 +90,7 @@ int main(int argc, char* argv[]) {
     const std::string path = programFolder() + "/" + kLibrary;
     IoscmExports bare;
     if (!bare.open(path)) {
-        std::fprintf(stderr, "%s: %s\n", path.c_str(), dlerror());
+        std::fprintf(stderr, "%s\n", bare.library.error().c_str());
         return 1;
     }
     const IOSCM_InpBFn inpB = bare.inpB;

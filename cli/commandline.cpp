@@ -4,29 +4,212 @@
 #include "cli/commandline.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "cli/base/numbers.h"
 #include "cli/base/writtentext.h"
+#include "cli/probeoptions.h"
 
 namespace cli {
 
 namespace {
 
-struct CommandName {
-    std::string_view name;
-    Command::Kind kind;
+// What an option takes after its name.
+enum class Takes {
+    Nothing,  // a flag: "--json=1" is none of the command's options
+    Value,    // the text after "=", else the next argument, whatever it is
+    Comma,    // the text after "=", else the next argument only when it has a comma (a plug's
+              // wiring), else nothing
 };
-constexpr CommandName kCommands[] = {
-    {"read", Command::Kind::Read},        {"write", Command::Kind::Write},
-    {"run", Command::Kind::Run},          {"watch", Command::Kind::Watch},
-    {"list", Command::Kind::List},        {"identify", Command::Kind::Identify},
-    {"selftest", Command::Kind::Selftest}};
+
+// An option's value: none for a flag, and for --plug without a wiring.
+using Value = std::optional<std::string>;
+
+// Where an option's value goes: empty when it was taken, else why it cannot be used.
+using Taker = std::string (*)(Command& command, const Value& value, const Reach& reach);
+
+struct Option {
+    std::string_view name;
+    Takes takes;
+    std::string_view missing;  // Value: what a value left out should have been ("数")
+    Taker take;
+};
+
+template <bool Command::*flag>
+std::string set(Command& command, const Value&, const Reach&) {
+    command.*flag = true;
+    return {};
+}
+
+template <bool WatchOptions::*flag>
+std::string setWatch(Command& command, const Value&, const Reach&) {
+    command.watch.*flag = true;
+    return {};
+}
+
+template <bool ProbeOptions::*flag>
+std::string setProbe(Command& command, const Value&, const Reach&) {
+    command.probe.*flag = true;
+    return {};
+}
 
 constexpr int kLongestIntervalMs = 3600000;  // an hour
 constexpr int kLargestCount = 1000000000;
+
+// --interval MS and --count N: decimal, from 1.
+std::string watchNumber(std::string_view name, const std::string& text, int largest,
+                        const char* what, int& into) {
+    const std::optional<int> value = parseDecimal(text, 1, largest);
+    if (!value) {
+        return "「" + std::string(name) + "」には 1〜" + std::to_string(largest) + " の" + what +
+               "を 10 進数で指定してください（" + shown(text) + "は使えません）" +
+               fullWidthHint(text);
+    }
+    into = *value;
+    return {};
+}
+
+std::string takeInterval(Command& command, const Value& text, const Reach&) {
+    int ms = 0;
+    std::string error = watchNumber("--interval", *text, kLongestIntervalMs, "ミリ秒", ms);
+    if (error.empty())
+        command.watch.interval = std::chrono::milliseconds(ms);
+    return error;
+}
+
+std::string takeCount(Command& command, const Value& text, const Reach&) {
+    return watchNumber("--count", *text, kLargestCount, "回数", command.watch.count);
+}
+
+std::string takePlugOption(Command& command, const Value& text, const Reach&) {
+    return takePlug(text, command.probe);
+}
+
+std::string takePeerOption(Command& command, const Value& text, const Reach& reach) {
+    return takePeer(*text, command.probe, reach);
+}
+
+constexpr Option kExplain{"--explain", Takes::Nothing, {}, set<&Command::explain>};
+constexpr Option kJson{"--json", Takes::Nothing, {}, set<&Command::json>};
+// watch's, into its WatchOptions.
+constexpr Option kWatchExplain{"--explain", Takes::Nothing, {}, setWatch<&WatchOptions::explain>};
+constexpr Option kWatchJson{"--json", Takes::Nothing, {}, setWatch<&WatchOptions::json>};
+constexpr Option kInterval{"--interval", Takes::Value, "数", takeInterval};
+constexpr Option kCount{"--count", Takes::Value, "数", takeCount};
+// identify's and selftest's, into their ProbeOptions.
+constexpr Option kProbeExplain{"--explain", Takes::Nothing, {}, setProbe<&ProbeOptions::explain>};
+constexpr Option kProbeJson{"--json", Takes::Nothing, {}, setProbe<&ProbeOptions::json>};
+constexpr Option kTap{"--tap", Takes::Nothing, {}, setProbe<&ProbeOptions::tap>};
+constexpr Option kTrace{"--trace", Takes::Nothing, {}, setProbe<&ProbeOptions::trace>};
+constexpr Option kForce{"--force", Takes::Nothing, {}, setProbe<&ProbeOptions::force>};
+constexpr Option kPlug{"--plug", Takes::Comma, {}, takePlugOption};
+constexpr Option kPeer{"--peer", Takes::Value, "ポート", takePeerOption};
+
+// Checks the command's operands and stores them: empty when they can be used, else why not.
+using OperandTaker = std::string (*)(const std::vector<std::string>& operands, Command& command,
+                                     const Reach& reach);
+
+// Each of texts as a port in reach, into command.ports; the first that is not one stops it.
+std::string takePorts(std::span<const std::string> texts, Command& command, const Reach& reach) {
+    for (const std::string& text : texts) {
+        const Operand port = parsePort(text, reach);
+        if (!port.ok())
+            return port.error;
+        command.ports.push_back(port.value);
+    }
+    return {};
+}
+
+std::string readOperands(const std::vector<std::string>& operands, Command& command,
+                         const Reach& reach) {
+    if (operands.empty())
+        return "read には読むポートを 1 つ以上指定してください（read ポート...）";
+    return takePorts(operands, command, reach);
+}
+
+std::string writeOperands(const std::vector<std::string>& operands, Command& command,
+                          const Reach& reach) {
+    if (operands.size() != 2)
+        return "write にはポートと値を 1 つずつ指定してください（write ポート 値）";
+    if (std::string error = takePorts({operands.data(), 1}, command, reach); !error.empty())
+        return error;
+    const Operand value = parseByte(operands[1]);
+    if (!value.ok())
+        return value.error;
+    command.value = value.value;
+    return {};
+}
+
+std::string runOperands(const std::vector<std::string>& operands, Command& command, const Reach&) {
+    if (operands.size() != 1)
+        return "run にはスクリプトのファイルを 1 つ指定してください（標準入力は -）";
+    command.file = operands[0];
+    return {};
+}
+
+std::string watchOperands(const std::vector<std::string>& operands, Command& command,
+                          const Reach& reach) {
+    if (operands.size() != 1)
+        return "watch には見張るポートを 1 つ指定してください（watch ポート）";
+    const Operand port = parsePort(operands[0], reach);
+    if (!port.ok())
+        return port.error;
+    command.watch.port = port.value;
+    return {};
+}
+
+std::string listOperands(const std::vector<std::string>& operands, Command&, const Reach&) {
+    if (!operands.empty())
+        return "list には引数を指定しません（list [--json]）";
+    return {};
+}
+
+std::string identifyOperands(const std::vector<std::string>& operands, Command& command,
+                             const Reach& reach) {
+    return takeProbeOperands(false, operands, command.probe, reach);
+}
+
+std::string selftestOperands(const std::vector<std::string>& operands, Command& command,
+                             const Reach& reach) {
+    return takeProbeOperands(true, operands, command.probe, reach);
+}
+
+// A command: its name, how --help shows it after the program's name, its options, and its
+// operands. Adding a command is adding its row (and its Kind).
+struct CommandEntry {
+    std::string_view name;
+    Command::Kind kind;
+    std::string_view synopsis;
+    std::vector<const Option*> options;
+    OperandTaker operands;
+};
+
+const std::array<CommandEntry, 7> kCommands{{
+    {"read", Command::Kind::Read, "read [--explain] ポート...", {&kExplain}, readOperands},
+    {"write", Command::Kind::Write, "write [--explain] ポート 値", {&kExplain}, writeOperands},
+    {"run", Command::Kind::Run, "run [--explain] ファイル", {&kExplain}, runOperands},
+    {"watch",
+     Command::Kind::Watch,
+     "watch [--explain] [--json] [--interval ミリ秒] [--count 回数] ポート",
+     {&kWatchExplain, &kWatchJson, &kInterval, &kCount},
+     watchOperands},
+    {"list", Command::Kind::List, "list [--json]", {&kJson}, listOperands},
+    {"identify",
+     Command::Kind::Identify,
+     "identify [--explain] [--json] [--trace] [--force] [ベース...]",
+     {&kProbeExplain, &kProbeJson, &kTrace, &kForce},
+     identifyOperands},
+    {"selftest",
+     Command::Kind::Selftest,
+     "selftest [--plug [結線] | --peer ベース2] [--tap] [--trace] [--force] ベース",
+     {&kPlug, &kPeer, &kTap, &kTrace, &kForce},
+     selftestOperands},
+}};
 
 bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::string_view> names) {
     for (const std::string& arg : args) {
@@ -44,7 +227,7 @@ bool asksFor(const std::vector<std::string>& args, std::initializer_list<std::st
 // kCommands.
 std::string commandChoice() {
     std::string names;
-    for (const CommandName& entry : kCommands)
+    for (const CommandEntry& entry : kCommands)
         names += (names.empty() ? "" : "、") + std::string(entry.name);
     return "（" + names + " のいずれかです）";
 }
@@ -80,7 +263,7 @@ std::string nearestCommands(std::string_view word) {
     }
     std::size_t best = kFarthest + 1;
     std::string names;
-    for (const CommandName& entry : kCommands) {
+    for (const CommandEntry& entry : kCommands) {
         const std::size_t distance = editDistance(lower, entry.name);
         if (distance > kFarthest)
             continue;
@@ -104,75 +287,13 @@ ParsedCommandLine only(Command::Kind kind) {
     return parsed;
 }
 
-// The watch options that take a number: --interval MS, --count N, or with "=".
-std::string watchNumber(std::string_view name, const std::optional<std::string>& text,
-                        Command& command) {
-    const bool interval = name == "--interval";
-    const int largest = interval ? kLongestIntervalMs : kLargestCount;
-    if (!text)
-        return "「" + std::string(name) + "」の後に数がありません";
-    const std::optional<int> value = parseDecimal(*text, 1, largest);
-    if (!value) {
-        return "「" + std::string(name) + "」には 1〜" + std::to_string(largest) + " の" +
-               (interval ? "ミリ秒" : "回数") + "を 10 進数で指定してください（" + shown(*text) +
-               "は使えません）" + fullWidthHint(*text);
+// The command's option of that name, or none.
+const Option* optionNamed(const CommandEntry& entry, std::string_view name) {
+    for (const Option* option : entry.options) {
+        if (option->name == name)
+            return option;
     }
-    (interval ? command.intervalMs : command.count) = *value;
-    return {};
-}
-
-// Checks the operands of the command and stores them.
-std::string takeOperands(const std::vector<std::string>& operands, const Reach& reach,
-                         Command& command) {
-    switch (command.kind) {
-        case Command::Kind::Read:
-            if (operands.empty())
-                return "read には読むポートを 1 つ以上指定してください（read ポート...）";
-            for (const std::string& text : operands) {
-                const Operand port = parsePort(text, reach);
-                if (!port.ok())
-                    return port.error;
-                command.ports.push_back(port.value);
-            }
-            return {};
-        case Command::Kind::Write: {
-            if (operands.size() != 2)
-                return "write にはポートと値を 1 つずつ指定してください（write ポート 値）";
-            const Operand port = parsePort(operands[0], reach);
-            if (!port.ok())
-                return port.error;
-            const Operand value = parseByte(operands[1]);
-            if (!value.ok())
-                return value.error;
-            command.ports = {port.value};
-            command.value = value.value;
-            return {};
-        }
-        case Command::Kind::Run:
-            if (operands.size() != 1)
-                return "run にはスクリプトのファイルを 1 つ指定してください（標準入力は -）";
-            command.file = operands[0];
-            return {};
-        case Command::Kind::Watch: {
-            if (operands.size() != 1)
-                return "watch には見張るポートを 1 つ指定してください（watch ポート）";
-            const Operand port = parsePort(operands[0], reach);
-            if (!port.ok())
-                return port.error;
-            command.ports = {port.value};
-            return {};
-        }
-        case Command::Kind::List:
-            if (!operands.empty())
-                return "list には引数を指定しません（list [--json]）";
-            return {};
-        case Command::Kind::Identify:
-        case Command::Kind::Selftest:
-            return takeProbeOperands(command.kind == Command::Kind::Selftest, operands,
-                                     command.ports, command.probe, reach);
-        default:
-            return {};
-    }
+    return nullptr;
 }
 
 }  // namespace
@@ -186,17 +307,14 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const R
     if (args.empty())
         return failure("コマンドがありません" + commandChoice());
 
-    Command command;
-    const CommandName* found = nullptr;
-    for (const CommandName& entry : kCommands) {
-        if (args[0] == entry.name)
-            found = &entry;
-    }
-    if (found == nullptr) {
+    const auto entry = std::find_if(kCommands.begin(), kCommands.end(),
+                                    [&](const CommandEntry& e) { return args[0] == e.name; });
+    if (entry == kCommands.end()) {
         return failure("不明なコマンド" + shown(args[0]) + "です" + commandChoice() +
                        fullWidthHint(args[0]) + nearestCommands(args[0]));
     }
-    command.kind = found->kind;
+    Command command;
+    command.kind = entry->kind;
 
     std::vector<std::string> operands;
     bool optionsEnded = false;
@@ -212,41 +330,35 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const R
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        std::optional<std::string> inlineValue;
+        std::optional<std::string> value;
         if (equals != std::string::npos)
-            inlineValue = arg.substr(equals + 1);
+            value = arg.substr(equals + 1);
 
-        const bool probing =
-            command.kind == Command::Kind::Identify || command.kind == Command::Kind::Selftest;
-        std::optional<std::string> probeError;
-        if (probing) {
-            probeError = takeProbeOption(command.kind == Command::Kind::Selftest, name, inlineValue,
-                                         args, i, command.probe, reach);
-        }
-        if (probeError) {
-            if (!probeError->empty())
-                return failure(std::move(*probeError));
-        } else if (name == "--explain" && !inlineValue && command.kind != Command::Kind::Selftest &&
-                   command.kind != Command::Kind::List) {
-            command.explain = true;
-        } else if (name == "--json" && !inlineValue &&
-                   (command.kind == Command::Kind::List || command.kind == Command::Kind::Watch)) {
-            command.json = true;
-        } else if (command.kind == Command::Kind::Watch &&
-                   (name == "--interval" || name == "--count")) {
-            std::optional<std::string> text = inlineValue;
-            if (!text && i + 1 < args.size())
-                text = args[++i];
-            if (std::string error = watchNumber(name, text, command); !error.empty())
-                return failure(std::move(error));
-        } else {
-            return failure(std::string(found->name) + " にオプション" + shown(arg) +
+        const Option* option = optionNamed(*entry, name);
+        if (option == nullptr || (option->takes == Takes::Nothing && value)) {
+            return failure(std::string(entry->name) + " にオプション" + shown(arg) +
                            "はありません");
         }
+        if (!value && i + 1 < args.size() &&
+            (option->takes == Takes::Value ||
+             (option->takes == Takes::Comma && args[i + 1].find(',') != std::string::npos)))
+            value = args[++i];
+        if (!value && option->takes == Takes::Value)
+            return failure("「" + name + "」の後に" + std::string(option->missing) +
+                           "がありません");
+        if (std::string error = option->take(command, value, reach); !error.empty())
+            return failure(std::move(error));
     }
-    if (std::string error = takeOperands(operands, reach, command); !error.empty())
+    if (std::string error = entry->operands(operands, command, reach); !error.empty())
         return failure(std::move(error));
     return {command, {}};
+}
+
+std::vector<std::string_view> commandSynopses() {
+    std::vector<std::string_view> synopses;
+    for (const CommandEntry& entry : kCommands)
+        synopses.push_back(entry.synopsis);
+    return synopses;
 }
 
 }  // namespace cli

@@ -5,34 +5,29 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/base/reach.h"
-#include "cli/probeoptions.h"
+#include "cli/probe/probeoptions.h"
+#include "cli/script/watch.h"
 
-// The program's arguments:
-//   read [--explain] PORT...
-//   write [--explain] PORT VALUE
-//   run [--explain] FILE            ("-" for standard input)
-//   watch [--explain] [--json] [--interval MS] [--count N] PORT
-//   list [--json]                   the serial ports the kernel has registered
-//   identify, selftest              (probeoptions.h)
-//   --help, --version
-// Ports and values are hexadecimal ("0x" optional, any case); MS and N are decimal.
+// The program's arguments: a command, its options and its operands, each command as a row of
+// the table in commandline.cpp; or --help (-h, help) or --version (-V), which win wherever
+// they stand before "--". Ports and values are hexadecimal ("0x" optional, any case); the
+// watch's MS and N are decimal.
 namespace cli {
 
 struct Command {
     enum class Kind { Help, Version, Read, Write, Run, Watch, List, Identify, Selftest };
     Kind kind = Kind::Help;
-    bool explain = false;
-    std::vector<int32_t> ports;  // read: one or more; write and watch: one; identify and
-                                 // selftest: bases
+    bool explain = false;        // read, write, run
+    std::vector<int32_t> ports;  // read: one or more; write: one
     int32_t value = 0;           // write
     std::string file;            // run
-    int intervalMs = 100;        // watch
-    int count = 0;               // watch; 0: until stopped
-    bool json = false;           // list, watch
-    ProbeFlags probe;            // identify, selftest
+    bool json = false;           // list
+    WatchOptions watch;          // watch
+    ProbeOptions probe;          // identify, selftest
 };
 
 struct ParsedCommandLine {
@@ -43,5 +38,9 @@ struct ParsedCommandLine {
 
 // args: the arguments after the program's name; every port must lie in reach.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args, const Reach& reach = {});
+
+// Each command as --help shows it after the program's name ("read [--explain] ポート..."), in
+// the table's order.
+std::vector<std::string_view> commandSynopses();
 
 }  // namespace cli

@@ -3,26 +3,110 @@
 
 #include "cli/helptext.h"
 
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "cli/commandline.h"
+#include "cli/probe/plugprofiles.h"
 #include "cli/script/script.h"
+#include "uart/chips.h"
 #include "uart/comwindows.h"
 
 namespace cli {
 
+namespace {
+
+// The columns a line of the help takes on a terminal, and the most it may take.
+constexpr std::size_t kHelpWidth = 85;
+std::size_t columns(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0xC0) == 0x80)
+            continue;  // a UTF-8 continuation byte
+        // Japanese script and full-width forms (from U+3000, three bytes from E3 on) take two
+        // columns; ASCII and the box-drawing line (E2 94 80) take one.
+        count += byte >= 0xE3 ? 2 : 1;
+    }
+    return count;
+}
+
+// text followed by spaces up to width columns.
+std::string padded(const std::string& text, std::size_t width) {
+    const std::size_t used = columns(text);
+    return text + std::string(width > used ? width - used : 0, ' ');
+}
+
+// head, then the words joined by "、" and followed by tail, wrapped within kHelpWidth
+// columns, each line after the first under indent.
+std::string wrappedList(std::string line, const std::vector<std::string>& words,
+                        std::string_view tail, std::string_view indent) {
+    std::string lines;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string piece = words[i] + (i + 1 < words.size() ? "、" : std::string(tail));
+        if (columns(line + piece) > kHelpWidth) {
+            lines += line + "\n";
+            line = indent;
+        }
+        line += piece;
+    }
+    return lines + line + "\n";
+}
+
+// The chips identify may name, "none" first.
+std::vector<std::string> chipNames() {
+    std::vector<std::string> names{std::string(uart::chipFacts(uart::Chip::None).name)};
+    for (const uart::ChipFacts& facts : uart::kChips) {
+        if (facts.chip != uart::Chip::None)
+            names.emplace_back(facts.name);
+    }
+    return names;
+}
+
+// The DB9 pins of the modem-status inputs, in the order a wire is drawn through them.
+struct InputPin {
+    uint8_t msr;
+    std::string_view pin;
+};
+constexpr std::array<InputPin, 4> kInputPins{{
+    {uart::MSR_CTS, "8 CTS"},
+    {uart::MSR_DSR, "6 DSR"},
+    {uart::MSR_DCD, "1 DCD"},
+    {uart::MSR_RI, "9 RI"},
+}};
+
+// "7 RTS─8 CTS─9 RI": an output pin and the inputs it reaches.
+std::string wire(std::string_view from, uint8_t reaches) {
+    std::string drawn(from);
+    for (const InputPin& input : kInputPins) {
+        if (reaches & input.msr)
+            drawn += "─" + std::string(input.pin);
+    }
+    return drawn;
+}
+
+// One line a plug profile: its name, whether it is the default, and its wires.
+std::string plugLines() {
+    std::string lines;
+    for (const PlugProfile& profile : kPlugProfiles) {
+        lines += "  " + padded(std::string(profile.name), 17) +
+                 (&profile == &kDefaultPlug ? "既定  " : "      ") + "3 TXD─2 RXD  " +
+                 padded(wire("7 RTS", profile.rtsReaches), 19) + wire("4 DTR", profile.dtrReaches) +
+                 "\n";
+    }
+    return lines;
+}
+
+}  // namespace
+
 std::string helpText(const std::string& program) {
-    static constexpr const char* kSynopses[] = {
-        "read [--explain] ポート...",
-        "write [--explain] ポート 値",
-        "run [--explain] ファイル",
-        "watch [--explain] [--json] [--interval ミリ秒] [--count 回数] ポート",
-        "list [--json]",
-        "identify [--explain] [--json] [--trace] [--force] [ベース...]",
-        "selftest [--plug [結線] | --peer ベース2] [--tap] [--trace] [--force] ベース",
-        "--help | -h | help | --version | -V",
-    };
-    const std::string longestWait = std::to_string(kLongestWaitMs);
     std::string text = "使い方:\n";
-    for (const char* synopsis : kSynopses)
-        text += "  " + program + " " + synopsis + "\n";
+    for (const std::string_view synopsis : commandSynopses())
+        text += "  " + program + " " + std::string(synopsis) + "\n";
+    text += "  " + program + " --help | -h | help | --version | -V\n";
+    const std::string longestWait = std::to_string(kLongestWaitMs);
     return text +
            "\n"
            "16550 UART のレジスタを 1 バイトずつ読み書きします。regwise-io は実際のポートを、\n"
@@ -38,9 +122,10 @@ std::string helpText(const std::string& program) {
            "  list    カーネルが登録したシリアルポートを、tty、ポート（またはメモリーマップの\n"
            "          アドレス）、IRQ、種別、コンソールかどうか、regwise-io で使えるかとともに\n"
            "          表示します。--json で JSON の配列にします。ポートには触れません。\n"
-           "  identify  各ベース（省略時は COM1〜COM4 と、regwise-io ではカーネルが登録したほかの\n"
-           "          シリアルポート）の UART の種類（none、8250、16450、16550、16550A、16750、\n"
-           "          16650、XR16C850、16C950）を調べ、1 行ずつ表示します。\n"
+           "  identify  各ベース（省略時は COM1〜COM4 と、regwise-io "
+           "ではカーネルが登録したほかの\n" +
+           wrappedList("          シリアルポート）の UART の種類（", chipNames(),
+                       "）を調べ、1 行ずつ表示します。", "          ") +
            "          --explain で根拠の読み出しを、--json で JSON の配列を表示します。\n"
            "  selftest  ポートが動くことをレジスタからピンまで確かめます。既定は内部ループバック\n"
            "          （MCR ビット 4）。--plug はループバックプラグを、--peer "
@@ -53,10 +138,8 @@ std::string helpText(const std::string& program) {
            "  元に戻します。\n"
            "\n"
            "ループバックプラグの結線（--plug、DB9: 1 DCD 2 RXD 3 TXD 4 DTR 5 GND 6 DSR\n"
-           "7 RTS 8 CTS 9 RI）:\n"
-           "  2-3,7-8,4-6-1    既定  3 TXD─2 RXD  7 RTS─8 CTS        4 DTR─6 DSR─1 DCD\n"
-           "  2-3,7-8-9,4-6-1        3 TXD─2 RXD  7 RTS─8 CTS─9 RI   4 DTR─6 DSR─1 DCD\n"
-           "  2-3,7-8,1-4-6-9        3 TXD─2 RXD  7 RTS─8 CTS        4 DTR─6 DSR─1 DCD─9 RI\n"
+           "7 RTS 8 CTS 9 RI）:\n" +
+           plugLines() +
            "\n"
            "  --explain  値の意味を「  # 」の後に同じ行で表示します。書き込み、MASK、SLEEP も\n"
            "             表示するので、その出力はそのままスクリプトとして実行できます。\n"

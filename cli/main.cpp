@@ -8,13 +8,13 @@
 #include <iostream>
 
 #include "cli/base/console.h"
+#include "cli/base/portowners.h"
 #include "cli/base/reach.h"
 #include "cli/base/stopsignal.h"
 #include "cli/commandline.h"
 #include "cli/helptext.h"
 #include "cli/portlist.h"
 #include "cli/probe/identify.h"
-#include "cli/probe/portowners.h"
 #include "cli/probe/selftest.h"
 #include "cli/script/runner.h"
 #include "cli/script/scriptfile.h"
@@ -67,29 +67,19 @@ static int runCommand(const cli::Command& command, const cli::Console& console,
             cli::catchStopSignals();
             return cli::runScript(script, library, console, cli::systemPacing(), command.explain);
         }
-        case cli::Command::Kind::Watch: {
+        case cli::Command::Kind::Watch:
             cli::catchStopSignals();
-            const cli::WatchOptions options{command.ports.front(),
-                                            std::chrono::milliseconds(command.intervalMs),
-                                            command.count, command.explain, command.json};
-            return cli::watchPort(library, options, console, cli::systemPacing());
-        }
+            return cli::watchPort(library, command.watch, console, cli::systemPacing());
         case cli::Command::Kind::List:
             return cli::listPorts("/sys", console, command.json);
-        case cli::Command::Kind::Identify: {
+        case cli::Command::Kind::Identify:
             cli::catchStopSignals();
-            const cli::IdentifyOptions options{
-                command.ports.empty() ? cli::defaultBases(reach) : command.ports, command.explain,
-                command.probe.json, command.probe.trace, command.probe.force};
-            return cli::identifyPorts(library, portOwners(), options, console, cli::systemPacing());
-        }
-        case cli::Command::Kind::Selftest: {
+            return cli::identifyPorts(library, portOwners(), command.probe, console,
+                                      cli::systemPacing());
+        case cli::Command::Kind::Selftest:
             cli::catchStopSignals();
-            const cli::SelftestOptions options{command.ports.front(), command.probe.peer,
-                                               command.probe.plug,    command.probe.tap,
-                                               command.probe.trace,   command.probe.force};
-            return cli::selfTest(library, portOwners(), options, console, cli::systemPacing());
-        }
+            return cli::selfTest(library, portOwners(), command.probe, console,
+                                 cli::systemPacing());
         case cli::Command::Kind::Read:
         case cli::Command::Kind::Write:
             break;

@@ -17,8 +17,8 @@
 
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
-#include "cli/base/reach.h"
 #include "kernel/kernelports.h"
+#include "kernel/portwindows.h"
 #include "text/quoted.h"
 #include "uart/comwindows.h"
 #include "uart/registers.h"
@@ -44,10 +44,6 @@ std::string hex(uint64_t value) {
 std::string comName(uint64_t base) {
     const auto found = std::find(uart::kComBases.begin(), uart::kComBases.end(), base);
     return "COM" + std::to_string(found - uart::kComBases.begin() + 1);
-}
-
-bool reachable(Verdict verdict) {
-    return verdict == Verdict::ComWindow || verdict == Verdict::OtherWindow;
 }
 
 // Why regwise-io cannot reach the port; empty when it can.
@@ -149,7 +145,7 @@ QJsonObject jsonObject(const Port& port) {
         {QStringLiteral("uartclk"), jsonNumber(port.uartclk)},
         {QStringLiteral("fifo_size"), jsonNumber(port.fifoSize)},
         {QStringLiteral("console"), port.console},
-        {QStringLiteral("reachable"), reachable(verdict)},
+        {QStringLiteral("reachable"), kernelports::reachable(verdict)},
         {QStringLiteral("reason"), jsonText(reason(port, verdict))},
     };
 }

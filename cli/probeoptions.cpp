@@ -7,6 +7,7 @@
 
 #include "cli/base/numbers.h"
 #include "cli/base/writtentext.h"
+#include "cli/probe/identify.h"
 #include "cli/probe/plugprofiles.h"
 #include "uart/registers.h"
 
@@ -32,52 +33,28 @@ std::string profileList() {
 
 }  // namespace
 
-std::optional<std::string> takeProbeOption(bool selftest, const std::string& name,
-                                           const std::optional<std::string>& inlineValue,
-                                           const std::vector<std::string>& args, std::size_t& i,
-                                           ProbeFlags& flags, const Reach& reach) {
-    const bool flag = !inlineValue;
-    if (name == "--trace" && flag)
-        flags.trace = true;
-    else if (name == "--force" && flag)
-        flags.force = true;
-    else if (name == "--json" && flag && !selftest)
-        flags.json = true;
-    else if (name == "--tap" && flag && selftest)
-        flags.tap = true;
-    else if (name == "--plug" && selftest) {
-        // The profile may be left out: it is told from a port by its commas.
-        std::optional<std::string> text = inlineValue;
-        if (!text && i + 1 < args.size() && args[i + 1].find(',') != std::string::npos)
-            text = args[++i];
-        flags.plug = text ? plugNamed(*text) : &kDefaultPlug;
-        if (flags.plug == nullptr) {
-            return "プラグの結線" + shown(*text) + "は不明です（" + profileList() +
-                   " のいずれかです）";
-        }
-    } else if (name == "--peer" && selftest) {
-        std::optional<std::string> text = inlineValue;
-        if (!text && i + 1 < args.size())
-            text = args[++i];
-        if (!text)
-            return "「--peer」の後にポートがありません";
-        const Operand peer = parseBase(*text, reach);
-        if (!peer.ok())
-            return peer.error;
-        flags.peer = peer.value;
-    } else {
-        return std::nullopt;
-    }
-    return std::string();
+std::string takePlug(const std::optional<std::string>& text, ProbeOptions& options) {
+    options.plug = text ? plugNamed(*text) : &kDefaultPlug;
+    if (options.plug == nullptr)
+        return "プラグの結線" + shown(*text) + "は不明です（" + profileList() + " のいずれかです）";
+    return {};
+}
+
+std::string takePeer(const std::string& text, ProbeOptions& options, const Reach& reach) {
+    const Operand peer = parseBase(text, reach);
+    if (!peer.ok())
+        return peer.error;
+    options.peer = peer.value;
+    return {};
 }
 
 std::string takeProbeOperands(bool selftest, const std::vector<std::string>& operands,
-                              std::vector<int32_t>& bases, const ProbeFlags& flags,
-                              const Reach& reach) {
+                              ProbeOptions& options, const Reach& reach) {
+    std::vector<int32_t>& bases = options.bases;
     if (selftest) {
         if (operands.size() != 1)
             return "selftest には調べるポートを 1 つ指定してください（selftest ポート）";
-        if (flags.plug && flags.peer)
+        if (options.plug && options.peer)
             return "「--plug」と「--peer」は同時に使えません";
     }
     // A base named twice is probed once, in the place it was first named; the bases are
@@ -94,8 +71,10 @@ std::string takeProbeOperands(bool selftest, const std::vector<std::string>& ope
         }
         bases.push_back(base.value);
     }
-    if (selftest && flags.peer && *flags.peer == bases.front())
+    if (selftest && options.peer && *options.peer == bases.front())
         return "「--peer」には調べるポートとは別のポートを指定してください";
+    if (bases.empty())
+        bases = defaultBases(reach);
     return {};
 }
 

@@ -20,6 +20,7 @@
 
 #include "portio/hw/portdprotocol.h"
 #include "portio/hw/portdserver.h"
+#include "tests/fakes/memoryports.h"
 
 using namespace portd;
 
@@ -45,32 +46,19 @@ bool inWindows(int64_t port) {
             base == 0xFFF8);
 }
 
-struct Access {
-    char kind;
-    uint16_t port;
-    uint8_t value;
-    bool operator==(const Access&) const = default;
-};
+using Access = MemoryPorts::Access;
 
-class WatchedPorts final : public PortAccessor {
-public:
-    OpenOutcome open() override {
-        OpenOutcome opened;
-        opened.otherWindows = {0xC000, 0xFFF8};
-        return opened;
-    }
-    uint8_t read(uint16_t port) override {
-        touch({'R', port, kReadValue});
-        return kReadValue;
-    }
-    void write(uint16_t port, uint8_t value) override { touch({'W', port, value}); }
-
-    std::vector<Access> accesses;
-
-private:
-    void touch(const Access& access) {
-        check(inWindows(access.port), "a port outside the windows was touched", accesses.size());
-        accesses.push_back(access);
+// Opens two windows besides the COM windows, answers every read with kReadValue, and checks
+// every access before it is made.
+struct WatchedPorts final : MemoryPorts {
+    WatchedPorts() {
+        outcome.otherWindows = {0xC000, 0xFFF8};
+        readValue = kReadValue;
+        keepAccesses = true;
+        watch = [this](const Access& access) {
+            check(inWindows(access.port), "a port outside the windows was touched",
+                  accesses.size());
+        };
     }
 };
 

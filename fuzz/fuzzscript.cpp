@@ -18,10 +18,10 @@
 #include <string>
 
 #include "cli/base/console.h"
-#include "cli/base/pacing.h"
 #include "cli/script/runner.h"
 #include "cli/script/scriptfile.h"
 #include "tests/fakes/fakeportlibrary.h"
+#include "tests/fakes/virtualpacing.h"
 
 namespace {
 
@@ -40,14 +40,6 @@ bool inWindows(int port) {
            (base == 0x2E8 || base == 0x2F8 || base == 0x3E8 || base == 0x3F8);
 }
 
-struct VirtualPacing final : cli::Pacing {
-    std::chrono::nanoseconds clock{0};
-    std::chrono::nanoseconds now() override { return clock; }
-    bool wait(std::chrono::nanoseconds duration) override {
-        clock += duration;
-        return true;
-    }
-    int stopSignal() override { return 0; }
 };
 
 void checkPrintable(const std::string& text) {

@@ -16,6 +16,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include "kernel/portwindows.h"
 #include "uart/registers.h"
 
 namespace kernelports {
@@ -370,8 +371,7 @@ bool inWindows(const std::vector<uint16_t>& bases, int32_t port) {
 
 const Port* ttyAtPort(const Listing& listing, int32_t port) {
     for (const Port& candidate : listing.ports) {
-        const Verdict verdict = verdictOf(candidate);
-        if ((verdict == Verdict::ComWindow || verdict == Verdict::OtherWindow) &&
+        if (reachable(verdictOf(candidate)) &&
             inWindows({static_cast<uint16_t>(*candidate.port)}, port))
             return &candidate;
     }

@@ -5,37 +5,18 @@
 
 #include <filesystem>
 #include <optional>
-#include <type_traits>
 #include <utility>
 
-#include "portio/ioscm.h"
+#include "portio/ioscmexports.h"
 #include "portio/programfolder.h"
-#include "portio/sharedlibrary.h"
 #include "text/quoted.h"
 
 // The man page lists every Japanese text in this file (tests/packaging/check-messages.sh).
 
-// The pointer types the header gives for dlsym must be the exports' own.
-static_assert(std::is_same_v<IOSCM_StartFn, decltype(&IOSCM_Start)>);
-static_assert(std::is_same_v<IOSCM_StopFn, decltype(&IOSCM_Stop)>);
-static_assert(std::is_same_v<IOSCM_InpBFn, decltype(&InpB)>);
-static_assert(std::is_same_v<IOSCM_OutBFn, decltype(&OutB)>);
-static_assert(std::is_same_v<IOSCM_InpWFn, decltype(&InpW)>);
-static_assert(std::is_same_v<IOSCM_InpDFn, decltype(&InpD)>);
-static_assert(std::is_same_v<IOSCM_OutWFn, decltype(&OutW)>);
-static_assert(std::is_same_v<IOSCM_OutDFn, decltype(&OutD)>);
-static_assert(std::is_same_v<IOSCM_LastErrorFn, decltype(&IOSCM_LastError)>);
-
 struct ModIOSCMdef::Impl {
     std::string fileName;
     std::optional<std::vector<std::string>> folders;  // none given: beside the executable
-    SharedLibrary library;
-
-    IOSCM_StartFn start = nullptr;
-    IOSCM_StopFn stop = nullptr;
-    IOSCM_InpBFn inpB = nullptr;
-    IOSCM_OutBFn outB = nullptr;
-    IOSCM_LastErrorFn lastError = nullptr;
+    IoscmExports exports;                             // each looked up at its own first call
     bool lastErrorMissing = false;
 
     // Where the library may be, as absolute paths in the order they are tried; else the
@@ -66,7 +47,7 @@ struct ModIOSCMdef::Impl {
     // Opens the library if it is not open yet. A failure is retried at the next call, since
     // the library may have been installed in between.
     bool ensureLoaded(const char* function, std::string& error) {
-        if (library.isOpen())
+        if (exports.library.isOpen())
             return true;
         const std::string prefix = std::string(function) + ": ポートI/Oライブラリ " +
                                    text::quoted(fileName, kLoaderTextChars) + " を読み込めません: ";
@@ -76,47 +57,43 @@ struct ModIOSCMdef::Impl {
         }
         std::string reason;
         for (const std::string& path : candidates(reason)) {
-            if (library.open(path)) {
-                lastError = nullptr;
+            if (exports.library.open(path)) {
+                exports.lastError = nullptr;
                 lastErrorMissing = false;
                 return true;
             }
-            reason += (reason.empty() ? "" : "、") + library.error();
+            reason += (reason.empty() ? "" : "、") + exports.library.error();
         }
         error = prefix + reason;
         return false;
     }
 
     template <typename Fn>
-    bool resolve(Fn& slot, const char* name, std::string& error) {
+    bool resolve(Fn& slot, std::string& error) {
         if (slot != nullptr)
             return true;
+        const char* name = exports.nameOf(slot);
         if (!ensureLoaded(name, error))
             return false;
-        void* address = library.symbol(name);
-        if (address == nullptr) {
+        if (!exports.find(slot)) {
             // The loader's text names the file and the function; add the file if it does not.
-            const std::string& reason = library.error();
-            const std::string path = text::quoted(library.path(), kLoaderTextChars);
+            const std::string& reason = exports.library.error();
+            const std::string path = text::quoted(exports.library.path(), kLoaderTextChars);
             error = std::string(name) + ": 関数 " + name + " がポートI/Oライブラリにありません: " +
                     (reason.find(path) != std::string::npos ? reason : path + ": " + reason);
             return false;
         }
-        slot = reinterpret_cast<Fn>(address);
         return true;
     }
 
     // The library's reason for the call just made, or empty when it reports none.
     std::string lastErrorText(const char* function) {
-        if (lastError == nullptr && !lastErrorMissing) {
-            if (void* address = library.symbol("IOSCM_LastError"))
-                lastError = reinterpret_cast<IOSCM_LastErrorFn>(address);
-            else
-                lastErrorMissing = true;  // optional: such a library gives no reasons
-        }
-        if (lastError == nullptr)
+        // Optional: a library without it gives no reasons.
+        if (exports.lastError == nullptr && !lastErrorMissing)
+            lastErrorMissing = !exports.find(exports.lastError);
+        if (exports.lastError == nullptr)
             return {};
-        const char* text = lastError();
+        const char* text = exports.lastError();
         if (text == nullptr)
             return {};
         // Non-null means the call failed, even when the library has no words for it.
@@ -126,13 +103,13 @@ struct ModIOSCMdef::Impl {
     }
 
     template <typename Fn, typename... Args>
-    PortCall call(Fn& slot, const char* name, Args... args) {
+    PortCall call(Fn& slot, Args... args) {
         PortCall result;
-        if (!resolve(slot, name, result.error))
+        if (!resolve(slot, result.error))
             return result;
         result.made = true;
         result.value = slot(args...);
-        result.error = lastErrorText(name);
+        result.error = lastErrorText(exports.nameOf(slot));
         return result;
     }
 };
@@ -146,18 +123,18 @@ ModIOSCMdef::ModIOSCMdef(std::string fileName, std::vector<std::string> folders)
 ModIOSCMdef::~ModIOSCMdef() = default;
 
 PortCall ModIOSCMdef::start() {
-    return m_impl->call(m_impl->start, "IOSCM_Start");
+    return m_impl->call(m_impl->exports.start);
 }
 PortCall ModIOSCMdef::stop() {
-    return m_impl->call(m_impl->stop, "IOSCM_Stop");
+    return m_impl->call(m_impl->exports.stop);
 }
 PortCall ModIOSCMdef::inpB(int16_t port) {
-    return m_impl->call(m_impl->inpB, "InpB", port);
+    return m_impl->call(m_impl->exports.inpB, port);
 }
 PortCall ModIOSCMdef::outB(int16_t port, int16_t data) {
-    return m_impl->call(m_impl->outB, "OutB", port, data);
+    return m_impl->call(m_impl->exports.outB, port, data);
 }
 
 bool ModIOSCMdef::loaded() const {
-    return m_impl->library.isOpen();
+    return m_impl->exports.library.isOpen();
 }

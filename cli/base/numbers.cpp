@@ -43,11 +43,11 @@ Operand parsePort(std::string_view text, const Reach& reach) {
         // 1021 for 3FD: digits alone that, read as decimal, name a port in reach.
         const std::optional<int> decimal = parseDecimal(text, 0, 0xFFFF);
         if (decimal && reach.contains(*decimal)) {
-            return {0, reach.refusal(text) + "（ポートは 16 進数で書きます。10 進数の " +
+            return {0, reach.refusal(shown(text)) + "（ポートは 16 進数で書きます。10 進数の " +
                            std::to_string(*decimal) + " なら " + hexPort(*decimal) +
                            " と書いてください）"};
         }
-        return {0, reach.refusal(text)};
+        return {0, reach.refusal(shown(text))};
     }
     return {static_cast<int32_t>(*port), {}};
 }

@@ -46,6 +46,7 @@ public:
         return m_result;
     }
     ProbeResult stopped() { return m_result; }
+    void ierRead(uint8_t value) { m_result.ierReads.push_back(value); }
 
     UartSession& session() { return m_session; }
 
@@ -145,6 +146,7 @@ ProbeResult probeChip(UartSession& session) {
         const std::optional<uint8_t> value = probe.read(IER);
         if (!value)
             return probe.stopped();
+        probe.ierRead(*value);
         if ((*value & IER_MASK) != pattern)
             return probe.verdict(Chip::None);
     }

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ struct Evidence {
 struct ProbeResult {
     std::optional<uart::Chip> chip;  // none when the probe stopped part way
     std::vector<Evidence> evidence;
+    std::vector<uint8_t> ierReads;  // what the ier test read back from IER, in order
 };
 
 // The most accesses a probe of one base makes, restore included.

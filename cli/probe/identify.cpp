@@ -3,7 +3,6 @@
 
 #include "cli/probe/identify.h"
 
-#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -12,11 +11,9 @@
 #include "cli/base/jsontext.h"
 #include "cli/base/numbers.h"
 #include "cli/base/pacing.h"
-#include "cli/base/portaccess.h"
 #include "cli/probe/chipprobe.h"
-#include "cli/probe/portowners.h"
 #include "cli/probe/uartsession.h"
-#include "cli/script/tracinglibrary.h"
+#include "cli/script/commandsession.h"
 #include "text/quoted.h"
 #include "uart/registers.h"
 
@@ -86,7 +83,7 @@ std::string jsonObject(int32_t base, const uart::ChipFacts& facts,
 
 class Identify {
 public:
-    Identify(PortLibrary& library, const IdentifyOptions& options, const Console& console,
+    Identify(PortLibrary& library, const ProbeOptions& options, const Console& console,
              Pacing& pacing, const std::vector<std::optional<std::string>>& ttys)
         : m_library(library),
           m_options(options),
@@ -130,14 +127,10 @@ private:
         return printed ? kExitOk : kExitFailed;
     }
 
-    int stopped(int signal) const {
-        m_console.message("中断の要求（シグナル " + std::to_string(signal) +
-                          "）を受けたため、途中で終えました。");
-        return exitStopped(signal);
-    }
+    int stopped(int signal) const { return stoppedBySignal(m_console, signal); }
 
     PortLibrary& m_library;
-    const IdentifyOptions& m_options;
+    const ProbeOptions& m_options;
     const Console& m_console;
     Pacing& m_pacing;
     const std::vector<std::optional<std::string>>& m_ttys;
@@ -147,29 +140,17 @@ private:
 }  // namespace
 
 std::vector<int32_t> defaultBases(const Reach& reach) {
-    std::vector<int32_t> bases(uart::kComBases.begin(), uart::kComBases.end());
-    bases.insert(bases.end(), reach.otherWindows.begin(), reach.otherWindows.end());
-    return bases;
+    const std::vector<uint16_t> bases = reach.bases();
+    return {bases.begin(), bases.end()};
 }
 
-int identifyPorts(PortLibrary& library, PortOwners& owners, const IdentifyOptions& options,
+int identifyPorts(PortLibrary& library, PortOwners& owners, const ProbeOptions& options,
                   const Console& console, Pacing& pacing) {
-    const KernelPorts kernel = checkKernelPorts(owners, options.bases, options.force, console);
-    if (kernel.refused)
-        return kExitUsage;
-
-    TracingLibrary traced(library, console.err);
-    PortLibrary& used = options.trace ? static_cast<PortLibrary&>(traced) : library;
-    Identify identify(used, options, console, pacing, kernel.ttys);
-    if (options.json)
-        console.out << '[';
-    int status = withSession(used, console, [&] { return identify.all(); });
-    // The bases probed before a failure still make a valid array.
-    if (options.json && !console.print("]"))
-        status = std::max(status, kExitFailed);
-    if (!console.flushed())
-        status = std::max(status, kExitFailed);
-    return status;
+    const SessionFrame frame{&owners, options.bases, options.force, options.trace, options.json};
+    return runFramed(library, console, frame, [&](const FramedSession& session) {
+        Identify identify(session.library, options, console, pacing, session.ttys);
+        return identify.all();
+    });
 }
 
 }  // namespace cli

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/base/reach.h"
+#include "cli/probe/probeoptions.h"
 
 class PortLibrary;
 
@@ -15,14 +16,6 @@ namespace cli {
 struct Console;
 class Pacing;
 class PortOwners;
-
-struct IdentifyOptions {
-    std::vector<int32_t> bases;  // every base to probe, in order
-    bool explain = false;        // each verdict's evidence under it
-    bool json = false;
-    bool trace = false;  // every access to standard error, as script lines
-    bool force = false;  // probe the kernel's console too
-};
 
 // The bases identify probes when none is named: the COM bases, then those of the reach's
 // other windows.
@@ -33,7 +26,7 @@ std::vector<int32_t> defaultBases(const Reach& reach);
 // an access or the output failed; 2 when the kernel's console was refused, before any
 // access; kExitNotRestored (3) when a register may be left changed; else 128+N on a stop
 // signal.
-int identifyPorts(PortLibrary& library, PortOwners& owners, const IdentifyOptions& options,
+int identifyPorts(PortLibrary& library, PortOwners& owners, const ProbeOptions& options,
                   const Console& console, Pacing& pacing);
 
 }  // namespace cli

@@ -3,8 +3,7 @@
 
 #pragma once
 
-#include <cstdint>
-#include <optional>
+#include "cli/probe/probeoptions.h"
 
 class PortLibrary;
 
@@ -13,26 +12,16 @@ namespace cli {
 struct Console;
 class Pacing;
 class PortOwners;
-struct PlugProfile;
 
-struct SelftestOptions {
-    int32_t base = 0;
-    std::optional<int32_t> peer;        // the base at the other end of a null-modem cable
-    const PlugProfile* plug = nullptr;  // an external loopback plug instead of MCR loopback
-    bool tap = false;
-    bool trace = false;
-    bool force = false;
-};
-
-// Proves a serial port works, from its registers to its pins: with the UART's internal
-// loopback, through a loopback plug, or against a second port over a null-modem cable. The
-// chip is probed first (chipprobe.h), and checks it cannot support are skipped with the
-// reason. Every register changed is saved first and restored at the end, also after a failed
-// access or a stop request. Every wait has a deadline worked out from the character time.
-// Answers 0 when no check failed, 1 when one did or an access failed, 2 when the kernel's
+// Proves a serial port works (the first of options.bases), from its registers to its pins:
+// with the UART's internal loopback, through a loopback plug, or against a second port over a
+// null-modem cable. The chip is probed first (chipprobe.h), and checks it cannot support are
+// skipped with the reason. Every register changed is saved first and restored at the end, also
+// after a failed access or a stop request. Every wait has a deadline worked out from the character
+// time. Answers 0 when no check failed, 1 when one did or an access failed, 2 when the kernel's
 // console was refused (nothing touched), kExitNotRestored (3) when a register may be left
 // changed, else 128+N on a stop signal.
-int selfTest(PortLibrary& library, PortOwners& owners, const SelftestOptions& options,
+int selfTest(PortLibrary& library, PortOwners& owners, const ProbeOptions& options,
              const Console& console, Pacing& pacing);
 
 }  // namespace cli

@@ -18,7 +18,7 @@ using namespace uart;
 UartSession::UartSession(PortLibrary& library, int32_t base, const Console& console, Pacing& pacing)
     : m_library(library), m_base(base), m_console(console), m_pacing(pacing) {}
 
-bool UartSession::access(bool write, int offset, uint8_t value, uint8_t* read) {
+bool UartSession::going() {
     if (m_end != End::Running)
         return false;
     if (const int signal = m_pacing.stopSignal(); signal != 0) {
@@ -26,6 +26,12 @@ bool UartSession::access(bool write, int offset, uint8_t value, uint8_t* read) {
         m_stopSignal = signal;
         return false;
     }
+    return true;
+}
+
+bool UartSession::access(bool write, int offset, uint8_t value, uint8_t* read) {
+    if (!going())
+        return false;
     const int32_t port = m_base + offset;
     if (write) {
         // Noted first: a write that failed may still have reached the chip.
@@ -100,7 +106,7 @@ void UartSession::noteWrite(int offset, uint8_t value) {
 
 std::optional<PortWait> UartSession::waitFor(int offset, uint8_t expected, uint8_t mask,
                                              std::chrono::nanoseconds limit) {
-    if (m_end != End::Running)
+    if (!going())
         return std::nullopt;
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(limit);
     PortWait wait = readUntil(m_library, m_base + offset, expected, mask,

@@ -31,8 +31,9 @@ struct SavedRegisters {
 // family takes: the EFR first (it gates the enhanced bits of IER and MCR), then the divisor
 // and the FIFOs with DLAB set, then IER, MCR and SCR, then LCR.
 //
-// Each access first looks for a stop request. After a failed access or a stop request no
-// further access is made until restore(), which makes its writes whatever came before.
+// Each access, and each wait, first looks for a stop request. After a failed access or a stop
+// request no further access is made until restore(), which makes its writes whatever came
+// before.
 class UartSession {
 public:
     enum class End { Running, Failed, Stopped };
@@ -73,6 +74,8 @@ public:
     bool restore();
 
 private:
+    // False once the session has ended, or when a stop is requested now (it ends there).
+    bool going();
     bool access(bool write, int offset, uint8_t value, uint8_t* read);
     void noteWrite(int offset, uint8_t value);
     bool restoreWrite(int offset, uint8_t value, bool& ok);

@@ -3,7 +3,6 @@
 
 #include "cli/script/runner.h"
 
-#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -11,6 +10,7 @@
 #include "cli/base/pacing.h"
 #include "cli/base/portaccess.h"
 #include "cli/base/portwait.h"
+#include "cli/script/commandsession.h"
 #include "cli/script/transcript.h"
 #include "uart/registers.h"
 
@@ -133,12 +133,7 @@ private:
         return found == m_masks.end() ? 0xFF : found->second;
     }
 
-    int stopped() const {
-        const int signal = m_pacing.stopSignal();
-        m_console.message("中断の要求（シグナル " + std::to_string(signal) +
-                          "）を受けたため、途中で終えました。");
-        return exitStopped(signal);
-    }
+    int stopped() const { return stoppedBySignal(m_console, m_pacing.stopSignal()); }
 
     PortLibrary& m_library;
     const Console& m_console;
@@ -152,12 +147,10 @@ private:
 
 int runStatements(PortLibrary& library, const std::vector<Statement>& statements,
                   const Console& console, Pacing& pacing, bool explain) {
-    Run run(library, console, pacing, explain);
-    int status = withSession(library, console, [&] { return run.statements(statements); });
-    // A transcript that could not be written is a failure too (a full disk, a closed pipe).
-    if (!console.flushed())
-        status = std::max(status, kExitFailed);
-    return status;
+    return runFramed(library, console, {}, [&](const FramedSession& session) {
+        Run run(session.library, console, pacing, explain);
+        return run.statements(statements);
+    });
 }
 
 int runScript(const Script& script, PortLibrary& library, const Console& console, Pacing& pacing,

@@ -12,8 +12,10 @@
 namespace cli {
 
 std::string explanation(int32_t port, RegisterDirection direction, int32_t value) {
-    // The COM windows start on multiples of eight, so a port's offset is its low three bits.
-    const int offset = uart::inComWindow(port) ? port % uart::kPortsPerUart : -1;
+    // Every window the program reaches starts on a multiple of eight (the COM windows, and
+    // the kernel's other UARTs', whose bases it takes only when they do), and a port reaches
+    // this line only once it lay in one: its offset is its low three bits.
+    const int offset = port >= 0 && port <= 0xFFFF ? port % uart::kPortsPerUart : -1;
     QStringList parts;
     for (const QString& line :
          describeRegister(offset, direction, value).split(QLatin1Char('\n'))) {

@@ -41,7 +41,7 @@ std::string lateNote(std::chrono::nanoseconds late);
 // What follows a WITHIN read: "  # 3 reads, 1.2 ms".
 std::string waitNote(int reads, std::chrono::nanoseconds took);
 
-// What the value means in the register behind the port (by its offset in its COM window),
+// What the value means in the register behind the port (by its offset in its window),
 // from the decoder the window's tooltips use, on one line: its lines trimmed and joined
 // with "; ".
 std::string explanation(int32_t port, RegisterDirection direction, int32_t value);

@@ -15,6 +15,7 @@
 #include "cli/base/numbers.h"
 #include "cli/base/pacing.h"
 #include "cli/base/portaccess.h"
+#include "cli/script/commandsession.h"
 #include "cli/script/transcript.h"
 
 namespace cli {
@@ -76,8 +77,9 @@ int watchInSession(PortLibrary& library, const WatchOptions& options, const Cons
 
 int watchPort(PortLibrary& library, const WatchOptions& options, const Console& console,
               Pacing& pacing) {
-    return withSession(library, console,
-                       [&] { return watchInSession(library, options, console, pacing); });
+    return runFramed(library, console, {}, [&](const FramedSession& session) {
+        return watchInSession(session.library, options, console, pacing);
+    });
 }
 
 }  // namespace cli

@@ -20,9 +20,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "kernel/portwindows.h"
 #include "portio/hw/portdprotocol.h"
 #include "text/quoted.h"
-#include "uart/comwindows.h"
 
 using namespace portd;
 
@@ -385,13 +385,8 @@ HelperClient::Result HelperClient::request(uint32_t op, int port, int data) {
     switch (reply.status) {
         case StatusOk:
             return {reply.value, {}};
-        case StatusRefused: {
-            char text[32];
-            std::snprintf(text, sizeof text, "ポート 0x%X", static_cast<unsigned>(port));
-            return {0, std::string(text) + " は COM ポートの範囲（" + uart::comWindowList() +
-                           "）にも、カーネルが登録したほかのシリアルポートの範囲にもないため、"
-                           "アクセスしませんでした。"};
-        }
+        case StatusRefused:
+            return {0, kernelports::PortWindows::helperRefusal(port)};
         default:
             return {0, kHelper + " が要求を拒否しました: " + shown(reply)};
     }

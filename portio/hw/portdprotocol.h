@@ -18,8 +18,8 @@ namespace portd {
 // The helper's end of the socketpair inside the helper process.
 inline constexpr int kSocketFd = 3;
 
-// Only the ports of the four COM windows (uart::inComWindow) and of the kernel's other
-// port-I/O UARTs, as the helper read them at start, are ever touched.
+// Only the ports of the four COM windows and of the kernel's other port-I/O UARTs, as the
+// helper read them at start (kernelports::PortWindows), are ever touched.
 
 enum Op : uint32_t {
     OpRead = 1,   // read the byte at port

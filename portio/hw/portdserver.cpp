@@ -11,9 +11,6 @@
 
 #include <sys/socket.h>
 
-#include "kernel/kernelports.h"
-#include "uart/registers.h"
-
 using namespace portd;
 
 // The man page lists every Japanese text in this file (tests/packaging/check-messages.sh):
@@ -51,7 +48,7 @@ Reply PortdServer::start() {
     const OpenOutcome outcome = m_ports.open();
     switch (outcome.failedStep) {
         case OpenOutcome::Opened:
-            m_otherWindows = outcome.otherWindows;
+            m_windows.otherWindows = outcome.otherWindows;
             return reply;
         case OpenOutcome::GainPorts:
             if (outcome.error == EPERM)
@@ -130,7 +127,7 @@ Reply PortdServer::handle(const void* message, std::size_t size, bool& stop) {
 }
 
 bool PortdServer::allowed(int32_t port) const {
-    return uart::inComWindow(port) || kernelports::inWindows(m_otherWindows, port);
+    return m_windows.contains(port);
 }
 
 int PortdServer::serve(int fd) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/portwindows.h"
 #include "portio/hw/portaccessor.h"
 #include "portio/hw/portdprotocol.h"
 
@@ -45,9 +46,10 @@ public:
 private:
     portd::Reply refusal(const OpenOutcome& outcome) const;
 
+    // The one rule for every port a request names: inside the windows the start opened.
     bool allowed(int32_t port) const;
 
     PortAccessor& m_ports;
     std::string m_lockdownPath;
-    std::vector<uint16_t> m_otherWindows;  // from a successful start only
+    kernelports::PortWindows m_windows;  // the COM windows, and others from a successful start
 };

@@ -12,13 +12,12 @@
 #include <optional>
 #include <string>
 
-#include "kernel/kernelports.h"
+#include "kernel/portwindows.h"
 #include "portio/hw/helperclient.h"
 #include "portio/hw/helperplaces.h"
 #include "portio/ioscm.h"
 #include "portio/lasterror.h"
 #include "portio/wideaccess.h"
-#include "uart/registers.h"
 
 namespace {
 
@@ -34,9 +33,9 @@ void fail(const std::string& text) {
 
 std::mutex g_mutex;
 std::optional<HelperClient> g_client;
-// The kernel's other port-I/O UARTs, read when the session starts, as the helper reads them
-// when it starts: the wide forms check every byte against them too.
-std::vector<uint16_t> g_otherWindows;
+// The windows the helper opens, read when the session starts as the helper reads them when it
+// starts: the wide forms check every byte against them too.
+kernelports::PortWindows g_windows;
 
 HelperClient& client() {
     if (!g_client)
@@ -53,13 +52,8 @@ uint16_t portNumber(int16_t port) {
 bool wideAllowed(int16_t port, int bytes) {
     for (int i = 0; i < bytes; ++i) {
         const int32_t at = portNumber(port) + i;
-        if (!uart::inComWindow(at) && !kernelports::inWindows(g_otherWindows, at)) {
-            char text[200];
-            std::snprintf(text, sizeof text,
-                          "ポート 0x%X から %d バイトは COM ポートやカーネルが登録したシリアル"
-                          "ポートの範囲の外にかかるため、アクセスしませんでした。",
-                          static_cast<unsigned>(portNumber(port)), bytes);
-            fail(text);
+        if (!g_windows.contains(at)) {
+            fail(kernelports::PortWindows::wideRefusal(portNumber(port), bytes));
             return false;
         }
     }
@@ -105,7 +99,7 @@ int32_t IOSCM_Start(void) {
     const std::lock_guard lock(g_mutex);
     const std::string error = client().start();
     if (error.empty()) {
-        g_otherWindows = kernelports::otherWindows("/sys", kernelports::Source::SysfsOnly);
+        g_windows = kernelports::PortWindows::fromSysfs("/sys", kernelports::Source::SysfsOnly);
         return 0;
     }
     fail(error);

@@ -13,7 +13,7 @@
 #include <sys/prctl.h>
 #include <sys/statvfs.h>
 
-#include "kernel/kernelports.h"
+#include "kernel/portwindows.h"
 #include "portio/hw/portdprotocol.h"
 #include "uart/registers.h"
 
@@ -94,10 +94,10 @@ OpenOutcome RealPortAccessor::open() {
     // in the initial namespace), so the helper would be refused the ports anyway. Every file
     // must still lie on sysfs, a window is never below 0x100 or on the PCI configuration
     // ports, and it lies inside the I/O ranges of its device where sysfs lists them.
-    outcome.otherWindows = kernelports::otherWindows("/sys", kernelports::Source::SysfsOnly);
-    std::vector<uint16_t> windows(uart::kComBases.begin(), uart::kComBases.end());
-    windows.insert(windows.end(), outcome.otherWindows.begin(), outcome.otherWindows.end());
-    for (const uint16_t base : windows) {
+    const kernelports::PortWindows windows =
+        kernelports::PortWindows::fromSysfs("/sys", kernelports::Source::SysfsOnly);
+    outcome.otherWindows = windows.otherWindows;
+    for (const uint16_t base : windows.bases()) {
         if (ioperm(base, uart::kPortsPerUart, 1) != 0) {
             outcome.failedStep = OpenOutcome::GainPorts;
             outcome.error = errno;

@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     GuestLibrary sim;
     if (!hw.open(folder + "/libregwise-portio.so") ||
         !sim.open(folder + "/libregwise-portio-sim.so")) {
-        std::printf("RW| FAIL cannot load the libraries: %s\n", dlerror());
+        std::printf("RW| FAIL cannot load the libraries: %s%s\n", hw.library.error().c_str(),
+                    sim.library.error().c_str());
         return 1;
     }
     const int count = 2000;

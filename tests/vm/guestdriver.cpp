@@ -23,7 +23,6 @@
 #include <string>
 #include <vector>
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <spawn.h>
@@ -301,7 +300,7 @@ std::string startFailure(const std::string& library) {
     return inChild([&]() -> std::string {
         GuestLibrary hw;
         if (!hw.open(library))
-            return std::string("cannot load library: ") + dlerror();
+            return "cannot load library: " + hw.library.error();
         if ((hw.start() & 1) == 0)
             return "STARTED";
         return hw.error();
@@ -489,8 +488,7 @@ int main(int argc, char** argv) {
 
     GuestLibrary hw;
     const bool loaded = hw.open(hwPath);
-    const char* loadError = loaded ? nullptr : dlerror();
-    check(loaded, "load libregwise-portio.so", loadError ? loadError : "");
+    check(loaded, "load libregwise-portio.so", loaded ? std::string() : hw.library.error());
     if (!loaded) {
         say("END pass=%d fail=%d", g_passed, g_failed);
         return 1;

@@ -9,18 +9,22 @@
 #include <functional>
 #include <optional>
 
-#include "cli/base/pacing.h"
 #include "portio/portlibrary.h"
+#include "portio/sim/simclock.h"
 #include "portio/sim/uartbus.h"
+#include "tests/fakes/virtualpacing.h"
 #include "uart/chips.h"
 
-// A port library for the tests of identify and selftest: counts the accesses, fails the
-// numbered one (from 1; 0: none), asks to stop before the numbered one, lets time pass
-// before the numbered one as when the machine pauses the program, may change what a read
-// gives, and tells whether RBR was ever read. What answers is up to the subclass.
+// A port library for the tests of identify and selftest, on the pacing's virtual time: counts
+// the accesses, fails the numbered one (from 1; 0: none), asks to stop before the numbered
+// one, lets time pass before the numbered one as when the machine pauses the program, may
+// change what a read gives, and tells whether RBR was ever read. What answers is up to the
+// subclass.
 class ChipLibrary : public PortLibrary {
 public:
     static constexpr int32_t kBase = 0x3F8;
+
+    explicit ChipLibrary(VirtualPacing& pacing) : m_pacing(pacing) {}
 
     // Everything a probe may change at kBase and must put back.
     struct State {
@@ -33,7 +37,6 @@ public:
     int accesses = 0;
     int failAt = 0;
     int stopAt = 0;
-    int stopSignal = 0;
     int pauseAt = 0;  // -1: before every access
     std::chrono::nanoseconds pause{0};
     std::function<uint8_t(uint16_t port, uint8_t value)> readFilter;  // what a read gives
@@ -57,15 +60,16 @@ public:
 protected:
     virtual uint8_t read(uint16_t port) = 0;
     virtual void write(uint16_t port, uint8_t value) = 0;
-    virtual void elapse(std::chrono::nanoseconds) {}
+
+    VirtualPacing& m_pacing;
 
 private:
     bool admit() {
         ++accesses;
         if (accesses == pauseAt || pauseAt < 0)
-            elapse(pause);
+            m_pacing.clock += pause;
         if (accesses + 1 == stopAt)
-            stopSignal = SIGTERM;  // seen before the next access
+            m_pacing.signal = SIGTERM;  // seen before the next access
         return accesses != failAt;
     }
 };
@@ -81,16 +85,17 @@ struct ChipQuirks {
     bool operator==(const ChipQuirks&) const = default;
 };
 
-// The registers software sees on the chips of the family the simulator does not model, those
-// with an EFR (16650, XR16C850, 16C950), as their data sheets describe them, at
-// ChipLibrary::kBase; every other port reads an empty bus. No character moves. Every other
-// chip is the simulator's (SimChips).
+// The registers software sees on the chips with an EFR (16650, XR16C850, 16C950), as their
+// data sheets describe them, at ChipLibrary::kBase; every other port reads an empty bus. No
+// character moves. The simulator has the 8250 to 16750 and, but for the XR16C850, these too;
+// FakeChip keeps their quirks (a 16C954's third ID byte) and the XR16C850. Every other chip
+// is the simulator's (SimChips).
 class FakeChip final : public ChipLibrary {
 public:
     static bool models(uart::Chip chip) { return uart::chipFacts(chip).efr; }
 
-    explicit FakeChip(uart::Chip chip, State initial = {}, ChipQuirks quirks = {})
-        : state(initial), m_chip(chip), m_quirks(quirks) {
+    FakeChip(VirtualPacing& pacing, uart::Chip chip, State initial = {}, ChipQuirks quirks = {})
+        : ChipLibrary(pacing), state(initial), m_chip(chip), m_quirks(quirks) {
         if (!models(chip))
             std::abort();  // a chip the simulator has: use SimChips
     }
@@ -187,15 +192,25 @@ private:
     ChipQuirks m_quirks;
 };
 
-// The simulated UARTs of regwise-io-sim, in the test's own process, on a clock that only the
-// test's pacing moves. COM1 is at kBase. A quirk of a part is laid over the simulated chip:
-// IER's unused bits, and a 16750 clone's FCR bit 5 taken without DLAB (the write made with
-// DLAB set for it, behind the program's back).
+// The pacing's time, as the simulated UARTs read it.
+struct PacingClock final : SimClock {
+    explicit PacingClock(const VirtualPacing& pacing) : m_pacing(pacing) {}
+    std::chrono::nanoseconds now() const override { return m_pacing.clock; }
+
+private:
+    const VirtualPacing& m_pacing;
+};
+
+// The simulated UARTs of regwise-io-sim, in the test's own process, on the pacing's virtual
+// time. COM1 is at kBase. A quirk of a part is laid over the simulated chip: IER's unused
+// bits, and a 16750 clone's FCR bit 5 taken without DLAB (the write made with DLAB set for
+// it, behind the program's back).
 class SimChips final : public ChipLibrary {
 public:
-    explicit SimChips(ChipQuirks quirks = {}) : m_quirks(quirks) {}
+    SimChips(VirtualPacing& pacing, ChipQuirks quirks = {})
+        : ChipLibrary(pacing), clock(pacing), m_quirks(quirks) {}
 
-    VirtualClock clock;
+    PacingClock clock;
     UartBus bus{clock};
 
     // COM1's registers; IER only while DLAB is clear.
@@ -210,8 +225,8 @@ public:
                 static_cast<uint8_t>(com1.divisor() & 0xFF),
                 static_cast<uint8_t>(com1.divisor() >> 8),
                 com1.peek(7),
-                0,
-                0,
+                com1.efr(),
+                com1.acr(),
                 com1.fifosEnabled(),
                 (com1.peek(2) & 0x20) != 0};
     }
@@ -238,30 +253,7 @@ protected:
         }
         bus.write(port, value);
     }
-    void elapse(std::chrono::nanoseconds duration) override { clock.advance(duration); }
 
 private:
     ChipQuirks m_quirks;
-};
-
-// Virtual time: a wait passes at once and moves the simulated UARTs' clock, if any; the
-// library's stop request is the pacing's.
-struct ChipPacing final : cli::Pacing {
-    ChipPacing(ChipLibrary& library, VirtualClock* clock) : m_library(library), m_clock(clock) {}
-    std::chrono::nanoseconds now() override { return m_clock ? m_clock->now() : m_time; }
-    bool wait(std::chrono::nanoseconds duration) override {
-        if (m_library.stopSignal != 0)
-            return false;
-        if (m_clock)
-            m_clock->advance(duration);
-        else
-            m_time += duration;
-        return true;
-    }
-    int stopSignal() override { return m_library.stopSignal; }
-
-private:
-    ChipLibrary& m_library;
-    VirtualClock* m_clock;
-    std::chrono::nanoseconds m_time{0};
 };

@@ -11,10 +11,10 @@
 
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
+#include "cli/base/portowners.h"
 #include "cli/probe/chipprobe.h"
 #include "cli/probe/identify.h"
 #include "cli/probe/plugprofiles.h"
-#include "cli/probe/portowners.h"
 #include "cli/probe/selftest.h"
 #include "cli/probe/uartsession.h"
 #include "cli/probeoptions.h"
@@ -45,22 +45,21 @@ struct FakeOwners final : cli::PortOwners {
 
 // A chip to probe and the console it speaks to. simulated: COM1 among regwise-io-sim's four
 // UARTs, COM2 to COM4 16550As and the program knowing it runs on the simulator; otherwise
-// the chip alone on a machine's bus. A chip the simulator has is always its model; FakeChip
-// stands in for the chips it does not have, alone on the bus.
+// the chip alone on a machine's bus. Alone, a chip with an EFR is FakeChip (the XR16C850 the
+// simulator does not have, and the quirks of the others); every other chip is always the
+// simulator's.
 struct Rig {
+    VirtualPacing pacing;
     std::unique_ptr<ChipLibrary> library;
-    VirtualClock* clock = nullptr;
     std::ostringstream out, err;
     cli::Console console{out, err, "regwise-io-test"};
     FakeOwners owners;
-    std::unique_ptr<ChipPacing> pacing;
 
     Rig(Chip chip, const State& initial, bool simulated, const Quirks& quirks = {}) {
         if (!simulated && FakeChip::models(chip)) {
-            library = std::make_unique<FakeChip>(chip, initial, quirks);
+            library = std::make_unique<FakeChip>(pacing, chip, initial, quirks);
         } else {
-            auto sim = std::make_unique<SimChips>(quirks);
-            clock = &sim->clock;
+            auto sim = std::make_unique<SimChips>(pacing, quirks);
             ComSlot com1 = quirks.floating ? ComSlot::floatingBus() : ComSlot(chip);
             com1.faults = quirks.faults;
             const ComSlot other = simulated ? ComSlot(Chip::U16550A) : ComSlot(std::nullopt);
@@ -81,20 +80,29 @@ struct Rig {
             library = std::move(sim);
             owners.simulatedUarts = simulated;
         }
-        pacing = std::make_unique<ChipPacing>(*library, clock);
     }
 
-    int identify(cli::IdentifyOptions options) {
-        return cli::identifyPorts(*library, owners, options, console, *pacing);
+    int identify(const cli::ProbeOptions& options) {
+        return cli::identifyPorts(*library, owners, options, console, pacing);
     }
-    int selftest(const cli::SelftestOptions& options) {
-        return cli::selfTest(*library, owners, options, console, *pacing);
+    int selftest(const cli::ProbeOptions& options) {
+        return cli::selfTest(*library, owners, options, console, pacing);
     }
     QString stdOut() const { return QString::fromStdString(out.str()); }
     QString stdErr() const { return QString::fromStdString(err.str()); }
 };
 
-const cli::IdentifyOptions kTraced{{ChipLibrary::kBase}, false, false, true, false};
+// identify or selftest of the rig's one UART.
+cli::ProbeOptions ofBase(bool tap, bool trace = false, bool force = false) {
+    cli::ProbeOptions options;
+    options.bases = {ChipLibrary::kBase};
+    options.tap = tap;
+    options.trace = trace;
+    options.force = force;
+    return options;
+}
+
+const cli::ProbeOptions kTraced = ofBase(false, true);
 
 QString describe(const State& s) {
     return QStringLiteral("LCR %1 MCR %2 IER %3 DL %4%5 SCR %6 EFR %7 ACR %8 FIFO %9/%10")
@@ -142,6 +150,8 @@ private slots:
     void selftest_data();
     void selftest();
     void selftestStopRestores();
+    void selftestEndsAtAFailedAccess_data();
+    void selftestEndsAtAFailedAccess();
     void selftestSurvivesPauses_data();
     void selftestSurvivesPauses();
     void probeOperands_data();
@@ -211,6 +221,13 @@ void TestProbe::identify_data() {
         "3F8: 16450（FIFO なし、スクラッチレジスタあり）", true);
     row("simulated 8250 in use", Chip::U8250, running,
         "3F8: 8250（FIFO なし、スクラッチレジスタなし）", true);
+    row("simulated 16650 in use", Chip::U16650, running,
+        "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16C950 in use", Chip::OX16C950, running,
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16C950 left with DLAB set", Chip::OX16C950,
+        {0x83, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0x00, 0, true, false},
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）", true);
     row("simulated empty port", Chip::None, reset, "3F8: none（UART が応答しません）", true);
     row("simulated floating port", Chip::None, reset, "3F8: none（UART が応答しません）", true,
         {true, false, 0x00, 0x50, 0});
@@ -250,7 +267,7 @@ void TestProbe::identify() {
     // The probe alone leaves LCR without DLAB and IER at 00, whatever it found: a self-test
     // goes on from there.
     Rig probed(chip, initial, simulated, quirks);
-    cli::UartSession session(*probed.library, ChipLibrary::kBase, probed.console, *probed.pacing);
+    cli::UartSession session(*probed.library, ChipLibrary::kBase, probed.console, probed.pacing);
     QVERIFY(cli::probeChip(session).chip.has_value());
     const State left = probed.library->snapshot();
     QVERIFY2(!(left.lcr & 0x80) && (chip == Chip::None || left.ier == 0x00),
@@ -367,14 +384,12 @@ void TestProbe::kernelPorts() {
     cli::KernelPortOwners kernel(tree.root().toStdString());
     cli::PortOwners& owners = sysfs ? static_cast<cli::PortOwners&>(kernel) : rig.owners;
     if (selftest) {
-        QCOMPARE(cli::selfTest(*rig.library, owners,
-                               {ChipLibrary::kBase, {}, nullptr, false, false, force}, rig.console,
-                               *rig.pacing),
+        QCOMPARE(cli::selfTest(*rig.library, owners, ofBase(false, false, force), rig.console,
+                               rig.pacing),
                  status);
     } else {
-        QCOMPARE(cli::identifyPorts(*rig.library, owners,
-                                    {{ChipLibrary::kBase}, false, false, false, force}, rig.console,
-                                    *rig.pacing),
+        QCOMPARE(cli::identifyPorts(*rig.library, owners, ofBase(false, false, force), rig.console,
+                                    rig.pacing),
                  status);
     }
     QVERIFY2(rig.stdErr().contains(error), qPrintable(rig.stdErr()));
@@ -387,7 +402,10 @@ void TestProbe::jsonReadsInJq() {
         QSKIP("jq is not installed (Debian package jq)");
     Rig rig(Chip::XR16C850, {}, false);
     rig.owners.tty = "tty\"S\\0\n";
-    QCOMPARE(rig.identify({cli::defaultBases({}), true, true, false, false}), 0);
+    cli::ProbeOptions options;
+    options.bases = cli::defaultBases({});
+    options.explain = options.json = true;
+    QCOMPARE(rig.identify(options), 0);
     QTemporaryDir folder;
     const std::string path = folder.filePath(QStringLiteral("out.json")).toStdString();
     std::ofstream(path) << rig.out.str();
@@ -407,6 +425,7 @@ void TestProbe::jsonReadsInJq() {
 // fault makes the chip misbehave where the check that exists to catch it looks:
 //   timeout-at-level  IIR shows a character timeout (CC) where it would show C4
 //   restore-fails     the last write of the restore fails
+//   ier-bit0-follows  IER bit 0 reads set when bit 1 was set (two data lines shorted)
 void TestProbe::selftest_data() {
     QTest::addColumn<Chip>("chip");
     QTest::addColumn<bool>("simulated");
@@ -458,6 +477,10 @@ void TestProbe::selftest_data() {
     row("a 16750", Chip::U16750, true, "", 0, none, none);
     const State fifo64{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, true};
     row("a 16750 left in its 64-byte mode", Chip::U16750, true, "", 0, none, none, {}, &fifo64);
+    // The 16650's trigger levels are its own; the 16C950 answers as a 16550A in its 550 mode.
+    row("a 16650", Chip::U16650, true, "", 0, none, triggers);
+    row("a 16C950", Chip::OX16C950, true, "", 0, none, none);
+    row("a 16C950 over the cable to a 16550A", Chip::OX16C950, true, "2F8", 0, none, none);
     row("a 16550, whose FIFO must not be used", Chip::U16550, true, "", 0, none, fifoChecks);
     row("a 16450, without FIFO", Chip::U16450, true, "", 0, none, fifoChecks);
     row("an 8250, without FIFO or scratch register", Chip::U8250, true, "", 0, none,
@@ -475,6 +498,7 @@ void TestProbe::selftest_data() {
     row("scratch-bit7-stuck", sim, true, "", 1, {"scratch"}, none, "scratch-bit7-stuck");
     row("no-interrupt", sim, true, "", 1, triggers, none, "no-interrupt");
     row("a timeout at the trigger level", sim, true, "", 1, triggers, none, "timeout-at-level");
+    row("IER bit 0 following bit 1", sim, true, "", 1, {"ier"}, none, "ier-bit0-follows");
     row("a failed restore", sim, true, "", cli::kExitNotRestored, none, none, "restore-fails");
 }
 
@@ -488,7 +512,7 @@ void TestProbe::selftest() {
     QFETCH(QString, fault);
     QFETCH(State, initial);
 
-    cli::SelftestOptions options{ChipLibrary::kBase, {}, nullptr, true, false, false};
+    cli::ProbeOptions options = ofBase(true);
     if (mode == QLatin1String("plug"))
         options.plug = &cli::kDefaultPlug;
     else if (!mode.isEmpty())
@@ -504,6 +528,13 @@ void TestProbe::selftest() {
     if (fault == QLatin1String("timeout-at-level")) {
         rig->library->readFilter = [](uint16_t port, uint8_t value) -> uint8_t {
             return port == ChipLibrary::kBase + 2 && value == 0xC4 ? 0xCC : value;
+        };
+    } else if (fault == QLatin1String("ier-bit0-follows")) {
+        auto& sim = static_cast<SimChips&>(*rig->library);
+        rig->library->readFilter = [&sim](uint16_t port, uint8_t value) -> uint8_t {
+            const bool dlab = (sim.bus.uart(0)->peek(3) & 0x80) != 0;
+            return port == ChipLibrary::kBase + 1 && !dlab ? uint8_t(value | (value >> 1 & 1))
+                                                           : value;
         };
     } else if (fault == QLatin1String("restore-fails")) {
         std::unique_ptr<Rig> clean = makeRig();
@@ -558,10 +589,58 @@ void TestProbe::selftestStopRestores() {
         Rig rig(Chip::U16550A, running, true);
         const State before = rig.library->snapshot();
         rig.library->stopAt = stopAt;
-        QCOMPARE(rig.selftest({ChipLibrary::kBase, {}, nullptr, true, false, false}),
-                 128 + SIGTERM);
+        QCOMPARE(rig.selftest(ofBase(true)), 128 + SIGTERM);
         QVERIFY2(rig.library->snapshot() == before, qPrintable(describe(rig.library->snapshot())));
         QVERIFY2(rig.stdOut().contains(QStringLiteral("\nBail out! ")), qPrintable(rig.stdOut()));
+    }
+}
+
+// A failed access, or a stop request, at any point of a self-test: the checks end there and
+// read nothing more (the restore only writes), TAP bails out, the status says why, and COM1
+// is as it was unless the person is told otherwise.
+void TestProbe::selftestEndsAtAFailedAccess_data() {
+    QTest::addColumn<QString>("mode");  // "", "plug" or a peer base
+    QTest::newRow("internal loopback") << "";
+    QTest::newRow("a plug") << "plug";
+    QTest::newRow("COM1 to COM2") << "2F8";
+}
+
+void TestProbe::selftestEndsAtAFailedAccess() {
+    QFETCH(QString, mode);
+
+    const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
+    cli::ProbeOptions options = ofBase(true);
+    if (mode == QLatin1String("plug"))
+        options.plug = &cli::kDefaultPlug;
+    else if (!mode.isEmpty())
+        options.peer = mode.toInt(nullptr, 16);
+    Rig clean(Chip::U16550A, running, true);
+    clean.selftest(options);
+    for (int at = 2; at <= clean.library->accesses; ++at) {
+        for (const bool stop : {false, true}) {
+            Rig rig(Chip::U16550A, running, true);
+            const State before = rig.library->snapshot();
+            (stop ? rig.library->stopAt : rig.library->failAt) = at;
+            int lateReads = 0;
+            rig.library->readFilter = [&rig, &lateReads, at](uint16_t, uint8_t value) {
+                lateReads += rig.library->accesses >= at ? 1 : 0;
+                return value;
+            };
+            const int status = rig.selftest(options);
+            const QString where = QStringLiteral("%1 at access %2:\n%3")
+                                      .arg(stop ? "a stop" : "a failure")
+                                      .arg(at)
+                                      .arg(rig.stdOut());
+            const bool told =
+                rig.stdErr().contains(QStringLiteral("元に戻せなかった可能性があります"));
+            QVERIFY2(status == (told   ? cli::kExitNotRestored
+                                : stop ? 128 + SIGTERM
+                                       : 1),
+                     qPrintable(where));
+            QVERIFY2(lateReads == 0, qPrintable(where));
+            QVERIFY2(rig.stdOut().contains(QStringLiteral("\nBail out! ")), qPrintable(where));
+            QVERIFY2(told || rig.library->snapshot() == before, qPrintable(where));
+        }
     }
 }
 
@@ -621,11 +700,16 @@ void TestProbe::selftestSurvivesPauses() {
     QFETCH(bool, always);
 
     const State running{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, false};
-    cli::SelftestOptions options{ChipLibrary::kBase, {}, nullptr, true, false, false};
+    cli::ProbeOptions options = ofBase(true);
     if (!mode.isEmpty())
         options.peer = mode.toInt(nullptr, 16);
     Rig clean(chip, running, true);
     QCOMPARE(clean.selftest(options), 0);
+    // The divisors of the later attempts: thre-temt's 180, 600, 1800; the trigger checks'
+    // 30, C0, 300.
+    static const QRegularExpression laterAttempt(
+        QStringLiteral("W 3FB 80\nW 3F8 (80\nW 3F9 01|00\nW 3F9 06|00\nW 3F9 18|30\nW 3F9 "
+                       "00|C0\nW 3F9 00|00\nW 3F9 03)\n"));
     int retried = 0;
     for (int pauseAt = always ? -1 : 1; pauseAt <= clean.library->accesses && pauseAt != 0;
          pauseAt = always ? 0 : pauseAt + 1) {
@@ -634,14 +718,23 @@ void TestProbe::selftestSurvivesPauses() {
         rig.library->pause = std::chrono::microseconds(pauseUs);
         if (stickyTimeout)
             keepTimeouts(*rig.library);
-        const int status = rig.selftest(options);
+        cli::ProbeOptions traced = options;
+        traced.trace = true;
+        const int status = rig.selftest(traced);
         QVERIFY2(
             status == 0,
             qPrintable(
                 QStringLiteral("a pause before access %1:\n%2").arg(pauseAt).arg(rig.stdOut())));
-        if (rig.stdOut().contains(QStringLiteral("止まったため、やり直しました")) ||
-            rig.stdOut().contains(QStringLiteral("時間どおりに確かめられませんでした")))
-            ++retried;
+        // A timed check says it was made again exactly when it was: the trace sets a rate
+        // only a timed check's later attempt uses.
+        const bool said =
+            rig.stdOut().contains(QStringLiteral("止まったため、やり直しました")) ||
+            rig.stdOut().contains(QStringLiteral("時間どおりに確かめられませんでした"));
+        QVERIFY2(
+            said == laterAttempt.match(rig.stdErr()).hasMatch(),
+            qPrintable(
+                QStringLiteral("a pause before access %1:\n%2").arg(pauseAt).arg(rig.stdOut())));
+        retried += said ? 1 : 0;
     }
     // Some pauses came where a check depends on time, and it said so.
     QVERIFY(retried > 0 || options.peer);
@@ -680,8 +773,9 @@ void TestProbe::probeOperands() {
     std::vector<std::string> texts;
     for (const QString& operand : operands)
         texts.push_back(operand.toStdString());
-    std::vector<int32_t> taken;
-    const std::string why = cli::takeProbeOperands(false, texts, taken, {}, reach);
+    cli::ProbeOptions options;
+    const std::string why = cli::takeProbeOperands(false, texts, options, reach);
+    const std::vector<int32_t>& taken = options.bases;
     QCOMPARE(QString::fromStdString(why), error);
     if (error.isEmpty()) {
         QCOMPARE(static_cast<int>(taken.size()), bases);

@@ -14,34 +14,9 @@
 #include <sstream>
 
 #include "cli/base/console.h"
-#include "cli/base/pacing.h"
 #include "cli/script/scriptfile.h"
 #include "tests/fakes/fakeportlibrary.h"
-
-// Virtual time: a wait passes at once, adding its length and oversleep to now(). The wait
-// numbered stopAtWait (from 1; 0: none) is cut short by Ctrl-C. onWait, if set, is called as
-// each wait begins.
-struct FakePacing final : cli::Pacing {
-    std::chrono::nanoseconds clock{0};
-    std::chrono::nanoseconds oversleep{0};  // how much later than asked each wait ends
-    int waits = 0;
-    int stopAtWait = 0;
-    int signal = 0;
-    std::function<void()> onWait;
-
-    std::chrono::nanoseconds now() override { return clock; }
-    bool wait(std::chrono::nanoseconds duration) override {
-        if (onWait)
-            onWait();
-        if (++waits == stopAtWait)
-            signal = SIGINT;
-        if (signal != 0)
-            return false;
-        clock += duration + oversleep;
-        return true;
-    }
-    int stopSignal() override { return signal; }
-};
+#include "tests/fakes/virtualpacing.h"
 
 // A script read from bytes in memory, through the same reader as a file.
 inline cli::Script scriptOf(const QByteArray& bytes, const std::string& name,
@@ -77,7 +52,7 @@ struct FakeRig {
     std::ostream out{&outBuffer};
     std::ostringstream err;
     cli::Console console{out, err, "regwise-io-test"};
-    FakePacing pacing;
+    VirtualPacing pacing;
     QStringList shownAtWaits;  // the transcript flushed when each wait began
 
     FakeRig() {

@@ -10,9 +10,10 @@
 
 namespace {
 
-int run(FakeRig& rig, const QByteArray& script, bool explain = false) {
-    return cli::runScript(scriptOf(script, "bringup.txt"), rig.library, rig.console, rig.pacing,
-                          explain);
+int run(FakeRig& rig, const QByteArray& script, bool explain = false,
+        const cli::Reach& reach = {}) {
+    return cli::runScript(scriptOf(script, "bringup.txt", reach), rig.library, rig.console,
+                          rig.pacing, explain);
 }
 
 }  // namespace
@@ -41,15 +42,16 @@ void TestRunner::expectations_data() {
     QTest::addColumn<QString>("calls");
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("waitedUs");
-    QTest::addColumn<int>("readUs");       // how long each read takes
-    QTest::addColumn<int>("oversleepUs");  // how much later than asked each wait ends
+    QTest::addColumn<int>("readUs");          // how long each read takes
+    QTest::addColumn<int>("oversleepUs");     // how much later than asked each wait ends
+    QTest::addColumn<QList<int>>("windows");  // the bases of windows reached besides COM's
 
     const auto row = [](const char* name, const QByteArray& script, bool explain, QList<int> reads,
                         const char* transcript, const char* calls, int status, int waitedUs,
-                        int readUs = 0, int oversleepUs = 0) {
+                        int readUs = 0, int oversleepUs = 0, QList<int> windows = {}) {
         QTest::newRow(name) << script << explain << reads << QString::fromUtf8(transcript)
                             << QString::fromUtf8(calls) << status << waitedUs << readUs
-                            << oversleepUs;
+                            << oversleepUs << windows;
     };
     row("write, then read back as expected", "W 3FB 83\nR 3FB = 83\n", false, {0x83},
         "R 3FB = 83\n", "Start OutB(3FB,83) InpB(3FB) Stop", 0, 0);
@@ -148,6 +150,10 @@ void TestRunner::expectations_data() {
         "MASK 3FE F0\nW 3FB 03  # [^\\n]+\nSLEEP 2\nR 3FE = 33 WITHIN 5  # [^\\n]+  # 1 read, "
         "0\\.000 ms\n",
         "Start OutB(3FB,3) InpB(3FE) Stop", 0, 2000);
+    row("with explain a PCI UART's register is explained by its offset in its window",
+        "W C00B 03\nR C00D\n", true, {0x60},
+        "W C00B 03  # LCR 回線制御[^\\n]*\nR C00D = 60  # LSR 回線ステータス[^\\n]*\n",
+        "Start OutB(-3FF5,3) InpB(-3FF3) Stop", 0, 0, 0, 0, {0xC008});
 }
 
 void TestRunner::expectations() {
@@ -160,12 +166,16 @@ void TestRunner::expectations() {
     QFETCH(int, waitedUs);
     QFETCH(int, readUs);
     QFETCH(int, oversleepUs);
+    QFETCH(QList<int>, windows);
 
     FakeRig rig;
     rig.reads.assign(reads.begin(), reads.end());
     rig.readCost = std::chrono::microseconds(readUs);
     rig.pacing.oversleep = std::chrono::microseconds(oversleepUs);
-    QCOMPARE(run(rig, script, explain), status);
+    cli::Reach reach;
+    for (const int base : windows)
+        reach.otherWindows.push_back(static_cast<uint16_t>(base));
+    QCOMPARE(run(rig, script, explain, reach), status);
     const QRegularExpression pattern(QRegularExpression::anchoredPattern(transcript));
     QVERIFY2(explain ? pattern.match(rig.stdOut()).hasMatch() : rig.stdOut() == transcript,
              qPrintable(rig.stdOut()));

@@ -195,6 +195,10 @@ void TestScript::commandLine_data() {
         "3F8-3FF）にも、カーネルが登録したほかのシリアルポートの範囲（C000-C007, D010-D017）");
     row("read C000 without PCI windows", {"read", "C000"}, {},
         "error: ポート「C000」は COM ポートの範囲（2E8-2EF, 2F8-2FF, 3E8-3EF, 3F8-3FF）の外");
+    row("watch 3FD --count, the number left out", {"watch", "3FD", "--count"}, {},
+        "error: 「--count」の後に数がありません$");
+    row("selftest --plug 3F8: a port is no wiring", {"selftest", "--plug", "3F8"}, {},
+        "selftest 3F8");
     row("list", {"list"}, {}, "list");
     row("list --json", {"list", "--json"}, {}, "list json");
     row("list 3F8", {"list", "3F8"}, {}, "error: list には引数を指定しません（list [--json]）");
@@ -242,10 +246,16 @@ void TestScript::commandLine() {
             QVERIFY2(error.startsWith(expected), qPrintable(error));
         return;
     }
+    const cli::Command& command = parsed.command;
+    std::vector<int32_t> ports = command.ports;
+    if (command.kind == cli::Command::Kind::Watch)
+        ports.push_back(command.watch.port);
+    if (command.kind == cli::Command::Kind::Selftest)
+        ports = command.probe.bases;
     QString actual = args.value(0);
-    for (const int32_t port : parsed.command.ports)
+    for (const int32_t port : ports)
         actual += QLatin1Char(' ') + QString::fromStdString(cli::hexPort(port));
-    if (parsed.command.json)
+    if (command.json || command.watch.json)
         actual += QStringLiteral(" json");
     QCOMPARE(actual, expected);
 }

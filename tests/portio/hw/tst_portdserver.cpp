@@ -17,30 +17,20 @@
 
 #include "portio/hw/portdprotocol.h"
 #include "portio/hw/portdserver.h"
+#include "tests/fakes/memoryports.h"
 
 using namespace portd;
 
 namespace {
 
-struct Access {
-    char kind;
-    uint16_t port;
-    uint8_t value;
-    bool operator==(const Access&) const = default;
-};
+using Access = MemoryPorts::Access;
 
-class FakePorts final : public PortAccessor {
-public:
-    OpenOutcome outcome;
-    uint8_t readValue = 0x5A;
-    std::vector<Access> accesses;
-
-    OpenOutcome open() override { return outcome; }
-    uint8_t read(uint16_t port) override {
-        accesses.push_back({'R', port, readValue});
-        return readValue;
+// Every read answers 0x5A, and every access is kept.
+struct FakePorts final : MemoryPorts {
+    FakePorts() {
+        readValue = 0x5A;
+        keepAccesses = true;
     }
-    void write(uint16_t port, uint8_t value) override { accesses.push_back({'W', port, value}); }
 };
 
 Reply send(PortdServer& server, Request request, bool& stop) {

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Regwise developers
 // SPDX-License-Identifier: MIT
 
-#include "cli/probe/portowners.h"
+#include "cli/base/portowners.h"
 
 #include "cli/base/console.h"
 #include "cli/base/numbers.h"
