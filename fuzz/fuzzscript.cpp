@@ -40,8 +40,6 @@ bool inWindows(int port) {
            (base == 0x2E8 || base == 0x2F8 || base == 0x3E8 || base == 0x3F8);
 }
 
-};
-
 void checkPrintable(const std::string& text) {
     for (const char c : text)
         check(c == '\n' || static_cast<unsigned char>(c) >= 0x20, "a control character shown");
