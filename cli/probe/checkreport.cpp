@@ -4,9 +4,9 @@
 #include "cli/probe/checkreport.h"
 
 #include <cstdio>
-#include <string_view>
 
 #include "cli/base/console.h"
+#include "cli/base/jsontext.h"
 
 namespace cli {
 
@@ -19,28 +19,6 @@ std::string tapText(std::string text) {
             c = '_';
     }
     return text;
-}
-
-// A YAML double-quoted scalar for the block under a test point: the quote, the backslash and
-// every character YAML does not allow unescaped below 0x80 (the C0 controls and DEL) written
-// as escapes. A JSON writer leaves DEL as it is, which a YAML reader refuses. text is valid
-// UTF-8 (outside text goes through text::quoted first).
-std::string yamlString(std::string_view text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04X", byte);
-            quoted += escape;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
 }
 
 }  // namespace
@@ -69,10 +47,10 @@ bool CheckReport::add(const CheckResult& check) {
     if (check.verdict == Verdict::Skip)
         return m_console.print("ok " + point + " # SKIP " + tapText(check.reason), true);
     std::string block = std::string(check.verdict == Verdict::Pass ? "ok " : "not ok ") + point +
-                        "\n  ---\n  expected: " + yamlString(check.expected) +
-                        "\n  seen: " + yamlString(check.seen);
+                        "\n  ---\n  expected: " + jsonString(check.expected) +
+                        "\n  seen: " + jsonString(check.seen);
     if (!check.reason.empty())
-        block += "\n  message: " + yamlString(check.reason);
+        block += "\n  message: " + jsonString(check.reason);
     return m_console.print(block + "\n  ...", true);
 }
 
