@@ -257,7 +257,7 @@ void frmRegwise::Form_Load() {
 }
 
 void frmRegwise::recaptionFrames() {
-    const auto captions = SetFrameCaption(m_state.PortAdr);
+    const auto captions = frameCaptions(m_state.PortAdr);
     for (size_t i = 0; i < m_frames.size(); ++i) {
         m_frames[i]->setTitle(captions[i]);
         m_frames[i]->setAccessibleName(captions[i]);

@@ -4,14 +4,19 @@
 // The man page lists every Japanese text in this file.
 #include "cli/portlist.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <optional>
+#include <type_traits>
 
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
-#include "cli/base/jsontext.h"
 #include "kernel/kernelports.h"
 #include "kernel/portwindows.h"
 #include "text/quoted.h"
@@ -108,27 +113,41 @@ std::string textLine(const Port& port) {
 }
 
 template <typename T>
-std::string jsonNumber(const std::optional<T>& value) {
-    return value ? std::to_string(*value) : "null";
+QJsonValue jsonNumber(const std::optional<T>& value) {
+    if (!value)
+        return QJsonValue::Null;
+    if constexpr (std::is_unsigned_v<T>) {
+        // sysfs numbers are read as 64-bit unsigned; one past qint64 is kept as a double
+        // rather than wrapped to a negative number.
+        if (*value > static_cast<uint64_t>(std::numeric_limits<qint64>::max()))
+            return static_cast<double>(*value);
+    }
+    return static_cast<qint64>(*value);
 }
 
-std::string jsonObject(const Port& port) {
+QJsonValue jsonText(const std::string& text) {
+    return text.empty() ? QJsonValue(QJsonValue::Null) : QString::fromStdString(text);
+}
+
+QJsonObject jsonObject(const Port& port) {
     const Verdict verdict = kernelports::verdictOf(port);
     const bool mmio = memoryMapped(port);
-    const std::string name = port.type ? kernelports::typeName(*port.type) : std::string();
-    const std::string why = reason(port, verdict);
-    return "{\"tty\": " + jsonString(text::quoted(port.tty)) +
-           ", \"port\": " + (!mmio && port.port ? jsonString(hex(*port.port)) : "null") +
-           ", \"mmio\": " + (mmio && port.iomemBase ? jsonString(hex(*port.iomemBase)) : "null") +
-           ", \"irq\": " + jsonNumber(port.irq) +
-           ", \"type\": " + (name.empty() ? "null" : jsonString(name)) +
-           ", \"type_number\": " + jsonNumber(port.type) +
-           ", \"io_type\": " + jsonNumber(port.ioType) +
-           ", \"uartclk\": " + jsonNumber(port.uartclk) +
-           ", \"fifo_size\": " + jsonNumber(port.fifoSize) +
-           ", \"console\": " + (port.console ? "true" : "false") +
-           ", \"reachable\": " + (kernelports::reachable(verdict) ? "true" : "false") +
-           ", \"reason\": " + (why.empty() ? "null" : jsonString(why)) + "}";
+    return QJsonObject{
+        {QStringLiteral("tty"), QString::fromStdString(text::quoted(port.tty))},
+        {QStringLiteral("port"), jsonText(!mmio && port.port ? hex(*port.port) : std::string())},
+        {QStringLiteral("mmio"),
+         jsonText(mmio && port.iomemBase ? hex(*port.iomemBase) : std::string())},
+        {QStringLiteral("irq"), jsonNumber(port.irq)},
+        {QStringLiteral("type"),
+         jsonText(port.type ? kernelports::typeName(*port.type) : std::string())},
+        {QStringLiteral("type_number"), jsonNumber(port.type)},
+        {QStringLiteral("io_type"), jsonNumber(port.ioType)},
+        {QStringLiteral("uartclk"), jsonNumber(port.uartclk)},
+        {QStringLiteral("fifo_size"), jsonNumber(port.fifoSize)},
+        {QStringLiteral("console"), port.console},
+        {QStringLiteral("reachable"), kernelports::reachable(verdict)},
+        {QStringLiteral("reason"), jsonText(reason(port, verdict))},
+    };
 }
 
 }  // namespace
@@ -143,10 +162,10 @@ int listPorts(const std::string& sysfsRoot, const Console& console, bool json) {
     }
     std::string text;
     if (json) {
-        text = "[";
+        QJsonArray ports;
         for (const Port& port : listing.ports)
-            text += (&port == &listing.ports.front() ? "\n  " : ",\n  ") + jsonObject(port);
-        text += listing.ports.empty() ? "]\n" : "\n]\n";
+            ports.append(jsonObject(port));
+        text = QJsonDocument(ports).toJson(QJsonDocument::Indented).toStdString();
     } else if (listing.ports.empty()) {
         text = std::string("カーネルはシリアルポートを 1 つも登録していません。") + "\n";
     } else {

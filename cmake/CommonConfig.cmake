@@ -28,12 +28,16 @@ if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
 endif()
 
 # Every target of ours links one of two INTERFACE targets, which carry the language standard,
-# the warnings and the build's options. The program's own code (regwise_options) is held to
-# the stricter set; tests, fuzzers and benchmarks (regwise_test_options) to the common one.
+# the include root, the warnings and the build's options. The program's own code
+# (regwise_options) and its tests, fuzzers and benchmarks (regwise_test_options) get the same
+# warnings; the program alone must also say which encoding each QString literal is in.
 add_library(regwise_common_options INTERFACE)
 target_compile_features(regwise_common_options INTERFACE cxx_std_20)
+# Includes name their folder from the project root: #include "portio/portlibrary.h".
+target_include_directories(regwise_common_options INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_options(regwise_common_options INTERFACE
-  -Wall -Wextra -Wpedantic $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>)
+  -Wall -Wextra -Wpedantic -Wshadow
+  $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor> $<$<COMPILE_LANGUAGE:CXX>:-Wold-style-cast>)
 if(REGWISE_WERROR)
   target_compile_options(regwise_common_options INTERFACE -Werror)
 endif()
@@ -52,8 +56,6 @@ endif()
 
 add_library(regwise_options INTERFACE)
 target_link_libraries(regwise_options INTERFACE regwise_common_options)
-target_compile_options(regwise_options INTERFACE
-  $<$<COMPILE_LANGUAGE:CXX>:-Wold-style-cast> -Wshadow)
 # Every text that reaches the user is Japanese: a QString from a narrow literal must say
 # which encoding it is in.
 target_compile_definitions(regwise_options INTERFACE QT_NO_CAST_FROM_ASCII)

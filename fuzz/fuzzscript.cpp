@@ -3,10 +3,10 @@
 
 // Feeds the command line's script reader any bytes, through the same file-descriptor path a
 // script file takes, then runs what it accepted against a port library that only records,
-// on virtual time. It checks what the command line promises whatever a script holds: no
-// crash, a script with any bad line (or one that cannot be read) makes no access at all,
-// not even the session start, an accepted one touches only ports of the four COM windows,
-// and no message carries a control character but the line feed.
+// on virtual time (tests/fakes' recording library, keeping no calls). It checks what the command
+// line promises whatever a script holds: no crash, a script with any bad line (or one that cannot
+// be read) makes no access at all, not even the session start, an accepted one touches only ports
+// of the four COM windows, and no message carries a control character but the line feed.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -20,7 +20,7 @@
 #include "cli/base/console.h"
 #include "cli/script/runner.h"
 #include "cli/script/scriptfile.h"
-#include "portio/portlibrary.h"
+#include "tests/fakes/fakeportlibrary.h"
 #include "tests/fakes/virtualpacing.h"
 
 namespace {
@@ -40,28 +40,6 @@ bool inWindows(int port) {
            (base == 0x2E8 || base == 0x2F8 || base == 0x3E8 || base == 0x3F8);
 }
 
-class RecordingLibrary final : public PortLibrary {
-public:
-    PortCall start() override { return call(); }
-    PortCall stop() override { return call(); }
-    PortCall inpB(int16_t port) override {
-        check(inWindows(static_cast<uint16_t>(port)), "a read outside the COM windows");
-        return call(0x61);
-    }
-    PortCall outB(int16_t port, int16_t data) override {
-        check(inWindows(static_cast<uint16_t>(port)), "a write outside the COM windows");
-        check(data >= 0 && data <= 0xFF, "a write of more than a byte");
-        return call();
-    }
-    int calls = 0;
-
-private:
-    PortCall call(int32_t value = 0) {
-        ++calls;
-        return {true, value, {}};
-    }
-};
-
 void checkPrintable(const std::string& text) {
     for (const char c : text)
         check(c == '\n' || static_cast<unsigned char>(c) >= 0x20, "a control character shown");
@@ -78,7 +56,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     close(fd);
 
     check(script.errors.size() <= cli::kBadLinesShown, "more bad lines listed than the bound");
-    RecordingLibrary library;
+    FakePortLibrary library;
+    library.keepCalls = false;
+    library.readValue = [](int16_t) { return 0x61; };
+    library.onCall = [](const FakePortLibrary::Call& call) {
+        if (call.kind == FakePortLibrary::Call::InpB || call.kind == FakePortLibrary::Call::OutB)
+            check(inWindows(static_cast<uint16_t>(call.port)), "an access outside the COM windows");
+        if (call.kind == FakePortLibrary::Call::OutB)
+            check(call.data >= 0 && call.data <= 0xFF, "a write of more than a byte");
+    };
     VirtualPacing pacing;
     std::ostringstream out;
     std::ostringstream err;
@@ -86,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int status = cli::runScript(script, library, console, pacing, true);
     if (!script.runnable()) {
         check(status == 2, "a bad script answered other than 2");
-        check(library.calls == 0, "a bad script touched the library");
+        check(library.made == 0, "a bad script touched the library");
     } else {
         check(status == 0 || status == 1, "a good script answered other than 0 or 1");
     }

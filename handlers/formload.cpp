@@ -15,7 +15,7 @@ void Form_Load(ModCommon& state, Dialogs& dialogs, FolderStep makeFolderCurrent)
     for (size_t i = 0; i < 8; ++i)
         state.BitWeight[i] = static_cast<int16_t>(1 << i);
     state.PortAdr[0] = static_cast<int16_t>(uart::kComBases[0]);  // COM1, option opt3F8
-    SetPortAddress(state.PortAdr, dialogs);
+    setPortAddresses(state.PortAdr, dialogs);
 }
 
 QString versionLabel() {

@@ -18,7 +18,7 @@ QString registerName(int index) {
     return index >= 0 && index < kRegisterCount ? names[static_cast<size_t>(index)] : QString();
 }
 
-void SetPortAddress(PortAddresses& portAdr, Dialogs& dialogs) {
+void setPortAddresses(PortAddresses& portAdr, Dialogs& dialogs) {
     const auto base = static_cast<uint16_t>(portAdr[0]);
     if (std::ranges::find(uart::kComBases, base) == uart::kComBases.end()) {
         dialogs.message(QStringLiteral("規定外のアドレスが指定されています。0x3F8に変更します。"),
@@ -29,7 +29,7 @@ void SetPortAddress(PortAddresses& portAdr, Dialogs& dialogs) {
         portAdr[static_cast<size_t>(i)] = static_cast<int16_t>(portAdr[0] + i);
 }
 
-std::array<QString, kRegisterCount> SetFrameCaption(const PortAddresses& portAdr) {
+std::array<QString, kRegisterCount> frameCaptions(const PortAddresses& portAdr) {
     std::array<QString, kRegisterCount> captions;
     for (int i = 0; i < kRegisterCount; ++i) {
         // Ports are positive 16-bit values here; the caption shows them unpadded, upper case.
@@ -42,5 +42,5 @@ std::array<QString, kRegisterCount> SetFrameCaption(const PortAddresses& portAdr
 
 void optBase_Click(int16_t base, PortAddresses& portAdr, Dialogs& dialogs) {
     portAdr[0] = base;
-    SetPortAddress(portAdr, dialogs);
+    setPortAddresses(portAdr, dialogs);
 }

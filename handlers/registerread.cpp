@@ -6,6 +6,7 @@
 #include "handlers/dialogs.h"
 #include "handlers/sessiongate.h"
 #include "portio/portlibrary.h"
+#include "portio/sessionoutcome.h"
 
 void cmdInput_Click(const RowContext& row) {
     if (!sessionOpen(row))
@@ -14,7 +15,7 @@ void cmdInput_Click(const RowContext& row) {
     const PortCall call = row.library.inpB(row.port);
     if (call.failed()) {
         row.dialogs.message(
-            QStringLiteral("ポート0x%1を読み取れませんでした。").arg(ToHex(row.port)),
+            QString::fromStdString(session::readFailed(static_cast<uint16_t>(row.port))),
             QString::fromStdString(call.error));
         return;
     }

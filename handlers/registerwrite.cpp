@@ -6,6 +6,7 @@
 #include "handlers/dialogs.h"
 #include "handlers/sessiongate.h"
 #include "portio/portlibrary.h"
+#include "portio/sessionoutcome.h"
 #include "text/quoted.h"
 
 namespace {
@@ -76,8 +77,8 @@ void cmdOutput_Click(const RowContext& row, int confirmState) {
     // The whole 16-bit value goes to the library; which byte reaches the port is its business.
     const PortCall call = row.library.outB(row.port, *value);
     if (call.failed()) {
-        row.dialogs.message(QStringLiteral("ポート0x%1にデータ%2を書き込めませんでした。")
-                                .arg(ToHex(row.port), ToDec(*value)),
-                            QString::fromStdString(call.error));
+        row.dialogs.message(
+            QString::fromStdString(session::writeFailed(static_cast<uint16_t>(row.port), *value)),
+            QString::fromStdString(call.error));
     }
 }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "portio/portlibrary.h"
 
@@ -24,5 +26,21 @@ inline bool stopped(const PortCall& stop) {
 
 inline constexpr const char* kStartFailed = "直接I/O制御処理を開始できません。";
 inline constexpr const char* kStopFailed = "直接I/O制御停止処理でエラーが発生しました。";
+
+// A register read or write the library refused: the port in hexadecimal as both programs
+// name ports, the data in decimal as the window's OUTPUT row gives it, exactly what the
+// library was handed.
+inline std::string portText(uint16_t port) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(port));
+    return text;
+}
+inline std::string readFailed(uint16_t port) {
+    return "ポート0x" + portText(port) + "を読み取れませんでした。";
+}
+inline std::string writeFailed(uint16_t port, int32_t data) {
+    return "ポート0x" + portText(port) + "にデータ" + std::to_string(data) +
+           "を書き込めませんでした。";
+}
 
 }  // namespace session

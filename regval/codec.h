@@ -20,6 +20,14 @@ inline constexpr BitWeightTable kFilledBitWeight{1, 2, 4, 8, 16, 32, 64, 128, 0}
 //
 // Conversions that can meet text they cannot read return an empty optional; none of them
 // throws, and none overflows on any input.
+//
+// The conversions the window's boxes use keep the window's names (ToHex, ToHex2, ToDec,
+// BinStr, FromHex, FromBin, FromDec), the one place below handlers/ that does: each carries
+// one of the window's own rules, quirks included (FromHex reads the digits up to the first
+// other character, FromBin takes exactly "1" as a set bit, FromDec the 16-bit bound), and
+// the name tells a caller which rule it gets. readDecimal and isDecimalNumber are this
+// program's own rule for decimal text, so they carry its names; FromDec is the window's bound
+// laid over readDecimal. The command line reaches the codec only through cli/base/numbers.
 
 // Upper-case hexadecimal digits without leading zeros ("0" for zero). A negative value gives
 // its two's complement at the width of its type: int16_t -1 gives "FFFF", int32_t -1

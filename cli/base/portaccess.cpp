@@ -5,7 +5,6 @@
 
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
-#include "cli/base/numbers.h"
 #include "portio/portlibrary.h"
 #include "portio/sessionoutcome.h"
 
@@ -37,19 +36,17 @@ std::optional<int32_t> readPort(PortLibrary& library, int32_t port, const Consol
 }
 
 void tellReadFailed(int32_t port, const std::string& reason, const Console& console) {
-    console.message("ポート0x" + hexPort(port) + "を読み取れませんでした。", reason);
+    console.message(session::readFailed(static_cast<uint16_t>(port)), reason);
 }
 
 void tellWriteFailed(int32_t port, int32_t value, const std::string& reason,
                      const Console& console) {
-    console.message(
-        "ポート0x" + hexPort(port) + "にデータ0x" + hexByte(value) + "を書き込めませんでした。",
-        reason);
+    console.message(session::writeFailed(static_cast<uint16_t>(port), value & 0xFF), reason);
 }
 
 bool writePort(PortLibrary& library, int32_t port, int32_t value, const Console& console) {
-    const PortCall call =
-        library.outB(static_cast<int16_t>(port), static_cast<int16_t>(value & 0xFF));
+    const auto data = static_cast<int16_t>(value & 0xFF);
+    const PortCall call = library.outB(static_cast<int16_t>(port), data);
     if (call.failed()) {
         tellWriteFailed(port, value, call.error, console);
         return false;

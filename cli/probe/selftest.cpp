@@ -682,12 +682,16 @@ private:
         };
         std::vector<Row> rows;
         for (const Rate& rate : kDataRates) {
-            for (auto [from, to] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+            for (const auto& pair : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+                Uart* from = pair.first;  // not a structured binding: lambdas capture it
+                Uart* to = pair.second;
                 rows.push_back({std::string("data-") + rate.name + suffix(*from, *to), nullptr,
                                 [from, to, rate] { return data(*from, *to, rate.divisor); }});
             }
         }
-        for (auto [from, to] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+        for (const auto& pair : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+            Uart* from = pair.first;
+            Uart* to = pair.second;
             rows.push_back({"rts-cts" + suffix(*from, *to), nullptr, [from, to] {
                                 return line(*from, 0x00, MCR_RTS, *to,
                                             nullModemInputs(true, false));

@@ -3,13 +3,15 @@
 
 #include "cli/script/watch.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
 
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
-#include "cli/base/jsontext.h"
 #include "cli/base/numbers.h"
 #include "cli/base/pacing.h"
 #include "cli/base/portaccess.h"
@@ -28,14 +30,17 @@ std::string seconds(std::chrono::nanoseconds time) {
 
 std::string watchLine(const WatchOptions& options, int32_t value, std::chrono::nanoseconds time) {
     if (options.json) {
-        std::string line = "{\"seconds\": " + seconds(time) +
-                           ", \"port\": " + jsonString(hexPort(options.port)) +
-                           ", \"value\": " + jsonString(hexByte(value));
+        // The seconds to the millisecond, as the text line shows them.
+        const double ms = std::round(std::chrono::duration<double, std::milli>(time).count());
+        QJsonObject line{{QStringLiteral("seconds"), ms / 1000},
+                         {QStringLiteral("port"), QString::fromStdString(hexPort(options.port))},
+                         {QStringLiteral("value"), QString::fromStdString(hexByte(value))}};
         if (options.explain) {
-            line += ", \"meaning\": " +
-                    jsonString(explanation(options.port, RegisterDirection::Read, value));
+            line.insert(
+                QStringLiteral("meaning"),
+                QString::fromStdString(explanation(options.port, RegisterDirection::Read, value)));
         }
-        return line + "}";
+        return QJsonDocument(line).toJson(QJsonDocument::Compact).toStdString();
     }
     std::string line =
         "R " + hexPort(options.port) + " = " + hexByte(value) + "  # " + seconds(time) + " s";

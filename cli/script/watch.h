@@ -23,10 +23,10 @@ struct WatchOptions {
 
 // Reads the port every interval in one session and prints a line at the first read and
 // whenever the value changes, with the time since the watch started: "R 3FD = 60  # 1.250 s",
-// or with json one JSON object a line: {"seconds": 1.250, "port": "3FD", "value": "60"}
-// (and "meaning" with explain). Answers 0 when it ends after count reads or at a stop
-// request (Ctrl-C is how a watch ends), 1 when the library or the output failed; it also
-// ends when the reader of standard output has gone, although the value did not change.
+// or with json one JSON object a line: {"port":"3FD","seconds":1.25,"value":"60"} (and
+// "meaning" with explain; the keys in alphabetical order). Answers 0 when it ends after count reads
+// or at a stop request (Ctrl-C is how a watch ends), 1 when the library or the output failed; it
+// also ends when the reader of standard output has gone, although the value did not change.
 int watchPort(PortLibrary& library, const WatchOptions& options, const Console& console,
               Pacing& pacing);
 

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,11 +13,18 @@
 // A port library that records every call. It answers from settable results, or passes each
 // call on to a real library (forwardTo) and records what that one answered. With a
 // sequenceClock it runs sequences as a library with IOSCM_Sequence does, all steps in one
-// call, recorded as a Sequence call followed by the accesses it made; else step by step.
+// call, recorded as a Sequence call followed by the accesses it made; else step by step. A
+// caller that makes calls without bound (a fuzzer) keeps none and counts them (keepCalls,
+// made).
 class FakePortLibrary final : public PortLibrary {
 public:
     struct Call {
+        // Each kind is named after the library function it records, which clang's -Wshadow
+        // takes for a clash with ioscm.h's InpB and OutB.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
         enum Kind { Start, Stop, InpB, OutB, Sequence } kind;
+#pragma GCC diagnostic pop
         int16_t port = 0;
         int16_t data = 0;   // OutB: the byte; Sequence: the number of steps
         PortCall result{};  // what the call returned; filled in once it has
@@ -49,24 +57,30 @@ public:
         });
     }
 
-    bool runsSequences() override { return bool(sequenceClock); }
+    bool runsSequences() override {
+        return bool(sequenceClock);
+    }
     PortCall sequence(std::span<const IOSCM_Step> steps,
                       std::span<IOSCM_StepResult> results) override {
         if (!sequenceClock)
             return PortLibrary::sequence(steps, results);
-        calls.push_back({Call::Sequence, 0, static_cast<int16_t>(steps.size())});
-        const std::size_t at = calls.size() - 1;
+        const Call call{Call::Sequence, 0, static_cast<int16_t>(steps.size())};
+        ++made;
+        const std::size_t at = calls.size();
+        if (keepCalls)
+            calls.push_back(call);
         if (onCall)
-            onCall(calls.back());
+            onCall(call);
         PortCall result{true, 0, {}};
         OwnClock io{*this, result.error};
         result.value = sequencerunner::run(steps, results.first(steps.size()), io);
-        calls[at].result = result;
+        if (keepCalls)
+            calls[at].result = result;
         return result;
     }
 
     // Called at each call before it is made, so a test sees the state at that moment; the
-    // call is in calls already, without its result.
+    // call is in calls already (if kept), without its result.
     std::function<void(const Call&)> onCall;
     std::function<int32_t(int16_t port)> readValue;  // what InpB returns; inpBResult.value if unset
     PortLibrary* forwardTo = nullptr;
@@ -79,6 +93,8 @@ public:
     PortCall inpBResult{true, 0, {}};
     PortCall outBResult{true, 0, {}};
     std::vector<Call> calls;
+    bool keepCalls = true;  // false: calls stays empty, only made counts
+    std::size_t made = 0;   // every call so far, kept or not
 
 private:
     struct OwnClock {
@@ -103,11 +119,14 @@ private:
     };
 
     PortCall record(const Call& call, const std::function<PortCall()>& answer) {
-        calls.push_back(call);
+        ++made;
+        if (keepCalls)
+            calls.push_back(call);
         if (onCall)
             onCall(call);
         const PortCall result = answer();
-        calls.back().result = result;
+        if (keepCalls)
+            calls.back().result = result;
         return result;
     }
 };

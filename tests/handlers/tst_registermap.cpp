@@ -61,7 +61,7 @@ void TestRegisterMap::standardBases() {
     for (int click = 0; click < 2; ++click) {
         optBase_Click(static_cast<int16_t>(base), portAdr, dialogs);
         QCOMPARE(toList(portAdr), ports);
-        QCOMPARE(toList(SetFrameCaption(portAdr)), captions);
+        QCOMPARE(toList(frameCaptions(portAdr)), captions);
     }
     QVERIFY(dialogs.shown.empty());
 }
@@ -80,12 +80,12 @@ void TestRegisterMap::otherBasesFallBack() {
     RecordingDialogs dialogs;
     PortAddresses portAdr{static_cast<int16_t>(base), 1, 2, 3, 4, 5, 6};
 
-    SetPortAddress(portAdr, dialogs);
+    setPortAddresses(portAdr, dialogs);
 
     QCOMPARE(dialogs.texts(), QStringList{kFallback});
     QCOMPARE(dialogs.shown[0].detail, QString());
     QCOMPARE(toList(portAdr), (QList<int>{0x3F8, 0x3F9, 0x3FA, 0x3FB, 0x3FC, 0x3FD, 0x3FE}));
-    QCOMPARE(toList(SetFrameCaption(portAdr)), captionsFor(u"3F%1"_qs));
+    QCOMPARE(toList(frameCaptions(portAdr)), captionsFor(u"3F%1"_qs));
 }
 
 QTEST_APPLESS_MAIN(TestRegisterMap)

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 
@@ -73,22 +74,31 @@ private:
     }
 };
 
-// Ways a part may differ from its data sheet.
+// Ways a part may differ from its data sheet. oxId3 is FakeChip's, ierHighBits both's, the
+// rest SimChips'.
 struct ChipQuirks {
     bool floating = false;           // no chip, and the bus gives back the last byte written
     bool fifo64WithoutDlab = false;  // a 16750 clone that takes FCR bit 5 without DLAB too
     uint8_t ierHighBits = 0x00;      // IER's unused bits read these
     uint8_t oxId3 = 0x50;            // a 16C950's third ID byte: 5x, x the variant
-    Uart16550::Faults faults = 0;    // the simulated chip's (SimChips only)
+    Uart16550::Faults faults = 0;    // the simulated chip's
     bool operator==(const ChipQuirks&) const = default;
 };
 
-// The registers software sees on each chip of uart::Chip, as its data sheet describes them,
-// at ChipLibrary::kBase; every other port reads an empty bus. No character moves.
+// The registers software sees on the chips with an EFR (16650, XR16C850, 16C950), as their
+// data sheets describe them, at ChipLibrary::kBase; every other port reads an empty bus. No
+// character moves. The simulator has the 8250 to 16750 and, but for the XR16C850, these too;
+// FakeChip keeps their quirks (a 16C954's third ID byte) and the XR16C850. Every other chip
+// is the simulator's (SimChips).
 class FakeChip final : public ChipLibrary {
 public:
+    static bool models(uart::Chip chip) { return uart::chipFacts(chip).efr; }
+
     FakeChip(VirtualPacing& pacing, uart::Chip chip, State initial = {}, ChipQuirks quirks = {})
-        : ChipLibrary(pacing), state(initial), m_chip(chip), m_quirks(quirks) {}
+        : ChipLibrary(pacing), state(initial), m_chip(chip), m_quirks(quirks) {
+        if (!models(chip))
+            std::abort();  // a chip the simulator has: use SimChips
+    }
 
     State state;
     State snapshot() override { return state; }
@@ -97,8 +107,6 @@ protected:
     uint8_t read(uint16_t port) override {
         if (port < kBase || port >= kBase + 8)
             return 0xFF;
-        if (m_chip == uart::Chip::None)
-            return m_quirks.floating ? m_busByte : 0xFF;
         const bool dlab = state.lcr & 0x80;
         switch (port - kBase) {
             case 0:
@@ -114,7 +122,8 @@ protected:
             case 2:
                 if (efrShown())
                     return state.efr;
-                return iir();
+                return static_cast<uint8_t>(
+                    0x01 | (state.fifoOn ? uart::chipFacts(m_chip).iirFifoBits : 0x00));
             case 3:
                 return state.lcr;
             case 4:
@@ -128,15 +137,12 @@ protected:
             case 6:
                 return 0x00;
             default:
-                return m_chip == uart::Chip::U8250 ? 0xFF : state.scr;
+                return state.scr;
         }
     }
 
     void write(uint16_t port, uint8_t value) override {
         if (port < kBase || port >= kBase + 8)
-            return;
-        m_busByte = value;
-        if (m_chip == uart::Chip::None)
             return;
         const bool dlab = state.lcr & 0x80;
         switch (port - kBase) {
@@ -151,16 +157,10 @@ protected:
                     state.ier = value & ierMask();
                 break;
             case 2:
-                if (efrShown()) {
+                if (efrShown())
                     state.efr = value;
-                } else if (uart::chipFacts(m_chip).usableFifo > 0) {
-                    // A 16750 takes bit 5 only in a write with bit 0 set, with DLAB set, and
-                    // keeps it through any other write.
+                else
                     state.fifoOn = value & 0x01;
-                    if (m_chip == uart::Chip::U16750 && state.fifoOn &&
-                        (dlab || m_quirks.fifo64WithoutDlab))
-                        state.fifo64 = value & 0x20;
-                }
                 break;
             case 3:
                 state.lcr = value;
@@ -173,8 +173,7 @@ protected:
                     state.acr = value;
                 break;
             case 7:
-                if (m_chip != uart::Chip::U8250)
-                    state.scr = value;
+                state.scr = value;
                 break;
             default:
                 break;
@@ -182,29 +181,15 @@ protected:
     }
 
 private:
-    bool efrShown() const { return uart::chipFacts(m_chip).efr && state.lcr == 0xBF; }
+    bool efrShown() const { return state.lcr == 0xBF; }
     bool xrIds() const {
         return m_chip == uart::Chip::XR16C850 && state.lcr == 0x80 && state.dll == 0 &&
                state.dlm == 0;
     }
-    uint8_t ierMask() const {
-        if (m_chip == uart::Chip::U16750)
-            return 0x3F;
-        return uart::chipFacts(m_chip).efr && (state.efr & 0x10) ? 0xFF : 0x0F;
-    }
-    uint8_t iir() const {
-        uint8_t value = 0x01;
-        if (state.fifoOn && uart::chipFacts(m_chip).usableFifo > 0) {
-            value |= uart::chipFacts(m_chip).iirFifoBits;
-            if (state.fifo64)
-                value |= uart::IIR_FIFO64;
-        }
-        return value;
-    }
+    uint8_t ierMask() const { return (state.efr & 0x10) ? 0xFF : 0x0F; }
 
     uart::Chip m_chip;
     ChipQuirks m_quirks;
-    uint8_t m_busByte = 0xFF;  // the last byte driven on the window's data lines
 };
 
 // The pacing's time, as the simulated UARTs read it.
@@ -216,11 +201,14 @@ private:
     const VirtualPacing& m_pacing;
 };
 
-// The simulated UARTs of regwise-io-sim, in the test's own process, on the pacing's
-// virtual time. COM1 is at kBase.
+// The simulated UARTs of regwise-io-sim, in the test's own process, on the pacing's virtual
+// time. COM1 is at kBase. A quirk of a part is laid over the simulated chip: IER's unused
+// bits, and a 16750 clone's FCR bit 5 taken without DLAB (the write made with DLAB set for
+// it, behind the program's back).
 class SimChips final : public ChipLibrary {
 public:
-    explicit SimChips(VirtualPacing& pacing) : ChipLibrary(pacing), clock(pacing) {}
+    SimChips(VirtualPacing& pacing, ChipQuirks quirks = {})
+        : ChipLibrary(pacing), clock(pacing), m_quirks(quirks) {}
 
     PacingClock clock;
     UartBus bus{clock};
@@ -245,9 +233,27 @@ public:
 
 protected:
     uint8_t read(uint16_t port) override {
-        if ((port & 7) == 0 && !(bus.uart(0)->peek(3) & 0x80) && port == kBase)
+        const bool dlab = bus.uart(0) != nullptr && (bus.uart(0)->peek(3) & 0x80);
+        if (port == kBase && bus.uart(0) != nullptr && !dlab)
             rbrRead = true;
-        return bus.read(port);
+        const uint8_t value = bus.read(port);
+        if (port == kBase + 1 && bus.uart(0) != nullptr && !dlab)
+            return static_cast<uint8_t>(value | m_quirks.ierHighBits);
+        return value;
     }
-    void write(uint16_t port, uint8_t value) override { bus.write(port, value); }
+    void write(uint16_t port, uint8_t value) override {
+        const uint16_t lcrPort = kBase + 3;
+        if (port == kBase + 2 && m_quirks.fifo64WithoutDlab && bus.uart(0) != nullptr &&
+            (value & 0x01) && !(bus.uart(0)->peek(3) & 0x80)) {
+            const uint8_t lcr = bus.uart(0)->peek(3);
+            bus.write(lcrPort, static_cast<uint8_t>(lcr | 0x80));
+            bus.write(port, value);
+            bus.write(lcrPort, lcr);
+            return;
+        }
+        bus.write(port, value);
+    }
+
+private:
+    ChipQuirks m_quirks;
 };

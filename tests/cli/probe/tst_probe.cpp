@@ -43,7 +43,11 @@ struct FakeOwners final : cli::PortOwners {
     bool simulated() override { return simulatedUarts; }
 };
 
-// A chip to probe and the console it speaks to.
+// A chip to probe and the console it speaks to. simulated: COM1 among regwise-io-sim's four
+// UARTs, COM2 to COM4 16550As and the program knowing it runs on the simulator; otherwise
+// the chip alone on a machine's bus. Alone, a chip with an EFR is FakeChip (the XR16C850 the
+// simulator does not have, and the quirks of the others); every other chip is always the
+// simulator's.
 struct Rig {
     VirtualPacing pacing;
     std::unique_ptr<ChipLibrary> library;
@@ -52,11 +56,14 @@ struct Rig {
     FakeOwners owners;
 
     Rig(Chip chip, const State& initial, bool simulated, const Quirks& quirks = {}) {
-        if (simulated) {
-            auto sim = std::make_unique<SimChips>(pacing);
+        if (!simulated && FakeChip::models(chip)) {
+            library = std::make_unique<FakeChip>(pacing, chip, initial, quirks);
+        } else {
+            auto sim = std::make_unique<SimChips>(pacing, quirks);
             ComSlot com1 = quirks.floating ? ComSlot::floatingBus() : ComSlot(chip);
             com1.faults = quirks.faults;
-            sim->bus.setChips({com1, Chip::U16550A, Chip::U16550A, Chip::U16550A});
+            const ComSlot other = simulated ? ComSlot(Chip::U16550A) : ComSlot(std::nullopt);
+            sim->bus.setChips({com1, other, other, other});
             // Through the bus, as a program before the probe would have left COM1. A 16750
             // takes its 64-byte mode only with DLAB set.
             const std::pair<int, uint8_t> setup[] = {{3, 0x80},
@@ -71,9 +78,7 @@ struct Rig {
             for (const auto& [offset, value] : setup)
                 sim->bus.write(static_cast<uint16_t>(ChipLibrary::kBase + offset), value);
             library = std::move(sim);
-            owners.simulatedUarts = true;
-        } else {
-            library = std::make_unique<FakeChip>(pacing, chip, initial, quirks);
+            owners.simulatedUarts = simulated;
         }
     }
 
@@ -415,7 +420,7 @@ void TestProbe::jsonReadsInJq() {
     QVERIFY2(std::system(command.c_str()) == 0, rig.out.str().c_str());
 }
 
-// The self-test on the simulated chips (and a fake's empty bus) under virtual line time:
+// The self-test on the simulated chips (some alone on a machine's bus) under virtual line time:
 // which checks pass, fail and are skipped, the status, and COM1's registers as before. A
 // fault makes the chip misbehave where the check that exists to catch it looks:
 //   timeout-at-level  IIR shows a character timeout (CC) where it would show C4

@@ -6,6 +6,7 @@
 
 #include "cli/script/runner.h"
 #include "cli/script/tracinglibrary.h"
+#include "portio/sessionoutcome.h"
 #include "tests/cli/script/fakerig.h"
 
 namespace {
@@ -369,27 +370,31 @@ void TestRunner::libraryFailure_data() {
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("calls");
     QTest::addColumn<QString>("transcript");
+    QTest::addColumn<QString>("says");    // the message above the library's reason
     QTest::addColumn<bool>("sequences");  // the library runs sequences itself
 
     const QString all = QStringLiteral("Start OutB(3FB,83) InpB(3FB) OutB(3FC,10) InpB(3FD) Stop");
+    const QString startFailed = QString::fromUtf8(session::kStartFailed);
     QTest::newRow("start cannot be loaded") << "start" << false << 0 << "Start"
-                                            << "" << false;
+                                            << "" << startFailed << false;
     QTest::newRow("start reports bit 0") << "start" << true << 1 << "Start"
-                                         << "" << false;
+                                         << "" << startFailed << false;
+    const QString writeFailed = QStringLiteral("ポート0x3FBにデータ131を書き込めませんでした。");
+    const QString readFailed = QStringLiteral("ポート0x3FBを読み取れませんでした。");
     QTest::newRow("write fails") << "outB" << true << -1 << "Start OutB(3FB,83) Stop"
-                                 << "" << false;
+                                 << "" << writeFailed << false;
     QTest::newRow("read fails") << "inpB" << true << 0 << "Start OutB(3FB,83) InpB(3FB) Stop"
-                                << "" << false;
+                                << "" << readFailed << false;
     QTest::newRow("stop fails after a good run")
         << "stop" << true << 1 << all << "R 3FB = 83\nR 3FD = 60\n"
-        << false;
+        << QString::fromUtf8(session::kStopFailed) << false;
     // In one sequence the run stops at the statement whose access failed, told as its own.
     QTest::newRow("write fails in a sequence")
         << "outB" << true << -1 << "Start Seq(4) OutB(3FB,83) Stop"
-        << "" << true;
+        << "" << writeFailed << true;
     QTest::newRow("read fails in a sequence")
         << "inpB" << true << 0 << "Start Seq(4) OutB(3FB,83) InpB(3FB) Stop"
-        << "" << true;
+        << "" << readFailed << true;
 }
 
 void TestRunner::libraryFailure() {
@@ -398,6 +403,7 @@ void TestRunner::libraryFailure() {
     QFETCH(int, value);
     QFETCH(QString, calls);
     QFETCH(QString, transcript);
+    QFETCH(QString, says);
     QFETCH(bool, sequences);
 
     FakeRig rig;
@@ -417,14 +423,9 @@ void TestRunner::libraryFailure() {
     QCOMPARE(run(rig, "W 3FB 83\nR 3FB = 83\nW 3FC 10\nR 3FD = 60\n"), 1);
     QCOMPARE(rig.calls(), calls);
     QCOMPARE(rig.stdOut(), transcript);
-    QVERIFY2(rig.stdErr().contains(QStringLiteral("\n  helper gone\n")), qPrintable(rig.stdErr()));
     // The statement whose access failed is named, as it would be on its own.
-    const QString named = failing == QLatin1String("outB")
-                              ? QStringLiteral("ポート0x3FBにデータ0x83を書き込めませんでした。")
-                          : failing == QLatin1String("inpB")
-                              ? QStringLiteral("ポート0x3FBを読み取れませんでした。")
-                              : QString();
-    QVERIFY2(rig.stdErr().contains(named), qPrintable(rig.stdErr()));
+    QVERIFY2(rig.stdErr().contains(says + QStringLiteral("\n  helper gone\n")),
+             qPrintable(rig.stdErr()));
 }
 
 // --trace over a sequence: each step run as a script line, a POLL as each value it read once
