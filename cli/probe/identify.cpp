@@ -7,9 +7,14 @@
 #include <array>
 #include <string_view>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
-#include "cli/base/jsontext.h"
 #include "cli/base/numbers.h"
 #include "cli/base/pacing.h"
 #include "cli/base/portaccess.h"
@@ -65,23 +70,29 @@ std::string evidenceLine(const Evidence& evidence) {
     return line;
 }
 
+// One base as a compact JSON object. QJsonObject writes its keys in alphabetical order.
 std::string jsonObject(int32_t base, const uart::ChipFacts& facts,
                        const std::optional<std::string>& tty, const ProbeResult& result) {
-    std::string json =
-        "{\"port\":" + jsonString(hexPort(base)) + ",\"type\":" + jsonString(facts.name) +
-        ",\"fifo_size\":" + std::to_string(facts.usableFifo) +
-        ",\"scratch\":" + (facts.hasScratch ? "true" : "false") +
-        ",\"kernel_tty\":" + (tty ? jsonString(text::quoted(*tty)) : std::string("null")) +
-        ",\"evidence\":[";
-    for (std::size_t i = 0; i < result.evidence.size(); ++i) {
-        const Evidence& evidence = result.evidence[i];
-        json += std::string(i ? "," : "") + "{\"test\":" + jsonString(evidence.test) +
-                ",\"accesses\":[";
-        for (std::size_t j = 0; j < evidence.accesses.size(); ++j)
-            json += (j ? "," : "") + jsonString(evidence.accesses[j]);
-        json += "]}";
+    const auto text = [](std::string_view value) {
+        return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+    };
+    QJsonArray evidence;
+    for (const Evidence& test : result.evidence) {
+        QJsonArray accesses;
+        for (const std::string& access : test.accesses)
+            accesses.append(text(access));
+        evidence.append(QJsonObject{{QStringLiteral("test"), text(test.test)},
+                                    {QStringLiteral("accesses"), accesses}});
     }
-    return json + "]}";
+    const QJsonObject object{
+        {QStringLiteral("port"), text(hexPort(base))},
+        {QStringLiteral("type"), text(facts.name)},
+        {QStringLiteral("fifo_size"), facts.usableFifo},
+        {QStringLiteral("scratch"), facts.hasScratch},
+        {QStringLiteral("kernel_tty"), tty ? QJsonValue(text(text::quoted(*tty))) : QJsonValue()},
+        {QStringLiteral("evidence"), evidence},
+    };
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
 
 class Identify {
