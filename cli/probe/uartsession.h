@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "cli/base/portwait.h"
+#include "portio/ioscm.h"
 #include "uart/registers.h"
 
 class PortLibrary;
@@ -50,6 +52,12 @@ public:
     // (rounded up to whole milliseconds): a readUntil on this UART.
     std::optional<PortWait> waitFor(int offset, uint8_t expected, uint8_t mask,
                                     std::chrono::nanoseconds limit);
+
+    // Runs steps, whose ports are offsets from the base, as one register sequence of the
+    // library (timed by it, at bus speed), and fills results. Each write is noted for
+    // restore() as write() notes it. False, with the person told, when a step could not run;
+    // as with any access, nothing runs after a failure or a stop request.
+    bool sequence(std::vector<IOSCM_Step> steps, std::vector<IOSCM_StepResult>& results);
 
     // R LCR, with DLAB cleared if it was set, then R IER and R SCR. DLAB stays clear.
     bool saveLcrAndIer();

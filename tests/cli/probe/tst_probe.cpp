@@ -90,7 +90,8 @@ struct Rig {
     QString stdErr() const { return QString::fromStdString(err.str()); }
 };
 
-const cli::IdentifyOptions kTraced{{ChipLibrary::kBase}, false, false, true, false};
+// The probe alone: no byte sent, RBR never read.
+const cli::IdentifyOptions kTraced{{ChipLibrary::kBase}, false, false, true, false, false};
 
 QString describe(const State& s) {
     return QStringLiteral("LCR %1 MCR %2 IER %3 DL %4%5 SCR %6 EFR %7 ACR %8 FIFO %9/%10")
@@ -392,8 +393,12 @@ void TestProbe::jsonReadsInJq() {
         ".[0].fifo_size == 128 and .[0].scratch == true and "
         ".[0].kernel_tty == \"tty\\\"S\\\\\\\\0\\\\x0A\" and "
         "(.[0].evidence | map(.test)) == [\"ier\", \"efr\", \"xr-dvid\"] and "
+        ".[0].clock_hz == null and .[0].fifo_measured == 0 and "
         ".[1] == {port: \"2F8\", type: \"none\", fifo_size: 0, scratch: false, kernel_tty: null,"
-        " evidence: [{test: \"ier\", accesses: [\"W 2F9 00\", \"W 2FF FF\", \"R 2F9 = FF\"]}]}";
+        " evidence: [{test: \"ier\", accesses: [\"W 2F9 00\", \"W 2FF FF\", \"R 2F9 = FF\"]}],"
+        " clock_hz: null, clock_nominal_hz: null, clock_tolerance: null,"
+        " clock_note: \"UART が応答しません\", kernel_uartclk: null, fifo_measured: null,"
+        " rx_trigger_levels: null, fifo_modes: []}";
     const std::string command = "jq -e '" + filter + "' " + path + " >/dev/null";
     QVERIFY2(std::system(command.c_str()) == 0, rig.out.str().c_str());
 }
