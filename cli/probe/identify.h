@@ -20,8 +20,8 @@ struct IdentifyOptions {
     std::vector<int32_t> bases;  // every base to probe, in order
     bool explain = false;        // each verdict's evidence under it
     bool json = false;
-    bool trace = false;  // every access to standard error, as script lines
-    bool force = false;  // probe the kernel's console too
+    bool trace = false;   // every access to standard error, as script lines
+    bool force = false;   // probe the kernel's console too
     bool measure = true;  // then time the clock and count the FIFO (measure.h)
 };
 
