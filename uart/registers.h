@@ -154,17 +154,19 @@ constexpr int frameHalfBits(uint8_t lcr) {
 }
 
 // How long one character of LCR's format takes on the line at this divisor, from the start
-// bit's leading edge to the last stop bit's end, rounded up to whole nanoseconds. Divisor 0
+// bit's leading edge to the last stop bit's end, rounded up to whole nanoseconds, with the
+// UART fed clockHz (the PC's 1.8432 MHz unless a board gives it another crystal). Divisor 0
 // stops the baud clock: the data sheet gives it no rate, and this gives it no time.
-constexpr std::chrono::nanoseconds characterTime(uint8_t lcr, uint16_t divisor) {
+constexpr std::chrono::nanoseconds characterTime(uint8_t lcr, uint16_t divisor,
+                                                 int64_t clockHz = kClockHz) {
     const int64_t clocks = int64_t{frameHalfBits(lcr)} * (kClocksPerBit / 2) * divisor;
-    return std::chrono::nanoseconds((clocks * 1'000'000'000 + kClockHz - 1) / kClockHz);
+    return std::chrono::nanoseconds((clocks * 1'000'000'000 + clockHz - 1) / clockHz);
 }
 
-// One bit time at this divisor, rounded up to whole nanoseconds; zero at divisor 0.
-constexpr std::chrono::nanoseconds bitTime(uint16_t divisor) {
+// One bit time at this divisor and clock, rounded up to whole nanoseconds; zero at divisor 0.
+constexpr std::chrono::nanoseconds bitTime(uint16_t divisor, int64_t clockHz = kClockHz) {
     const int64_t clocks = int64_t{kClocksPerBit} * divisor;
-    return std::chrono::nanoseconds((clocks * 1'000'000'000 + kClockHz - 1) / kClockHz);
+    return std::chrono::nanoseconds((clocks * 1'000'000'000 + clockHz - 1) / clockHz);
 }
 
 // The bits a receiver of LCR's format looks at in one character: the start bit, the data
@@ -193,6 +195,10 @@ static_assert(characterTime(0x03, 96) == std::chrono::nanoseconds(8'333'334));  
 static_assert(characterTime(0x04, 1) == std::chrono::nanoseconds(65'105));      // 5N1.5
 static_assert(characterTime(0x1F, 1) == std::chrono::nanoseconds(104'167));     // 8E2
 static_assert(characterTime(0x03, 0) == std::chrono::nanoseconds(0));
+// 16 × divisor × 10 bits / clock: 38 400 bps at 7.3728 MHz, 9600 bps at 14.7456 MHz.
+static_assert(characterTime(0x03, 12, 7'372'800) == std::chrono::nanoseconds(260'417));
+static_assert(characterTime(0x03, 96, 14'745'600) == std::chrono::nanoseconds(1'041'667));
+static_assert(bitTime(1, 100'000'000) == std::chrono::nanoseconds(160));
 
 // The PC's COM1...COM4, in that order, each kPortsPerUart ports from its base.
 inline constexpr std::array<uint16_t, 4> kComBases{0x3F8, 0x2F8, 0x3E8, 0x2E8};

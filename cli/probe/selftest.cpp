@@ -164,6 +164,8 @@ public:
                 return false;
             if (!present)
                 return notRun(name + " が不合格のため、調べませんでした");
+            if (!plainMode(*uart))
+                return false;
         }
         if (m_options.peer)
             return peerChecks();
@@ -178,6 +180,21 @@ public:
 
 private:
     const ChipFacts& facts(std::size_t index = 0) const { return chipFacts(m_chips.at(index)); }
+
+    // The probe leaves a chip with an EFR in its enhanced mode (EFR bit 4), and a 16C950
+    // with ACR bit 6 set, where reads of offset 5 give its indexed registers instead of LSR
+    // and its FIFOs are 128 bytes with other trigger levels. The checks run the chip as a
+    // 16550A: both go back to 0, as a reset leaves them; the restore at the end puts back
+    // what the chip had.
+    bool plainMode(UartSession& u) {
+        const Chip chip = m_chips.back();
+        if (!chipFacts(chip).efr)
+            return true;
+        if (chip == Chip::OX16C950 && !(u.write(LCR, u.workingLcr()) && u.write(OX_SPR, OX_ACR) &&
+                                        u.write(OX_ICR, OX_ACR_RESET)))
+            return false;
+        return u.write(LCR, LCR_EFR_ACCESS) && u.write(EFR, 0x00) && u.write(LCR, u.workingLcr());
+    }
 
     bool add(const CheckResult& check) {
         m_reported.push_back(check.name);

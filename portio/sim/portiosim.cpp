@@ -14,12 +14,15 @@
 // makes the start fail.
 //
 // REGWISE_SIM_UARTS, read at each IOSCM_Start too, names the chips at COM1 ... COM4: exactly
-// four names from 8250, 16450, 16550, 16550A, 16750, none (no UART: the window reads FF)
+// four names from the simulated chips of uart::kChips, none (no UART: the window reads FF)
 // and floating (no UART, and the window reads the last byte written to any of its ports),
 // as written there (case and all), separated by single commas with nothing else between
-// them, e.g. "16550A,16450,none,16750". Unset, all four are 16550As. Any other value makes
-// the start fail. A start that puts another chip at a COM port replaces that UART with a
-// fresh one, as a power cycle would; the others keep their state.
+// them, e.g. "16550A,16450,none,16750". A chip's name may be followed by @ and the frequency
+// at its baud clock input, 1 to 100 MHz in whole hertz, in Hz without a unit or with Hz, kHz
+// or MHz written after it: "16550A@14.7456MHz", "16750@7372800"; without one it runs from
+// the PC's 1.8432 MHz. Unset, all four are 16550As. Any other value makes the start fail. A
+// start that puts another chip or clock at a COM port replaces that UART with a fresh one,
+// as a power cycle would; the others keep their state.
 //
 // REGWISE_SIM_FAULTS, read at each IOSCM_Start as well, gives UARTs faults: a list of
 // PORT:FAULT separated by single commas, PORT a COM base in hexadecimal ("0x" optional, any
@@ -92,8 +95,51 @@ constexpr const char* kUartsVariable = "REGWISE_SIM_UARTS";
 // No UART, and a bus that keeps the last byte written (UartBus::Slot::floating).
 constexpr const char* kFloatingName = "floating";
 
+// The frequency "14.7456MHz", "7372.8kHz", "1843200Hz" or "1843200" stands for, in whole
+// hertz within the simulated chips' bounds; none for anything else.
+std::optional<uint32_t> clockNamed(std::string_view text) {
+    uint64_t scale = 1;
+    for (const auto& [unit, factor] :
+         {std::pair<std::string_view, uint64_t>{"MHz", 1'000'000}, {"kHz", 1'000}, {"Hz", 1}}) {
+        if (text.size() > unit.size() && text.ends_with(unit)) {
+            text.remove_suffix(unit.size());
+            scale = factor;
+            break;
+        }
+    }
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    const auto digits = [](std::string_view part, std::size_t most) {
+        return part.size() <= most &&
+               std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    // Nine digits before the point and six after it are more than any bound needs.
+    if (whole.empty() || !digits(whole, 9) || !digits(fraction, 6) ||
+        (point != std::string_view::npos && fraction.empty()))
+        return std::nullopt;
+    uint64_t hz = 0;
+    for (const char c : whole)
+        hz = hz * 10 + static_cast<uint64_t>(c - '0');
+    hz *= scale;
+    uint64_t part = 0;
+    uint64_t unit = 1;
+    for (const char c : fraction) {
+        part = part * 10 + static_cast<uint64_t>(c - '0');
+        unit *= 10;
+    }
+    if (part * scale % unit != 0)
+        return std::nullopt;  // not a whole number of hertz
+    hz += part * scale / unit;
+    if (hz < ComSlot::kLowestClockHz || hz > ComSlot::kHighestClockHz)
+        return std::nullopt;
+    return static_cast<uint32_t>(hz);
+}
+
 // The chips a value of REGWISE_SIM_UARTS names (null: unset); none for a value that is not
-// four names and three commas. It reads the value once, from the start to a fifth name at most.
+// four names (each maybe with @ and a clock) and three commas. It reads the value once, from
+// the start to a fifth name at most.
 std::optional<UartBus::Slots> chipsNamed(const char* value) {
     if (value == nullptr)
         return UartBus::kDefaultSlots;
@@ -104,14 +150,25 @@ std::optional<UartBus::Slots> chipsNamed(const char* value) {
         const bool last = i + 1 == slots.size();
         if (last != (comma == std::string_view::npos))
             return std::nullopt;
-        const std::string_view name = rest.substr(0, comma);
+        const std::string_view item = rest.substr(0, comma);
+        const std::size_t at = item.find('@');
+        const std::string_view name = item.substr(0, at);
+        std::optional<uint32_t> clockHz;
+        if (at != std::string_view::npos && !(clockHz = clockNamed(item.substr(at + 1))))
+            return std::nullopt;
         if (name == kFloatingName) {
+            if (clockHz)
+                return std::nullopt;  // no chip, no clock
             slots[i] = UartBus::Slot::floatingBus();
         } else {
             const std::optional<uart::Chip> chip = uart::chipNamed(name);
             if (!chip || (*chip != uart::Chip::None && !uart::chipFacts(*chip).simulated))
                 return std::nullopt;
+            if (clockHz && *chip == uart::Chip::None)
+                return std::nullopt;
             slots[i] = *chip;
+            if (clockHz)
+                slots[i].clockHz = *clockHz;
         }
         rest.remove_prefix(last ? rest.size() : comma + 1);
     }
@@ -137,7 +194,8 @@ std::string badUartsMessage(const char* value) {
     return std::string("環境変数 ") + kUartsVariable + " の値" + text::bracketed(value) +
            "は使えません。COM1～COM4 のチップを " + chipNameList() +
            "から 4 つ選び、空白を入れずにコンマで区切って指定してください（例：16550A,16450,"
-           "none,16750）。";
+           "none,16750）。チップ名の後に @ を付けると、ボーレートのクロックを 1～100 MHz の範囲"
+           "で、Hz 単位の整数になるように指定できます（例：16550A@14.7456MHz、16750@7372800）。";
 }
 
 constexpr const char* kFaultsVariable = "REGWISE_SIM_FAULTS";

@@ -20,8 +20,12 @@ std::chrono::nanoseconds after(std::chrono::nanoseconds at, std::chrono::nanosec
 
 }  // namespace
 
-Uart16550::Uart16550(const SimClock& clock, Chip chip, Faults faults)
-    : m_clock(clock), m_chip(chip), m_facts(chipFacts(chip)), m_faults(faults) {
+Uart16550::Uart16550(const SimClock& clock, Chip chip, Faults faults, uint32_t clockHz)
+    : m_clock(clock),
+      m_chip(chip),
+      m_facts(chipFacts(chip)),
+      m_faults(faults),
+      m_clockHz(clockHz == 0 ? static_cast<uint32_t>(kClockHz) : clockHz) {
     m_regs.dll = DLL_POWER_ON;
     m_regs.dlm = DLM_POWER_ON;
     reset();
@@ -64,6 +68,11 @@ void Uart16550::reset() {
     m_regs.lsr = static_cast<uint8_t>(LSR_RESET & ~(LSR_THRE | LSR_TEMT));  // from the transmitter
     m_regs.msr = MSR_RESET;
     m_regs.scr = SCR_RESET;
+    m_regs.efr = 0x00;
+    m_regs.flow = {};
+    m_indexed = {};
+    if (m_chip == Chip::OX16C950)
+        m_indexed[OX_CPR] = OX_CPR_RESET;
     // The divisor latch keeps its value.
     m_rxHead = 0;
     m_rxCount = 0;
@@ -100,7 +109,7 @@ void Uart16550::setTiming(Timing timing) {
 }
 
 std::size_t Uart16550::fifoDepth() const {
-    const std::size_t depth = uart::fifoDepth(m_chip, m_regs.fcr);
+    const std::size_t depth = uart::fifoDepth(m_chip, m_regs.fcr, enhanced());
     return (m_faults & FifoShort) && depth > 1 ? depth - 1 : depth;
 }
 
@@ -157,6 +166,67 @@ void Uart16550::runUntil(Nanos time) {
     m_now = time;
 }
 
+// The baud clock input, divided by 4 on an EFR chip while MCR bit 7 is set.
+uint32_t Uart16550::baudClock() const {
+    if (m_facts.efr && (m_regs.mcr & MCR_PRESCALER))
+        return m_clockHz / kPrescaler;
+    return m_clockHz;
+}
+
+bool Uart16550::enhanced() const {
+    return m_facts.efr && (m_regs.efr & EFR_ENHANCED);
+}
+
+// While LCR holds BF an EFR chip shows its enhanced registers at offsets 2 and 4-7.
+bool Uart16550::efrAccess() const {
+    return m_facts.efr && m_regs.lcr == LCR_EFR_ACCESS;
+}
+
+// The 16C950's ACR bit 6 turns reads of offset 5 from LSR to the indexed register.
+bool Uart16550::icrReadable() const {
+    return m_chip == Chip::OX16C950 && !efrAccess() && (m_indexed[OX_ACR] & OX_ACR_ICR_READ);
+}
+
+// The 16C950's indexed register SPR (the scratch register) points at.
+uint8_t Uart16550::indexedValue() const {
+    const uint8_t index = m_regs.scr;
+    if (index >= OX_ID1 && index <= OX_ID3)
+        return kOxIds[index - OX_ID1];
+    if (index == OX_REV)
+        return kOxRevision;
+    return index <= OX_LAST_INDEX ? m_indexed[index] : 0x00;
+}
+
+void Uart16550::writeIndexed(uint8_t value) {
+    const uint8_t index = m_regs.scr;
+    if (index > OX_LAST_INDEX || (index >= OX_ID1 && index <= OX_REV))
+        return;  // nothing there, or read-only
+    m_indexed[index] = value;
+    updateRtsHold();  // ACR and RTL may move the trigger level
+}
+
+void Uart16550::writeEfr(uint8_t value) {
+    const std::size_t oldDepth = fifoDepth();
+    m_regs.efr = value;
+    fifoDepthChanged(oldDepth);
+}
+
+// The bits of a register EFR bit 4 unlocks: as written while it is set, else as they were.
+uint8_t Uart16550::enhancedBits(uint8_t old, uint8_t value, uint8_t bits) const {
+    if (!m_facts.efr)
+        return 0x00;
+    return static_cast<uint8_t>((enhanced() ? value : old) & bits);
+}
+
+// Both FIFOs are emptied when their depth changes.
+void Uart16550::fifoDepthChanged(std::size_t oldDepth) {
+    if (fifoDepth() != oldDepth) {
+        clearRx();
+        clearTx();
+    }
+    updateRtsHold();
+}
+
 // Divisor 0 stops the baud clock: nothing that needs it ever ends.
 bool Uart16550::clockStopped() const {
     return divisor() == 0 && m_timing == Timing::Line;
@@ -165,7 +235,7 @@ bool Uart16550::clockStopped() const {
 Uart16550::Nanos Uart16550::transferTime() const {
     if (m_timing == Timing::Instant)
         return Nanos{0};
-    return clockStopped() ? kNever : characterTime(m_regs.lcr, divisor());
+    return clockStopped() ? kNever : characterTime(m_regs.lcr, divisor(), baudClock());
 }
 
 // A byte written to THR while the transmitter is idle reaches the shift register, and its
@@ -175,7 +245,7 @@ Uart16550::Nanos Uart16550::transferTime() const {
 Uart16550::Nanos Uart16550::loadDelay() const {
     if (m_timing == Timing::Instant)
         return Nanos{0};
-    return clockStopped() ? kNever : (3 * bitTime(divisor()) + Nanos{1}) / 2;
+    return clockStopped() ? kNever : (3 * bitTime(divisor(), baudClock()) + Nanos{1}) / 2;
 }
 
 // The baud clock started again (a divisor written, the other timing): what waited for it
@@ -187,6 +257,7 @@ void Uart16550::clockChanged() {
         m_loadAt = after(m_now, loadDelay());
     if (m_shifting.busy && m_shifting.end == kNever) {
         m_shifting.divisor = divisor();
+        m_shifting.clockHz = baudClock();
         m_shifting.end = after(m_now, transferTime());
     }
     if (m_threPending && m_threAt == kNever)
@@ -199,9 +270,10 @@ void Uart16550::clockChanged() {
     runUntil(m_now);
 }
 
-// Auto-CTS: with AFE set the transmitter waits for CTS before it starts a character.
+// Auto-CTS: with AFE set the transmitter waits for CTS before it starts a character. (On an
+// EFR chip MCR bit 5 is XON-any, not AFE.)
 bool Uart16550::ctsHolds() const {
-    return (m_regs.mcr & MCR_AFE) && !(m_regs.msr & MSR_CTS);
+    return (m_regs.mcr & m_facts.mcrMask & MCR_AFE) && !(m_regs.msr & MSR_CTS);
 }
 
 void Uart16550::startShiftingIfAllowed() {
@@ -217,6 +289,7 @@ void Uart16550::startShifting(Nanos at) {
     m_shifting.data = data & wordMask();
     m_shifting.format = m_regs.lcr & LCR_FORMAT;
     m_shifting.divisor = divisor();
+    m_shifting.clockHz = baudClock();
     m_shifting.spoiled = soutSpacing();
     m_shifting.end = after(at, transferTime());
     if (m_txCount == 0) {
@@ -225,7 +298,7 @@ void Uart16550::startShifting(Nanos at) {
         // With FIFOs, unless two bytes were in the transmit FIFO at once since THRE was last
         // set, the THRE interrupt waits one character time less the last stop bit.
         if (fifoMode() && !m_twoAtOnce && m_timing == Timing::Line)
-            m_threAt = after(at, transferTime() - bitTime(divisor()));
+            m_threAt = after(at, transferTime() - bitTime(divisor(), baudClock()));
         m_twoAtOnce = false;
     }
 }
@@ -248,10 +321,11 @@ void Uart16550::finishShifting() {
 }
 
 // What this receiver makes of a character on the line, sampling it with its own format and
-// rate: each bit in the middle of where its own bit time puts it, from the start bit to the
-// first stop bit, against the bits the transmitter sent at its rate. Nothing for a start bit
-// that is gone by its middle; a parity bit that does not match is PE, a spacing stop bit FE;
-// a line spacing for the whole character is a break. Without a baud clock it takes nothing.
+// rate (its divisor and its own clock): each bit in the middle of where its own bit time puts it,
+// from the start bit to the first stop bit, against the bits the transmitter sent at its rate.
+// Nothing for a start bit that is gone by its middle; a parity bit that does not match is PE, a
+// spacing stop bit FE; a line spacing for the whole character is a break. Without a baud clock it
+// takes nothing.
 std::optional<Uart16550::RxChar> Uart16550::sampleCharacter(const Shifting& sent) const {
     const uint16_t rxDivisor = divisor();
     const uint8_t rxLcr = m_regs.lcr & LCR_FORMAT;
@@ -275,9 +349,12 @@ std::optional<Uart16550::RxChar> Uart16550::sampleCharacter(const Shifting& sent
             return parityBit(sent.format, sent.data);
         return true;
     };
-    // The receiver's sample number k falls on the transmitter's bit (2k + 1) rx / (2 tx).
+    // A bit lasts divisor / clock at either end. The receiver's sample number k falls on the
+    // transmitter's bit (2k + 1) rx / (2 tx), in those bit lengths.
+    const int64_t rxSpan = int64_t{rxDivisor} * sent.clockHz;
+    const int64_t txSpan = int64_t{sent.divisor} * baudClock();
     const auto sample = [&](int k) {
-        return sentBit((int64_t{2} * k + 1) * rxDivisor / (int64_t{2} * sent.divisor));
+        return sentBit((int64_t{2} * k + 1) * rxSpan / (int64_t{2} * txSpan));
     };
     if (sample(0))
         return std::nullopt;  // no start bit by its middle
@@ -286,7 +363,7 @@ std::optional<Uart16550::RxChar> Uart16550::sampleCharacter(const Shifting& sent
     while (spacing < 1 + sentData + 2 && !sentBit(spacing))
         ++spacing;
     const int bits = receivedBits(rxLcr);
-    if (spacing * sent.divisor >= int64_t{bits} * rxDivisor)
+    if (spacing * txSpan >= int64_t{bits} * rxSpan)
         return RxChar{0x00, static_cast<uint8_t>(LSR_BI | LSR_FE)};
     const int rxData = 5 + (rxLcr & LCR_WLS);
     uint8_t data = 0;
@@ -312,8 +389,8 @@ bool Uart16550::breakPending() const {
 Uart16550::Nanos Uart16550::breakTime(Nanos since) const {
     if (!m_peer || m_peer->divisor() == 0)
         return kNever;
-    return since +
-           characterTime(static_cast<uint8_t>(m_peer->m_regs.lcr & ~LCR_STB), m_peer->divisor());
+    return since + characterTime(static_cast<uint8_t>(m_peer->m_regs.lcr & ~LCR_STB),
+                                 m_peer->divisor(), m_peer->baudClock());
 }
 
 // The far receiver takes one all-zero character with BI, and with FE, since its stop bit
@@ -333,7 +410,7 @@ void Uart16550::spacingEnded() {
     const uint16_t rxDivisor = m_peer->divisor();
     const uint8_t rxLcr = m_peer->m_regs.lcr;
     const Nanos held = m_now - m_spacingSince;
-    const Nanos bit = bitTime(rxDivisor);
+    const Nanos bit = bitTime(rxDivisor, m_peer->baudClock());
     // Sample k lies (2k + 1) / 2 bit times after the falling edge.
     const auto spacingAt = [&](int k) { return (2 * k + 1) * bit < 2 * held; };
     if (!spacingAt(0))
@@ -350,15 +427,20 @@ void Uart16550::spacingEnded() {
     if (spacingAt(receivedBits(rxLcr) - 1))
         errors |= LSR_FE;
     m_stray = {true,
-               m_spacingSince + characterTime(static_cast<uint8_t>(rxLcr & ~LCR_STB), rxDivisor),
+               m_spacingSince + characterTime(static_cast<uint8_t>(rxLcr & ~LCR_STB), rxDivisor,
+                                              m_peer->baudClock()),
                data, errors};
     runUntil(m_now);
 }
 
 uint8_t Uart16550::read(unsigned offset) {
     sync();
+    offset %= kPortsPerUart;
+    // The EFR, XON and XOFF registers have no side effects on reading, nor has ICR.
+    if ((efrAccess() && offset >= EFR) || (offset == LSR && icrReadable()))
+        return registerValue(offset);
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
-    switch (offset % kPortsPerUart) {
+    switch (offset) {
         case RBR:
             return dlab ? m_regs.dll : readRbr();
         case IER:
@@ -376,8 +458,16 @@ uint8_t Uart16550::read(unsigned offset) {
 
 void Uart16550::write(unsigned offset, uint8_t value) {
     sync();
+    offset %= kPortsPerUart;
+    if (efrAccess() && offset >= EFR && offset != LCR) {
+        if (offset == EFR)
+            writeEfr(value);
+        else
+            m_regs.flow[offset - XON1] = value;
+        return;
+    }
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
-    switch (offset % kPortsPerUart) {
+    switch (offset) {
         case THR:
             if (dlab) {
                 m_regs.dll = value;
@@ -404,6 +494,10 @@ void Uart16550::write(unsigned offset, uint8_t value) {
             writeMcr(value);
             break;
         case LSR:
+            // The 16C950's ICR: the indexed register SPR points at.
+            if (m_chip == Chip::OX16C950)
+                writeIndexed(value);
+            break;
         case MSR:
             // Status registers: the 16550A's factory-test writes are not part of its interface.
             break;
@@ -420,8 +514,13 @@ uint8_t Uart16550::peek(unsigned offset) {
 }
 
 uint8_t Uart16550::registerValue(unsigned offset) const {
+    offset %= kPortsPerUart;
+    if (efrAccess() && offset >= EFR && offset != LCR)
+        return offset == EFR ? m_regs.efr : m_regs.flow[offset - XON1];
+    if (offset == LSR && icrReadable())
+        return indexedValue();
     const bool dlab = (m_regs.lcr & LCR_DLAB) != 0;
-    switch (offset % kPortsPerUart) {
+    switch (offset) {
         case RBR:
             if (dlab)
                 return m_regs.dll;
@@ -504,7 +603,7 @@ void Uart16550::writeThr(uint8_t value) {
 
 void Uart16550::writeIer(uint8_t value) {
     const uint8_t old = m_regs.ier;
-    m_regs.ier = value & m_facts.ierMask;
+    m_regs.ier = (value & m_facts.ierMask) | enhancedBits(old, value, IER_ENHANCED);
     // Enabling the THRE interrupt while THR is already empty raises it at once; bytes still
     // waiting in THR or the FIFO raise it only when they have moved on.
     if (!(old & IER_ETBEI) && (m_regs.ier & IER_ETBEI) && m_txCount == 0 && !m_threPending) {
@@ -521,12 +620,19 @@ void Uart16550::writeFcr(uint8_t value) {
     uint8_t taken = (value & FCR_ENABLE) ? value & m_facts.fcrMask : 0;
     if (!(m_regs.lcr & LCR_DLAB) || !(taken & FCR_ENABLE))
         taken = static_cast<uint8_t>((taken & ~FCR_FIFO64) | (m_regs.fcr & FCR_FIFO64));
+    // An EFR chip's transmit trigger bits are taken with bit 0 while EFR bit 4 is set, and
+    // kept otherwise; the 16C950's bit 5 is also its 750-mode bit, taken as above.
+    if (m_facts.efr) {
+        auto bits = static_cast<uint8_t>(m_regs.fcr & FCR_TX_TRIGGER);
+        if (m_facts.fcrMask & FCR_FIFO64)
+            bits = static_cast<uint8_t>((bits & ~FCR_FIFO64) | (taken & FCR_FIFO64));
+        if (enhanced() && (value & FCR_ENABLE))
+            bits = value & FCR_TX_TRIGGER;
+        taken = static_cast<uint8_t>((taken & ~FCR_TX_TRIGGER) | bits);
+    }
     const std::size_t oldDepth = fifoDepth();
     m_regs.fcr = taken;
-    if (fifoDepth() != oldDepth) {
-        clearRx();
-        clearTx();
-    }
+    fifoDepthChanged(oldDepth);
     if (fifoMode() && (value & FCR_RX_RESET))
         clearRx();
     if (fifoMode() && (value & FCR_TX_RESET))
@@ -542,7 +648,7 @@ void Uart16550::writeLcr(uint8_t value) {
 
 void Uart16550::writeMcr(uint8_t value) {
     const bool wasSpacing = soutSpacing();
-    m_regs.mcr = value & m_facts.mcrMask;
+    m_regs.mcr = (value & m_facts.mcrMask) | enhancedBits(m_regs.mcr, value, MCR_ENHANCED);
     soutChanged(wasSpacing);
     outputsChanged();
     // Clearing AFE (or loopback raising CTS) lets a held transmitter go on.
@@ -586,7 +692,8 @@ uint8_t Uart16550::lsrValue() const {
 
 // The receive timeout needs the baud clock, in either timing.
 bool Uart16550::timeoutDueAt(Nanos at) const {
-    return divisor() != 0 && at - m_rxActivity >= 4 * characterTime(m_regs.lcr, divisor());
+    return divisor() != 0 &&
+           at - m_rxActivity >= 4 * characterTime(m_regs.lcr, divisor(), baudClock());
 }
 
 uint8_t Uart16550::iirValue() const {
@@ -609,9 +716,13 @@ uint8_t Uart16550::iirValue() const {
     return fifoBits | IIR_NO_INT;
 }
 
-// 1 without a FIFO in use: then every character raises the interrupt.
+// 1 without a FIFO in use: then every character raises the interrupt. The 16C950's 950 mode
+// takes its level from RTL (0 stands for 1); one above the FIFO's depth never comes.
 uint8_t Uart16550::rxTriggerLevel() const {
-    return uart::rxTriggerLevel(m_chip, m_regs.fcr);
+    if (m_chip == Chip::OX16C950 && fifoMode() && enhanced() &&
+        (m_indexed[OX_ACR] & OX_ACR_950_TRIGGERS))
+        return std::max<uint8_t>(m_indexed[OX_RTL], 1);
+    return uart::rxTriggerLevel(m_chip, m_regs.fcr, enhanced());
 }
 
 void Uart16550::receive(uint8_t data, uint8_t errors, Nanos at) {
@@ -698,7 +809,8 @@ bool Uart16550::dtrOnLine() const {
 }
 
 bool Uart16550::rtsOnLine() const {
-    const bool autoRts = (m_regs.mcr & (MCR_AFE | MCR_RTS)) == (MCR_AFE | MCR_RTS);
+    const bool autoRts =
+        (m_regs.mcr & ((m_facts.mcrMask & MCR_AFE) | MCR_RTS)) == (MCR_AFE | MCR_RTS);
     return (m_regs.mcr & (MCR_LOOP | MCR_RTS)) == MCR_RTS && !(autoRts && m_rtsHeld);
 }
 

@@ -20,8 +20,10 @@
 // Time. The UART keeps line time from the clock it is given, and works out at each access
 // (read, write and peek alike) what has happened since the last one; it runs no thread or
 // timer. An access first brings the UART at the other end of the cable up to the same
-// moment, since that one's transmitter may have delivered characters in the meantime. One
-// character takes uart::characterTime(LCR, divisor) on the line.
+// moment, since that one's transmitter may have delivered characters in the meantime. Each
+// UART has its own baud clock input (the PC's 1.8432 MHz unless told otherwise): one bit
+// takes 16 × divisor / clock, one character uart::characterTime(LCR, divisor, clock) on the
+// line, and the two ends of a cable may run from different clocks.
 // - Power-on: divisor 000C (9600 bps), as a PC's firmware leaves it; everything else as a
 //   master reset leaves it. A master reset (reset()) keeps the divisor latch.
 // - Transmit: a byte written to THR (or the 16-byte transmit FIFO) while the transmitter is
@@ -76,6 +78,26 @@
 //   set as well, auto-RTS: the RTS output drops when the receive FIFO reaches its trigger level (1
 //   with FIFOs off) and rises again once the FIFO is empty. In loopback MSR follows the MCR bits,
 //   as on the other chips.
+// - 16650 (ST16C650A) and 16C950 (OX16C950), the chips with an enhanced feature register: while
+//   LCR holds BF, offset 2 is the EFR and offsets 4-7 are XON1, XON2, XOFF1 and XOFF2 (MCR,
+//   LSR, MSR and SCR are out of reach until LCR changes); the divisor latch stays at 0-1. EFR
+//   bit 4 unlocks IER bits 4-7, FCR bits 4-5 and MCR bits 5-7: written only while it is set,
+//   they keep their value, and read back, while it is clear. MCR bit 7 divides the baud clock
+//   input by 4 (16 × 4 × divisor / clock a bit) while it is set, whatever EFR bit 4 says then.
+//   IIR bits 7-6 read 11 with FIFOs on, bits 5-4 00. The EFR, XON and XOFF registers read 00
+//   after a master reset, which clears them as it clears the rest.
+//   The 16650 has 32-byte FIFOs with trigger levels 8, 16, 24, 28.
+//   The 16C950 has 16-byte FIFOs with the 16550A's trigger levels in its 550 mode (after a
+//   reset), and 128-byte ones in its 650 mode (EFR bit 4: levels 16, 32, 112, 120), its 750
+//   mode (FCR bit 5, taken as on the 16750: levels 1, 32, 64, 112) and its 950 mode (EFR bit
+//   4 and ACR bit 5: the level RTL holds, 1 for 0; one above the depth never comes). A change
+//   of FIFO depth,
+//   through FCR or the EFR, empties both FIFOs. Its indexed control registers sit behind SPR
+//   (offset 7, the scratch register, whose value is the index) and ICR (offset 5): while LCR
+//   is not BF, a write to offset 5 goes to the indexed register, and with ACR (index 00) bit
+//   6 set a read of offset 5 gives the indexed register instead of LSR, without LSR's side
+//   effects. ID1-ID3 (08-0A) read 16 C9 50 and REV (0B) 03; the rest up to 13 keep and read
+//   back what is written, CPR (01) reading 20 after a reset; indexes above 13 read 00.
 //
 // Not modelled: the interrupt output and its gating by OUT2 (IIR is worked out, nothing is
 // signalled), DMA (the mode bit is stored and ignored), bit-level noise and a receiver's
@@ -86,7 +108,16 @@
 // 16750's sleep and low-power modes (IER bits 4-5 are kept and read back, nothing more),
 // the characters a real auto-RTS lets in after the trigger level while the far end
 // finishes, the original 16550's faulty FIFOs, the bugs of early 8250s, and the chips'
-// highest rates (every chip takes every divisor).
+// highest rates (every chip takes every divisor). On the EFR chips: software and automatic flow
+// control (EFR bits 0-3 and 5-7, XON and XOFF are kept and read back; nothing is sent or held
+// for them), the special character, XOFF, RTS and CTS interrupts and IIR bits 4-5 that report
+// them, sleep mode and IrDA, the transmit trigger levels (the THRE interrupt comes when the
+// FIFO is empty, as on a 16550A: later than a chip with a level set raises it), and on the
+// 16C950 its additional status registers (ACR bit 7), the receiver and transmitter disable
+// and DTR modes of ACR, CPR, TCR and CKS as anything but stored values (its baud clock is 16
+// clocks a bit, prescaled by 4 with MCR bit 7), the 950 mode's transmit level and flow
+// control thresholds, the channel reset through CSR, IIR bit 5 in its 750 mode (read 0), and
+// the 16C952/954's own ID3 and REV values.
 class Uart16550 {
 public:
     enum class Timing { Line, Instant };
@@ -117,8 +148,9 @@ public:
         {NoInterrupt, "no-interrupt"},
     }};
 
+    // clockHz: the frequency at the chip's baud clock input (0: the PC's uart::kClockHz).
     explicit Uart16550(const SimClock& clock, uart::Chip chip = uart::Chip::U16550A,
-                       Faults faults = 0);
+                       Faults faults = 0, uint32_t clockHz = uart::kClockHz);
     ~Uart16550();
     Uart16550(const Uart16550&) = delete;
     Uart16550& operator=(const Uart16550&) = delete;
@@ -156,6 +188,11 @@ public:
     // FifoShort fault and FIFOs in use).
     std::size_t fifoDepth() const;
     uint16_t divisor() const { return static_cast<uint16_t>(m_regs.dlm << 8 | m_regs.dll); }
+    // The EFR and the 16C950's ACR, as the chip holds them (00 on other chips).
+    uint8_t efr() const { return m_regs.efr; }
+    uint8_t acr() const { return m_indexed[uart::OX_ACR]; }
+    // The frequency at the baud clock input.
+    uint32_t clockHz() const { return m_clockHz; }
 
 private:
     using Nanos = std::chrono::nanoseconds;
@@ -174,6 +211,8 @@ private:
         uint8_t scr;  // 7    R/W          Scratch
         uint8_t dll;  // 0    R/W  DLAB=1  Divisor Latch, low byte
         uint8_t dlm;  // 1    R/W  DLAB=1  Divisor Latch, high byte
+        uint8_t efr;  // 2    R/W  LCR=BF  Enhanced Feature (EFR chips)
+        std::array<uint8_t, 4> flow;  // 4-7  R/W  LCR=BF  XON1, XON2, XOFF1, XOFF2
     };
 
     // A received character with the errors it arrived with (uart::LSR_FE, uart::LSR_BI).
@@ -188,13 +227,23 @@ private:
         uint8_t data;    // already cut to the word length
         uint8_t format;  // LCR & uart::LCR_FORMAT
         uint16_t divisor;
-        bool spoiled;  // SOUT was spacing at some point while it shifted
-        Nanos end;     // when its last stop bit is out
+        uint32_t clockHz;  // the baud clock it was sent with
+        bool spoiled;      // SOUT was spacing at some point while it shifted
+        Nanos end;         // when its last stop bit is out
     };
 
     void sync();
     void runUntil(Nanos time);
     bool clockStopped() const;
+    uint32_t baudClock() const;
+    bool enhanced() const;
+    bool efrAccess() const;
+    bool icrReadable() const;
+    uint8_t indexedValue() const;
+    void writeIndexed(uint8_t value);
+    void writeEfr(uint8_t value);
+    uint8_t enhancedBits(uint8_t old, uint8_t value, uint8_t bits) const;
+    void fifoDepthChanged(std::size_t oldDepth);
     Nanos transferTime() const;
     Nanos loadDelay() const;
     void clockChanged();
@@ -243,10 +292,12 @@ private:
     const uart::Chip m_chip;
     const uart::ChipFacts& m_facts;
     const Faults m_faults;
+    const uint32_t m_clockHz;
     Timing m_timing = Timing::Line;
     Nanos m_now{0};  // how far this UART has been worked out
 
     Registers m_regs{};
+    std::array<uint8_t, uart::OX_LAST_INDEX + 1> m_indexed{};  // the 16C950's ICR registers
     std::array<RxChar, uart::kMaxFifoSize> m_rxFifo{};
     std::size_t m_rxHead = 0;
     std::size_t m_rxCount = 0;

@@ -41,7 +41,7 @@ void UartBus::setChips(const Slots& chips) {
         if (slot.chip)
             slot.floating = false;
         else
-            slot.faults = 0;
+            slot = slot.floating ? Slot::floatingBus() : Slot();
         if (slot == m_slots[i] && (m_uarts[i] || !slot.chip))
             continue;
         m_uarts[i].reset();  // pulls the cable: the partner's lines from it drop
@@ -49,7 +49,7 @@ void UartBus::setChips(const Slots& chips) {
         m_floatingByte[i] = kFloatingBus;
         if (!slot.chip)
             continue;
-        m_uarts[i].emplace(m_clock, *slot.chip, slot.faults);
+        m_uarts[i].emplace(m_clock, *slot.chip, slot.faults, slot.clockHz);
         m_uarts[i]->setTiming(m_timing);
         if (auto& partner = m_uarts[i ^ 1]) {
             Uart16550::connectNullModem(*m_uarts[i], *partner);

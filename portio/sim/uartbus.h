@@ -11,13 +11,19 @@
 #include "portio/sim/uart16550.h"
 #include "uart/chips.h"
 
-// What sits at one COM port: a simulated chip with its faults, or nothing. With nothing
+// What sits at one COM port: a simulated chip with its faults and its baud clock, or nothing.
+// With nothing
 // there the eight ports read FF, or, floating, the last byte written to any of them (a
 // bus without pull-ups whose lines keep their charge).
 struct ComSlot {
-    std::optional<uart::Chip> chip;  // never Chip::None: that is an empty slot
-    bool floating = false;           // only without a chip
-    Uart16550::Faults faults = 0;    // only with a chip
+    std::optional<uart::Chip> chip;     // never Chip::None: that is an empty slot
+    bool floating = false;              // only without a chip
+    Uart16550::Faults faults = 0;       // only with a chip
+    uint32_t clockHz = uart::kClockHz;  // the chip's baud clock input; only with a chip
+
+    // The baud clocks a simulated chip may be given.
+    static constexpr uint32_t kLowestClockHz = 1'000'000;
+    static constexpr uint32_t kHighestClockHz = 100'000'000;
 
     constexpr ComSlot() = default;
     constexpr ComSlot(std::nullopt_t) {}
@@ -57,7 +63,7 @@ public:
     // Master reset of all four UARTs; the cables stay.
     void reset();
 
-    // Puts these slots at the four COM ports. A port whose chip or faults change gets a new
+    // Puts these slots at the four COM ports. A port whose chip, faults or clock change gets a new
     // UART, in its reset state (as after a power cycle) and in the bus's timing, on the same
     // cable, and a port that turns floating starts out reading FF; the others are left as
     // they are. An empty port's partner sees no lines and no data.

@@ -256,6 +256,12 @@ void TestProgram::commands_data() {
             "2F8: 16450（FIFO なし、スクラッチレジスタあり）\n"
             "3E8: 8250（FIFO なし、スクラッチレジスタなし）\n"
             "2E8: 16750（FIFO 64 バイト、スクラッチレジスタあり）\n");
+    onChips("identify tells the chips with an EFR, at their own clocks",
+            "16650@7.3728MHz,16C950@14.7456MHz,16550A,16550A", {"identify"}, 0,
+            "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）\n"
+            "2F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）\n"
+            "3E8" +
+                verdict + "2E8" + verdict);
     onChips("identify finds no UART where there is none", "none,16550A,16550A,16550A",
             {"identify", "3F8"}, 0, "3F8: none（UART が応答しません）\n");
     onChips(

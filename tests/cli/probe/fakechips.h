@@ -203,8 +203,8 @@ private:
     uint8_t m_busByte = 0xFF;  // the last byte driven on the window's data lines
 };
 
-// The simulated 16550A UARTs of regwise-io-sim, in the test's own process, on a clock that
-// only the test's pacing moves. COM1 is at kBase.
+// The simulated UARTs of regwise-io-sim, in the test's own process, on a clock that only the
+// test's pacing moves. COM1 is at kBase.
 class SimChips final : public ChipLibrary {
 public:
     VirtualClock clock;
@@ -222,8 +222,8 @@ public:
                 static_cast<uint8_t>(com1.divisor() & 0xFF),
                 static_cast<uint8_t>(com1.divisor() >> 8),
                 com1.peek(7),
-                0,
-                0,
+                com1.efr(),
+                com1.acr(),
                 com1.fifosEnabled(),
                 (com1.peek(2) & 0x20) != 0};
     }

@@ -208,6 +208,13 @@ void TestProbe::identify_data() {
         "3F8: 16450（FIFO なし、スクラッチレジスタあり）", true);
     row("simulated 8250 in use", Chip::U8250, running,
         "3F8: 8250（FIFO なし、スクラッチレジスタなし）", true);
+    row("simulated 16650 in use", Chip::U16650, running,
+        "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16C950 in use", Chip::OX16C950, running,
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）", true);
+    row("simulated 16C950 left with DLAB set", Chip::OX16C950,
+        {0x83, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0x00, 0, true, false},
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）", true);
     row("simulated empty port", Chip::None, reset, "3F8: none（UART が応答しません）", true);
     row("simulated floating port", Chip::None, reset, "3F8: none（UART が応答しません）", true,
         {true, false, 0x00, 0x50, 0});
@@ -459,6 +466,10 @@ void TestProbe::selftest_data() {
     row("a 16750", Chip::U16750, true, "", 0, none, none);
     const State fifo64{0x03, 0x0B, 0x05, 0x0C, 0x00, 0x42, 0, 0, true, true};
     row("a 16750 left in its 64-byte mode", Chip::U16750, true, "", 0, none, none, {}, &fifo64);
+    // The 16650's trigger levels are its own; the 16C950 answers as a 16550A in its 550 mode.
+    row("a 16650", Chip::U16650, true, "", 0, none, triggers);
+    row("a 16C950", Chip::OX16C950, true, "", 0, none, none);
+    row("a 16C950 over the cable to a 16550A", Chip::OX16C950, true, "2F8", 0, none, none);
     row("a 16550, whose FIFO must not be used", Chip::U16550, true, "", 0, none, fifoChecks);
     row("a 16450, without FIFO", Chip::U16450, true, "", 0, none, fifoChecks);
     row("an 8250, without FIFO or scratch register", Chip::U8250, true, "", 0, none,

@@ -221,14 +221,41 @@ void TestPortIoSim::startFromTheEnvironment_data() {
     QTest::newRow("blank after a comma")
         << uarts << true << QByteArray("16550A, 16550A,16550A,16550A") << -1 << QByteArray()
         << QByteArray("「16550A, 16550A,16550A,16550A」");
-    QTest::newRow("unknown chip") << uarts << true << QByteArray("16550A,16650,16550A,16550A") << -1
-                                  << QByteArray() << QByteArray("「16550A,16650,16550A,16550A」");
+    // A chip the probe knows but the simulator does not have.
+    QTest::newRow("unknown chip") << uarts << true << QByteArray("16550A,XR16C850,16550A,16550A")
+                                  << -1 << QByteArray()
+                                  << QByteArray("「16550A,XR16C850,16550A,16550A」");
     QTest::newRow("chips escape sequence")
         << uarts << true << QByteArray("none,none,none,\x1b]0;x\x07") << -1 << QByteArray()
         << QByteArray("「none,none,none,\\x1B]0;x\\x07」");
     QTest::newRow("floating,16450,16550A,floating")
         << uarts << true << QByteArray("floating,16450,16550A,floating") << 0x00
         << QByteArray("F0 5A, 00 5A, C0 5A, F0 5A") << QByteArray();
+    QTest::newRow("16650,16C950,16550A,16550A")
+        << uarts << true << QByteArray("16650,16C950,16550A,16550A") << 0x00
+        << QByteArray("C0 5A, C0 5A, C0 5A, C0 5A") << QByteArray();
+    // A chip's name may carry its clock: 1 to 100 MHz, whole hertz, in Hz, kHz or MHz.
+    QTest::newRow("16550A@14.7456MHz,16550A,16650@7.3728MHz,none")
+        << uarts << true << QByteArray("16550A@14.7456MHz,16550A,16650@7.3728MHz,none") << 0x00
+        << QByteArray("C0 5A, C0 5A, C0 5A, F0 FF") << QByteArray();
+    QTest::newRow("16550A@14.7456MHz,16450@1843200,16750@7372.8kHz,none")
+        << uarts << true << QByteArray("16550A@14.7456MHz,16450@1843200,16750@7372.8kHz,none")
+        << 0x00 << QByteArray("C0 5A, 00 5A, E0 5A, F0 FF") << QByteArray();
+    QTest::newRow("1000000Hz and 100MHz")
+        << uarts << true << QByteArray("16550A@100MHz,16550A,16550A@1000000Hz,16550A") << 0x00
+        << all16550A << QByteArray();
+    for (const char* bad :
+         {"16550A@999999,16550A,16550A,16550A", "16550A@100.000001MHz,16550A,16550A,16550A",
+          "16550A@1843200.5,16550A,16550A,16550A", "16550A@1843.2001kHz,16550A,16550A,16550A",
+          "16550A@,16550A,16550A,16550A", "16550A@14.7456mhz,16550A,16550A,16550A",
+          "16550A@14.7456 MHz,16550A,16550A,16550A", "16550A@.5MHz,16550A,16550A,16550A",
+          "16550A@2.MHz,16550A,16550A,16550A", "16550A@MHz,16550A,16550A,16550A",
+          "16550A@-2MHz,16550A,16550A,16550A", "16550A@2MHz@2MHz,16550A,16550A,16550A",
+          "16550A@18446744073709551617,16550A,16550A,16550A", "none@1843200,16550A,16550A,16550A",
+          "floating@1843200,16550A,16550A,16550A"}) {
+        QTest::newRow(bad) << uarts << true << QByteArray(bad) << -1 << QByteArray()
+                           << QByteArray("「") + QByteArray(bad).split(',').at(0);
+    }
     QTest::newRow("Floating") << uarts << true << QByteArray("16550A,16550A,16550A,Floating") << -1
                               << QByteArray() << QByteArray("「16550A,16550A,16550A,Floating」");
     // REGWISE_SIM_FAULTS: PORT:FAULT, comma-separated, the port in hexadecimal.
@@ -293,8 +320,8 @@ void TestPortIoSim::startFromTheEnvironment() {
                                     "data-bit3-stuck",
                                     "scratch-bit7-stuck",
                                     "no-interrupt"}
-                : QList<QByteArray>{"8250",  "16450", "16550",   "16550A",
-                                    "16750", "none",  "floating"};
+                : QList<QByteArray>{"8250",  "16450",  "16550", "16550A",  "16750",
+                                    "16650", "16C950", "none",  "floating"};
         QVERIFY2(message.find(variable.constData()) != std::string::npos, message.c_str());
         QVERIFY2(message.find(shown.constData()) != std::string::npos, message.c_str());
         for (const QByteArray& name : names)

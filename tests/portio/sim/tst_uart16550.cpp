@@ -31,9 +31,9 @@ QByteArray sequence(int count, int from = 0) {
     return bytes;
 }
 
-// chars character times of 8N1 at divisor, and offset nanoseconds more.
-nanoseconds lineTime(uint16_t divisor, int chars, int offset = 0) {
-    return chars * uart::characterTime(0x03, divisor) + nanoseconds(offset);
+// chars character times of 8N1 at divisor and clock, and offset nanoseconds more.
+nanoseconds lineTime(uint16_t divisor, int chars, int offset = 0, int clockHz = uart::kClockHz) {
+    return chars * uart::characterTime(0x03, divisor, clockHz) + nanoseconds(offset);
 }
 
 void setFormat(U& uart, uint8_t lcr, uint16_t divisor) {
@@ -44,8 +44,8 @@ void setFormat(U& uart, uint8_t lcr, uint16_t divisor) {
 }
 
 // How long after a write to the idle transmitter its byte starts on the line at divisor.
-nanoseconds startDelay(uint16_t divisor) {
-    return (3 * uart::bitTime(divisor) + nanoseconds(1)) / 2;
+nanoseconds startDelay(uint16_t divisor, int clockHz = uart::kClockHz) {
+    return (3 * uart::bitTime(divisor, clockHz) + nanoseconds(1)) / 2;
 }
 
 // Sends count bytes 0x41, 0x42 ... as 8N1 through the UART's own loopback, each one in the
@@ -105,6 +105,8 @@ private slots:
     void breakHoldsTheLine();
     void breakActsOnSoutOnly_data();
     void breakActsOnSoutOnly();
+    void enhancedRegisters_data();
+    void enhancedRegisters();
 };
 
 void TestUart16550::resetValues_data() {
@@ -323,109 +325,141 @@ void TestUart16550::transmitTiming_data() {
     QTest::addColumn<int>("lsr");     // the transmitter's
     QTest::addColumn<int>("iir");     // the transmitter's, with only IER bit 1 set
     QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<int>("clock");  // both ends' baud clock, in Hz
     const Timing line = Timing::Line;
+    const int pc = uart::kClockHz;
     // The byte moves on into the shift register 1.5 bit times after the write (startDelay):
     // THR is empty from then, TEMT waits for the stop bit, and the far end has the character
     // when the stop bit ends. The times below count from then.
     QTest::newRow("9600, 1 byte, 1 ns before its end")
-        << A << line << 12 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
-    QTest::newRow("9600, 1 byte, at its end")
-        << A << line << 12 << false << 0 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("A");
+        << A << line << 12 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray()
+        << pc;
+    QTest::newRow("9600, 1 byte, at its end") << A << line << 12 << false << 0 << 1 << -1 << 1 << 0
+                                              << 0x60 << 0x02 << QByteArray("A") << pc;
     QTest::newRow("1200, 1 byte, 1 ns before its end")
-        << A << line << 96 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
-    QTest::newRow("1200, 1 byte, at its end")
-        << A << line << 96 << false << 0 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("A");
+        << A << line << 96 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray()
+        << pc;
+    QTest::newRow("1200, 1 byte, at its end") << A << line << 96 << false << 0 << 1 << -1 << 1 << 0
+                                              << 0x60 << 0x02 << QByteArray("A") << pc;
+    // The bit time follows the chip's own clock: 16 × divisor / clock.
+    const int mhz7 = 7'372'800;
+    const int mhz14 = 14'745'600;
+    QTest::newRow("7.3728 MHz, divisor 12, 1 byte, 1 ns before its end")
+        << A << line << 12 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray()
+        << mhz7;
+    QTest::newRow("7.3728 MHz, divisor 12, 1 byte, at its end")
+        << A << line << 12 << false << 0 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("A")
+        << mhz7;
+    QTest::newRow("14.7456 MHz, divisor 96, 1 byte, 1 ns before its end")
+        << A << line << 96 << false << 0 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray()
+        << mhz14;
+    QTest::newRow("14.7456 MHz FIFO, divisor 1, 4 bytes, 4 sent")
+        << A << line << 1 << true << 0 << 4 << -1 << 4 << 0 << 0x60 << 0xC2 << QByteArray("ABCD")
+        << mhz14;
+    QTest::newRow("100 MHz, divisor 1, 1 byte, at its end")
+        << A << line << 1 << false << 1 << 1 << -1 << 1 << 0 << 0x61 << 0x02 << QByteArray("A")
+        << 100'000'000;
     // The second byte waits in THR: THRE and its interrupt come when it moves on.
     QTest::newRow("9600, 2 bytes, at once")
-        << A << line << 12 << false << 0 << 2 << -1 << 0 << 0 << 0x00 << 0x01 << QByteArray();
+        << A << line << 12 << false << 0 << 2 << -1 << 0 << 0 << 0x00 << 0x01 << QByteArray() << pc;
     QTest::newRow("9600, 2 bytes, 1 ns before the first's end")
-        << A << line << 12 << false << 0 << 2 << -1 << 1 << -1 << 0x00 << 0x01 << QByteArray();
+        << A << line << 12 << false << 0 << 2 << -1 << 1 << -1 << 0x00 << 0x01 << QByteArray()
+        << pc;
     QTest::newRow("9600, 2 bytes, at the first's end")
-        << A << line << 12 << false << 0 << 2 << -1 << 1 << 0 << 0x20 << 0x02 << QByteArray("A");
+        << A << line << 12 << false << 0 << 2 << -1 << 1 << 0 << 0x20 << 0x02 << QByteArray("A")
+        << pc;
     QTest::newRow("9600, 2 bytes, at the second's end")
-        << A << line << 12 << false << 0 << 2 << -1 << 2 << 0 << 0x60 << 0x02 << QByteArray("AB");
+        << A << line << 12 << false << 0 << 2 << -1 << 2 << 0 << 0x60 << 0x02 << QByteArray("AB")
+        << pc;
     // Before it reaches the shift register the byte waits in THR: THRE stays clear, and a
     // second write overwrites it.
     const int bit12 = static_cast<int>(uart::bitTime(12).count());
     const int delay12 = static_cast<int>(startDelay(12).count());
     QTest::newRow("9600, 1 byte, 1 bit time after the write")
         << A << line << 12 << false << 0 << -1 << -1 << 0 << bit12 - delay12 << 0x00 << 0x01
-        << QByteArray();
+        << QByteArray() << pc;
     QTest::newRow("9600, 1 byte, 1.5 bit times after the write")
-        << A << line << 12 << false << 0 << -1 << -1 << 0 << 0 << 0x20 << 0x02 << QByteArray();
+        << A << line << 12 << false << 0 << -1 << -1 << 0 << 0 << 0x20 << 0x02 << QByteArray()
+        << pc;
     QTest::newRow("9600, 2 bytes at once: the second overwrites the first")
-        << A << line << 12 << false << 0 << -2 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("B");
-    QTest::newRow("9600, 3 bytes: THR overwritten")
-        << A << line << 12 << false << 0 << 3 << -1 << 3 << 0 << 0x60 << 0x02 << QByteArray("AC");
+        << A << line << 12 << false << 0 << -2 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray("B")
+        << pc;
+    QTest::newRow("9600, 3 bytes: THR overwritten") << A << line << 12 << false << 0 << 3 << -1 << 3
+                                                    << 0 << 0x60 << 0x02 << QByteArray("AC") << pc;
     // The transmit FIFO drains one character per character time.
-    QTest::newRow("9600 FIFO, 4 bytes, 2 sent")
-        << A << line << 12 << true << 0 << 4 << -1 << 2 << 0 << 0x00 << 0xC1 << QByteArray("AB");
-    QTest::newRow("9600 FIFO, 4 bytes, 3 sent")
-        << A << line << 12 << true << 0 << 4 << -1 << 3 << 0 << 0x20 << 0xC2 << QByteArray("ABC");
-    QTest::newRow("9600 FIFO, 4 bytes, 4 sent")
-        << A << line << 12 << true << 0 << 4 << -1 << 4 << 0 << 0x60 << 0xC2 << QByteArray("ABCD");
+    QTest::newRow("9600 FIFO, 4 bytes, 2 sent") << A << line << 12 << true << 0 << 4 << -1 << 2 << 0
+                                                << 0x00 << 0xC1 << QByteArray("AB") << pc;
+    QTest::newRow("9600 FIFO, 4 bytes, 3 sent") << A << line << 12 << true << 0 << 4 << -1 << 3 << 0
+                                                << 0x20 << 0xC2 << QByteArray("ABC") << pc;
+    QTest::newRow("9600 FIFO, 4 bytes, 4 sent") << A << line << 12 << true << 0 << 4 << -1 << 4 << 0
+                                                << 0x60 << 0xC2 << QByteArray("ABCD") << pc;
     // With never two bytes in the FIFO at once, its THRE interrupt comes one character time
     // less a stop bit after THRE.
     QTest::newRow("9600 FIFO, 1 byte, THRE")
-        << A << line << 12 << true << 0 << 1 << -1 << 0 << 0 << 0x20 << 0xC1 << QByteArray();
+        << A << line << 12 << true << 0 << 1 << -1 << 0 << 0 << 0x20 << 0xC1 << QByteArray() << pc;
     QTest::newRow("9600 FIFO, 1 byte, 1 ns before its THRE interrupt")
         << A << line << 12 << true << 0 << 1 << -1 << 1 << -bit12 - 1 << 0x20 << 0xC1
-        << QByteArray();
+        << QByteArray() << pc;
     QTest::newRow("9600 FIFO, 1 byte, its THRE interrupt")
-        << A << line << 12 << true << 0 << 1 << -1 << 1 << -bit12 << 0x20 << 0xC2 << QByteArray();
+        << A << line << 12 << true << 0 << 1 << -1 << 1 << -bit12 << 0x20 << 0xC2 << QByteArray()
+        << pc;
     // Written all at once, the first is still in the FIFO: 16 fit.
     QTest::newRow("9600 FIFO, 18 bytes at once, 16 sent")
         << A << line << 12 << true << 0 << -18 << -1 << 16 << 0 << 0x60 << 0xC2
-        << QByteArray("ABCDEFGHIJKLMNOP");
+        << QByteArray("ABCDEFGHIJKLMNOP") << pc;
     // One in the shift register and 16 in the FIFO: the 18th byte is lost.
     QTest::newRow("9600 FIFO, 18 bytes, 16 sent")
         << A << line << 12 << true << 0 << 18 << -1 << 16 << 0 << 0x20 << 0xC2
-        << QByteArray("ABCDEFGHIJKLMNOP");
+        << QByteArray("ABCDEFGHIJKLMNOP") << pc;
     // Emptying the transmit FIFO leaves the character in the shift register.
-    QTest::newRow("9600 FIFO, 4 bytes, TX reset")
-        << A << line << 12 << true << 0 << 4 << 0x05 << 4 << 0 << 0x60 << 0xC2 << QByteArray("A");
-    QTest::newRow("9600 FIFO, 4 bytes, FIFOs off")
-        << A << line << 12 << true << 0 << 4 << 0x00 << 4 << 0 << 0x60 << 0x02 << QByteArray("A");
+    QTest::newRow("9600 FIFO, 4 bytes, TX reset") << A << line << 12 << true << 0 << 4 << 0x05 << 4
+                                                  << 0 << 0x60 << 0xC2 << QByteArray("A") << pc;
+    QTest::newRow("9600 FIFO, 4 bytes, FIFOs off") << A << line << 12 << true << 0 << 4 << 0x00 << 4
+                                                   << 0 << 0x60 << 0x02 << QByteArray("A") << pc;
     QTest::newRow("9600 loopback, 1 ns before the end")
-        << A << line << 12 << false << 1 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray();
-    QTest::newRow("9600 loopback, at the end")
-        << A << line << 12 << false << 1 << 1 << -1 << 1 << 0 << 0x61 << 0x02 << QByteArray("A");
+        << A << line << 12 << false << 1 << 1 << -1 << 1 << -1 << 0x20 << 0x02 << QByteArray()
+        << pc;
+    QTest::newRow("9600 loopback, at the end") << A << line << 12 << false << 1 << 1 << -1 << 1 << 0
+                                               << 0x61 << 0x02 << QByteArray("A") << pc;
     // A receiver in loopback listens to its own transmitter, not to the cable.
     QTest::newRow("9600, far end in loopback")
-        << A << line << 12 << false << 2 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray();
+        << A << line << 12 << false << 2 << 1 << -1 << 1 << 0 << 0x60 << 0x02 << QByteArray() << pc;
     QTest::newRow("instant, 9600, 2 bytes") << A << Timing::Instant << 12 << false << 0 << 2 << -1
-                                            << 0 << 0 << 0x60 << 0x02 << QByteArray("AB");
+                                            << 0 << 0 << 0x60 << 0x02 << QByteArray("AB") << pc;
     QTest::newRow("instant, 9600, far end in loopback")
         << A << Timing::Instant << 12 << false << 2 << 1 << -1 << 0 << 0 << 0x60 << 0x02
-        << QByteArray();
+        << QByteArray() << pc;
     // Switching to instant timing completes what is in flight.
     QTest::newRow("line then instant, 9600 FIFO, 4 bytes")
         << A << Timing::LineThenInstant << 12 << true << 0 << 4 << -1 << 0 << 0 << 0x60 << 0xC2
-        << QByteArray("ABCD");
+        << QByteArray("ABCD") << pc;
     // Divisor 0 stops the baud clock: nothing moves, however long.
     const int second = 1'000'000'000;
-    QTest::newRow("divisor 0, 2 bytes")
-        << A << line << 0 << false << 0 << 2 << -1 << 0 << second << 0x00 << 0x01 << QByteArray();
-    QTest::newRow("divisor 0 FIFO, 18 bytes")
-        << A << line << 0 << true << 0 << 18 << -1 << 0 << second << 0x00 << 0xC1 << QByteArray();
-    QTest::newRow("divisor 0 loopback, 1 byte")
-        << A << line << 0 << false << 1 << 1 << -1 << 0 << second << 0x00 << 0x01 << QByteArray();
+    QTest::newRow("divisor 0, 2 bytes") << A << line << 0 << false << 0 << 2 << -1 << 0 << second
+                                        << 0x00 << 0x01 << QByteArray() << pc;
+    QTest::newRow("divisor 0 FIFO, 18 bytes") << A << line << 0 << true << 0 << 18 << -1 << 0
+                                              << second << 0x00 << 0xC1 << QByteArray() << pc;
+    QTest::newRow("divisor 0 loopback, 1 byte") << A << line << 0 << false << 1 << 1 << -1 << 0
+                                                << second << 0x00 << 0x01 << QByteArray() << pc;
     // Instant timing moves bytes at divisor 0 too, as QEMU does.
     QTest::newRow("instant, divisor 0, 2 bytes")
         << A << Timing::Instant << 0 << false << 0 << 2 << -1 << 0 << 0 << 0x60 << 0x02
-        << QByteArray("AB");
+        << QByteArray("AB") << pc;
     // The 16550's FIFO holds one byte as THR does; the 16750's holds 64 (FCR 21 with DLAB).
     const uart::Chip u16550 = uart::Chip::U16550;
     const uart::Chip u16750 = uart::Chip::U16750;
     QTest::newRow("16550 9600 FIFO, 3 bytes: THR overwritten")
-        << u16550 << line << 12 << true << 0 << 3 << -1 << 2 << 0 << 0x60 << 0x82
-        << QByteArray("C");
+        << u16550 << line << 12 << true << 0 << 3 << -1 << 2 << 0 << 0x60 << 0x82 << QByteArray("C")
+        << pc;
     QTest::newRow("16750 9600 FIFO, 18 bytes, 16 sent")
-        << u16750 << line << 12 << true << 0 << 18 << -1 << 16 << 0 << 0x00 << 0xE1 << sequence(16);
+        << u16750 << line << 12 << true << 0 << 18 << -1 << 16 << 0 << 0x00 << 0xE1 << sequence(16)
+        << pc;
     QTest::newRow("16750 9600 FIFO, 66 bytes, 64 sent")
-        << u16750 << line << 12 << true << 0 << 66 << -1 << 64 << 0 << 0x20 << 0xE2 << sequence(64);
+        << u16750 << line << 12 << true << 0 << 66 << -1 << 64 << 0 << 0x20 << 0xE2 << sequence(64)
+        << pc;
     QTest::newRow("16750 9600 FIFO, 66 bytes, 65 sent")
-        << u16750 << line << 12 << true << 0 << 66 << -1 << 65 << 0 << 0x60 << 0xE2 << sequence(64);
+        << u16750 << line << 12 << true << 0 << 66 << -1 << 65 << 0 << 0x60 << 0xE2 << sequence(64)
+        << pc;
 }
 
 void TestUart16550::transmitTiming() {
@@ -441,10 +475,11 @@ void TestUart16550::transmitTiming() {
     QFETCH(int, lsr);
     QFETCH(int, iir);
     QFETCH(QByteArray, received);
+    QFETCH(int, clock);
 
-    VirtualClock clock;
-    U tx(clock, chip);
-    U rx(clock, chip);
+    VirtualClock time;
+    U tx(time, chip, 0, static_cast<uint32_t>(clock));
+    U rx(time, chip, 0, static_cast<uint32_t>(clock));
     U::connectNullModem(tx, rx);
     if (timing == Timing::Instant) {
         tx.setTiming(U::Timing::Instant);
@@ -461,14 +496,15 @@ void TestUart16550::transmitTiming() {
     for (int i = 0; i < std::abs(bytes); ++i) {
         tx.write(uart::THR, static_cast<uint8_t>(0x41 + i));
         if (i == 0 && bytes > 0)
-            clock.advance(startDelay(d));
+            time.advance(startDelay(d, clock));
     }
     if (fcr >= 0)
         tx.write(uart::FCR, static_cast<uint8_t>(fcr));
     if (timing == Timing::LineThenInstant)
         tx.setTiming(U::Timing::Instant);
 
-    clock.advance(lineTime(d, chars, offset) + (bytes < 0 ? startDelay(d) : nanoseconds(0)));
+    time.advance(lineTime(d, chars, offset, clock) +
+                 (bytes < 0 ? startDelay(d, clock) : nanoseconds(0)));
     QCOMPARE(tx.peek(uart::IIR), iir);
     QCOMPARE(tx.read(uart::LSR), lsr);
     QCOMPARE(drain(to == 1 ? tx : rx), received);
@@ -529,6 +565,14 @@ void TestUart16550::receiverFillAndOverrun_data() {
     QTest::newRow("16750 FIFO, 17 bytes") << C::U16750 << 0x01 << 17 << 0x63 << sequence(16);
     QTest::newRow("16750 FIFO 64, 64 bytes") << C::U16750 << 0x21 << 64 << 0x61 << sequence(64);
     QTest::newRow("16750 FIFO 64, 65 bytes") << C::U16750 << 0x21 << 65 << 0x63 << sequence(64);
+    QTest::newRow("16650 FIFO, 32 bytes") << C::U16650 << 0x01 << 32 << 0x61 << sequence(32);
+    QTest::newRow("16650 FIFO, 33 bytes") << C::U16650 << 0x01 << 33 << 0x63 << sequence(32);
+    // The 16C950 holds 16 in its 550 mode, 128 in its 750 mode (bit 5 with DLAB).
+    QTest::newRow("16C950 FIFO, 17 bytes") << C::OX16C950 << 0x01 << 17 << 0x63 << sequence(16);
+    QTest::newRow("16C950 FIFO 21, 128 bytes")
+        << C::OX16C950 << 0x21 << 128 << 0x61 << sequence(128);
+    QTest::newRow("16C950 FIFO 21, 129 bytes")
+        << C::OX16C950 << 0x21 << 129 << 0x63 << sequence(128);
 }
 
 void TestUart16550::receiverFillAndOverrun() {
@@ -684,6 +728,22 @@ void TestUart16550::triggerLevel_data() {
         << C::U16550 << 0xC1 << 12 << 1 << false << 4 << 0 << 0 << 0x84;
     QTest::newRow("16450 trigger 14, 1 byte")
         << C::U16450 << 0xC1 << 1 << 1 << false << 4 << 0 << 0 << 0x04;
+    // The 16650 triggers at 8, 16, 24 or 28; the 16C950 in its 750 mode at 1, 32, 64 or 112,
+    // without IIR bit 5.
+    QTest::newRow("16650 trigger 8, 7 bytes")
+        << C::U16650 << 0x01 << 1 << 7 << false << 4 << 0 << 0 << 0xCC;
+    QTest::newRow("16650 trigger 8, 8 bytes")
+        << C::U16650 << 0x01 << 1 << 8 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("16650 trigger 28, 27 bytes")
+        << C::U16650 << 0xC1 << 1 << 27 << false << 4 << 0 << 0 << 0xCC;
+    QTest::newRow("16650 trigger 28, 28 bytes")
+        << C::U16650 << 0xC1 << 1 << 28 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("16C950 trigger 14, 14 bytes")
+        << C::OX16C950 << 0xC1 << 1 << 14 << false << 4 << 0 << 0 << 0xC4;
+    QTest::newRow("16C950 750 mode, trigger 64, 63 bytes")
+        << C::OX16C950 << 0xA1 << 1 << 63 << false << 4 << 0 << 0 << 0xCC;
+    QTest::newRow("16C950 750 mode, trigger 64, 64 bytes")
+        << C::OX16C950 << 0xA1 << 1 << 64 << false << 4 << 0 << 0 << 0xC4;
 }
 
 void TestUart16550::triggerLevel() {
@@ -805,33 +865,50 @@ void TestUart16550::nullModemFraming_data() {
     QTest::addColumn<int>("sent");
     QTest::addColumn<int>("received");
     QTest::addColumn<int>("lsr");
+    QTest::addColumn<int>("rxClock");  // the receiver's baud clock; the transmitter's is the PC's
+    const int pc = uart::kClockHz;
     // The receiver samples the bits the transmitter put on the line with its own frame and
     // rate: each bit in its middle, the first stop bit only.
-    QTest::newRow("8N1 12 both") << 0x03 << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
-    QTest::newRow("power-on defaults") << 0x00 << 12 << 0x00 << 12 << 0x00 << 0xA5 << 0x05 << 0x61;
-    QTest::newRow("7E1 both") << 0x1A << 1 << 0x1A << 1 << 0x00 << 0xC1 << 0x41 << 0x61;
+    QTest::newRow("8N1 12 both") << 0x03 << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61 << pc;
+    QTest::newRow("power-on defaults")
+        << 0x00 << 12 << 0x00 << 12 << 0x00 << 0xA5 << 0x05 << 0x61 << pc;
+    QTest::newRow("7E1 both") << 0x1A << 1 << 0x1A << 1 << 0x00 << 0xC1 << 0x41 << 0x61 << pc;
     // Twice as fast, the receiver reads the first half of the character: 0 1 1 0 0 1 1 0,
     // and its stop bit on the sender's bit 3 (0).
-    QTest::newRow("divisor 12 vs 6") << 0x03 << 12 << 0x03 << 6 << 0x00 << 0xA5 << 0x66 << 0x69;
+    QTest::newRow("divisor 12 vs 6")
+        << 0x03 << 12 << 0x03 << 6 << 0x00 << 0xA5 << 0x66 << 0x69 << pc;
     // The sender's start bit alone outlasts the fast receiver's whole character: a break.
     QTest::newRow("divisor 0100 vs 0001")
-        << 0x03 << 0x100 << 0x03 << 1 << 0x00 << 0xA5 << 0x00 << 0x79;
+        << 0x03 << 0x100 << 0x03 << 1 << 0x00 << 0xA5 << 0x00 << 0x79 << pc;
     // The 7-bit receiver's stop bit falls on data bit 7, a 1.
-    QTest::newRow("8 vs 7 bits") << 0x03 << 12 << 0x02 << 12 << 0x00 << 0xA5 << 0x25 << 0x61;
+    QTest::newRow("8 vs 7 bits") << 0x03 << 12 << 0x02 << 12 << 0x00 << 0xA5 << 0x25 << 0x61 << pc;
     QTest::newRow("8 vs 7 bits, bit 7 clear")
-        << 0x03 << 12 << 0x02 << 12 << 0x00 << 0x25 << 0x25 << 0x69;
-    QTest::newRow("1 vs 2 stop bits") << 0x03 << 12 << 0x07 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
-    QTest::newRow("2 vs 1 stop bits") << 0x07 << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
-    QTest::newRow("even vs odd") << 0x1B << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x65;
+        << 0x03 << 12 << 0x02 << 12 << 0x00 << 0x25 << 0x25 << 0x69 << pc;
+    QTest::newRow("1 vs 2 stop bits")
+        << 0x03 << 12 << 0x07 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61 << pc;
+    QTest::newRow("2 vs 1 stop bits")
+        << 0x07 << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61 << pc;
+    QTest::newRow("even vs odd") << 0x1B << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x65 << pc;
     // Odd parity of A5 is a 1: where the receiver wants its stop bit.
-    QTest::newRow("parity vs none") << 0x0B << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
-    QTest::newRow("none vs parity") << 0x03 << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
-    QTest::newRow("none vs even") << 0x03 << 12 << 0x1B << 12 << 0x00 << 0xA5 << 0xA5 << 0x65;
-    QTest::newRow("mark vs odd") << 0x2B << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x61;
-    QTest::newRow("mark vs even") << 0x2B << 12 << 0x1B << 12 << 0x00 << 0xA5 << 0xA5 << 0x65;
+    QTest::newRow("parity vs none")
+        << 0x0B << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0xA5 << 0x61 << pc;
+    QTest::newRow("none vs parity")
+        << 0x03 << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x61 << pc;
+    QTest::newRow("none vs even") << 0x03 << 12 << 0x1B << 12 << 0x00 << 0xA5 << 0xA5 << 0x65 << pc;
+    QTest::newRow("mark vs odd") << 0x2B << 12 << 0x0B << 12 << 0x00 << 0xA5 << 0xA5 << 0x61 << pc;
+    QTest::newRow("mark vs even") << 0x2B << 12 << 0x1B << 12 << 0x00 << 0xA5 << 0xA5 << 0x65 << pc;
     QTest::newRow("receiver without a clock")
-        << 0x03 << 12 << 0x03 << 0 << 0x00 << 0xA5 << -1 << 0x60;
-    QTest::newRow("mismatch, FIFO on") << 0x03 << 12 << 0x03 << 6 << 0x01 << 0xA5 << 0x66 << 0xE9;
+        << 0x03 << 12 << 0x03 << 0 << 0x00 << 0xA5 << -1 << 0x60 << pc;
+    QTest::newRow("mismatch, FIFO on")
+        << 0x03 << 12 << 0x03 << 6 << 0x01 << 0xA5 << 0x66 << 0xE9 << pc;
+    // The rate is divisor / clock at each end: twice the clock and twice the divisor agree,
+    // twice the clock alone is twice as fast.
+    QTest::newRow("divisor 12 vs 24 at 3.6864 MHz")
+        << 0x03 << 12 << 0x03 << 24 << 0x00 << 0xA5 << 0xA5 << 0x61 << 2 * pc;
+    QTest::newRow("divisor 12 vs 12 at 3.6864 MHz")
+        << 0x03 << 12 << 0x03 << 12 << 0x00 << 0xA5 << 0x66 << 0x69 << 2 * pc;
+    QTest::newRow("divisor 0100 vs 0008 at 14.7456 MHz")
+        << 0x03 << 0x100 << 0x03 << 8 << 0x00 << 0xA5 << 0x00 << 0x79 << 8 * pc;
 }
 
 void TestUart16550::nullModemFraming() {
@@ -843,10 +920,11 @@ void TestUart16550::nullModemFraming() {
     QFETCH(int, sent);
     QFETCH(int, received);
     QFETCH(int, lsr);
+    QFETCH(int, rxClock);
 
     VirtualClock clock;
     U tx(clock);
-    U rx(clock);
+    U rx(clock, A, 0, static_cast<uint32_t>(rxClock));
     U::connectNullModem(tx, rx);
     setFormat(tx, static_cast<uint8_t>(txLcr), static_cast<uint16_t>(txDivisor));
     setFormat(rx, static_cast<uint8_t>(rxLcr), static_cast<uint16_t>(rxDivisor));
@@ -1162,6 +1240,125 @@ void TestUart16550::breakActsOnSoutOnly() {
     QCOMPARE(a.read(uart::LSR), ownLsr);
     QCOMPARE(b.read(uart::LSR), peerLsr);
     QCOMPARE(b.rxFifoCount(), static_cast<std::size_t>(peerCount));
+}
+
+// The registers of the chips with an EFR, as a script of accesses: "W 3 BF" writes offset 3,
+// "R 2" reads offset 2 (the reads are compared in order), "N 3" sends 3 bytes through the
+// loopback (leaving LCR 03 and MCR 10), "T 100" lets 100 us pass.
+void TestUart16550::enhancedRegisters_data() {
+    QTest::addColumn<uart::Chip>("chip");
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("reads");
+    using C = uart::Chip;
+    const C st = C::U16650;
+    const C ox = C::OX16C950;
+    // While LCR is BF offset 2 is the EFR and offsets 4-7 the XON and XOFF characters;
+    // another LCR brings back IIR, MCR, LSR, MSR and SCR as they were.
+    QTest::newRow("16650 EFR, XON, XOFF behind LCR BF")
+        << st
+        << QByteArray(
+               "W 3 BF; W 2 D0; W 4 11; W 5 13; W 6 91; W 7 93; R 2; R 4; R 5; R 6; "
+               "R 7; R 0; W 3 03; R 2; R 4; R 5; R 7; W 3 BF; R 2")
+        << QByteArray("D0 11 13 91 93 0C 01 00 60 00 D0");
+    QTest::newRow("16C950 EFR behind LCR BF")
+        << ox << QByteArray("W 3 BF; W 2 10; R 2; W 3 BE; R 2") << QByteArray("10 01");
+    // What the probe counts on: a 16550A has FCR there, and its IIR never reads 00.
+    QTest::newRow("16550A has no EFR")
+        << A << QByteArray("W 3 BF; W 2 00; R 2; W 3 03; R 4") << QByteArray("01 00");
+    // EFR bit 4 unlocks IER 4-7 and MCR 5-7; locked again, they keep their value.
+    QTest::newRow("16650 enhanced bits locked")
+        << st << QByteArray("W 1 FF; R 1; W 4 FF; R 4") << QByteArray("0F 1F");
+    QTest::newRow("16650 enhanced bits unlocked, then kept")
+        << st
+        << QByteArray(
+               "W 3 BF; W 2 10; W 3 03; W 1 F5; W 4 E3; R 1; R 4; W 3 BF; W 2 00; W 3 03; "
+               "W 1 00; W 4 00; R 1; R 4")
+        << QByteArray("F5 E3 F0 E0");
+    QTest::newRow("16C950 enhanced bits unlocked")
+        << ox << QByteArray("W 3 BF; W 2 10; W 3 03; W 1 FF; R 1") << QByteArray("FF");
+    // MCR bit 7 divides the baud clock by 4: at divisor 1 a character then ends 4 × (13 + 86.8)
+    // us after its write.
+    QTest::newRow("16650 prescaler")
+        << st
+        << QByteArray(
+               "W 3 BF; W 2 10; W 3 83; W 0 01; W 1 00; W 3 03; W 4 90; W 0 41; T 100; "
+               "R 5; T 300; R 5")
+        << QByteArray("20 61");
+    QTest::newRow("16650 prescaler locked")
+        << st << QByteArray("W 3 83; W 0 01; W 1 00; W 3 03; W 4 90; W 0 41; T 100; R 5")
+        << QByteArray("61");
+    // The 16C950's indexed registers: SPR picks, ICR (offset 5) writes, and reads while ACR
+    // bit 6 is set, in place of LSR.
+    QTest::newRow("16C950 IDs through ICR")
+        << ox
+        << QByteArray(
+               "W 7 00; W 5 40; W 7 08; R 5; W 7 09; R 5; W 7 0A; R 5; W 7 0B; R 5; "
+               "W 7 00; R 5; W 5 00; R 5")
+        << QByteArray("16 C9 50 03 40 60");
+    QTest::newRow("16C950 ICR unread without ACR bit 6")
+        << ox << QByteArray("W 7 08; R 5; W 5 40; R 5") << QByteArray("60 60");
+    QTest::newRow("16C950 ICR out of reach at LCR BF")
+        << ox << QByteArray("W 3 BF; W 7 00; W 5 40; W 3 00; W 7 08; R 5") << QByteArray("60");
+    QTest::newRow("16C950 CPR, read-only IDs, nothing above 13")
+        << ox
+        << QByteArray(
+               "W 7 00; W 5 40; W 7 01; R 5; W 5 10; R 5; W 7 14; W 5 AA; R 5; W 7 08; "
+               "W 5 00; R 5")
+        << QByteArray("20 10 00 16");
+    QTest::newRow("16650 has no ICR")
+        << st << QByteArray("W 7 00; W 5 40; W 7 08; R 5") << QByteArray("60");
+    // The 16C950's 650 mode: 128-byte FIFOs, trigger levels 16, 32, 112, 120.
+    QTest::newRow("16C950 650 mode, trigger 120")
+        << ox << QByteArray("W 3 BF; W 2 10; W 3 03; W 2 C1; W 1 01; N 119; R 2; N 1; R 2")
+        << QByteArray("C1 C4");
+    QTest::newRow("16C950 650 mode, 129 bytes")
+        << ox << QByteArray("W 3 BF; W 2 10; W 3 03; W 2 01; N 129; R 5") << QByteArray("63");
+    // Its 950 mode (ACR bit 5 too) takes the level from RTL.
+    QTest::newRow("16C950 950 mode, RTL 3")
+        << ox
+        << QByteArray(
+               "W 3 BF; W 2 10; W 3 03; W 2 01; W 1 01; W 7 05; W 5 03; W 7 00; W 5 20; "
+               "N 2; R 2; N 1; R 2")
+        << QByteArray("C1 C4");
+    QTest::newRow("16C950 550 mode ignores RTL")
+        << ox << QByteArray("W 2 01; W 1 01; W 7 05; W 5 03; W 7 00; W 5 20; N 3; R 2")
+        << QByteArray("C4");
+    // Setting EFR bit 4 changes the depth from 16 to 128: both FIFOs are emptied.
+    QTest::newRow("16C950 EFR bit 4 empties the FIFOs")
+        << ox << QByteArray("W 2 01; N 3; W 3 BF; W 2 10; W 3 03; R 5") << QByteArray("60");
+    QTest::newRow("16650 EFR bit 4 keeps the FIFOs")
+        << st << QByteArray("W 2 01; N 3; W 3 BF; W 2 10; W 3 03; R 5") << QByteArray("61");
+    // Transmit trigger bits (FCR 4-5) are taken only while EFR bit 4 is set: the 16C950's
+    // bit 5 alone, with DLAB, as its 750-mode bit.
+    QTest::newRow("16C950 FCR 31 without EFR bit 4 or DLAB")
+        << ox << QByteArray("W 2 31; N 17; R 5") << QByteArray("63");
+}
+
+void TestUart16550::enhancedRegisters() {
+    QFETCH(uart::Chip, chip);
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, reads);
+
+    VirtualClock clock;
+    U uart(clock, chip);
+    QByteArray seen;
+    for (const QByteArray& step : script.split(';')) {
+        const QList<QByteArray> words = step.simplified().split(' ');
+        const auto offset = static_cast<unsigned>(words.value(1).toUInt(nullptr, 16));
+        if (words[0] == "W") {
+            uart.write(offset, static_cast<uint8_t>(words.value(2).toUInt(nullptr, 16)));
+        } else if (words[0] == "N") {
+            loopBytes(uart, words.value(1).toInt());
+        } else if (words[0] == "T") {
+            clock.advance(std::chrono::microseconds(words.value(1).toInt()));
+        } else {
+            QCOMPARE(words[0], "R");
+            if (!seen.isEmpty())
+                seen += ' ';
+            seen += QByteArray::number(uart.read(offset), 16).toUpper().rightJustified(2, '0');
+        }
+    }
+    QCOMPARE(seen, reads);
 }
 
 QTEST_APPLESS_MAIN(TestUart16550)

@@ -9,14 +9,18 @@ using U = Uart16550;
 
 namespace {
 
-// "16550A,none,8250,floating": the chips at COM1 ... COM4, as REGWISE_SIM_UARTS names them.
+// "16550A@3686400,none,8250,floating": the chips at COM1 ... COM4, as REGWISE_SIM_UARTS
+// names them (a clock in Hz only).
 UartBus::Slots slotsNamed(const QByteArray& names) {
     UartBus::Slots chips{};
     const QList<QByteArray> parts = names.split(',');
     for (qsizetype i = 0; i < parts.size() && i < 4; ++i) {
-        chips[static_cast<std::size_t>(i)] = parts[i] == "floating"
-                                                 ? UartBus::Slot::floatingBus()
-                                                 : uart::chipNamed(parts[i].toStdString());
+        const QList<QByteArray> nameAndClock = parts[i].split('@');
+        UartBus::Slot& slot = chips[static_cast<std::size_t>(i)];
+        slot = nameAndClock[0] == "floating" ? UartBus::Slot::floatingBus()
+                                             : uart::chipNamed(nameAndClock[0].toStdString());
+        if (nameAndClock.size() > 1)
+            slot.clockHz = nameAndClock[1].toUInt();
     }
     return chips;
 }
@@ -261,6 +265,12 @@ void TestUartBus::resetKeepsCables_data() {
     // A new chip is a power cycle of that port alone, on the same cable.
     QTest::newRow("COM1 16450") << QByteArray("16450,16550A,16550A,16550A") << 0x00 << 0x0A << 0x33
                                 << 0xAA;
+    QTest::newRow("COM1 at another clock")
+        << QByteArray("16550A@3686400,16550A,16550A,16550A") << 0x00 << 0x0A << 0x33 << 0xAA;
+    QTest::newRow("COM3 at the PC's clock, named")
+        << QByteArray("16550A,16550A,16550A@1843200,16550A") << 0x77 << 0xA0 << 0x33 << 0xA0;
+    QTest::newRow("COM1 16650") << QByteArray("16650,16550A,16550A,16550A") << 0x00 << 0x0A << 0x33
+                                << 0xAA;
     QTest::newRow("COM1 8250") << QByteArray("8250,16550A,16550A,16550A") << 0xFF << 0x0A << 0x33
                                << 0xAA;
     QTest::newRow("COM1 empty") << QByteArray("none,16550A,16550A,16550A") << 0xFF << 0x0A << 0x33
@@ -353,6 +363,11 @@ void TestUartBus::faultyPorts_data() {
     QTest::newRow("two faults") << all << QByteArray("3F8:scratch-bit7-stuck,3F8:no-interrupt")
                                 << QByteArray("W 3F9 02; R 3FA; W 3FF 01; R 3FF")
                                 << QByteArray("01 81") << QByteArray("02 01");
+    // A chip's own clock: at 3.6864 MHz divisor 1 is 230 400 bps, a character 43 us after
+    // its start 6.5 us after the write, twice as fast as at the PC's 1.8432 MHz.
+    QTest::newRow("3.6864 MHz clock")
+        << QByteArray("16550A@3686400,16550A,16550A,16550A") << QByteArray()
+        << loop + "W 3F8 41; T 49; R 3FD; T 1; R 3FD" << QByteArray("20 61") << QByteArray("20 61");
     // A floating window reads the last byte written to any of its eight ports, FF at first.
     QTest::newRow("floating") << QByteArray("floating,16550A,16550A,16550A") << QByteArray()
                               << QByteArray("R 3FD; W 3FB 80; R 3F8; R 3FF; W 3FE 10; R 3FD; R 2FF")
