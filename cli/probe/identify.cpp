@@ -86,13 +86,14 @@ std::string depthText(int depth) {
     return depth == 0 ? "なし" : std::to_string(depth) + " バイト";
 }
 
-// The receive trigger levels the chip table gives a mode, where it knows them.
+// The receive trigger levels the chip table gives a mode (a chip with an EFR in its enhanced
+// mode, as measure.h measures it).
 std::vector<std::optional<int>> tableLevels(uart::Chip chip, bool fifo64) {
     std::vector<std::optional<int>> levels;
     for (int setting = 0; setting < 4; ++setting) {
         const auto fcr =
             static_cast<uint8_t>(uart::FCR_ENABLE | (fifo64 ? uart::FCR_FIFO64 : 0) | setting << 6);
-        levels.push_back(uart::rxTriggerLevel(chip, fcr));
+        levels.push_back(uart::rxTriggerLevel(chip, fcr, uart::chipFacts(chip).efr));
     }
     return levels;
 }
@@ -136,9 +137,11 @@ std::vector<std::string> measuredLines(const uart::ChipFacts& facts, const Measu
                 "のはずで、違います";
     lines.push_back(fifo);
     if (!levels.empty()) {
+        // Compared where the chip table has the data sheet's levels: for the chips the
+        // simulator models.
         bool differs = false;
         for (const FifoMode& mode : m.modes)
-            for (std::size_t i = 0; facts.rxTriggersAs16550A && i < mode.triggers.size(); ++i)
+            for (std::size_t i = 0; facts.simulated && i < mode.triggers.size(); ++i)
                 differs = differs || (mode.triggers[i] &&
                                       mode.triggers[i] != tableLevels(facts.chip, mode.fifo64)[i]);
         if (differs)

@@ -46,9 +46,9 @@ constexpr uint32_t kPatientNs = 20'000'000;
 
 // How long a POLL waits for characters to go out: twice their time on the slowest clock, and
 // never less than kPatientNs.
-uint32_t pollLimit(uint16_t divisor, int characters = 1) {
+uint32_t pollLimit(uint16_t divisor, int characters = 1, double slowestHz = kSlowestClockHz) {
     return std::max(kPatientNs,
-                    static_cast<uint32_t>(2 * characters * characterNs(kSlowestClockHz, divisor)));
+                    static_cast<uint32_t>(2 * characters * characterNs(slowestHz, divisor)));
 }
 
 IOSCM_Step readStep(int offset) {
@@ -185,6 +185,17 @@ std::vector<bool> fifoModes(Chip chip) {
     return {false};
 }
 
+// A chip with an EFR is measured in its enhanced mode (EFR bit 4), whose FIFOs identify names;
+// a 16C950's ACR goes back to 00 first, since with bit 6 set (the probe's ID reads) a read of
+// offset 5 gives its indexed registers instead of LSR. The restore puts back both.
+bool enhancedMode(UartSession& s, Chip chip) {
+    if (!chipFacts(chip).efr)
+        return true;
+    if (chip == Chip::OX16C950 && !(s.write(OX_SPR, OX_ACR) && s.write(OX_ICR, OX_ACR_RESET)))
+        return false;
+    return s.write(LCR, LCR_EFR_ACCESS) && s.write(EFR, EFR_ENHANCED) && s.write(LCR, kFrame);
+}
+
 // Puts the FIFOs on in a mode, with DLAB set so that a 16750 takes FCR bit 5.
 bool setMode(UartSession& s, Chip chip, bool fifo64) {
     if (chipFacts(chip).fcrMask == 0)
@@ -207,8 +218,9 @@ bool allMet(const std::vector<IOSCM_Step>& steps, const std::vector<IOSCM_StepRe
 // until far more than any FIFO holds has gone out; then LSR and RBR are read in turns.
 // depth is -1 when a wait never saw the transmitter empty; fifoOn tells whether IIR showed
 // FIFOs after the reset.
-bool measureDepthOnce(UartSession& s, bool hasFcr, int chunk, int& depth, bool& fifoOn) {
-    std::vector<IOSCM_Step> steps{pollStep(LSR, LSR_TEMT, kPatientNs)};
+bool measureDepthOnce(UartSession& s, bool hasFcr, int chunk, uint16_t divisor, double slowestHz,
+                      int& depth, bool& fifoOn) {
+    std::vector<IOSCM_Step> steps{pollStep(LSR, LSR_TEMT, pollLimit(divisor, 2, slowestHz))};
     if (hasFcr)
         steps.push_back(writeStep(FCR, kFifoReset));
     // What came back earlier is gone: a FIFO's with the reset, RBR's and LSR's by reading them.
@@ -219,7 +231,7 @@ bool measureDepthOnce(UartSession& s, bool hasFcr, int chunk, int& depth, bool& 
     for (int sent = 0; sent < total; sent += chunk) {
         for (int i = sent; i < std::min(sent + chunk, total); ++i)
             steps.push_back(writeStep(THR, static_cast<uint8_t>(i)));
-        steps.push_back(pollStep(LSR, LSR_TEMT, kPatientNs));
+        steps.push_back(pollStep(LSR, LSR_TEMT, pollLimit(divisor, chunk + 1, slowestHz)));
     }
     const std::size_t readFrom = steps.size();
     for (int i = 0; i <= kOverfill; ++i)
@@ -238,9 +250,10 @@ bool measureDepthOnce(UartSession& s, bool hasFcr, int chunk, int& depth, bool& 
 }
 
 // A wait that ran out (the program paused past a limit at the wrong moment): again.
-bool measureDepth(UartSession& s, bool hasFcr, int chunk, int& depth, bool& fifoOn) {
+bool measureDepth(UartSession& s, bool hasFcr, int chunk, uint16_t divisor, double slowestHz,
+                  int& depth, bool& fifoOn) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (!measureDepthOnce(s, hasFcr, chunk, depth, fifoOn))
+        if (!measureDepthOnce(s, hasFcr, chunk, divisor, slowestHz, depth, fifoOn))
             return false;
         if (depth >= 0)
             break;
@@ -256,7 +269,7 @@ bool measureDepth(UartSession& s, bool hasFcr, int chunk, int& depth, bool& fifo
 // the rate, so that a pause four times as long does not matter. None inside when every try was
 // spoiled; none outside when the session ended.
 std::optional<std::optional<bool>> dataAvailable(UartSession& s, int setting, int count, int chunk,
-                                                 uint16_t divisor) {
+                                                 uint16_t divisor, double slowestHz) {
     std::optional<bool> shown;
     int attempt = 0;
     for (; attempt < kAttempts && !shown; ++attempt) {
@@ -264,12 +277,12 @@ std::optional<std::optional<bool>> dataAvailable(UartSession& s, int setting, in
         if (attempt > 0 && !setRate(s, slower))
             return std::nullopt;
         std::vector<IOSCM_Step> steps{
-            pollStep(LSR, LSR_TEMT, pollLimit(slower, 2)),
+            pollStep(LSR, LSR_TEMT, pollLimit(slower, 2, slowestHz)),
             writeStep(FCR, static_cast<uint8_t>(kFifoReset | setting << 6)), readStep(LSR)};
         for (int sent = 0; sent < count; sent += chunk) {
             for (int i = sent; i < std::min(sent + chunk, count); ++i)
                 steps.push_back(writeStep(THR, static_cast<uint8_t>(0x40 + i)));
-            steps.push_back(pollStep(LSR, LSR_TEMT, pollLimit(slower, chunk + 1)));
+            steps.push_back(pollStep(LSR, LSR_TEMT, pollLimit(slower, chunk + 1, slowestHz)));
         }
         steps.push_back(readStep(IIR));
         std::vector<IOSCM_StepResult> results;
@@ -287,13 +300,14 @@ std::optional<std::optional<bool>> dataAvailable(UartSession& s, int setting, in
 // For each trigger setting, the fewest characters at which IIR shows received data available
 // (found by halving: the answer only grows with the count); 0 when not even a full FIFO
 // makes it show, none when the program's pauses spoiled every try.
-bool measureTriggers(UartSession& s, int chunk, uint16_t divisor, FifoMode& mode) {
+bool measureTriggers(UartSession& s, int chunk, uint16_t divisor, double slowestHz,
+                     FifoMode& mode) {
     if (!s.write(IER, IER_ERBFI))
         return false;
     for (int setting = 0; setting < 4; ++setting) {
         std::optional<int> level;
         std::optional<std::optional<bool>> full =
-            dataAvailable(s, setting, mode.depth, chunk, divisor);
+            dataAvailable(s, setting, mode.depth, chunk, divisor, slowestHz);
         if (!full)
             return false;
         if (*full && !**full)
@@ -303,7 +317,7 @@ bool measureTriggers(UartSession& s, int chunk, uint16_t divisor, FifoMode& mode
             while (high - low > 1) {
                 const int middle = (low + high) / 2;
                 const std::optional<std::optional<bool>> shown =
-                    dataAvailable(s, setting, middle, chunk, divisor);
+                    dataAvailable(s, setting, middle, chunk, divisor, slowestHz);
                 if (!shown)
                     return false;
                 if (!*shown) {
@@ -347,10 +361,13 @@ std::optional<Measurement> measureUart(UartSession& s, Chip chip) {
         return m;
     }
     // Internal loopback, every modem output off, no interrupt source.
-    if (!s.write(MCR, MCR_LOOP) || !s.write(IER, 0x00) || !measureClock(s, chip, m))
+    if (!s.write(MCR, MCR_LOOP) || !s.write(IER, 0x00) || !enhancedMode(s, chip) ||
+        !measureClock(s, chip, m))
         return std::nullopt;
 
     const uint16_t divisor = fastDivisor(m);
+    // The waits allow for a clock half the measured one, or the slowest in use.
+    const double slowestHz = m.clockHz ? *m.clockHz / 2 : kSlowestClockHz;
     if (!setRate(s, divisor))
         return std::nullopt;
     const bool hasFcr = chipFacts(chip).fcrMask != 0;
@@ -359,12 +376,13 @@ std::optional<Measurement> measureUart(UartSession& s, Chip chip) {
         mode.fifo64 = fifo64;
         bool fifoOn = false;
         const auto fcr = static_cast<uint8_t>(FCR_ENABLE | (fifo64 ? FCR_FIFO64 : 0));
-        const int chunk = static_cast<int>(hasFcr ? fifoDepth(chip, fcr) : 1);
-        if (!setMode(s, chip, fifo64) || !measureDepth(s, hasFcr, chunk, mode.depth, fifoOn))
+        const int chunk = static_cast<int>(hasFcr ? fifoDepth(chip, fcr, chipFacts(chip).efr) : 1);
+        if (!setMode(s, chip, fifo64) ||
+            !measureDepth(s, hasFcr, chunk, divisor, slowestHz, mode.depth, fifoOn))
             return std::nullopt;
         if (mode.depth < 0)
             break;  // the transmitter never emptied: nothing to count
-        if (mode.depth > 1 && !measureTriggers(s, chunk, divisor, mode))
+        if (mode.depth > 1 && !measureTriggers(s, chunk, divisor, slowestHz, mode))
             return std::nullopt;
         // A receiver without FIFOs holds one character in RBR: no FIFO.
         m.fifoMeasured = !fifoOn && mode.depth == 1 ? 0 : mode.depth;
