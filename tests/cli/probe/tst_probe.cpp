@@ -1,9 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The Regwise developers
 // SPDX-License-Identifier: MIT
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -58,7 +62,11 @@ struct Rig {
             clock = &sim->clock;
             ComSlot com1 = quirks.floating ? ComSlot::floatingBus() : ComSlot(chip);
             com1.faults = quirks.faults;
+            if (com1.chip)
+                com1.clockHz = quirks.clockHz;
             sim->bus.setChips({com1, Chip::U16550A, Chip::U16550A, Chip::U16550A});
+            if (quirks.instant)
+                sim->bus.setTiming(Uart16550::Timing::Instant);
             // Through the bus, as a program before the probe would have left COM1. A 16750
             // takes its 64-byte mode only with DLAB set.
             const std::pair<int, uint8_t> setup[] = {{3, 0x80},
@@ -121,6 +129,71 @@ QList<std::pair<QString, QString>> tapPoints(const QString& tap) {
     return points;
 }
 
+// identify --json with the measurements, on one rig: its one object.
+QJsonObject measuredObject(Rig& rig, int& status) {
+    status = rig.identify({{ChipLibrary::kBase}, false, true, false, false, true});
+    const QJsonDocument json = QJsonDocument::fromJson(QByteArray::fromStdString(rig.out.str()));
+    return json.array().first().toObject();
+}
+
+// What identify measures of a simulated chip: its clock within 1 % and the usual crystal
+// named, or, where transfers complete at once, a note instead of a number; the FIFO's depth
+// in each mode and the receive trigger levels exactly as the chip table has them; every
+// register as before, also when an access fails or a stop request comes part way.
+void checkMeasured(Chip chip, const State& initial, const Quirks& quirks) {
+    Rig rig(chip, initial, true, quirks);
+    const State before = rig.library->snapshot();
+    int status = -1;
+    const QJsonObject object = measuredObject(rig, status);
+    QCOMPARE(status, 0);
+    QVERIFY2(rig.library->snapshot() == before, qPrintable(describe(rig.library->snapshot())));
+    const QByteArray shown = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    if (quirks.instant) {
+        QVERIFY2(object.value(u"clock_hz").isNull() && object.value(u"clock_note").isString(),
+                 shown.constData());
+    } else {
+        const double hz = object.value(u"clock_hz").toDouble();
+        QVERIFY2(std::fabs(hz / quirks.clockHz - 1) <= 0.01, shown.constData());
+        QCOMPARE(object.value(u"clock_nominal_hz").toDouble(), double(quirks.clockHz));
+        QVERIFY(object.value(u"clock_note").isNull());
+    }
+    const uart::ChipFacts& facts = uart::chipFacts(chip);
+    QCOMPARE(object.value(u"fifo_measured").toInt(-1), facts.usableFifo);
+    const QJsonArray modes = object.value(u"fifo_modes").toArray();
+    QCOMPARE(modes.size(), chip == Chip::U16750 ? 2 : 1);
+    for (const QJsonValue& value : modes) {
+        const QJsonObject mode = value.toObject();
+        const auto fcr = static_cast<uint8_t>(
+            uart::FCR_ENABLE | (mode.value(u"fifo64").toBool() ? uart::FCR_FIFO64 : 0));
+        const auto depth =
+            static_cast<int>(facts.usableFifo > 1 ? uart::fifoDepth(chip, fcr, facts.efr) : 1);
+        QVERIFY2(mode.value(u"depth").toInt() == depth, shown.constData());
+        QJsonArray levels;
+        for (int setting = 0; depth > 1 && setting < 4; ++setting)
+            levels.append(
+                uart::rxTriggerLevel(chip, static_cast<uint8_t>(fcr | setting << 6), facts.efr));
+        QVERIFY2(
+            mode.value(u"rx_trigger_levels") == (depth > 1 ? QJsonValue(levels) : QJsonValue()),
+            shown.constData());
+    }
+    // A failed access or a stop request at points through the measurement.
+    const int accesses = rig.library->accesses;
+    for (int at = cli::kMostProbeAccesses; at < accesses; at += accesses / 7) {
+        for (const bool stop : {false, true}) {
+            Rig broken(chip, initial, true, quirks);
+            (stop ? broken.library->stopAt : broken.library->failAt) = at;
+            const QJsonObject none = measuredObject(broken, status);
+            QVERIFY(none.isEmpty());
+            QCOMPARE(status, stop ? 128 + SIGTERM : 1);
+            QVERIFY2(broken.library->snapshot() == before,
+                     qPrintable(QStringLiteral("%1 at access %2: %3")
+                                    .arg(stop ? "stop" : "failure")
+                                    .arg(at)
+                                    .arg(describe(broken.library->snapshot()))));
+        }
+    }
+}
+
 }  // namespace
 
 class TestProbe : public QObject {
@@ -147,7 +220,7 @@ private slots:
 
 // Each chip as its data sheet answers, left by whatever ran before in various states: the
 // verdict, every saved register as before, RBR never read, the accesses bounded and each one
-// in the trace.
+// in the trace. On the simulated chips, identify's measurements too (checkMeasured).
 void TestProbe::identify_data() {
     QTest::addColumn<Chip>("chip");
     QTest::addColumn<State>("initial");
@@ -218,6 +291,30 @@ void TestProbe::identify_data() {
     row("simulated empty port", Chip::None, reset, "3F8: none（UART が応答しません）", true);
     row("simulated floating port", Chip::None, reset, "3F8: none（UART が応答しません）", true,
         {true, false, 0x00, 0x50, 0});
+    // The clocks of PCI cards and fast Super I/O chips; transfers complete at once as on QEMU.
+    const auto clocked = [](uint32_t hz, bool instant = false) {
+        Quirks quirks;
+        quirks.clockHz = hz;
+        quirks.instant = instant;
+        return quirks;
+    };
+    row("simulated 16550A at 7.3728 MHz", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true, clocked(7'372'800));
+    row("simulated 16550A at 14.7456 MHz", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true, clocked(14'745'600));
+    row("simulated 16550A at 24 MHz", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true, clocked(24'000'000));
+    row("simulated 16450 at 24 MHz", Chip::U16450, running,
+        "3F8: 16450（FIFO なし、スクラッチレジスタあり）", true, clocked(24'000'000));
+    row("simulated 16750 at 14.7456 MHz", Chip::U16750, running,
+        "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）", true, clocked(14'745'600));
+    row("simulated 16C950 at 14.7456 MHz", Chip::OX16C950, running,
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）", true, clocked(14'745'600));
+    row("simulated 16650 at 7.3728 MHz", Chip::U16650, running,
+        "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）", true, clocked(7'372'800));
+    row("simulated 16550A in instant timing", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true,
+        clocked(uart::kClockHz, true));
     // Only a chip without FIFOs is told by its scratch register.
     row("simulated 16550A whose scratch bit 7 is stuck", Chip::U16550A, running,
         "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true,
@@ -259,6 +356,9 @@ void TestProbe::identify() {
     const State left = probed.library->snapshot();
     QVERIFY2(!(left.lcr & 0x80) && (chip == Chip::None || left.ier == 0x00),
              qPrintable(describe(left)));
+
+    if (simulated && chip != Chip::None)
+        checkMeasured(chip, initial, quirks);
 }
 
 // A failed access at any point: the probe stops there, puts back what it changed, and says
