@@ -425,32 +425,51 @@ void TestProbe::kernelPorts_data() {
     QTest::addColumn<bool>("selftest");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("error");
-    QTest::addColumn<bool>("sysfs");  // the kernel's view read from a sysfs tree, not faked
+    QTest::addColumn<bool>("sysfs");        // the kernel's view read from a sysfs tree, not faked
+    QTest::addColumn<uint32_t>("clockHz");  // the simulated UART's; the kernel assumes 1.8432 MHz
+    QTest::addColumn<QString>("output");    // in what identify prints
 
-    QTest::newRow("a registered tty")
-        << "ttyS0" << false << false << false << 0
-        << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として" << false;
+    QTest::newRow("a registered tty") << "ttyS0" << false << false << false << 0
+                                      << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として"
+                                      << false << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("the console") << "ttyS0" << true << false << false << 2
                                  << "カーネルのコンソール「ttyS0」のため、触れませんでした。"
-                                 << false;
+                                 << false << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("the console, forced")
         << "ttyS0" << true << true << false << 0
-        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。" << false;
+        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。" << false
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("selftest on the console")
-        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。" << false;
+        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。" << false
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("a tty name with an escape is quoted")
-        << "tty\x1b[2J" << false << false << false << 0 << "「tty\\x1B[2J」" << false;
+        << "tty\x1b[2J" << false << false << false << 0 << "「tty\\x1B[2J」" << false
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("the console in sysfs")
         << "ttyS0" << true << false << false << 2
-        << "カーネルのコンソール「ttyS0」のため、触れませんでした。" << true;
+        << "カーネルのコンソール「ttyS0」のため、触れませんでした。" << true
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("selftest on the console in sysfs")
-        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。" << true;
+        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。" << true
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("selftest on the console in sysfs, forced")
         << "ttyS0" << true << true << true << 0
-        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。" << true;
+        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。" << true
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("a tty in sysfs that is not the console")
         << "ttyS0" << false << false << true << 0
-        << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として" << true;
+        << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として" << true
+        << uint32_t{uart::kClockHz} << QString();
+    // The kernel sets every rate for the clock it assumes: a UART on a faster one runs them
+    // all that many times faster.
+    QTest::newRow("a UART at 14.7456 MHz the kernel takes for 1.8432 MHz")
+        << "ttyS0" << false << false << false << 0 << "警告: ポート0x3F8の UART はカーネルが"
+        << true << uint32_t{14'745'600}
+        << "カーネルはこの UART の入力クロックを 1.8432 MHz とみなしていますが、この UART は "
+           "14.7456 MHz で動いています。カーネルが設定する通信速度はどれも 8 倍になります。";
+    QTest::newRow("a UART at the clock the kernel assumes")
+        << "ttyS0" << false << false << false << 0 << "警告: ポート0x3F8の UART はカーネルが"
+        << true << uint32_t{uart::kClockHz} << "入力クロック: 1.8432 MHz（測定 1.8432 MHz";
 }
 
 void TestProbe::kernelPorts() {
@@ -461,12 +480,17 @@ void TestProbe::kernelPorts() {
     QFETCH(int, status);
     QFETCH(QString, error);
     QFETCH(bool, sysfs);
+    QFETCH(uint32_t, clockHz);
+    QFETCH(QString, output);
 
-    Rig rig(Chip::U16550A, {}, true);
+    Quirks quirks;
+    quirks.clockHz = clockHz;
+    Rig rig(Chip::U16550A, {}, true, quirks);
     rig.owners.tty = tty.toStdString();
     rig.owners.console = console;
-    const SysfsTree tree({tty + QStringLiteral(" type=4 io_type=0 port=0x3F8 irq=4")},
-                         console ? QStringLiteral("tty0 ") + tty : QString());
+    const SysfsTree tree(
+        {tty + QStringLiteral(" type=4 io_type=0 port=0x3F8 irq=4 uartclk=1843200")},
+        console ? QStringLiteral("tty0 ") + tty : QString());
     QVERIFY(tree.ok());
     cli::KernelPortOwners kernel(tree.root().toStdString());
     cli::PortOwners& owners = sysfs ? static_cast<cli::PortOwners&>(kernel) : rig.owners;
@@ -482,6 +506,9 @@ void TestProbe::kernelPorts() {
                  status);
     }
     QVERIFY2(rig.stdErr().contains(error), qPrintable(rig.stdErr()));
+    QVERIFY2(rig.stdOut().contains(output), qPrintable(rig.stdOut()));
+    QCOMPARE(rig.stdOut().contains(QStringLiteral("カーネルはこの UART")),
+             clockHz != uart::kClockHz);
     QCOMPARE(rig.library->accesses == 0, status == 2);
 }
 
