@@ -109,7 +109,9 @@ std::vector<std::string> measuredLines(const uart::ChipFacts& facts, const Measu
         lines.push_back("  入力クロック: 測れません（" + m.clockNote + "）");
     } else {
         char tolerance[32];
-        std::snprintf(tolerance, sizeof tolerance, "±%.2f %%", 100 * m.clockTolerance);
+        // Rounded up: how far it may be off, at most.
+        std::snprintf(tolerance, sizeof tolerance, "±%.2f %%",
+                      std::max(0.01, std::ceil(10'000 * m.clockTolerance) / 100));
         lines.push_back(
             m.nominalHz ? "  入力クロック: " + megahertz(static_cast<double>(*m.nominalHz)) +
                               " MHz（測定 " + megahertz(*m.clockHz) + " MHz、" + tolerance + "）"
