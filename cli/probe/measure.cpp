@@ -354,15 +354,19 @@ std::optional<int64_t> nominalClock(double hz) {
     return std::nullopt;
 }
 
+bool measureInputClock(UartSession& s, Chip chip, Measurement& m) {
+    // Internal loopback, every modem output off, no interrupt source.
+    return s.write(MCR, MCR_LOOP) && s.write(IER, 0x00) && enhancedMode(s, chip) &&
+           measureClock(s, chip, m);
+}
+
 std::optional<Measurement> measureUart(UartSession& s, Chip chip) {
     Measurement m;
     if (chip == Chip::None) {
         m.clockNote = "UART が応答しません";
         return m;
     }
-    // Internal loopback, every modem output off, no interrupt source.
-    if (!s.write(MCR, MCR_LOOP) || !s.write(IER, 0x00) || !enhancedMode(s, chip) ||
-        !measureClock(s, chip, m))
+    if (!measureInputClock(s, chip, m))
         return std::nullopt;
 
     const uint16_t divisor = fastDivisor(m);

@@ -63,6 +63,12 @@ struct Measurement {
 // failed access or a stop request).
 std::optional<Measurement> measureUart(UartSession& session, uart::Chip chip);
 
+// The input clock alone, as measureUart measures it first, into m (clockHz, nominalHz and
+// clockTolerance, or clockNote), for a command that derives times from a divisor: the UART
+// is left in internal loopback, changed, for the caller to restore. False when the session
+// ended on the way.
+bool measureInputClock(UartSession& session, uart::Chip chip, Measurement& m);
+
 // The usual crystal nearest to hz when within 2 % of it.
 std::optional<int64_t> nominalClock(double hz);
 
