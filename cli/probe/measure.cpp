@@ -84,9 +84,7 @@ bool setRate(UartSession& s, uint16_t divisor) {
 // The divisor of 115200 bps on a 1.8432 MHz clock, scaled to the measured clock: every
 // character outlasts a few accesses at bus speed.
 uint16_t fastDivisor(const Measurement& m) {
-    if (!m.clockHz)
-        return 1;
-    return static_cast<uint16_t>(std::clamp(std::lround(*m.clockHz / kClockHz), 1L, 0xFFFFL));
+    return scaledDivisor(1, m.clockHz);
 }
 
 // One burst of count characters, from the first THR write to TEMT, in one sequence.
@@ -142,11 +140,13 @@ bool measureClock(UartSession& s, Chip chip, Measurement& m) {
                 const std::optional<Burst> got = burst(s, kBurstLengths[i], divisor, fifo);
                 if (!got)
                     return false;
-                if (got->finished && (!shortest || got->ns < shortest->ns))
-                    shortest = got;
                 waited = waited || got->waited;
+                if (!got->finished)
+                    break;  // a transmitter that does not empty: no use repeating
+                if (!shortest || got->ns < shortest->ns)
+                    shortest = got;
             }
-            finished = shortest.has_value();
+            finished = shortest.has_value() && shortest->finished;
             if (shortest)
                 bursts[i] = *shortest;
         }
@@ -356,8 +356,18 @@ std::optional<int64_t> nominalClock(double hz) {
 
 bool measureInputClock(UartSession& s, Chip chip, Measurement& m) {
     // Internal loopback, every modem output off, no interrupt source.
-    return s.write(MCR, MCR_LOOP) && s.write(IER, 0x00) && enhancedMode(s, chip) &&
-           measureClock(s, chip, m);
+    if (!(s.write(MCR, MCR_LOOP) && s.write(IER, 0x00) && enhancedMode(s, chip) &&
+          measureClock(s, chip, m)))
+        return false;
+    s.setMeasuredClock(m.clockHz);
+    return true;
+}
+
+uint16_t scaledDivisor(uint16_t divisor, std::optional<double> clockHz) {
+    if (!clockHz || divisor == 0)
+        return divisor;
+    return static_cast<uint16_t>(
+        std::clamp(std::lround(divisor * *clockHz / kClockHz), 1L, 0xFFFFL));
 }
 
 std::optional<Measurement> measureUart(UartSession& s, Chip chip) {

@@ -69,6 +69,12 @@ std::optional<Measurement> measureUart(UartSession& session, uart::Chip chip);
 // ended on the way.
 bool measureInputClock(UartSession& session, uart::Chip chip, Measurement& m);
 
+// The divisor that gives on a UART fed clockHz the rate divisor gives on the PC's 1.8432 MHz
+// (rounded, at least 1); divisor itself where the clock is not known. A command that picks a
+// rate by its 1.8432 MHz divisor writes this one instead, and every time it derives from
+// that divisor holds on the measured clock.
+uint16_t scaledDivisor(uint16_t divisor, std::optional<double> clockHz);
+
 // The usual crystal nearest to hz when within 2 % of it.
 std::optional<int64_t> nominalClock(double hz);
 

@@ -72,6 +72,11 @@ public:
     // Whether the chip has an EFR, once the probe knows.
     void foundEfr(bool found);
 
+    // The UART's input clock as measured (measure.h), once it was; else none, and times
+    // derived from a divisor take the PC's 1.8432 MHz.
+    std::optional<double> measuredClock() const { return m_measuredClock; }
+    void setMeasuredClock(std::optional<double> hz) { m_measuredClock = hz; }
+
     // LCR as saved, without DLAB: the frame format the probe works under.
     uint8_t workingLcr() const {
         return static_cast<uint8_t>(m_saved.lcr.value_or(0) & ~uart::LCR_DLAB);
@@ -97,6 +102,7 @@ private:
     std::optional<uint8_t> m_lcrNow;  // what LCR holds now, once known
     uint8_t m_sprNow = 0xFF;          // the last value written to offset 7
     std::optional<bool> m_hasEfr;
+    std::optional<double> m_measuredClock;
     // Changed since saving.
     bool m_ierChanged = false, m_mcrChanged = false, m_scrChanged = false, m_divisorChanged = false,
          m_fcrChanged = false, m_efrChanged = false, m_acrChanged = false;
