@@ -19,8 +19,10 @@ namespace {
 constexpr uint8_t kFrame = 0x03;  // 8N1
 constexpr int kFrameBits = 10;
 constexpr uint16_t kClockDivisor = 16;
+// The slowest rate the bursts are timed at: their waits still fit one sequence.
+constexpr uint16_t kSlowestClockDivisor = 128;
 constexpr std::array<int, 3> kBurstLengths{2, 9, 16};
-constexpr int kClockAttempts = 5;
+constexpr int kClockAttempts = 6;
 constexpr int kBurstRepeats = 3;
 constexpr double kAgreement = 0.01;
 constexpr double kNominalWithin = 0.02;
@@ -127,8 +129,10 @@ bool measureClock(UartSession& s, Chip chip, Measurement& m) {
     if (fifo && !s.write(FCR, kFifoReset))
         return false;
     bool everFinished = false;
-    for (int attempt = 0; attempt < kClockAttempts; ++attempt) {
-        const auto divisor = static_cast<uint16_t>(kClockDivisor << (attempt / 2));
+    bool pausedBefore = false;
+    uint16_t divisor = kClockDivisor;
+    std::optional<Measurement> coarse;  // consistent, but the accesses are long against it
+    for (int attempt = 0; attempt < kClockAttempts && divisor <= kSlowestClockDivisor; ++attempt) {
         if (!setRate(s, divisor))
             return false;
         // A pause of the program only ever lengthens a burst: the shortest of a few counts.
@@ -150,25 +154,43 @@ bool measureClock(UartSession& s, Chip chip, Measurement& m) {
             if (shortest)
                 bursts[i] = *shortest;
         }
-        if (!finished)
-            continue;  // a wait ran out, maybe because the program was paused: again
+        const double first = (bursts[1].ns - bursts[0].ns) / (kBurstLengths[1] - kBurstLengths[0]);
+        const double second = (bursts[2].ns - bursts[1].ns) / (kBurstLengths[2] - kBurstLengths[1]);
+        if (!finished || first <= 0 || second <= 0 ||
+            std::fabs(first - second) > kAgreement * (first + second) / 2) {
+            // A wait ran out or the estimates disagree: the program was paused. Again, and
+            // after a second such try at half the rate.
+            everFinished = everFinished || finished;
+            if (pausedBefore)
+                divisor = static_cast<uint16_t>(divisor * 2);
+            pausedBefore = !pausedBefore;
+            continue;
+        }
         everFinished = true;
         if (!waited) {
             m.clockNote = kInstantNote;
             return true;
         }
-        const double first = (bursts[1].ns - bursts[0].ns) / (kBurstLengths[1] - kBurstLengths[0]);
-        const double second = (bursts[2].ns - bursts[1].ns) / (kBurstLengths[2] - kBurstLengths[1]);
-        if (first <= 0 || second <= 0 ||
-            std::fabs(first - second) > kAgreement * (first + second) / 2)
-            continue;  // paused part way: again, and after two tries at half the rate
         const double span = bursts[2].ns - bursts[0].ns;
         const double perCharacter = span / (kBurstLengths[2] - kBurstLengths[0]);
-        m.clockHz = kFrameBits * kClocksPerBit * divisor * 1e9 / perCharacter;
-        m.nominalHz = nominalClock(*m.clockHz);
+        Measurement got;
+        got.clockHz = kFrameBits * kClocksPerBit * divisor * 1e9 / perCharacter;
+        got.nominalHz = nominalClock(*got.clockHz);
         const double readNs = std::max(bursts[0].readNs, bursts[2].readNs);
-        m.clockTolerance =
+        got.clockTolerance =
             std::max(std::fabs(first - second) / (first + second), 4 * readNs / span);
+        if (!coarse || got.clockTolerance < coarse->clockTolerance)
+            coarse = got;
+        if (got.clockTolerance <= kAgreement)
+            break;
+        // Reads of LSR long against the bursts: at half the rate, bursts twice as long.
+        divisor = static_cast<uint16_t>(divisor * 2);
+        pausedBefore = false;
+    }
+    if (coarse) {
+        m.clockHz = coarse->clockHz;
+        m.nominalHz = coarse->nominalHz;
+        m.clockTolerance = coarse->clockTolerance;
         return true;
     }
     m.clockNote =

@@ -17,10 +17,13 @@
 //   clock     bursts of 2, 9 and 16 characters (8N1) at divisor 16, each timed by the port
 //             library from the first THR write to TEMT within one register sequence (written
 //             at once into a transmit FIFO, else each as THR empties); the differences between
-//             them cancel the transmitter's start latency and the access times. The two
-//             estimates of a character's time must agree within 1 %, else the bursts run again
-//             (a paused program), the third and fourth time at half the rate, the fifth at a
-//             quarter. A UART whose transfers complete at once (an emulator's) cannot be timed.
+//             them cancel the transmitter's start latency and the access times. Each burst is
+//             timed three times and the shortest kept. The two estimates of a character's time
+//             must agree within 1 %, else the bursts run again (a paused program), from the
+//             second such try at half the rate; and where reads of LSR are long against the
+//             bursts (the result could be off by more than 1 %), they run at half the rate, down
+//             to divisor 128, the best kept. A UART whose transfers complete at once (an
+//             emulator's) cannot be timed.
 //   fifo      at 115200 bps on a 1.8432 MHz clock (the same rate on the measured clock), 136
 //             characters, the transmit FIFO filled and emptied in turn, after a reset of the
 //             receiver's FIFO; then LSR and RBR are read in turns: the characters that came

@@ -123,6 +123,7 @@ struct ChipQuirks {
     Uart16550::Faults faults = 0;       // the simulated chip's (SimChips only)
     uint32_t clockHz = uart::kClockHz;  // the simulated chip's baud clock
     bool instant = false;               // the simulator completes every transfer at once
+    uint32_t accessNs = 1000;           // how long an access of a register sequence takes
     bool operator==(const ChipQuirks&) const = default;
 };
 

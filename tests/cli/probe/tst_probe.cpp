@@ -85,6 +85,7 @@ struct Rig {
         } else {
             library = std::make_unique<FakeChip>(chip, initial, quirks);
         }
+        library->accessTime = std::chrono::nanoseconds(quirks.accessNs);
         pacing = std::make_unique<ChipPacing>(*library, clock);
     }
 
@@ -312,6 +313,12 @@ void TestProbe::identify_data() {
         "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）", true, clocked(14'745'600));
     row("simulated 16650 at 7.3728 MHz", Chip::U16650, running,
         "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）", true, clocked(7'372'800));
+    // A bus ten times slower than a PC's: the bursts' two estimates disagree at first and
+    // the clock is timed again at half the rate.
+    Quirks slowBus = clocked(24'000'000);
+    slowBus.accessNs = 10'000;
+    row("simulated 16550A at 24 MHz on a slow bus", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true, slowBus);
     row("simulated 16550A in instant timing", Chip::U16550A, running,
         "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true,
         clocked(uart::kClockHz, true));
