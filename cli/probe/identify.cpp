@@ -106,7 +106,7 @@ std::vector<std::string> measuredLines(const uart::ChipFacts& facts, const Measu
         return {};
     std::vector<std::string> lines;
     if (!m.clockHz) {
-        lines.push_back("  入力クロック: 測れません（" + m.clockNote + "）");
+        lines.push_back("  入力クロック: " + m.clockNote);
     } else {
         char tolerance[32];
         // Rounded up: how far it may be off, at most.

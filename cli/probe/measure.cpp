@@ -154,6 +154,10 @@ bool measureClock(UartSession& s, Chip chip, Measurement& m) {
             if (shortest)
                 bursts[i] = *shortest;
         }
+        if (finished && !waited) {
+            m.clockNote = kInstantNote;
+            return true;
+        }
         const double first = (bursts[1].ns - bursts[0].ns) / (kBurstLengths[1] - kBurstLengths[0]);
         const double second = (bursts[2].ns - bursts[1].ns) / (kBurstLengths[2] - kBurstLengths[1]);
         if (!finished || first <= 0 || second <= 0 ||
@@ -167,10 +171,6 @@ bool measureClock(UartSession& s, Chip chip, Measurement& m) {
             continue;
         }
         everFinished = true;
-        if (!waited) {
-            m.clockNote = kInstantNote;
-            return true;
-        }
         const double span = bursts[2].ns - bursts[0].ns;
         const double perCharacter = span / (kBurstLengths[2] - kBurstLengths[0]);
         Measurement got;
