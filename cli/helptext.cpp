@@ -124,8 +124,10 @@ std::string helpText(const std::string& program) {
            "          表示します。--json で JSON の配列にします。ポートには触れません。\n"
            "  identify  各ベース（省略時は COM1〜COM4 と、regwise-io "
            "ではカーネルが登録したほかの\n" +
-           wrappedList("          シリアルポート）の UART の種類（", chipNames(),
-                       "）を調べ、1 行ずつ表示します。", "          ") +
+           wrappedList("          シリアルポート）の UART の種類（", chipNames(), "）を調べ、",
+                       "          ") +
+           "          内部ループバックで入力クロック、FIFO の深さ、受信トリガーレベルを\n"
+           "          測って表示します。\n" +
            "          --explain で根拠の読み出しを、--json で JSON の配列を表示します。\n"
            "  selftest  ポートが動くことをレジスタからピンまで確かめます。既定は内部ループバック\n"
            "          （MCR ビット 4）。--plug はループバックプラグを、--peer "

@@ -17,6 +17,11 @@ std::optional<std::string> KernelPortOwners::ttyAt(int32_t base) {
     return port ? std::optional<std::string>(port->tty) : std::nullopt;
 }
 
+std::optional<uint64_t> KernelPortOwners::clockAt(int32_t base) {
+    const kernelports::Port* port = kernelports::ttyAtPort(m_listing, base);
+    return port ? port->uartclk : std::nullopt;
+}
+
 bool KernelPortOwners::isConsole(const std::string& tty) {
     for (const kernelports::Port& port : m_listing.ports) {
         if (port.tty == tty)

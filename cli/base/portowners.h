@@ -23,6 +23,9 @@ public:
     virtual bool isConsole(const std::string& tty) = 0;
     // Whether the UARTs are the simulated ones, whose cabling is fixed and which have no plug.
     virtual bool simulated() { return false; }
+    // The input clock the kernel assumes for the UART it registered at this base (sysfs
+    // uartclk), or none.
+    virtual std::optional<uint64_t> clockAt(int32_t) { return std::nullopt; }
 };
 
 // The simulated UARTs belong to no kernel driver.
@@ -40,6 +43,7 @@ public:
     explicit KernelPortOwners(const std::string& sysfsRoot = "/sys");
     std::optional<std::string> ttyAt(int32_t base) override;
     bool isConsole(const std::string& tty) override;
+    std::optional<uint64_t> clockAt(int32_t base) override;
 
 private:
     kernelports::Listing m_listing;

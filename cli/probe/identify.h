@@ -21,8 +21,9 @@ class PortOwners;
 // other windows.
 std::vector<int32_t> defaultBases(const Reach& reach);
 
-// Probes each base in one session (chipprobe.h), restores its registers, and prints one line
-// per base, or a JSON array. Answers 0 when every base was probed, whatever it held; 1 when
+// Probes each base in one session (chipprobe.h), measures its clock and FIFO (measure.h),
+// restores its registers, and prints the verdict and the measurements of each base, or a
+// JSON array. Answers 0 when every base was probed, whatever it held; 1 when
 // an access or the output failed; 2 when the kernel's console was refused, before any
 // access; kExitNotRestored (3) when a register may be left changed; else 128+N on a stop
 // signal.

@@ -3,6 +3,9 @@
 
 #include "cli/probe/uartsession.h"
 
+#include <algorithm>
+#include <string>
+
 #include "cli/base/console.h"
 #include "cli/base/numbers.h"
 #include "cli/base/pacing.h"
@@ -121,6 +124,40 @@ std::optional<PortWait> UartSession::waitFor(int offset, uint8_t expected, uint8
         return std::nullopt;
     }
     return wait;
+}
+
+bool UartSession::sequence(std::vector<IOSCM_Step> steps, std::vector<IOSCM_StepResult>& results) {
+    results.assign(steps.size(), IOSCM_StepResult{});
+    if (m_end != End::Running)
+        return false;
+    if (const int signal = m_pacing.stopSignal(); signal != 0) {
+        m_end = End::Stopped;
+        m_stopSignal = signal;
+        return false;
+    }
+    // Noted first, as for a single write: a sequence that failed part way may have made any
+    // of them.
+    for (IOSCM_Step& step : steps) {
+        if (step.kind == IOSCM_STEP_WRITE)
+            noteWrite(step.port, step.data);
+        if (step.kind != IOSCM_STEP_WAIT)
+            step.port = static_cast<int16_t>(m_base + step.port);
+    }
+    const PortCall call = m_library.sequence(steps, results);
+    if (!call.failed() && call.value == static_cast<int32_t>(steps.size()))
+        return true;
+    m_end = End::Failed;
+    m_lcrNow.reset();  // restore() cannot tell how far the sequence came
+    const std::size_t at = std::min(static_cast<std::size_t>(std::max(call.value, 0)),
+                                    steps.empty() ? 0 : steps.size() - 1);
+    const IOSCM_Step& step = steps.empty() ? IOSCM_Step{} : steps[at];
+    const std::string reason =
+        call.error.empty() ? std::string("手順の途中で終わりました。") : call.error;
+    if (step.kind == IOSCM_STEP_WRITE)
+        tellWriteFailed(step.port, step.data, reason, m_console);
+    else
+        tellReadFailed(step.port, reason, m_console);
+    return false;
 }
 
 bool UartSession::saveLcrAndIer() {

@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "cli/base/portwait.h"
+#include "portio/ioscm.h"
 #include "uart/registers.h"
 
 class PortLibrary;
@@ -52,6 +54,12 @@ public:
     std::optional<PortWait> waitFor(int offset, uint8_t expected, uint8_t mask,
                                     std::chrono::nanoseconds limit);
 
+    // Runs steps, whose ports are offsets from the base, as one register sequence of the
+    // library (timed by it, at bus speed), and fills results. Each write is noted for
+    // restore() as write() notes it. False, with the person told, when a step could not run;
+    // as with any access, nothing runs after a failure or a stop request.
+    bool sequence(std::vector<IOSCM_Step> steps, std::vector<IOSCM_StepResult>& results);
+
     // R LCR, with DLAB cleared if it was set, then R IER and R SCR. DLAB stays clear.
     bool saveLcrAndIer();
     // MCR, the FIFOs' state from IIR (reading IIR clears a pending THRE interrupt) and
@@ -64,6 +72,11 @@ public:
     void efrCandidate(uint8_t value);
     // Whether the chip has an EFR, once the probe knows.
     void foundEfr(bool found);
+
+    // The UART's input clock as measured (measure.h), once it was; else none, and times
+    // derived from a divisor take the PC's 1.8432 MHz.
+    std::optional<double> measuredClock() const { return m_measuredClock; }
+    void setMeasuredClock(std::optional<double> hz) { m_measuredClock = hz; }
 
     // LCR as saved, without DLAB: the frame format the probe works under.
     uint8_t workingLcr() const {
@@ -92,6 +105,7 @@ private:
     std::optional<uint8_t> m_lcrNow;  // what LCR holds now, once known
     uint8_t m_sprNow = 0xFF;          // the last value written to offset 7
     std::optional<bool> m_hasEfr;
+    std::optional<double> m_measuredClock;
     // Changed since saving.
     bool m_ierChanged = false, m_mcrChanged = false, m_scrChanged = false, m_divisorChanged = false,
          m_fcrChanged = false, m_efrChanged = false, m_acrChanged = false;

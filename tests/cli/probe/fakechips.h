@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <span>
+#include <string>
 
 #include "portio/portlibrary.h"
 #include "portio/sim/simclock.h"
@@ -57,13 +59,56 @@ public:
         return {true, 0, {}};
     }
 
+    // A register sequence as the real-port helper runs it, on the test's time: each access
+    // takes accessTime, a WAIT and a POLL's reads move the clock. Accesses count, fail, stop
+    // and pause as single ones do.
+    std::chrono::nanoseconds accessTime{1000};
+    PortCall sequence(std::span<const IOSCM_Step> steps,
+                      std::span<IOSCM_StepResult> results) override {
+        PortCall call{true, 0, {}};
+        if (const std::optional<std::string> refused =
+                sequencerunner::refusal(steps, [](int16_t) { return true; })) {
+            call.error = *refused;
+            return call;
+        }
+        TimedIo io{*this, call.error};
+        call.value = sequencerunner::run(steps, results.first(steps.size()), io);
+        return call;
+    }
+
 protected:
     virtual uint8_t read(uint16_t port) = 0;
     virtual void write(uint16_t port, uint8_t value) = 0;
+    // The test's time, which the simulated UARTs keep too.
+    void elapse(std::chrono::nanoseconds by) { m_pacing.clock += by; }
+    std::chrono::nanoseconds now() const { return m_pacing.clock; }
 
     VirtualPacing& m_pacing;
 
 private:
+    struct TimedIo {
+        ChipLibrary& library;
+        std::string& error;
+        std::optional<uint8_t> read(int16_t port) {
+            const PortCall call = library.inpB(port);
+            library.elapse(library.accessTime);
+            if (call.failed()) {
+                error = call.error;
+                return std::nullopt;
+            }
+            return static_cast<uint8_t>(call.value);
+        }
+        bool write(int16_t port, uint8_t data) {
+            const PortCall call = library.outB(port, data);
+            library.elapse(library.accessTime);
+            if (call.failed())
+                error = call.error;
+            return !call.failed();
+        }
+        int64_t now() const { return library.now().count(); }
+        void waitUntil(int64_t ns) { library.elapse(std::chrono::nanoseconds(ns) - library.now()); }
+    };
+
     bool admit() {
         ++accesses;
         if (accesses == pauseAt || pauseAt < 0)
@@ -77,11 +122,14 @@ private:
 // Ways a part may differ from its data sheet. oxId3 is FakeChip's, ierHighBits both's, the
 // rest SimChips'.
 struct ChipQuirks {
-    bool floating = false;           // no chip, and the bus gives back the last byte written
-    bool fifo64WithoutDlab = false;  // a 16750 clone that takes FCR bit 5 without DLAB too
-    uint8_t ierHighBits = 0x00;      // IER's unused bits read these
-    uint8_t oxId3 = 0x50;            // a 16C950's third ID byte: 5x, x the variant
-    Uart16550::Faults faults = 0;    // the simulated chip's
+    bool floating = false;              // no chip, and the bus gives back the last byte written
+    bool fifo64WithoutDlab = false;     // a 16750 clone that takes FCR bit 5 without DLAB too
+    uint8_t ierHighBits = 0x00;         // IER's unused bits read these
+    uint8_t oxId3 = 0x50;               // a 16C950's third ID byte: 5x, x the variant
+    Uart16550::Faults faults = 0;       // the simulated chip's
+    uint32_t clockHz = uart::kClockHz;  // the simulated chip's baud clock
+    bool instant = false;               // the simulator completes every transfer at once
+    uint32_t accessNs = 1000;           // how long an access of a register sequence takes
     bool operator==(const ChipQuirks&) const = default;
 };
 

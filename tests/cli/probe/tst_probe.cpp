@@ -1,9 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The Regwise developers
 // SPDX-License-Identifier: MIT
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -63,7 +67,11 @@ struct Rig {
             ComSlot com1 = quirks.floating ? ComSlot::floatingBus() : ComSlot(chip);
             com1.faults = quirks.faults;
             const ComSlot other = simulated ? ComSlot(Chip::U16550A) : ComSlot(std::nullopt);
+            if (com1.chip)
+                com1.clockHz = quirks.clockHz;
             sim->bus.setChips({com1, other, other, other});
+            if (quirks.instant)
+                sim->bus.setTiming(Uart16550::Timing::Instant);
             // Through the bus, as a program before the probe would have left COM1. A 16750
             // takes its 64-byte mode only with DLAB set.
             const std::pair<int, uint8_t> setup[] = {{3, 0x80},
@@ -80,6 +88,7 @@ struct Rig {
             library = std::move(sim);
             owners.simulatedUarts = simulated;
         }
+        library->accessTime = std::chrono::nanoseconds(quirks.accessNs);
     }
 
     int identify(const cli::ProbeOptions& options) {
@@ -92,13 +101,15 @@ struct Rig {
     QString stdErr() const { return QString::fromStdString(err.str()); }
 };
 
-// identify or selftest of the rig's one UART.
+// identify or selftest of the rig's one UART; identify probes alone: no byte sent, RBR never
+// read.
 cli::ProbeOptions ofBase(bool tap, bool trace = false, bool force = false) {
     cli::ProbeOptions options;
     options.bases = {ChipLibrary::kBase};
     options.tap = tap;
     options.trace = trace;
     options.force = force;
+    options.measure = false;
     return options;
 }
 
@@ -132,6 +143,74 @@ QList<std::pair<QString, QString>> tapPoints(const QString& tap) {
     return points;
 }
 
+// identify --json with the measurements, on one rig: its one object.
+QJsonObject measuredObject(Rig& rig, int& status) {
+    cli::ProbeOptions options;
+    options.bases = {ChipLibrary::kBase};
+    options.json = true;
+    status = rig.identify(options);
+    const QJsonDocument json = QJsonDocument::fromJson(QByteArray::fromStdString(rig.out.str()));
+    return json.array().first().toObject();
+}
+
+// What identify measures of a simulated chip: its clock within 1 % and the usual crystal
+// named, or, where transfers complete at once, a note instead of a number; the FIFO's depth
+// in each mode and the receive trigger levels exactly as the chip table has them; every
+// register as before, also when an access fails or a stop request comes part way.
+void checkMeasured(Chip chip, const State& initial, const Quirks& quirks) {
+    Rig rig(chip, initial, true, quirks);
+    const State before = rig.library->snapshot();
+    int status = -1;
+    const QJsonObject object = measuredObject(rig, status);
+    QCOMPARE(status, 0);
+    QVERIFY2(rig.library->snapshot() == before, qPrintable(describe(rig.library->snapshot())));
+    const QByteArray shown = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    if (quirks.instant) {
+        QVERIFY2(object.value(u"clock_hz").isNull() && object.value(u"clock_note").isString(),
+                 shown.constData());
+    } else {
+        const double hz = object.value(u"clock_hz").toDouble();
+        QVERIFY2(std::fabs(hz / quirks.clockHz - 1) <= 0.01, shown.constData());
+        QCOMPARE(object.value(u"clock_nominal_hz").toDouble(), double(quirks.clockHz));
+        QVERIFY(object.value(u"clock_note").isNull());
+    }
+    const uart::ChipFacts& facts = uart::chipFacts(chip);
+    QCOMPARE(object.value(u"fifo_measured").toInt(-1), facts.usableFifo);
+    const QJsonArray modes = object.value(u"fifo_modes").toArray();
+    QCOMPARE(modes.size(), chip == Chip::U16750 ? 2 : 1);
+    for (const QJsonValue& value : modes) {
+        const QJsonObject mode = value.toObject();
+        const auto fcr = static_cast<uint8_t>(
+            uart::FCR_ENABLE | (mode.value(u"fifo64").toBool() ? uart::FCR_FIFO64 : 0));
+        const auto depth =
+            static_cast<int>(facts.usableFifo > 1 ? uart::fifoDepth(chip, fcr, facts.efr) : 1);
+        QVERIFY2(mode.value(u"depth").toInt() == depth, shown.constData());
+        QJsonArray levels;
+        for (int setting = 0; depth > 1 && setting < 4; ++setting)
+            levels.append(
+                uart::rxTriggerLevel(chip, static_cast<uint8_t>(fcr | setting << 6), facts.efr));
+        QVERIFY2(
+            mode.value(u"rx_trigger_levels") == (depth > 1 ? QJsonValue(levels) : QJsonValue()),
+            shown.constData());
+    }
+    // A failed access or a stop request at points through the measurement.
+    const int accesses = rig.library->accesses;
+    for (int at = cli::kMostProbeAccesses; at < accesses; at += accesses / 7) {
+        for (const bool stop : {false, true}) {
+            Rig broken(chip, initial, true, quirks);
+            (stop ? broken.library->stopAt : broken.library->failAt) = at;
+            const QJsonObject none = measuredObject(broken, status);
+            QVERIFY(none.isEmpty());
+            QCOMPARE(status, stop ? 128 + SIGTERM : 1);
+            QVERIFY2(broken.library->snapshot() == before,
+                     qPrintable(QStringLiteral("%1 at access %2: %3")
+                                    .arg(stop ? "stop" : "failure")
+                                    .arg(at)
+                                    .arg(describe(broken.library->snapshot()))));
+        }
+    }
+}
+
 }  // namespace
 
 class TestProbe : public QObject {
@@ -160,7 +239,7 @@ private slots:
 
 // Each chip as its data sheet answers, left by whatever ran before in various states: the
 // verdict, every saved register as before, RBR never read, the accesses bounded and each one
-// in the trace.
+// in the trace. On the simulated chips, identify's measurements too (checkMeasured).
 void TestProbe::identify_data() {
     QTest::addColumn<Chip>("chip");
     QTest::addColumn<State>("initial");
@@ -231,6 +310,36 @@ void TestProbe::identify_data() {
     row("simulated empty port", Chip::None, reset, "3F8: none（UART が応答しません）", true);
     row("simulated floating port", Chip::None, reset, "3F8: none（UART が応答しません）", true,
         {true, false, 0x00, 0x50, 0});
+    // The clocks of PCI cards and fast Super I/O chips; transfers complete at once as on QEMU.
+    const auto clocked = [](uint32_t hz, bool instant = false) {
+        Quirks quirks;
+        quirks.clockHz = hz;
+        quirks.instant = instant;
+        return quirks;
+    };
+    row("simulated 16550A at 7.3728 MHz", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true, clocked(7'372'800));
+    row("simulated 16550A at 14.7456 MHz", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true, clocked(14'745'600));
+    row("simulated 16550A at 24 MHz", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true, clocked(24'000'000));
+    row("simulated 16450 at 24 MHz", Chip::U16450, running,
+        "3F8: 16450（FIFO なし、スクラッチレジスタあり）", true, clocked(24'000'000));
+    row("simulated 16750 at 14.7456 MHz", Chip::U16750, running,
+        "3F8: 16750（FIFO 64 バイト、スクラッチレジスタあり）", true, clocked(14'745'600));
+    row("simulated 16C950 at 14.7456 MHz", Chip::OX16C950, running,
+        "3F8: 16C950（FIFO 128 バイト、スクラッチレジスタあり）", true, clocked(14'745'600));
+    row("simulated 16650 at 7.3728 MHz", Chip::U16650, running,
+        "3F8: 16650（FIFO 32 バイト、スクラッチレジスタあり）", true, clocked(7'372'800));
+    // A bus ten times slower than a PC's: the bursts' two estimates disagree at first and
+    // the clock is timed again at half the rate.
+    Quirks slowBus = clocked(24'000'000);
+    slowBus.accessNs = 10'000;
+    row("simulated 16550A at 24 MHz on a slow bus", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true, slowBus);
+    row("simulated 16550A in instant timing", Chip::U16550A, running,
+        "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true,
+        clocked(uart::kClockHz, true));
     // Only a chip without FIFOs is told by its scratch register.
     row("simulated 16550A whose scratch bit 7 is stuck", Chip::U16550A, running,
         "3F8: 16550A（FIFO 16 バイト、スクラッチレジスタあり）", true,
@@ -272,6 +381,9 @@ void TestProbe::identify() {
     const State left = probed.library->snapshot();
     QVERIFY2(!(left.lcr & 0x80) && (chip == Chip::None || left.ier == 0x00),
              qPrintable(describe(left)));
+
+    if (simulated && chip != Chip::None)
+        checkMeasured(chip, initial, quirks);
 }
 
 // A failed access at any point: the probe stops there, puts back what it changed, and says
@@ -338,32 +450,51 @@ void TestProbe::kernelPorts_data() {
     QTest::addColumn<bool>("selftest");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("error");
-    QTest::addColumn<bool>("sysfs");  // the kernel's view read from a sysfs tree, not faked
+    QTest::addColumn<bool>("sysfs");        // the kernel's view read from a sysfs tree, not faked
+    QTest::addColumn<uint32_t>("clockHz");  // the simulated UART's; the kernel assumes 1.8432 MHz
+    QTest::addColumn<QString>("output");    // in what identify prints
 
-    QTest::newRow("a registered tty")
-        << "ttyS0" << false << false << false << 0
-        << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として" << false;
+    QTest::newRow("a registered tty") << "ttyS0" << false << false << false << 0
+                                      << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として"
+                                      << false << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("the console") << "ttyS0" << true << false << false << 2
                                  << "カーネルのコンソール「ttyS0」のため、触れませんでした。"
-                                 << false;
+                                 << false << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("the console, forced")
         << "ttyS0" << true << true << false << 0
-        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。" << false;
+        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。" << false
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("selftest on the console")
-        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。" << false;
+        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。" << false
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("a tty name with an escape is quoted")
-        << "tty\x1b[2J" << false << false << false << 0 << "「tty\\x1B[2J」" << false;
+        << "tty\x1b[2J" << false << false << false << 0 << "「tty\\x1B[2J」" << false
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("the console in sysfs")
         << "ttyS0" << true << false << false << 2
-        << "カーネルのコンソール「ttyS0」のため、触れませんでした。" << true;
+        << "カーネルのコンソール「ttyS0」のため、触れませんでした。" << true
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("selftest on the console in sysfs")
-        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。" << true;
+        << "ttyS0" << true << false << true << 2 << "のため、触れませんでした。" << true
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("selftest on the console in sysfs, forced")
         << "ttyS0" << true << true << true << 0
-        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。" << true;
+        << "警告: ポート0x3F8の UART はカーネルのコンソール「ttyS0」です。" << true
+        << uint32_t{uart::kClockHz} << QString();
     QTest::newRow("a tty in sysfs that is not the console")
         << "ttyS0" << false << false << true << 0
-        << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として" << true;
+        << "警告: ポート0x3F8の UART はカーネルが「ttyS0」として" << true
+        << uint32_t{uart::kClockHz} << QString();
+    // The kernel sets every rate for the clock it assumes: a UART on a faster one runs them
+    // all that many times faster.
+    QTest::newRow("a UART at 14.7456 MHz the kernel takes for 1.8432 MHz")
+        << "ttyS0" << false << false << false << 0 << "警告: ポート0x3F8の UART はカーネルが"
+        << true << uint32_t{14'745'600}
+        << "カーネルはこの UART の入力クロックを 1.8432 MHz とみなしていますが、この UART は "
+           "14.7456 MHz で動いています。カーネルが設定する通信速度はどれも 8 倍になります。";
+    QTest::newRow("a UART at the clock the kernel assumes")
+        << "ttyS0" << false << false << false << 0 << "警告: ポート0x3F8の UART はカーネルが"
+        << true << uint32_t{uart::kClockHz} << "入力クロック: 1.8432 MHz（測定 1.8432 MHz";
 }
 
 void TestProbe::kernelPorts() {
@@ -374,12 +505,17 @@ void TestProbe::kernelPorts() {
     QFETCH(int, status);
     QFETCH(QString, error);
     QFETCH(bool, sysfs);
+    QFETCH(uint32_t, clockHz);
+    QFETCH(QString, output);
 
-    Rig rig(Chip::U16550A, {}, true);
+    Quirks quirks;
+    quirks.clockHz = clockHz;
+    Rig rig(Chip::U16550A, {}, true, quirks);
     rig.owners.tty = tty.toStdString();
     rig.owners.console = console;
-    const SysfsTree tree({tty + QStringLiteral(" type=4 io_type=0 port=0x3F8 irq=4")},
-                         console ? QStringLiteral("tty0 ") + tty : QString());
+    const SysfsTree tree(
+        {tty + QStringLiteral(" type=4 io_type=0 port=0x3F8 irq=4 uartclk=1843200")},
+        console ? QStringLiteral("tty0 ") + tty : QString());
     QVERIFY(tree.ok());
     cli::KernelPortOwners kernel(tree.root().toStdString());
     cli::PortOwners& owners = sysfs ? static_cast<cli::PortOwners&>(kernel) : rig.owners;
@@ -388,11 +524,15 @@ void TestProbe::kernelPorts() {
                                rig.pacing),
                  status);
     } else {
-        QCOMPARE(cli::identifyPorts(*rig.library, owners, ofBase(false, false, force), rig.console,
-                                    rig.pacing),
+        cli::ProbeOptions options = ofBase(false, false, force);
+        options.measure = true;
+        QCOMPARE(cli::identifyPorts(*rig.library, owners, options, rig.console, rig.pacing),
                  status);
     }
     QVERIFY2(rig.stdErr().contains(error), qPrintable(rig.stdErr()));
+    QVERIFY2(rig.stdOut().contains(output), qPrintable(rig.stdOut()));
+    QCOMPARE(rig.stdOut().contains(QStringLiteral("カーネルはこの UART")),
+             clockHz != uart::kClockHz);
     QCOMPARE(rig.library->accesses == 0, status == 2);
 }
 
@@ -414,8 +554,12 @@ void TestProbe::jsonReadsInJq() {
         ".[0].fifo_size == 128 and .[0].scratch == true and "
         ".[0].kernel_tty == \"tty\\\"S\\\\\\\\0\\\\x0A\" and "
         "(.[0].evidence | map(.test)) == [\"ier\", \"efr\", \"xr-dvid\"] and "
+        ".[0].clock_hz == null and .[0].fifo_measured == 0 and "
         ".[1] == {port: \"2F8\", type: \"none\", fifo_size: 0, scratch: false, kernel_tty: null,"
-        " evidence: [{test: \"ier\", accesses: [\"W 2F9 00\", \"W 2FF FF\", \"R 2F9 = FF\"]}]}";
+        " evidence: [{test: \"ier\", accesses: [\"W 2F9 00\", \"W 2FF FF\", \"R 2F9 = FF\"]}],"
+        " clock_hz: null, clock_nominal_hz: null, clock_tolerance: null,"
+        " clock_note: \"UART が応答しません\", kernel_uartclk: null, fifo_measured: null,"
+        " rx_trigger_levels: null, fifo_modes: []}";
     const std::string command = "jq -e '" + filter + "' " + path + " >/dev/null";
     QVERIFY2(std::system(command.c_str()) == 0, rig.out.str().c_str());
 }
