@@ -22,7 +22,8 @@ struct ProbeOptions {
     bool tap = false;            // selftest: TAP version 13
     bool trace = false;          // every access to standard error, as script lines
     bool force = false;          // touch the kernel's console too
-    bool measure = true;         // identify: then time the clock and count the FIFO (measure.h)
+    bool measure = true;         // identify: then time the clock and count the FIFO; selftest:
+                                 // time the clock for its rates (measure.h)
     const PlugProfile* plug = nullptr;  // selftest: an external loopback plug instead of MCR
                                         // loopback
     std::optional<int32_t> peer;        // selftest: the base at the other end of a null-modem cable

@@ -18,6 +18,7 @@
 #include "cli/base/portowners.h"
 #include "cli/probe/checkreport.h"
 #include "cli/probe/chipprobe.h"
+#include "cli/probe/measure.h"
 #include "cli/probe/plugprofiles.h"
 #include "cli/probe/uartsession.h"
 #include "cli/script/commandsession.h"
@@ -207,7 +208,11 @@ private:
 };
 
 // The UART's rate from now on, in 8N1: every check that sends sets its rate here.
+// The divisor is the one for the rate on the PC's 1.8432 MHz clock; the UART gets the one that
+// gives that rate on its own clock, where it was measured, so every time worked out from the
+// divisor holds.
 void setRate(Uart& u, uint16_t divisor) {
+    divisor = scaledDivisor(divisor, u.session().measuredClock());
     u.write(LCR, LCR_DLAB);
     u.write(DLL, static_cast<uint8_t>(divisor & 0xFF));
     u.write(DLM, static_cast<uint8_t>(divisor >> 8));
@@ -561,14 +566,45 @@ private:
         std::vector<Row> rows;
         for (Uart& u : m_uarts) {
             rows.push_back({m_uarts.size() > 1 ? "presence-" + hexPort(u.base()) : "presence",
-                            nullptr, [this, &u] { return presence(u); },
-                            [this, &u] { plainMode(u); }, true});
+                            nullptr, [this, &u] { return presence(u); }, [this, &u] { ready(u); },
+                            true});
         }
         rows.back().then = [this, &u = m_uarts.back()] {
-            plainMode(u);
+            ready(u);
             wire();
         };
         return rows;
+    }
+
+    // A UART found present, made ready for the checks: its input clock measured, then the
+    // chip in its plain mode.
+    void ready(Uart& u) {
+        clock(u);
+        plainMode(u);
+    }
+
+    // The rates of the checks are set for the UART's own input clock, measured in internal
+    // loopback; where it cannot be measured they are set for 1.8432 MHz, and the person is
+    // told either way when it is not that clock.
+    void clock(Uart& u) {
+        if (u.ended() || !m_options.measure)
+            return;
+        const Chip chip = m_chips.at(static_cast<std::size_t>(&u - m_uarts.data()));
+        Measurement m;
+        if (!measureInputClock(u.session(), chip, m))
+            return;  // the run ended
+        const std::string which = m_uarts.size() > 1 ? hexPort(u.base()) + " の" : "";
+        if (!m.clockHz) {
+            m_report.note(which + "入力クロックを測れなかったため（" + m.clockNote +
+                          "）、1.8432 MHz として速さを決めます");
+        } else if (m.nominalHz != kClockHz) {
+            const std::string measured = megahertz(*m.clockHz) + " MHz";
+            m_report.note(which + "入力クロックは " +
+                          (m.nominalHz ? megahertz(static_cast<double>(*m.nominalHz)) +
+                                             " MHz（測定 " + measured + "）"
+                                       : measured + "（測定）") +
+                          "です。この速さに合わせた分周値で確かめます");
+        }
     }
 
     // The probe leaves a chip with an EFR in its enhanced mode (EFR bit 4), and a 16C950

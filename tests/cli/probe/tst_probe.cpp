@@ -101,8 +101,8 @@ struct Rig {
     QString stdErr() const { return QString::fromStdString(err.str()); }
 };
 
-// identify or selftest of the rig's one UART; identify probes alone: no byte sent, RBR never
-// read.
+// identify or selftest of the rig's one UART, without the clock measured: identify probes alone
+// (no byte sent, RBR never read), and selftest's rates are set for 1.8432 MHz.
 cli::ProbeOptions ofBase(bool tap, bool trace = false, bool force = false) {
     cli::ProbeOptions options;
     options.bases = {ChipLibrary::kBase};
@@ -597,6 +597,12 @@ void TestProbe::selftest_data() {
                                                                   : State{});
     };
     row("internal loopback", sim, true, "", 0, none, none);
+    // The rates set for the UART's own clock, measured first, and the person told.
+    row("internal loopback at 14.7456 MHz, measured", sim, true, "", 0, none, none,
+        "clock 14745600");
+    // Where transfers complete at once no character is ever seen in the transmitter.
+    row("internal loopback, transfers at once: 1.8432 MHz assumed", sim, true, "", 1, {"thre-temt"},
+        none, "clock instant");
     row("a plug that is not there", sim, true, "plug", 1,
         QStringList{"plug-rts", "plug-dtr", "data-9600", "data-115200", "fifo-burst",
                     "fifo-overrun"} +
@@ -663,6 +669,12 @@ void TestProbe::selftest() {
         options.peer = mode.toInt(nullptr, 16);
     Quirks quirks;
     quirks.floating = fault == QLatin1String("floating");
+    const bool clocked = fault.startsWith(QLatin1String("clock "));
+    if (clocked) {
+        options.measure = true;
+        quirks.instant = fault.endsWith(QLatin1String("instant"));
+        quirks.clockHz = quirks.instant ? uart::kClockHz : fault.mid(6).toUInt();
+    }
     for (const auto& [bit, name] : Uart16550::kFaultNames) {
         if (fault == QLatin1String(name.data(), static_cast<qsizetype>(name.size())))
             quirks.faults = bit;
@@ -687,6 +699,12 @@ void TestProbe::selftest() {
     }
     const State before = rig->library->snapshot();
     QCOMPARE(rig->selftest(options), status);
+    if (clocked) {
+        const QString told = quirks.instant
+                                 ? QStringLiteral("# 入力クロックを測れなかったため（")
+                                 : QStringLiteral("# 入力クロックは 14.7456 MHz（測定 14.7");
+        QVERIFY2(rig->stdOut().contains(told), qPrintable(rig->stdOut()));
+    }
 
     QStringList seenFailed, seenSkipped;
     for (const auto& [name, verdict] : tapPoints(rig->stdOut())) {
