@@ -71,7 +71,7 @@ double captureRate(PortLibrary& library) {
     options.base = kMsr - 6;
     options.ms = kCaptureMs;
     options.json = true;
-    if (cli::captureLines(library, noOwners, options, nullptr, console, cli::systemPacing()) != 0) {
+    if (cli::captureLines(library, noOwners, options, nullptr, console, cli::systemClock()) != 0) {
         std::fprintf(stderr, "capture failed: %s\n", err.str().c_str());
         std::exit(1);
     }

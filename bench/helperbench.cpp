@@ -344,11 +344,11 @@ int main(int argc, char* argv[]) {
             {[&] {
                  out.str({});
                  scriptFailed |=
-                     cli::runStatements(session, script, console, cli::systemPacing(), false) != 0;
+                     cli::runStatements(session, script, console, cli::systemClock(), false) != 0;
              },
              [&] {
                  scriptFailed |=
-                     cli::runStatements(session, writes, console, cli::systemPacing(), false) != 0;
+                     cli::runStatements(session, writes, console, cli::systemClock(), false) != 0;
              },
              [&] {
                  bareFailed |= !bare.sequenceTrip(kStatements);

@@ -65,7 +65,7 @@ int main(int argc, char* argv[]) {
         const cli::Console console(out, err, "linetimebench");
         const auto start = std::chrono::steady_clock::now();
         const int status =
-            cli::runStatements(library, statements, console, cli::systemPacing(), false);
+            cli::runStatements(library, statements, console, cli::systemClock(), false);
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
         if (status != cli::kExitOk) {

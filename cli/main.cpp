@@ -66,21 +66,20 @@ static int runCommand(const cli::Command& command, const cli::Console& console,
             const cli::Script script = cli::readScript(
                 command.file, command.file == "-" ? std::string("標準入力") : command.file, reach);
             cli::catchStopSignals();
-            return cli::runScript(script, library, console, cli::systemPacing(), command.explain);
+            return cli::runScript(script, library, console, cli::systemClock(), command.explain);
         }
         case cli::Command::Kind::Watch:
             cli::catchStopSignals();
-            return cli::watchPort(library, command.watch, console, cli::systemPacing());
+            return cli::watchPort(library, command.watch, console, cli::systemClock());
         case cli::Command::Kind::List:
             return cli::listPorts("/sys", console, command.json);
         case cli::Command::Kind::Identify:
             cli::catchStopSignals();
             return cli::identifyPorts(library, portOwners(), command.probe, console,
-                                      cli::systemPacing());
+                                      cli::systemClock());
         case cli::Command::Kind::Selftest:
             cli::catchStopSignals();
-            return cli::selfTest(library, portOwners(), command.probe, console,
-                                 cli::systemPacing());
+            return cli::selfTest(library, portOwners(), command.probe, console, cli::systemClock());
         case cli::Command::Kind::Capture: {
             const cli::CaptureOptions& options = command.capture;
             std::optional<cli::Script> script;
@@ -90,13 +89,13 @@ static int runCommand(const cli::Command& command, const cli::Console& console,
             }
             cli::catchStopSignals();
             return cli::captureLines(library, portOwners(), options, script ? &*script : nullptr,
-                                     console, cli::systemPacing());
+                                     console, cli::systemClock());
         }
         case cli::Command::Kind::Read:
         case cli::Command::Kind::Write:
             break;
     }
-    return cli::runStatements(library, statementsOf(command), console, cli::systemPacing(),
+    return cli::runStatements(library, statementsOf(command), console, cli::systemClock(),
                               command.explain);
 }
 

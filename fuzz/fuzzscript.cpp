@@ -21,7 +21,7 @@
 #include "cli/script/runner.h"
 #include "cli/script/scriptfile.h"
 #include "tests/fakes/fakeportlibrary.h"
-#include "tests/fakes/virtualpacing.h"
+#include "tests/fakes/virtualstoppableclock.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (call.kind == FakePortLibrary::Call::OutB)
             check(call.data >= 0 && call.data <= 0xFF, "a write of more than a byte");
     };
-    VirtualPacing pacing;
+    VirtualStoppableClock pacing;
     std::ostringstream out;
     std::ostringstream err;
     const cli::Console console(out, err, "fuzz");

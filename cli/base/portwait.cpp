@@ -7,8 +7,8 @@
 #include <bitset>
 #include <optional>
 
-#include "cli/base/pacing.h"
 #include "cli/base/portaccess.h"
+#include "cli/base/stoppableclock.h"
 #include "portio/portlibrary.h"
 
 namespace cli {
@@ -40,7 +40,7 @@ void noteDistinct(PortWait& wait, std::bitset<256>& known, int32_t value) {
 // left of the limit less twice the longest time a request has taken to reach the library,
 // and none is sent that could not read once in what is left.
 PortWait pollUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t mask,
-                   std::chrono::nanoseconds limit, Pacing& pacing, const Console& console) {
+                   std::chrono::nanoseconds limit, StoppableClock& pacing, const Console& console) {
     PortWait wait;
     std::bitset<256> known;
     std::size_t distinctAtLeast = 0;    // values read in all: at least those of any one POLL
@@ -98,7 +98,7 @@ PortWait pollUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t
 }  // namespace
 
 PortWait readUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t mask,
-                   std::chrono::milliseconds limit, Pacing& pacing, const Console& console,
+                   std::chrono::milliseconds limit, StoppableClock& pacing, const Console& console,
                    LateReads late) {
     const bool strict = late == LateReads::Refused;
     if (strict && library.runsSequences())

@@ -13,7 +13,7 @@ class PortLibrary;
 namespace cli {
 
 struct Console;
-class Pacing;
+class StoppableClock;
 
 // How many distinct values a wait keeps, in the order first read; it counts the others.
 inline constexpr std::size_t kDistinctKept = 8;
@@ -47,7 +47,7 @@ enum class LateReads { Count, Refused };
 // read took that long), one last read decides and `late` says by how much: a paused program
 // cannot tell when the value came, and must not fail a UART that may have answered in time.
 PortWait readUntil(PortLibrary& library, int32_t port, int32_t expected, int32_t mask,
-                   std::chrono::milliseconds limit, Pacing& pacing, const Console& console,
+                   std::chrono::milliseconds limit, StoppableClock& pacing, const Console& console,
                    LateReads late = LateReads::Count);
 
 }  // namespace cli

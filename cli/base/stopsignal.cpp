@@ -22,7 +22,7 @@ extern "C" void requestStop(int number) {
 // slices stay short.
 constexpr std::chrono::nanoseconds kLongestSlice = std::chrono::milliseconds(50);
 
-class SystemPacing final : public Pacing {
+class SystemClock final : public StoppableClock {
 public:
     std::chrono::nanoseconds now() override {
         return std::chrono::steady_clock::now().time_since_epoch();
@@ -59,8 +59,8 @@ void catchStopSignals() {
     }
 }
 
-Pacing& systemPacing() {
-    static SystemPacing pacing;
+StoppableClock& systemClock() {
+    static SystemClock pacing;
     return pacing;
 }
 

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "cli/base/pacing.h"
+#include "cli/base/stoppableclock.h"
 
 // Ctrl-C (and SIGTERM, SIGHUP, and SIGQUIT, which Ctrl-\ sends) as a request to stop, so
 // that a running script or watch closes its session properly instead of the process dying
@@ -15,6 +15,6 @@ namespace cli {
 void catchStopSignals();
 
 // Real time on the monotonic clock, with waits that a stop signal cuts short.
-Pacing& systemPacing();
+StoppableClock& systemClock();
 
 }  // namespace cli

@@ -13,8 +13,8 @@
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
 #include "cli/base/numbers.h"
-#include "cli/base/pacing.h"
 #include "cli/base/portaccess.h"
+#include "cli/base/stoppableclock.h"
 #include "cli/base/writtentext.h"
 #include "cli/capture/timeline.h"
 #include "cli/capture/timelineimage.h"
@@ -51,7 +51,7 @@ public:
     bool failed() const { return m_failed; }
 
     // Samples until pacing's clock reaches deadline, at least once, or a stop is asked for.
-    void sampleUntil(nanoseconds deadline, Pacing& pacing) {
+    void sampleUntil(nanoseconds deadline, StoppableClock& pacing) {
         bool once = false;
         while (going() && pacing.stopSignal() == 0) {
             const nanoseconds before = pacing.now();
@@ -114,9 +114,9 @@ private:
 };
 
 // The script's time: each wait is spent sampling.
-class SamplingPacing final : public Pacing {
+class SamplingClock final : public StoppableClock {
 public:
-    SamplingPacing(Pacing& inner, Sampler& sampler) : m_inner(inner), m_sampler(sampler) {}
+    SamplingClock(StoppableClock& inner, Sampler& sampler) : m_inner(inner), m_sampler(sampler) {}
     nanoseconds now() override { return m_inner.now(); }
     bool wait(nanoseconds duration) override {
         const nanoseconds deadline = m_inner.now() + duration;
@@ -130,7 +130,7 @@ public:
     int stopSignal() override { return m_inner.stopSignal(); }
 
 private:
-    Pacing& m_inner;
+    StoppableClock& m_inner;
     Sampler& m_sampler;
 };
 
@@ -362,7 +362,7 @@ std::string takeCaptureOperands(const std::vector<std::string>& operands, const 
 }
 
 int captureLines(PortLibrary& library, PortOwners& owners, const CaptureOptions& options,
-                 const Script* script, const Console& console, Pacing& pacing) {
+                 const Script* script, const Console& console, StoppableClock& pacing) {
     if (script != nullptr && refusedScript(*script, console))
         return kExitUsage;
     std::ofstream vcd, png;
@@ -378,7 +378,7 @@ int captureLines(PortLibrary& library, PortOwners& owners, const CaptureOptions&
         // The script's transcript goes with the messages, so standard output keeps the changes.
         Console scriptConsole{console.err, console.err, console.program};
         bool stoppedTold = false;
-        SamplingPacing sampling(pacing, sampler);
+        SamplingClock sampling(pacing, sampler);
         const nanoseconds deadline = pacing.now() + std::chrono::milliseconds(options.ms);
         sampler.sampleUntil(pacing.now(), pacing);
         int status = kExitOk;

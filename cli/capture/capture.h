@@ -23,7 +23,7 @@ class PortLibrary;
 namespace cli {
 
 struct Console;
-class Pacing;
+class StoppableClock;
 class PortOwners;
 struct Script;
 
@@ -52,6 +52,6 @@ std::string takeCaptureOperands(const std::vector<std::string>& operands, const 
 // answered with kExitUsage before any port is touched; so is the kernel's console, as owners
 // tell it.
 int captureLines(PortLibrary& library, PortOwners& owners, const CaptureOptions& options,
-                 const Script* script, const Console& console, Pacing& pacing);
+                 const Script* script, const Console& console, StoppableClock& pacing);
 
 }  // namespace cli

@@ -17,8 +17,8 @@
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
 #include "cli/base/numbers.h"
-#include "cli/base/pacing.h"
 #include "cli/base/portowners.h"
+#include "cli/base/stoppableclock.h"
 #include "cli/probe/chipprobe.h"
 #include "cli/probe/measure.h"
 #include "cli/probe/uartsession.h"
@@ -212,7 +212,7 @@ std::string jsonObject(int32_t base, const uart::ChipFacts& facts,
 class Identify {
 public:
     Identify(PortLibrary& library, const ProbeOptions& options, const Console& console,
-             Pacing& pacing, const std::vector<std::optional<std::string>>& ttys,
+             StoppableClock& pacing, const std::vector<std::optional<std::string>>& ttys,
              PortOwners& owners)
         : m_library(library),
           m_options(options),
@@ -270,7 +270,7 @@ private:
     PortLibrary& m_library;
     const ProbeOptions& m_options;
     const Console& m_console;
-    Pacing& m_pacing;
+    StoppableClock& m_pacing;
     const std::vector<std::optional<std::string>>& m_ttys;
     PortOwners& m_owners;
     int m_jsonObjects = 0;
@@ -284,7 +284,7 @@ std::vector<int32_t> defaultBases(const Reach& reach) {
 }
 
 int identifyPorts(PortLibrary& library, PortOwners& owners, const ProbeOptions& options,
-                  const Console& console, Pacing& pacing) {
+                  const Console& console, StoppableClock& pacing) {
     const SessionFrame frame{&owners, options.bases, options.force, options.trace, options.json};
     return runFramed(library, console, frame, [&](const FramedSession& session) {
         Identify identify(session.library, options, console, pacing, session.ttys, owners);

@@ -14,7 +14,7 @@ class PortLibrary;
 namespace cli {
 
 struct Console;
-class Pacing;
+class StoppableClock;
 class PortOwners;
 
 // The bases identify probes when none is named: the COM bases, then those of the reach's
@@ -28,6 +28,6 @@ std::vector<int32_t> defaultBases(const Reach& reach);
 // access; kExitNotRestored (3) when a register may be left changed; else 128+N on a stop
 // signal.
 int identifyPorts(PortLibrary& library, PortOwners& owners, const ProbeOptions& options,
-                  const Console& console, Pacing& pacing);
+                  const Console& console, StoppableClock& pacing);
 
 }  // namespace cli

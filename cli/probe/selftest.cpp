@@ -14,8 +14,8 @@
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
 #include "cli/base/numbers.h"
-#include "cli/base/pacing.h"
 #include "cli/base/portowners.h"
+#include "cli/base/stoppableclock.h"
 #include "cli/probe/checkreport.h"
 #include "cli/probe/chipprobe.h"
 #include "cli/probe/measure.h"
@@ -751,7 +751,7 @@ private:
 }  // namespace
 
 int selfTest(PortLibrary& library, PortOwners& owners, const ProbeOptions& options,
-             const Console& console, Pacing& pacing) {
+             const Console& console, StoppableClock& pacing) {
     std::vector<int32_t> bases{options.bases.front()};
     if (options.peer)
         bases.push_back(*options.peer);

@@ -10,7 +10,7 @@ class PortLibrary;
 namespace cli {
 
 struct Console;
-class Pacing;
+class StoppableClock;
 class PortOwners;
 
 // Proves a serial port works (the first of options.bases), from its registers to its pins:
@@ -22,6 +22,6 @@ class PortOwners;
 // console was refused (nothing touched), kExitNotRestored (3) when a register may be left
 // changed, else 128+N on a stop signal.
 int selfTest(PortLibrary& library, PortOwners& owners, const ProbeOptions& options,
-             const Console& console, Pacing& pacing);
+             const Console& console, StoppableClock& pacing);
 
 }  // namespace cli

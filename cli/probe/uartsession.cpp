@@ -8,8 +8,8 @@
 
 #include "cli/base/console.h"
 #include "cli/base/numbers.h"
-#include "cli/base/pacing.h"
 #include "cli/base/portaccess.h"
+#include "cli/base/stoppableclock.h"
 #include "portio/portlibrary.h"
 #include "uart/chips.h"
 #include "uart/registers.h"
@@ -18,7 +18,8 @@ namespace cli {
 
 using namespace uart;
 
-UartSession::UartSession(PortLibrary& library, int32_t base, const Console& console, Pacing& pacing)
+UartSession::UartSession(PortLibrary& library, int32_t base, const Console& console,
+                         StoppableClock& pacing)
     : m_library(library), m_base(base), m_console(console), m_pacing(pacing) {}
 
 bool UartSession::going() {

@@ -17,7 +17,7 @@ class PortLibrary;
 namespace cli {
 
 struct Console;
-class Pacing;
+class StoppableClock;
 
 // The registers of one UART as they were before a probe or a self-test changed them.
 struct SavedRegisters {
@@ -40,12 +40,12 @@ class UartSession {
 public:
     enum class End { Running, Failed, Stopped };
 
-    UartSession(PortLibrary& library, int32_t base, const Console& console, Pacing& pacing);
+    UartSession(PortLibrary& library, int32_t base, const Console& console, StoppableClock& pacing);
 
     int32_t base() const { return m_base; }
     End end() const { return m_end; }
     int stopSignal() const { return m_stopSignal; }
-    Pacing& pacing() { return m_pacing; }
+    StoppableClock& pacing() { return m_pacing; }
 
     std::optional<uint8_t> read(int offset);
     bool write(int offset, uint8_t value);
@@ -97,7 +97,7 @@ private:
     PortLibrary& m_library;
     const int32_t m_base;
     const Console& m_console;
-    Pacing& m_pacing;
+    StoppableClock& m_pacing;
     End m_end = End::Running;
     int m_stopSignal = 0;
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "cli/base/console.h"
-#include "cli/base/pacing.h"
 #include "cli/base/portaccess.h"
 #include "cli/base/portwait.h"
+#include "cli/base/stoppableclock.h"
 #include "cli/script/commandsession.h"
 #include "cli/script/transcript.h"
 #include "portio/portlibrary.h"
@@ -27,7 +27,7 @@ constexpr int32_t kLsrClearedBits = uart::LSR_ERRORS | uart::LSR_RXFIFO_ERROR;
 
 class Run {
 public:
-    Run(PortLibrary& library, const Console& console, Pacing& pacing, bool explain)
+    Run(PortLibrary& library, const Console& console, StoppableClock& pacing, bool explain)
         : m_library(library), m_console(console), m_pacing(pacing), m_explain(explain) {}
 
     // The statements of one session, up to the first one that ends the run. Reads and writes
@@ -204,7 +204,7 @@ private:
 
     PortLibrary& m_library;
     const Console& m_console;
-    Pacing& m_pacing;
+    StoppableClock& m_pacing;
     const bool m_explain;
     std::map<int32_t, int32_t> m_masks;  // by port; a port without one compares all eight bits
     int m_unmet = 0;
@@ -213,7 +213,7 @@ private:
 }  // namespace
 
 int runStatements(PortLibrary& library, const std::vector<Statement>& statements,
-                  const Console& console, Pacing& pacing, bool explain) {
+                  const Console& console, StoppableClock& pacing, bool explain) {
     return runFramed(library, console, {}, [&](const FramedSession& session) {
         Run run(session.library, console, pacing, explain);
         return run.statements(statements);
@@ -221,7 +221,7 @@ int runStatements(PortLibrary& library, const std::vector<Statement>& statements
 }
 
 int runStatementsInSession(PortLibrary& library, const std::vector<Statement>& statements,
-                           const Console& console, Pacing& pacing, bool explain) {
+                           const Console& console, StoppableClock& pacing, bool explain) {
     Run run(library, console, pacing, explain);
     return run.statements(statements);
 }
@@ -242,8 +242,8 @@ bool refusedScript(const Script& script, const Console& console) {
     return false;
 }
 
-int runScript(const Script& script, PortLibrary& library, const Console& console, Pacing& pacing,
-              bool explain) {
+int runScript(const Script& script, PortLibrary& library, const Console& console,
+              StoppableClock& pacing, bool explain) {
     if (refusedScript(script, console))
         return kExitUsage;
     return runStatements(library, script.statements, console, pacing, explain);

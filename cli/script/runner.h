@@ -18,14 +18,14 @@ class PortLibrary;
 namespace cli {
 
 struct Console;
-class Pacing;
+class StoppableClock;
 
 int runStatements(PortLibrary& library, const std::vector<Statement>& statements,
-                  const Console& console, Pacing& pacing, bool explain);
+                  const Console& console, StoppableClock& pacing, bool explain);
 
 // The same inside a session the caller opened and closes.
 int runStatementsInSession(PortLibrary& library, const std::vector<Statement>& statements,
-                           const Console& console, Pacing& pacing, bool explain);
+                           const Console& console, StoppableClock& pacing, bool explain);
 
 // Tells why a script as readScript gave it cannot run, and answers kExitUsage; false when it
 // can run.
@@ -33,7 +33,7 @@ bool refusedScript(const Script& script, const Console& console);
 
 // A script as readScript gave it: one that could not be read, or has a bad line, is
 // reported and nothing is run, not even the session start.
-int runScript(const Script& script, PortLibrary& library, const Console& console, Pacing& pacing,
-              bool explain);
+int runScript(const Script& script, PortLibrary& library, const Console& console,
+              StoppableClock& pacing, bool explain);
 
 }  // namespace cli

@@ -13,8 +13,8 @@
 #include "cli/base/console.h"
 #include "cli/base/exitstatus.h"
 #include "cli/base/numbers.h"
-#include "cli/base/pacing.h"
 #include "cli/base/portaccess.h"
+#include "cli/base/stoppableclock.h"
 #include "cli/script/commandsession.h"
 #include "cli/script/transcript.h"
 
@@ -50,7 +50,7 @@ std::string watchLine(const WatchOptions& options, int32_t value, std::chrono::n
 }
 
 int watchInSession(PortLibrary& library, const WatchOptions& options, const Console& console,
-                   Pacing& pacing) {
+                   StoppableClock& pacing) {
     const std::chrono::nanoseconds start = pacing.now();
     std::optional<int32_t> shown;
     for (int reads = 1;; ++reads) {
@@ -76,7 +76,7 @@ int watchInSession(PortLibrary& library, const WatchOptions& options, const Cons
 }  // namespace
 
 int watchPort(PortLibrary& library, const WatchOptions& options, const Console& console,
-              Pacing& pacing) {
+              StoppableClock& pacing) {
     return runFramed(library, console, {}, [&](const FramedSession& session) {
         return watchInSession(session.library, options, console, pacing);
     });

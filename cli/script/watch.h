@@ -11,7 +11,7 @@ class PortLibrary;
 namespace cli {
 
 struct Console;
-class Pacing;
+class StoppableClock;
 
 struct WatchOptions {
     int32_t port = 0;
@@ -28,6 +28,6 @@ struct WatchOptions {
 // or at a stop request (Ctrl-C is how a watch ends), 1 when the library or the output failed; it
 // also ends when the reader of standard output has gone, although the value did not change.
 int watchPort(PortLibrary& library, const WatchOptions& options, const Console& console,
-              Pacing& pacing);
+              StoppableClock& pacing);
 
 }  // namespace cli

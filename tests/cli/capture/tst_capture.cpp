@@ -15,8 +15,8 @@
 #include <sstream>
 
 #include "cli/base/console.h"
-#include "cli/base/pacing.h"
 #include "cli/base/portowners.h"
+#include "cli/base/stoppableclock.h"
 #include "cli/capture/capture.h"
 #include "cli/capture/timeline.h"
 #include "cli/capture/waveforms.h"
@@ -79,8 +79,8 @@ struct SimRig final : PortLibrary {
     }
 };
 
-struct SimPacing final : cli::Pacing {
-    explicit SimPacing(SimRig& rig) : m_rig(rig) {}
+struct SimStoppableClock final : cli::StoppableClock {
+    explicit SimStoppableClock(SimRig& rig) : m_rig(rig) {}
     nanoseconds now() override { return m_rig.clock.now(); }
     bool wait(nanoseconds duration) override {
         if (stopSignal() != 0)
@@ -112,7 +112,7 @@ struct Captured {
 Captured capture(SimRig& rig, cli::CaptureOptions options, const QByteArray& script) {
     std::ostringstream out, err;
     cli::Console console{out, err, "regwise-io-test"};
-    SimPacing pacing(rig);
+    SimStoppableClock pacing(rig);
     const cli::Script parsed = scriptOf(script);
     Captured result;
     result.status = cli::captureLines(rig, noOwners, options, script.isEmpty() ? nullptr : &parsed,
@@ -402,7 +402,7 @@ void TestCapture::refusedUntouched() {
     std::ostringstream out, err;
     cli::Console console{out, err, "regwise-io-test"};
     SimRig clockOnly;
-    SimPacing pacing(clockOnly);
+    SimStoppableClock pacing(clockOnly);
     QTemporaryDir folder;
     const QString scriptPath = folder.filePath(QStringLiteral("script.txt"));
     QFile scriptFile(scriptPath);

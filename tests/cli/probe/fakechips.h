@@ -14,7 +14,7 @@
 #include "portio/portlibrary.h"
 #include "portio/sim/simclock.h"
 #include "portio/sim/uartbus.h"
-#include "tests/fakes/virtualpacing.h"
+#include "tests/fakes/virtualstoppableclock.h"
 #include "uart/chips.h"
 
 // A port library for the tests of identify and selftest, on the pacing's virtual time: counts
@@ -26,7 +26,7 @@ class ChipLibrary : public PortLibrary {
 public:
     static constexpr int32_t kBase = 0x3F8;
 
-    explicit ChipLibrary(VirtualPacing& pacing) : m_pacing(pacing) {}
+    explicit ChipLibrary(VirtualStoppableClock& pacing) : m_pacing(pacing) {}
 
     // Everything a probe may change at kBase and must put back.
     struct State {
@@ -83,7 +83,7 @@ protected:
     void elapse(std::chrono::nanoseconds by) { m_pacing.clock += by; }
     std::chrono::nanoseconds now() const { return m_pacing.clock; }
 
-    VirtualPacing& m_pacing;
+    VirtualStoppableClock& m_pacing;
 
 private:
     struct TimedIo {
@@ -142,7 +142,8 @@ class FakeChip final : public ChipLibrary {
 public:
     static bool models(uart::Chip chip) { return uart::chipFacts(chip).efr; }
 
-    FakeChip(VirtualPacing& pacing, uart::Chip chip, State initial = {}, ChipQuirks quirks = {})
+    FakeChip(VirtualStoppableClock& pacing, uart::Chip chip, State initial = {},
+             ChipQuirks quirks = {})
         : ChipLibrary(pacing), state(initial), m_chip(chip), m_quirks(quirks) {
         if (!models(chip))
             std::abort();  // a chip the simulator has: use SimChips
@@ -241,12 +242,12 @@ private:
 };
 
 // The pacing's time, as the simulated UARTs read it.
-struct PacingClock final : SimClock {
-    explicit PacingClock(const VirtualPacing& pacing) : m_pacing(pacing) {}
+struct StoppableClockTime final : SimClock {
+    explicit StoppableClockTime(const VirtualStoppableClock& pacing) : m_pacing(pacing) {}
     std::chrono::nanoseconds now() const override { return m_pacing.clock; }
 
 private:
-    const VirtualPacing& m_pacing;
+    const VirtualStoppableClock& m_pacing;
 };
 
 // The simulated UARTs of regwise-io-sim, in the test's own process, on the pacing's virtual
@@ -255,10 +256,10 @@ private:
 // it, behind the program's back).
 class SimChips final : public ChipLibrary {
 public:
-    SimChips(VirtualPacing& pacing, ChipQuirks quirks = {})
+    SimChips(VirtualStoppableClock& pacing, ChipQuirks quirks = {})
         : ChipLibrary(pacing), clock(pacing), m_quirks(quirks) {}
 
-    PacingClock clock;
+    StoppableClockTime clock;
     UartBus bus{clock};
 
     // COM1's registers; IER only while DLAB is clear.

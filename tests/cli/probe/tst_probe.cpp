@@ -53,7 +53,7 @@ struct FakeOwners final : cli::PortOwners {
 // simulator does not have, and the quirks of the others); every other chip is always the
 // simulator's.
 struct Rig {
-    VirtualPacing pacing;
+    VirtualStoppableClock pacing;
     std::unique_ptr<ChipLibrary> library;
     std::ostringstream out, err;
     cli::Console console{out, err, "regwise-io-test"};

@@ -16,7 +16,7 @@
 #include "cli/base/console.h"
 #include "cli/script/scriptfile.h"
 #include "tests/fakes/fakeportlibrary.h"
-#include "tests/fakes/virtualpacing.h"
+#include "tests/fakes/virtualstoppableclock.h"
 
 // A script read from bytes in memory, through the same reader as a file.
 inline cli::Script scriptOf(const QByteArray& bytes, const std::string& name,
@@ -52,7 +52,7 @@ struct FakeRig {
     std::ostream out{&outBuffer};
     std::ostringstream err;
     cli::Console console{out, err, "regwise-io-test"};
-    VirtualPacing pacing;
+    VirtualStoppableClock pacing;
     QStringList shownAtWaits;  // the transcript flushed when each wait began
 
     FakeRig() {

@@ -7,11 +7,12 @@
 
 namespace cli {
 
-// How the program lets time pass between accesses (a WITHIN read's tries, SLEEP, a watch's
-// interval) and learns that it is asked to stop. A seam, so that tests run on virtual time.
-class Pacing {
+// The program's clock, whose waits a stop request cuts short: how it lets time pass between
+// accesses (a WITHIN read's tries, SLEEP, a watch's interval) and learns that it is asked to
+// stop. A seam, so that tests run on virtual time.
+class StoppableClock {
 public:
-    virtual ~Pacing() = default;
+    virtual ~StoppableClock() = default;
     // A monotonic time, from any origin.
     virtual std::chrono::nanoseconds now() = 0;
     // Waits that long, or less when a stop is requested; false once one has been.
