@@ -91,6 +91,16 @@ std::optional<std::string> refusal(std::span<const IOSCM_Step> steps, Reaches re
     return std::nullopt;
 }
 
+// Why an IOSCM_Sequence call is refused whatever the library reaches (its arguments, a kind,
+// a bound), or nullopt when its steps may be checked port by port and run.
+inline std::optional<std::string> callRefusal(const IOSCM_Step* steps, int32_t count,
+                                              const IOSCM_StepResult* results) {
+    if (count < 0 || (count > 0 && (steps == nullptr || results == nullptr)))
+        return std::string(
+            "レジスタ列の手順の数か場所が正しくありません。何も読み書きしていません。");
+    return refusal(std::span(steps, static_cast<std::size_t>(count)), [](int16_t) { return true; });
+}
+
 // Runs checked steps in order. The caller's io supplies:
 //   std::optional<uint8_t> read(int16_t port)   nullopt: the read failed (error set)
 //   bool write(int16_t port, uint8_t data)       false: the write failed (error set)

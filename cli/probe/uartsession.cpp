@@ -129,13 +129,8 @@ std::optional<PortWait> UartSession::waitFor(int offset, uint8_t expected, uint8
 
 bool UartSession::sequence(std::vector<IOSCM_Step> steps, std::vector<IOSCM_StepResult>& results) {
     results.assign(steps.size(), IOSCM_StepResult{});
-    if (m_end != End::Running)
+    if (!going())
         return false;
-    if (const int signal = m_pacing.stopSignal(); signal != 0) {
-        m_end = End::Stopped;
-        m_stopSignal = signal;
-        return false;
-    }
     // Noted first, as for a single write: a sequence that failed part way may have made any
     // of them.
     for (IOSCM_Step& step : steps) {

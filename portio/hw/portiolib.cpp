@@ -158,17 +158,13 @@ int16_t OutD(int16_t port, int32_t data) {
 
 int32_t IOSCM_Sequence(const IOSCM_Step* steps, int32_t count, IOSCM_StepResult* results) {
     clearError();
-    if (count < 0 || (count > 0 && (steps == nullptr || results == nullptr))) {
-        fail("レジスタ列の手順の数か場所が正しくありません。何も読み書きしていません。");
-        return 0;
-    }
-    const std::span<const IOSCM_Step> list(steps, static_cast<std::size_t>(count));
-    // What the helper refuses whatever its windows, said here in full; it checks every port.
+    // What is refused whatever the ports, said here in full; the helper checks every port.
     if (const std::optional<std::string> refused =
-            sequencerunner::refusal(list, [](int16_t) { return true; })) {
+            sequencerunner::callRefusal(steps, count, results)) {
         fail(*refused);
         return 0;
     }
+    const std::span<const IOSCM_Step> list(steps, static_cast<std::size_t>(count));
     const std::lock_guard lock(g_mutex);
     const HelperClient::Result r = client().sequence(list, std::span(results, list.size()));
     if (!r.error.empty())

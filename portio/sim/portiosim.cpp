@@ -418,16 +418,13 @@ int32_t IOSCM_Sequence(const IOSCM_Step* steps, int32_t count, IOSCM_StepResult*
         fail(kNoSession);
         return 0;
     }
-    if (count < 0 || (count > 0 && (steps == nullptr || results == nullptr))) {
-        fail("レジスタ列の手順の数か場所が正しくありません。何も読み書きしていません。");
-        return 0;
-    }
-    const std::span<const IOSCM_Step> list(steps, static_cast<std::size_t>(count));
+    // Refused whole, nothing touched; every port InpB and OutB reach, a sequence reaches.
     if (const std::optional<std::string> refused =
-            sequencerunner::refusal(list, [](int16_t) { return true; })) {
+            sequencerunner::callRefusal(steps, count, results)) {
         fail(*refused);
         return 0;
     }
+    const std::span<const IOSCM_Step> list(steps, static_cast<std::size_t>(count));
     Machine& m = machine();
     std::lock_guard lock(m.mutex);
     BusSequence io{m};

@@ -459,7 +459,7 @@ void TestRunner::traceOfASequence() {
     cli::TracingLibrary traced(rig.library, lines);
     const IOSCM_Step steps[] = {{IOSCM_STEP_WRITE, 0x3FB, 0x83, 0, 0, 0},
                                 {IOSCM_STEP_READ, 0x3F8, 0, 0, 0, 0},
-                                {IOSCM_STEP_POLL, 0x3FD, 0x61, 0xFF, 0, 1000000}};
+                                {IOSCM_STEP_POLL, 0x3FD, 0x61, 0xFF, 0, 1000000000}};
     IOSCM_StepResult results[3] = {};
     QCOMPARE(traced.runsSequences(), sequences);
     QCOMPARE(traced.sequence(steps, results).value, 3);
