@@ -370,7 +370,9 @@ int captureLines(PortLibrary& library, PortOwners& owners, const CaptureOptions&
         !openOutput(options.png, options.script, png, console))
         return kExitUsage;
 
-    const SessionFrame frame{&owners, {options.base}, false, false, false};
+    // A capture only reads the UART it samples, as watch does: one the kernel registered, its
+    // console included, gets a warning, and is sampled.
+    const SessionFrame frame{&owners, {options.base}, true, false, false};
     return runFramed(library, console, frame, [&](const FramedSession& session) {
         Timeline timeline(options.lsr);
         Sampler sampler(session.library, options.base, timeline, console);

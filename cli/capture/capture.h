@@ -49,8 +49,8 @@ std::string takeCaptureOperands(const std::vector<std::string>& operands, const 
 
 // Runs a capture in one session and answers the exit status. script is options.script as read,
 // or null. An output file that cannot be written or a script that cannot run is told and
-// answered with kExitUsage before any port is touched; so is the kernel's console, as owners
-// tell it.
+// answered with kExitUsage before any port is touched. A UART the kernel registered, as owners
+// tell it, is named in a warning.
 int captureLines(PortLibrary& library, PortOwners& owners, const CaptureOptions& options,
                  const Script* script, const Console& console, StoppableClock& pacing);
 
