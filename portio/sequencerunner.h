@@ -175,6 +175,8 @@ int32_t run(std::span<const IOSCM_Step> steps, std::span<IOSCM_StepResult> resul
                     result.end_ns = after;
                     if (!value)
                         return static_cast<int32_t>(i);
+                    // A read much longer than the quickest before it was paused.
+                    const bool paused = quickest != INT64_MAX && after - before > 2 * quickest;
                     quickest = std::min(quickest, after - before);
                     ++result.reads;
                     result.value = *value;
@@ -193,10 +195,10 @@ int32_t run(std::span<const IOSCM_Step> steps, std::span<IOSCM_StepResult> resul
                     // A read that began past the limit was the one last read, and has decided.
                     if (before > deadline)
                         break;
-                    // One that began in time but ended past it may have been paused before it
-                    // read, or after, leaving time up to the limit unwatched: one last read
-                    // decides. Otherwise no read is planned to end past the limit.
-                    if (after <= deadline && after + quickest > deadline)
+                    // One that began in time but was paused past the limit, before it read or
+                    // after, left time up to the limit unwatched: one last read decides. A read
+                    // that is merely slow gets none, and none is planned to end past the limit.
+                    if (after > deadline ? !paused : after + quickest > deadline)
                         break;
                     if constexpr (requires { io.pause(int64_t{}); })
                         io.pause(deadline - quickest);
