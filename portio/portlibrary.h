@@ -39,9 +39,9 @@ public:
     virtual bool runsSequences() { return false; }
 
     // IOSCM_Sequence: value is the number of steps run. This fallback runs the steps one
-    // call at a time through inpB and outB, timed by the program's steady clock; it serves
-    // fakes, which have no export to call. It cannot refuse a bad port before the first
-    // step: an access outside the reach fails when it comes.
+    // call at a time through inpB and outB, timed by stepClock; it serves fakes, which have no
+    // export to call. It cannot refuse a bad port before the first step: an access outside
+    // the reach fails when it comes.
     virtual PortCall sequence(std::span<const IOSCM_Step> steps,
                               std::span<IOSCM_StepResult> results) {
         PortCall call;
@@ -56,12 +56,27 @@ public:
         return call;
     }
 
+protected:
+    // The fallback's time, in nanoseconds: the program's steady clock, unless a fake keeps
+    // time of its own; and what it is told after each access it made.
+    virtual int64_t stepClock() {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    virtual void stepWaitUntil(int64_t ns) {
+        std::this_thread::sleep_until(
+            std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns)));
+    }
+    virtual void stepMade() {}
+
 private:
     struct StepByStep {
         PortLibrary& library;
         std::string& error;
         std::optional<uint8_t> read(int16_t port) {
-            PortCall call = library.inpB(port);
+            const PortCall call = library.inpB(port);
+            library.stepMade();
             if (call.failed()) {
                 error = call.error;
                 return std::nullopt;
@@ -69,19 +84,13 @@ private:
             return static_cast<uint8_t>(call.value & 0xFF);
         }
         bool write(int16_t port, uint8_t data) {
-            PortCall call = library.outB(port, data);
+            const PortCall call = library.outB(port, data);
+            library.stepMade();
             if (call.failed())
                 error = call.error;
             return !call.failed();
         }
-        static int64_t now() {
-            return std::chrono::duration_cast<std::chrono::nanoseconds>(
-                       std::chrono::steady_clock::now().time_since_epoch())
-                .count();
-        }
-        static void waitUntil(int64_t ns) {
-            std::this_thread::sleep_until(
-                std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns)));
-        }
+        int64_t now() { return library.stepClock(); }
+        void waitUntil(int64_t ns) { library.stepWaitUntil(ns); }
     };
 };

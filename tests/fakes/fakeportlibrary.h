@@ -71,9 +71,7 @@ public:
             calls.push_back(call);
         if (onCall)
             onCall(call);
-        PortCall result{true, 0, {}};
-        OwnClock io{*this, result.error};
-        result.value = sequencerunner::run(steps, results.first(steps.size()), io);
+        const PortCall result = PortLibrary::sequence(steps, results);
         if (keepCalls)
             calls[at].result = result;
         return result;
@@ -96,28 +94,18 @@ public:
     bool keepCalls = true;  // false: calls stays empty, only made counts
     std::size_t made = 0;   // every call so far, kept or not
 
-private:
-    struct OwnClock {
-        FakePortLibrary& library;
-        std::string& error;
-        std::optional<uint8_t> read(int16_t port) {
-            const PortCall call = library.inpB(port);
-            if (call.failed()) {
-                error = call.error;
-                return std::nullopt;
-            }
-            return static_cast<uint8_t>(call.value & 0xFF);
-        }
-        bool write(int16_t port, uint8_t data) {
-            const PortCall call = library.outB(port, data);
-            if (call.failed())
-                error = call.error;
-            return !call.failed();
-        }
-        int64_t now() { return library.sequenceClock(); }
-        void waitUntil(int64_t ns) { library.sequenceWait(ns); }
-    };
+protected:
+    int64_t stepClock() override {
+        return sequenceClock ? sequenceClock() : PortLibrary::stepClock();
+    }
+    void stepWaitUntil(int64_t ns) override {
+        if (sequenceWait)
+            sequenceWait(ns);
+        else
+            PortLibrary::stepWaitUntil(ns);
+    }
 
+private:
     PortCall record(const Call& call, const std::function<PortCall()>& answer) {
         ++made;
         if (keepCalls)

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -59,56 +60,24 @@ public:
         return {true, 0, {}};
     }
 
-    // A register sequence as the real-port helper runs it, on the test's time: each access
-    // takes accessTime, a WAIT and a POLL's reads move the clock. Accesses count, fail, stop
-    // and pause as single ones do.
+    // A register sequence runs step by step on the test's time, as the real-port helper
+    // would: each access takes accessTime, a WAIT and a POLL's reads move the clock. Accesses
+    // count, fail, stop and pause as single ones do.
     std::chrono::nanoseconds accessTime{1000};
-    PortCall sequence(std::span<const IOSCM_Step> steps,
-                      std::span<IOSCM_StepResult> results) override {
-        PortCall call{true, 0, {}};
-        if (const std::optional<std::string> refused =
-                sequencerunner::refusal(steps, [](int16_t) { return true; })) {
-            call.error = *refused;
-            return call;
-        }
-        TimedIo io{*this, call.error};
-        call.value = sequencerunner::run(steps, results.first(steps.size()), io);
-        return call;
-    }
 
 protected:
     virtual uint8_t read(uint16_t port) = 0;
     virtual void write(uint16_t port, uint8_t value) = 0;
     // The test's time, which the simulated UARTs keep too.
-    void elapse(std::chrono::nanoseconds by) { m_pacing.clock += by; }
-    std::chrono::nanoseconds now() const { return m_pacing.clock; }
+    int64_t stepClock() override { return m_pacing.clock.count(); }
+    void stepWaitUntil(int64_t ns) override {
+        m_pacing.clock = std::max(m_pacing.clock, std::chrono::nanoseconds(ns));
+    }
+    void stepMade() override { m_pacing.clock += accessTime; }
 
     VirtualStoppableClock& m_pacing;
 
 private:
-    struct TimedIo {
-        ChipLibrary& library;
-        std::string& error;
-        std::optional<uint8_t> read(int16_t port) {
-            const PortCall call = library.inpB(port);
-            library.elapse(library.accessTime);
-            if (call.failed()) {
-                error = call.error;
-                return std::nullopt;
-            }
-            return static_cast<uint8_t>(call.value);
-        }
-        bool write(int16_t port, uint8_t data) {
-            const PortCall call = library.outB(port, data);
-            library.elapse(library.accessTime);
-            if (call.failed())
-                error = call.error;
-            return !call.failed();
-        }
-        int64_t now() const { return library.now().count(); }
-        void waitUntil(int64_t ns) { library.elapse(std::chrono::nanoseconds(ns) - library.now()); }
-    };
-
     bool admit() {
         ++accesses;
         if (accesses == pauseAt || pauseAt < 0)
