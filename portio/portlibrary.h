@@ -56,9 +56,9 @@ public:
         return call;
     }
 
-protected:
     // The fallback's time, in nanoseconds: the program's steady clock, unless a fake keeps
-    // time of its own; and what it is told after each access it made.
+    // time of its own; and what it is told after each access it made. Public so that a
+    // library wrapped in another (a trace) keeps its time.
     virtual int64_t stepClock() {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(
                    std::chrono::steady_clock::now().time_since_epoch())

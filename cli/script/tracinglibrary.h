@@ -24,6 +24,10 @@ public:
     bool runsSequences() override { return m_inner.runsSequences(); }
     PortCall sequence(std::span<const IOSCM_Step> steps,
                       std::span<IOSCM_StepResult> results) override;
+    // A sequence run step by step here keeps the inner library's time.
+    int64_t stepClock() override { return m_inner.stepClock(); }
+    void stepWaitUntil(int64_t ns) override { m_inner.stepWaitUntil(ns); }
+    void stepMade() override { m_inner.stepMade(); }
 
 private:
     PortLibrary& m_inner;
