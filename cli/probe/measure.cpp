@@ -8,11 +8,13 @@
 #include <cstdio>
 
 #include "cli/probe/uartsession.h"
+#include "portio/sequencesteps.h"
 #include "uart/registers.h"
 
 namespace cli {
 
 using namespace uart;
+namespace step = sequencesteps;
 
 namespace {
 
@@ -53,29 +55,9 @@ uint32_t pollLimit(uint16_t divisor, int characters = 1, double slowestHz = kSlo
                     static_cast<uint32_t>(2 * characters * characterNs(slowestHz, divisor)));
 }
 
-IOSCM_Step readStep(int offset) {
-    IOSCM_Step step{};
-    step.kind = IOSCM_STEP_READ;
-    step.port = static_cast<int16_t>(offset);
-    return step;
-}
-
-IOSCM_Step writeStep(int offset, uint8_t value) {
-    IOSCM_Step step{};
-    step.kind = IOSCM_STEP_WRITE;
-    step.port = static_cast<int16_t>(offset);
-    step.data = value;
-    return step;
-}
-
-IOSCM_Step pollStep(int offset, uint8_t value, uint32_t ns) {
-    IOSCM_Step step{};
-    step.kind = IOSCM_STEP_POLL;
-    step.port = static_cast<int16_t>(offset);
-    step.data = value;
-    step.mask = value;
-    step.ns = ns;
-    return step;
+// Waits for the bits of LSR in bits to be set, for at most ns.
+IOSCM_Step lsrSet(uint8_t bits, uint32_t ns) {
+    return step::poll(LSR, bits, bits, std::chrono::nanoseconds(ns));
 }
 
 bool setRate(UartSession& s, uint16_t divisor) {
@@ -100,13 +82,13 @@ struct Burst {
 // With a transmit FIFO the burst is written at once and the transmitter never waits for the
 // program; without one each character is written as THR empties.
 std::optional<Burst> burst(UartSession& s, int count, uint16_t divisor, bool fifo) {
-    std::vector<IOSCM_Step> steps{pollStep(LSR, LSR_TEMT, pollLimit(divisor, 2))};
+    std::vector<IOSCM_Step> steps{lsrSet(LSR_TEMT, pollLimit(divisor, 2))};
     for (int i = 0; i < count; ++i) {
         if (i > 0 && !fifo)
-            steps.push_back(pollStep(LSR, LSR_THRE, pollLimit(divisor)));
-        steps.push_back(writeStep(THR, 0x55));
+            steps.push_back(lsrSet(LSR_THRE, pollLimit(divisor)));
+        steps.push_back(step::write(THR, 0x55));
     }
-    steps.push_back(pollStep(LSR, LSR_TEMT, pollLimit(divisor, count + 1)));
+    steps.push_back(lsrSet(LSR_TEMT, pollLimit(divisor, count + 1)));
     std::vector<IOSCM_StepResult> results;
     if (!s.sequence(steps, results))
         return std::nullopt;
@@ -242,22 +224,22 @@ bool allMet(const std::vector<IOSCM_Step>& steps, const std::vector<IOSCM_StepRe
 // FIFOs after the reset.
 bool measureDepthOnce(UartSession& s, bool hasFcr, int chunk, uint16_t divisor, double slowestHz,
                       int& depth, bool& fifoOn) {
-    std::vector<IOSCM_Step> steps{pollStep(LSR, LSR_TEMT, pollLimit(divisor, 2, slowestHz))};
+    std::vector<IOSCM_Step> steps{lsrSet(LSR_TEMT, pollLimit(divisor, 2, slowestHz))};
     if (hasFcr)
-        steps.push_back(writeStep(FCR, kFifoReset));
+        steps.push_back(step::write(FCR, kFifoReset));
     // What came back earlier is gone: a FIFO's with the reset, RBR's and LSR's by reading them.
-    steps.insert(steps.end(), {readStep(IIR), readStep(RBR), readStep(LSR)});
+    steps.insert(steps.end(), {step::read(IIR), step::read(RBR), step::read(LSR)});
     const std::size_t iirAt = steps.size() - 3;
     // Without a FIFO a few characters overrun the receiver.
     const int total = chunk > 1 ? kOverfill : 8;
     for (int sent = 0; sent < total; sent += chunk) {
         for (int i = sent; i < std::min(sent + chunk, total); ++i)
-            steps.push_back(writeStep(THR, static_cast<uint8_t>(i)));
-        steps.push_back(pollStep(LSR, LSR_TEMT, pollLimit(divisor, chunk + 1, slowestHz)));
+            steps.push_back(step::write(THR, static_cast<uint8_t>(i)));
+        steps.push_back(lsrSet(LSR_TEMT, pollLimit(divisor, chunk + 1, slowestHz)));
     }
     const std::size_t readFrom = steps.size();
     for (int i = 0; i <= kOverfill; ++i)
-        steps.insert(steps.end(), {readStep(LSR), readStep(RBR)});
+        steps.insert(steps.end(), {step::read(LSR), step::read(RBR)});
     std::vector<IOSCM_StepResult> results;
     if (!s.sequence(steps, results))
         return false;
@@ -299,14 +281,14 @@ std::optional<std::optional<bool>> dataAvailable(UartSession& s, int setting, in
         if (attempt > 0 && !setRate(s, slower))
             return std::nullopt;
         std::vector<IOSCM_Step> steps{
-            pollStep(LSR, LSR_TEMT, pollLimit(slower, 2, slowestHz)),
-            writeStep(FCR, static_cast<uint8_t>(kFifoReset | setting << 6)), readStep(LSR)};
+            lsrSet(LSR_TEMT, pollLimit(slower, 2, slowestHz)),
+            step::write(FCR, static_cast<uint8_t>(kFifoReset | setting << 6)), step::read(LSR)};
         for (int sent = 0; sent < count; sent += chunk) {
             for (int i = sent; i < std::min(sent + chunk, count); ++i)
-                steps.push_back(writeStep(THR, static_cast<uint8_t>(0x40 + i)));
-            steps.push_back(pollStep(LSR, LSR_TEMT, pollLimit(slower, chunk + 1, slowestHz)));
+                steps.push_back(step::write(THR, static_cast<uint8_t>(0x40 + i)));
+            steps.push_back(lsrSet(LSR_TEMT, pollLimit(slower, chunk + 1, slowestHz)));
         }
-        steps.push_back(readStep(IIR));
+        steps.push_back(step::read(IIR));
         std::vector<IOSCM_StepResult> results;
         if (!s.sequence(steps, results))
             return std::nullopt;
@@ -426,7 +408,7 @@ std::optional<Measurement> measureUart(UartSession& s, Chip chip) {
     }
     // Nothing of ours is left waiting in RBR.
     std::vector<IOSCM_StepResult> results;
-    if (!s.sequence({readStep(RBR), readStep(LSR)}, results))
+    if (!s.sequence({step::read(RBR), step::read(LSR)}, results))
         return std::nullopt;
     return m;
 }
