@@ -129,11 +129,36 @@ std::optional<PortWait> UartSession::waitFor(int offset, uint8_t expected, uint8
 
 bool UartSession::sequence(std::vector<IOSCM_Step> steps, std::vector<IOSCM_StepResult>& results) {
     results.assign(steps.size(), IOSCM_StepResult{});
+    // The library takes so many steps, with so much time in them, at once: more run as
+    // several sequences in turn. The program may be paused between them, which their times
+    // show.
+    for (std::size_t from = 0; from < steps.size();) {
+        std::size_t to = from;
+        uint64_t ns = 0;
+        for (; to < steps.size() && to - from < IOSCM_SEQUENCE_MAX_STEPS; ++to) {
+            const IOSCM_Step& step = steps[to];
+            const uint64_t stepNs =
+                step.kind == IOSCM_STEP_POLL || step.kind == IOSCM_STEP_WAIT ? step.ns : 0;
+            if (to > from && ns + stepNs > IOSCM_SEQUENCE_MAX_NS)
+                break;
+            ns += stepNs;
+        }
+        if (!runPart(std::span(steps).subspan(from, to - from),
+                     std::span(results).subspan(from, to - from)))
+            return false;
+        from = to;
+    }
+    return true;
+}
+
+bool UartSession::runPart(std::span<const IOSCM_Step> offsets,
+                          std::span<IOSCM_StepResult> results) {
     if (!going())
         return false;
-    // Noted first, as for a single write: a sequence that failed part way may have made any
-    // of them.
+    std::vector<IOSCM_Step> steps(offsets.begin(), offsets.end());
     for (IOSCM_Step& step : steps) {
+        // Noted first, as for a single write: a sequence that failed part way may have made
+        // any of them.
         if (step.kind == IOSCM_STEP_WRITE)
             noteWrite(step.port, step.data);
         if (step.kind != IOSCM_STEP_WAIT)
@@ -147,12 +172,13 @@ bool UartSession::sequence(std::vector<IOSCM_Step> steps, std::vector<IOSCM_Step
     const std::size_t at = std::min(static_cast<std::size_t>(std::max(call.value, 0)),
                                     steps.empty() ? 0 : steps.size() - 1);
     const IOSCM_Step& step = steps.empty() ? IOSCM_Step{} : steps[at];
+    const int32_t port = static_cast<uint16_t>(step.port);  // above 7FFF too
     const std::string reason =
         call.error.empty() ? std::string("手順の途中で終わりました。") : call.error;
     if (step.kind == IOSCM_STEP_WRITE)
-        tellWriteFailed(step.port, step.data, reason, m_console);
+        tellWriteFailed(port, step.data, reason, m_console);
     else
-        tellReadFailed(step.port, reason, m_console);
+        tellReadFailed(port, reason, m_console);
     return false;
 }
 

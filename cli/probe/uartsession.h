@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "cli/base/portwait.h"
@@ -54,10 +55,11 @@ public:
     std::optional<PortWait> waitFor(int offset, uint8_t expected, uint8_t mask,
                                     std::chrono::nanoseconds limit);
 
-    // Runs steps, whose ports are offsets from the base, as one register sequence of the
-    // library (timed by it, at bus speed), and fills results. Each write is noted for
-    // restore() as write() notes it. False, with the person told, when a step could not run;
-    // as with any access, nothing runs after a failure or a stop request.
+    // Runs steps, whose ports are offsets from the base, as a register sequence of the
+    // library (timed by it, at bus speed), or several in turn where the library's bounds
+    // require, and fills results. Each write is noted for restore() as write() notes it.
+    // False, with the person told, when a step could not run; as with any access, nothing
+    // runs after a failure or a stop request.
     bool sequence(std::vector<IOSCM_Step> steps, std::vector<IOSCM_StepResult>& results);
 
     // R LCR, with DLAB cleared if it was set, then R IER and R SCR. DLAB stays clear.
@@ -90,6 +92,8 @@ private:
     // False once the session has ended, or when a stop is requested now (it ends there).
     bool going();
     bool access(bool write, int offset, uint8_t value, uint8_t* read);
+    // One sequence of the library.
+    bool runPart(std::span<const IOSCM_Step> offsets, std::span<IOSCM_StepResult> results);
     void noteWrite(int offset, uint8_t value);
     bool restoreWrite(int offset, uint8_t value, bool& ok);
     void restoreRegisters(bool& ok);
