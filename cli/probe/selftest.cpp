@@ -23,6 +23,7 @@
 #include "cli/probe/uartsession.h"
 #include "cli/script/commandsession.h"
 #include "cli/script/transcript.h"
+#include "portio/sequencesteps.h"
 #include "uart/chips.h"
 #include "uart/registers.h"
 #include "uart/wiring.h"
@@ -30,6 +31,7 @@
 namespace cli {
 
 using namespace uart;
+namespace step = sequencesteps;
 using Verdict = CheckResult::Verdict;
 
 namespace {
@@ -192,6 +194,15 @@ public:
         return m_session.waitFor(offset, expected, mask, limit).value_or(PortWait{});
     }
 
+    // Runs steps as register sequences of the library: all their results are 0 once the run
+    // has ended.
+    std::vector<IOSCM_StepResult> sequence(std::vector<IOSCM_Step> steps) {
+        std::vector<IOSCM_StepResult> results(steps.size());
+        if (!ended())
+            m_session.sequence(std::move(steps), results);
+        return results;
+    }
+
     std::chrono::nanoseconds now() { return m_session.pacing().now(); }
     // Lets time pass until least has passed since start. A stop request ends the run at the
     // next access.
@@ -236,30 +247,45 @@ uint8_t received(Uart& u, uint16_t divisor) {
     return static_cast<uint8_t>(wait.value | (wait.seen & kRxErrors));
 }
 
-struct Sent {
-    bool whole = true;  // the transmitter emptied within each batch's deadline
-    uint8_t lsr = 0;    // every LSR bit the waits saw
+// Where send() put its waits for the transmitter in a sequence.
+struct Sending {
+    std::vector<std::size_t> waits;
 };
 
-// Writes count bytes from first on, at most a transmit FIFO's worth (or most) at a time, each
-// batch sent whole before the next. A batch takes at least its characters' time on the line
-// whatever TEMT says: a transmitter whose TEMT comes too early fails thre-temt, not the
-// checks of the receiver that count on this.
-Sent send(Uart& u, int count, uint8_t first, uint16_t divisor, int most = kFifoSize) {
-    Sent sent;
-    int written = 0;
-    while (written < count) {
+// Adds the steps that write count bytes from first on, at most a transmit FIFO's worth (or
+// most) at a time, each batch sent whole before the next: once written, a batch is given
+// its characters' time on the line whatever TEMT says (a transmitter whose TEMT comes too
+// early fails thre-temt, not the checks of the receiver that count on this), and then LSR is
+// read until TEMT, within the batch's deadline.
+Sending send(std::vector<IOSCM_Step>& steps, int count, uint8_t first, uint16_t divisor,
+             int most = kFifoSize) {
+    Sending sending;
+    for (int written = 0; written < count;) {
         const int batch = std::min<int>(count - written, most);
-        const std::chrono::nanoseconds start = u.now();
         for (int i = 0; i < batch; ++i, ++written)
-            u.write(THR, static_cast<uint8_t>(first + written));
-        const PortWait wait = u.waitFor(LSR, LSR_TEMT, LSR_TEMT, deadline(batch, divisor));
-        sent.lsr |= static_cast<uint8_t>(wait.seen);
-        if (wait.end != PortWait::End::Met) {
+            steps.push_back(step::write(THR, static_cast<uint8_t>(first + written)));
+        const std::chrono::nanoseconds least =
+            batch * characterTime(kFrame, divisor) + startDelay(divisor);
+        steps.push_back(step::wait(least));
+        steps.push_back(step::poll(LSR, LSR_TEMT, LSR_TEMT, deadline(batch, divisor) - least));
+        sending.waits.push_back(steps.size() - 1);
+    }
+    return sending;
+}
+
+struct Sent {
+    bool whole = true;  // the transmitter emptied within each batch's deadline
+    uint8_t lsr = 0;    // every LSR bit the waits saw, up to the first that ran out
+};
+
+Sent sent(const Sending& sending, const std::vector<IOSCM_StepResult>& results) {
+    Sent sent;
+    for (const std::size_t wait : sending.waits) {
+        sent.lsr |= results[wait].seen;
+        if (!results[wait].met) {
             sent.whole = false;
             break;
         }
-        u.waitSince(start, batch * characterTime(kFrame, divisor) + startDelay(divisor));
     }
     return sent;
 }
@@ -340,22 +366,26 @@ CheckResult data(Uart& sender, Uart& receiver, uint16_t divisor) {
 // With FIFOs off: the transmitter is busy (TEMT 0) right after a write; once the byte has
 // moved on into the shift register (THRE 1, TEMT still 0) a second write fills THR (THRE 0)
 // while the first is still shifting; both are empty once two characters' time has passed.
-// The reads up to the second write count only when they came within half a character of the
-// first write (a busy machine may pause the program longer); else the check is timed again.
+// The accesses up to the second write are one sequence, and its reads count only when they
+// came within half a character of the first write (the library may be paused longer too);
+// else the check is timed again.
 Attempt threTemtAttempt(Uart& u, uint16_t divisor, bool last) {
     const std::chrono::nanoseconds half = characterTime(kFrame, divisor) / 2;
     // THRE comes back within a bit or two of a write to an empty transmitter.
     const std::chrono::nanoseconds moved = characterTime(kFrame, divisor) / 5 + kSlack;
     setRate(u, divisor);
     emptyReceiver(u, false);
-    const std::chrono::nanoseconds start = u.now();
-    u.write(THR, 0x55);
-    const uint8_t first = u.read(LSR);
-    const PortWait shifting = u.waitFor(LSR, LSR_THRE, LSR_THRE, moved);
-    const std::chrono::nanoseconds secondWrite = u.now();
-    u.write(THR, 0xAA);
-    const uint8_t second = u.read(LSR);
-    const std::chrono::nanoseconds took = u.now() - start;
+    const std::vector<IOSCM_StepResult> results =
+        u.sequence({step::write(THR, 0x55), step::read(LSR, IOSCM_STEP_TIMED),
+                    step::poll(LSR, LSR_THRE, LSR_THRE, moved), step::write(THR, 0xAA),
+                    step::read(LSR, IOSCM_STEP_TIMED)});
+    const IOSCM_StepResult& first = results[1];
+    const IOSCM_StepResult& shifting = results[2];
+    const IOSCM_StepResult& second = results[4];
+    const std::chrono::nanoseconds took(second.end_ns - first.start_ns);
+    // As the program's clock has it, the second write was at least this long ago.
+    const std::chrono::nanoseconds secondWrite =
+        u.now() - std::chrono::nanoseconds(second.end_ns - results[3].start_ns);
     const bool inTime = took < half;
     if (!inTime) {
         u.waitFor(LSR, LSR_TEMT, LSR_TEMT, deadline(2, divisor));  // drained
@@ -370,15 +400,13 @@ Attempt threTemtAttempt(Uart& u, uint16_t divisor, bool last) {
     emptyReceiver(u, false);
     if (!inTime)
         return {true, took, {}};
-    const auto shifted = static_cast<uint8_t>(shifting.value);
-    const bool pass = !(first & LSR_TEMT) && shifting.end == PortWait::End::Met &&
-                      !(shifted & LSR_TEMT) && !(second & LSR_THRE) &&
-                      idle.end == PortWait::End::Met;
+    const bool pass = !(first.value & LSR_TEMT) && shifting.met && !(shifting.value & LSR_TEMT) &&
+                      !(second.value & LSR_THRE) && idle.end == PortWait::End::Met;
     return {false,
             {},
             judged(pass, "LSR TEMT=0; THRE=1, TEMT=0; THRE=0; THRE=TEMT=1",
-                   "LSR " + hexByte(first) + "; " + hexByte(shifted) + "; " + hexByte(second) +
-                       "; " + hexByte(static_cast<uint8_t>(idle.value)))};
+                   "LSR " + hexByte(first.value) + "; " + hexByte(shifting.value) + "; " +
+                       hexByte(second.value) + "; " + hexByte(static_cast<uint8_t>(idle.value)))};
 }
 
 CheckResult threTemt(Uart& u) {
@@ -398,22 +426,30 @@ CheckResult fifoBurst(Uart& u, const ChipFacts& facts) {
     }
     setRate(u, kBurstDivisor);
     emptyReceiver(u, true);
-    const Sent sent = send(u, kBurst, 0x30, kBurstDivisor);
+    // The burst, then LSR and RBR in turns, and LSR once more: one sequence.
+    std::vector<IOSCM_Step> steps;
+    const Sending sending = send(steps, kBurst, 0x30, kBurstDivisor);
+    const std::size_t readFrom = steps.size();
+    for (int i = 0; i < kBurst; ++i)
+        steps.insert(steps.end(), {step::read(LSR), step::read(RBR)});
+    steps.push_back(step::read(LSR));
+    const std::vector<IOSCM_StepResult> results = u.sequence(std::move(steps));
+    const Sent burst = sent(sending, results);
     std::vector<uint8_t> expected, seen;
     for (int i = 0; i < kBurst; ++i)
         expected.push_back(static_cast<uint8_t>(0x30 + i));
-    std::string why = !sent.whole              ? "送信が終わりませんでした"
-                      : (sent.lsr & kRxErrors) ? "LSR " + hexByte(sent.lsr) + ": 受信の誤りビット"
-                                               : "";
+    std::string why = !burst.whole              ? "送信が終わりませんでした"
+                      : (burst.lsr & kRxErrors) ? "LSR " + hexByte(burst.lsr) + ": 受信の誤りビット"
+                                                : "";
     for (int i = 0; i < kBurst && why.empty(); ++i) {
-        const uint8_t lsr = u.read(LSR);
+        const uint8_t lsr = results[readFrom + 2 * i].value;
         if (!(lsr & LSR_DR) || (lsr & kRxErrors)) {
             why = "LSR " + hexByte(lsr) + "（" + std::to_string(i + 1) + " バイト目）";
             break;
         }
-        seen.push_back(u.read(RBR));
+        seen.push_back(results[readFrom + 2 * i + 1].value);
     }
-    const uint8_t after = u.read(LSR);
+    const uint8_t after = results.back().value;
     emptyReceiver(u, false);
     if (why.empty() && (after & LSR_DR))
         why = std::to_string(kBurst + 1) + " バイト目がありました";
@@ -425,9 +461,14 @@ CheckResult fifoOverrun(Uart& u, const ChipFacts& facts) {
     setRate(u, kBurstDivisor);
     emptyReceiver(u, true);
     // Half a FIFO at a time: the receiver's depth is measured, not the transmitter's.
-    const Sent full = send(u, depth, 0x00, kBurstDivisor, kFifoSize / 2);
-    const Sent one = send(u, 1, 0xEE, kBurstDivisor);
-    const uint8_t after = u.read(LSR);
+    std::vector<IOSCM_Step> steps;
+    const Sending filling = send(steps, depth, 0x00, kBurstDivisor, kFifoSize / 2);
+    const Sending more = send(steps, 1, 0xEE, kBurstDivisor);
+    steps.push_back(step::read(LSR));
+    const std::vector<IOSCM_StepResult> results = u.sequence(std::move(steps));
+    const Sent full = sent(filling, results);
+    const Sent one = sent(more, results);
+    const uint8_t after = results.back().value;
     emptyReceiver(u, false);
     const auto last = static_cast<uint8_t>(one.lsr | after);
     const bool pass =
@@ -437,14 +478,14 @@ CheckResult fifoOverrun(Uart& u, const ChipFacts& facts) {
         "LSR " + hexByte(full.lsr) + ", " + hexByte(last));
 }
 
-// Characters one at a time: IIR shows no received data interrupt until the level is
-// reached, then received data available (C4). A character timeout (CC) comes when
-// characters have waited four character times with none arriving and RBR unread, and
-// stays until RBR is read: a busy machine may pause the program that long. So below
+// Characters one at a time, in sequences: IIR shows no received data interrupt until the
+// level is reached, then received data available (C4). A character timeout (CC) comes when
+// characters have waited four character times with none arriving and RBR unread, and stays
+// until RBR is read: a busy machine may pause the library or the program that long. So below
 // the level CC is allowed, and where the time from one character's write to the IIR read
 // after the next one reached four character times (a timeout needs at least five there:
-// four without a character, and the character's own time), a run that saw CC or missed
-// a deadline is timed again. Without such a pause anything but C4 at the level fails.
+// four without a character, and the character's own time), a run that saw CC or missed a
+// deadline is timed again. Without such a pause anything but C4 at the level fails.
 Attempt triggerAttempt(Uart& u, std::size_t index, uint16_t divisor) {
     const int level = kRxTriggerLevels[index];
     std::vector<uint8_t> expected(level - 1, IIR_FIFOS | IIR_NO_INT);
@@ -455,21 +496,34 @@ Attempt triggerAttempt(Uart& u, std::size_t index, uint16_t divisor) {
     u.write(FCR, static_cast<uint8_t>(index << 6 | FCR_ENABLE | FCR_RX_RESET | FCR_TX_RESET));
     u.read(RBR);  // clears a timeout left pending from before
     u.write(IER, IER_ERBFI);
+    struct Character {
+        std::size_t write;
+        Sending sending;
+        std::size_t iir;
+    };
+    std::vector<IOSCM_Step> steps;
+    std::vector<Character> characters;
+    for (int count = 1; count <= level; ++count) {
+        Character& c = characters.emplace_back();
+        c.write = steps.size();
+        c.sending = send(steps, 1, static_cast<uint8_t>(0x40 + count), divisor);
+        steps.push_back(step::read(IIR, IOSCM_STEP_TIMED));
+        c.iir = steps.size() - 1;
+    }
+    const std::vector<IOSCM_StepResult> results = u.sequence(std::move(steps));
     std::vector<uint8_t> seen;
     std::chrono::nanoseconds longest{0};
     bool pass = true;
-    std::optional<std::chrono::nanoseconds> previous;  // the last character's write
-    for (int count = 1; count <= level && pass; ++count) {
-        const std::chrono::nanoseconds written = u.now();
-        const std::chrono::nanoseconds since = previous.value_or(written);
-        previous = written;
-        const Sent sent = send(u, 1, static_cast<uint8_t>(0x40 + count), divisor);
-        const uint8_t iir = u.read(IIR);
-        if (const std::chrono::nanoseconds gap = u.now() - since; gap >= tolerated)
+    for (std::size_t k = 0; k < characters.size() && pass; ++k) {
+        // From the write of the character before (or of this one, the first) to this IIR read.
+        const int64_t since = results[characters[k > 0 ? k - 1 : 0].write].start_ns;
+        const IOSCM_StepResult& iir = results[characters[k].iir];
+        if (const std::chrono::nanoseconds gap(iir.end_ns - since); gap >= tolerated)
             longest = std::max(longest, gap);
-        seen.push_back(iir);
-        const bool timeout = count < level && iir == (IIR_FIFOS | IIR_ID_TIMEOUT);
-        pass = sent.whole && (iir == expected[count - 1] || timeout);
+        seen.push_back(iir.value);
+        const bool timeout =
+            static_cast<int>(k + 1) < level && iir.value == (IIR_FIFOS | IIR_ID_TIMEOUT);
+        pass = sent(characters[k].sending, results).whole && (iir.value == expected[k] || timeout);
     }
     u.write(IER, 0x00);
     emptyReceiver(u, false);

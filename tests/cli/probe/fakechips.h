@@ -62,8 +62,17 @@ public:
 
     // A register sequence runs step by step on the test's time, as the real-port helper
     // would: each access takes accessTime, a WAIT and a POLL's reads move the clock. Accesses
-    // count, fail, stop and pause as single ones do.
+    // count, fail, stop and pause as single ones do, but a stop request, as in a library,
+    // is seen only once the sequence has ended.
     std::chrono::nanoseconds accessTime{1000};
+    PortCall sequence(std::span<const IOSCM_Step> steps,
+                      std::span<IOSCM_StepResult> results) override {
+        sequenceFrom = accesses + 1;
+        const PortCall call = PortLibrary::sequence(steps, results);
+        sequenceFrom = 0;
+        return call;
+    }
+    int sequenceFrom = 0;  // the number of the first access of the sequence under way, or 0
 
 protected:
     virtual uint8_t read(uint16_t port) = 0;
