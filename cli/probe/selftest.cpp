@@ -375,17 +375,20 @@ Attempt threTemtAttempt(Uart& u, uint16_t divisor, bool last) {
     const std::chrono::nanoseconds moved = characterTime(kFrame, divisor) / 5 + kSlack;
     setRate(u, divisor);
     emptyReceiver(u, false);
+    // The byte reaches the shift register, and THRE comes back, half a bit to a bit and a
+    // half after the write: LSR is read from then on.
+    const std::chrono::nanoseconds load = characterTime(kFrame, divisor) * 3 / 20;
     const std::vector<IOSCM_StepResult> results =
-        u.sequence({step::write(THR, 0x55), step::read(LSR, IOSCM_STEP_TIMED),
-                    step::poll(LSR, LSR_THRE, LSR_THRE, moved), step::write(THR, 0xAA),
+        u.sequence({step::write(THR, 0x55), step::read(LSR, IOSCM_STEP_TIMED), step::wait(load),
+                    step::poll(LSR, LSR_THRE, LSR_THRE, moved - load), step::write(THR, 0xAA),
                     step::read(LSR, IOSCM_STEP_TIMED)});
     const IOSCM_StepResult& first = results[1];
-    const IOSCM_StepResult& shifting = results[2];
-    const IOSCM_StepResult& second = results[4];
-    const std::chrono::nanoseconds took(second.end_ns - first.start_ns);
+    const IOSCM_StepResult& shifting = results[3];
+    const IOSCM_StepResult& second = results[5];
+    const std::chrono::nanoseconds took(second.end_ns - results[0].start_ns);
     // As the program's clock has it, the second write was at least this long ago.
     const std::chrono::nanoseconds secondWrite =
-        u.now() - std::chrono::nanoseconds(second.end_ns - results[3].start_ns);
+        u.now() - std::chrono::nanoseconds(second.end_ns - results[4].start_ns);
     const bool inTime = took < half;
     if (!inTime) {
         u.waitFor(LSR, LSR_TEMT, LSR_TEMT, deadline(2, divisor));  // drained
