@@ -25,7 +25,7 @@ constexpr uint16_t kClockDivisor = 16;
 constexpr uint16_t kSlowestClockDivisor = 128;
 constexpr std::array<int, 3> kBurstLengths{2, 9, 16};
 constexpr int kClockAttempts = 6;
-constexpr int kBurstRepeats = 3;
+constexpr int kBurstRepeats = 5;
 constexpr double kAgreement = 0.01;
 constexpr double kNominalWithin = 0.02;
 // The slowest clock the waits allow for: below any UART's crystal in use.

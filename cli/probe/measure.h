@@ -18,7 +18,7 @@
 //             library from the first THR write to TEMT within one register sequence (written
 //             at once into a transmit FIFO, else each as THR empties); the differences between
 //             them cancel the transmitter's start latency and the access times. Each burst is
-//             timed three times and the shortest kept. The two estimates of a character's time
+//             timed five times and the shortest kept. The two estimates of a character's time
 //             must agree within 1 %, else the bursts run again (a paused program), from the
 //             second such try at half the rate; and where reads of LSR are long against the
 //             bursts (the result could be off by more than 1 %), they run at half the rate, down
