@@ -46,17 +46,20 @@ std::optional<Refused> check(std::span<const IOSCM_Step> steps, Reaches reaches)
         switch (step.kind) {
             case IOSCM_STEP_READ:
             case IOSCM_STEP_WRITE:
-            case IOSCM_STEP_POLL:
                 if (!reaches(step.port))
                     return Refused{Refused::OutOfReach, i};
                 break;
+            case IOSCM_STEP_POLL:
+                if (!reaches(step.port))
+                    return Refused{Refused::OutOfReach, i};
+                total += step.ns;
+                break;
             case IOSCM_STEP_WAIT:
+                total += step.ns;
                 break;
             default:
                 return Refused{Refused::UnknownKind, i};
         }
-        if (step.kind == IOSCM_STEP_POLL || step.kind == IOSCM_STEP_WAIT)
-            total += step.ns;
     }
     if (total > IOSCM_SEQUENCE_MAX_NS)
         return Refused{Refused::TooLong};
