@@ -78,6 +78,7 @@ private:
     // status when the run ends there.
     std::optional<int> run(std::span<const Statement> list) {
         std::vector<IOSCM_Step> steps;
+        steps.reserve(list.size());
         for (const Statement& statement : list) {
             if (statement.kind == Statement::Kind::Write)
                 steps.push_back({IOSCM_STEP_WRITE, static_cast<int16_t>(statement.port),
@@ -111,6 +112,8 @@ private:
             }
             const IOSCM_StepResult& result = results[at++];
             if (statement.kind == Statement::Kind::Write) {
+                if (!m_explain)
+                    continue;  // a write's line is shown only with explain
                 if (const std::optional<int> end = printed(statement))
                     return end;
                 continue;
