@@ -3,7 +3,9 @@
 
 #include "cli/script/runner.h"
 
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -46,15 +48,24 @@ public:
                 ++i;
                 continue;
             }
+            // The reads, writes and masks from here on, up to the most steps one sequence may
+            // hold, and their steps, in one pass.
+            const std::size_t room = std::min(most, list.size() - i);
+            const auto steps = std::make_unique_for_overwrite<IOSCM_Step[]>(room);
+            std::size_t count = 0;
             std::size_t end = i;
-            std::size_t accesses = 0;
-            while (end < list.size() &&
-                   (isAccess(list[end]) || list[end].kind == Statement::Kind::Mask)) {
-                if (isAccess(list[end]) && accesses++ == most)
+            for (; end < list.size(); ++end) {
+                const Statement& statement = list[end];
+                if (isAccess(statement)) {
+                    if (count == room)
+                        break;
+                    steps[count++] = stepOf(statement);
+                } else if (statement.kind != Statement::Kind::Mask) {
                     break;
-                ++end;
+                }
             }
-            if (const std::optional<int> status = run({list.begin() + i, list.begin() + end}))
+            if (const std::optional<int> status =
+                    run({list.begin() + i, list.begin() + end}, {steps.get(), count}))
                 return *status;
             i = end;
         }
@@ -73,21 +84,22 @@ private:
                (statement.kind == Statement::Kind::Read && statement.ms == 0);
     }
 
-    // Runs reads, writes and masks as one sequence, then gives each statement's line in
-    // order, up to the access that failed, which is told as it would be on its own; a
-    // status when the run ends there.
-    std::optional<int> run(std::span<const Statement> list) {
-        std::vector<IOSCM_Step> steps;
-        steps.reserve(list.size());
-        for (const Statement& statement : list) {
-            if (statement.kind == Statement::Kind::Write)
-                steps.push_back({IOSCM_STEP_WRITE, static_cast<int16_t>(statement.port),
-                                 static_cast<uint8_t>(statement.value), 0, 0, 0});
-            else if (statement.kind == Statement::Kind::Read)
-                steps.push_back(
-                    {IOSCM_STEP_READ, static_cast<int16_t>(statement.port), 0, 0, 0, 0});
+    // The step of a read without WITHIN or a write.
+    static IOSCM_Step stepOf(const Statement& access) {
+        IOSCM_Step step{IOSCM_STEP_READ, static_cast<int16_t>(access.port), 0, 0, 0, 0};
+        if (access.kind == Statement::Kind::Write) {
+            step.kind = IOSCM_STEP_WRITE;
+            step.data = static_cast<uint8_t>(access.value);
         }
-        std::vector<IOSCM_StepResult> results(steps.size());
+        return step;
+    }
+
+    // Runs reads, writes and masks, the accesses' steps given, as one sequence, then gives
+    // each statement's line in order, up to the access that failed, which is told as it
+    // would be on its own; a status when the run ends there.
+    std::optional<int> run(std::span<const Statement> list, std::span<const IOSCM_Step> steps) {
+        const auto filled = std::make_unique<IOSCM_StepResult[]>(steps.size());
+        const std::span<IOSCM_StepResult> results(filled.get(), steps.size());
         const PortCall call = m_library.sequence(steps, results);
         std::size_t ran =
             call.made ? std::min(static_cast<std::size_t>(std::max(call.value, 0)), steps.size())
@@ -139,8 +151,12 @@ private:
                     return stopped();
                 return printed(statement);
             case Statement::Kind::Write:
-            case Statement::Kind::Read:
-                return isAccess(statement) ? run({&statement, 1}) : waitingRead(statement);
+            case Statement::Kind::Read: {
+                if (!isAccess(statement))
+                    return waitingRead(statement);
+                const IOSCM_Step single = stepOf(statement);
+                return run({&statement, 1}, {&single, 1});
+            }
         }
         return std::nullopt;
     }
