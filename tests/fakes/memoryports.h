@@ -42,7 +42,7 @@ public:
         const bool later = clock && changeAt && *clock >= *changeAt;
         const uint8_t value = later ? laterValue : readValue.value_or(m_bytes[port]);
         if (watched())
-            touch('R', port, value);
+            return watchedRead(port, value);
         return value;
     }
     int64_t now() override { return clock ? *clock : PortAccessor::now(); }
@@ -54,15 +54,23 @@ public:
     }
     void write(uint16_t port, uint8_t value) override {
         if (watched())
-            touch('W', port, value);
+            return watchedWrite(port, value);
         m_bytes[port] = value;
     }
 
 private:
-    // Only a watched access goes through touch(), kept out of line: the benchmark's stand-in
+    // Only a watched access goes through touch(), out of line: the benchmark's stand-in
     // helper, which watches nothing, then costs little more than the memory it touches.
     bool watched() const { return watch || keepAccesses; }
-    [[gnu::noinline]] void touch(char kind, uint16_t port, uint8_t value) {
+    [[gnu::noinline]] uint8_t watchedRead(uint16_t port, uint8_t value) {
+        touch('R', port, value);
+        return value;
+    }
+    [[gnu::noinline]] void watchedWrite(uint16_t port, uint8_t value) {
+        touch('W', port, value);
+        m_bytes[port] = value;
+    }
+    void touch(char kind, uint16_t port, uint8_t value) {
         const Access access{kind, port, value};
         if (watch)
             watch(access);
