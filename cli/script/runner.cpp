@@ -53,6 +53,7 @@ public:
             const std::size_t room = std::min(most, list.size() - i);
             const auto steps = std::make_unique_for_overwrite<IOSCM_Step[]>(room);
             std::size_t count = 0;
+            bool writesOnly = true;
             std::size_t end = i;
             for (; end < list.size(); ++end) {
                 const Statement& statement = list[end];
@@ -63,9 +64,10 @@ public:
                 } else if (statement.kind != Statement::Kind::Mask) {
                     break;
                 }
+                writesOnly &= statement.kind == Statement::Kind::Write;
             }
             if (const std::optional<int> status =
-                    run({list.begin() + i, list.begin() + end}, {steps.get(), count}))
+                    run({list.begin() + i, list.begin() + end}, {steps.get(), count}, writesOnly))
                 return *status;
             i = end;
         }
@@ -96,8 +98,10 @@ private:
 
     // Runs reads, writes and masks, the accesses' steps given, as one sequence, then gives
     // each statement's line in order, up to the access that failed, which is told as it
-    // would be on its own; a status when the run ends there.
-    std::optional<int> run(std::span<const Statement> list, std::span<const IOSCM_Step> steps) {
+    // would be on its own; a status when the run ends there. writesOnly: list holds writes
+    // alone.
+    std::optional<int> run(std::span<const Statement> list, std::span<const IOSCM_Step> steps,
+                           bool writesOnly) {
         const auto filled = std::make_unique<IOSCM_StepResult[]>(steps.size());
         const std::span<IOSCM_StepResult> results(filled.get(), steps.size());
         const PortCall call = m_library.sequence(steps, results);
@@ -108,6 +112,9 @@ private:
         // the last one.
         if (ran == steps.size() && call.failed())
             --ran;
+        // Writes that all ran have no line to give without explain.
+        if (writesOnly && !m_explain && ran == steps.size())
+            return std::nullopt;
         std::size_t at = 0;
         for (const Statement& statement : list) {
             if (statement.kind == Statement::Kind::Mask) {
@@ -155,7 +162,7 @@ private:
                 if (!isAccess(statement))
                     return waitingRead(statement);
                 const IOSCM_Step single = stepOf(statement);
-                return run({&statement, 1}, {&single, 1});
+                return run({&statement, 1}, {&single, 1}, statement.kind == Statement::Kind::Write);
             }
         }
         return std::nullopt;
