@@ -102,7 +102,10 @@ private:
     // alone.
     std::optional<int> run(std::span<const Statement> list, std::span<const IOSCM_Step> steps,
                            bool writesOnly) {
-        const auto filled = std::make_unique<IOSCM_StepResult[]>(steps.size());
+        // Only a read's result is ever looked at: for writes alone the results are not cleared.
+        const auto filled = writesOnly
+                                ? std::make_unique_for_overwrite<IOSCM_StepResult[]>(steps.size())
+                                : std::make_unique<IOSCM_StepResult[]>(steps.size());
         const std::span<IOSCM_StepResult> results(filled.get(), steps.size());
         const PortCall call = m_library.sequence(steps, results);
         std::size_t ran =
