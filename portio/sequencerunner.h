@@ -43,20 +43,24 @@ std::optional<Refused> check(std::span<const IOSCM_Step> steps, Reaches reaches)
     uint64_t total = 0;
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const IOSCM_Step& step = steps[i];
+        // Reads and writes, most steps of most sequences, first.
+        if (step.kind == IOSCM_STEP_READ || step.kind == IOSCM_STEP_WRITE) {
+            if (!reaches(step.port))
+                return Refused{Refused::OutOfReach, i};
+            continue;
+        }
         switch (step.kind) {
-            case IOSCM_STEP_READ:
-            case IOSCM_STEP_WRITE:
             case IOSCM_STEP_POLL:
                 if (!reaches(step.port))
                     return Refused{Refused::OutOfReach, i};
+                total += step.ns;
                 break;
             case IOSCM_STEP_WAIT:
+                total += step.ns;
                 break;
             default:
                 return Refused{Refused::UnknownKind, i};
         }
-        if (step.kind == IOSCM_STEP_POLL || step.kind == IOSCM_STEP_WAIT)
-            total += step.ns;
     }
     if (total > IOSCM_SEQUENCE_MAX_NS)
         return Refused{Refused::TooLong};

@@ -3,7 +3,9 @@
 
 #include "cli/script/runner.h"
 
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -46,15 +48,26 @@ public:
                 ++i;
                 continue;
             }
+            // The reads, writes and masks from here on, up to the most steps one sequence may
+            // hold, and their steps, in one pass.
+            const std::size_t room = std::min(most, list.size() - i);
+            const auto steps = std::make_unique_for_overwrite<IOSCM_Step[]>(room);
+            std::size_t count = 0;
+            bool writesOnly = true;
             std::size_t end = i;
-            std::size_t accesses = 0;
-            while (end < list.size() &&
-                   (isAccess(list[end]) || list[end].kind == Statement::Kind::Mask)) {
-                if (isAccess(list[end]) && accesses++ == most)
+            for (; end < list.size(); ++end) {
+                const Statement& statement = list[end];
+                if (isAccess(statement)) {
+                    if (count == room)
+                        break;
+                    steps[count++] = stepOf(statement);
+                } else if (statement.kind != Statement::Kind::Mask) {
                     break;
-                ++end;
+                }
+                writesOnly &= statement.kind == Statement::Kind::Write;
             }
-            if (const std::optional<int> status = run({list.begin() + i, list.begin() + end}))
+            if (const std::optional<int> status =
+                    run({list.begin() + i, list.begin() + end}, {steps.get(), count}, writesOnly))
                 return *status;
             i = end;
         }
@@ -73,20 +86,27 @@ private:
                (statement.kind == Statement::Kind::Read && statement.ms == 0);
     }
 
-    // Runs reads, writes and masks as one sequence, then gives each statement's line in
-    // order, up to the access that failed, which is told as it would be on its own; a
-    // status when the run ends there.
-    std::optional<int> run(std::span<const Statement> list) {
-        std::vector<IOSCM_Step> steps;
-        for (const Statement& statement : list) {
-            if (statement.kind == Statement::Kind::Write)
-                steps.push_back({IOSCM_STEP_WRITE, static_cast<int16_t>(statement.port),
-                                 static_cast<uint8_t>(statement.value), 0, 0, 0});
-            else if (statement.kind == Statement::Kind::Read)
-                steps.push_back(
-                    {IOSCM_STEP_READ, static_cast<int16_t>(statement.port), 0, 0, 0, 0});
+    // The step of a read without WITHIN or a write.
+    static IOSCM_Step stepOf(const Statement& access) {
+        IOSCM_Step step{IOSCM_STEP_READ, static_cast<int16_t>(access.port), 0, 0, 0, 0};
+        if (access.kind == Statement::Kind::Write) {
+            step.kind = IOSCM_STEP_WRITE;
+            step.data = static_cast<uint8_t>(access.value);
         }
-        std::vector<IOSCM_StepResult> results(steps.size());
+        return step;
+    }
+
+    // Runs reads, writes and masks, the accesses' steps given, as one sequence, then gives
+    // each statement's line in order, up to the access that failed, which is told as it
+    // would be on its own; a status when the run ends there. writesOnly: list holds writes
+    // alone.
+    std::optional<int> run(std::span<const Statement> list, std::span<const IOSCM_Step> steps,
+                           bool writesOnly) {
+        // Only a read's result is ever looked at: for writes alone the results are not cleared.
+        const auto filled = writesOnly
+                                ? std::make_unique_for_overwrite<IOSCM_StepResult[]>(steps.size())
+                                : std::make_unique<IOSCM_StepResult[]>(steps.size());
+        const std::span<IOSCM_StepResult> results(filled.get(), steps.size());
         const PortCall call = m_library.sequence(steps, results);
         std::size_t ran =
             call.made ? std::min(static_cast<std::size_t>(std::max(call.value, 0)), steps.size())
@@ -95,6 +115,9 @@ private:
         // the last one.
         if (ran == steps.size() && call.failed())
             --ran;
+        // Writes that all ran have no line to give without explain.
+        if (writesOnly && !m_explain && ran == steps.size())
+            return std::nullopt;
         std::size_t at = 0;
         for (const Statement& statement : list) {
             if (statement.kind == Statement::Kind::Mask) {
@@ -111,6 +134,8 @@ private:
             }
             const IOSCM_StepResult& result = results[at++];
             if (statement.kind == Statement::Kind::Write) {
+                if (!m_explain)
+                    continue;  // a write's line is shown only with explain
                 if (const std::optional<int> end = printed(statement))
                     return end;
                 continue;
@@ -136,8 +161,12 @@ private:
                     return stopped();
                 return printed(statement);
             case Statement::Kind::Write:
-            case Statement::Kind::Read:
-                return isAccess(statement) ? run({&statement, 1}) : waitingRead(statement);
+            case Statement::Kind::Read: {
+                if (!isAccess(statement))
+                    return waitingRead(statement);
+                const IOSCM_Step single = stepOf(statement);
+                return run({&statement, 1}, {&single, 1}, statement.kind == Statement::Kind::Write);
+            }
         }
         return std::nullopt;
     }

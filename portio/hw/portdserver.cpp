@@ -52,7 +52,7 @@ Reply PortdServer::start() {
     const OpenOutcome outcome = m_ports.open();
     switch (outcome.failedStep) {
         case OpenOutcome::Opened:
-            m_windows.otherWindows = outcome.otherWindows;
+            m_reach = PortReach(kernelports::PortWindows{outcome.otherWindows});
             return reply;
         case OpenOutcome::GainPorts:
             if (outcome.error == EPERM)
@@ -219,10 +219,6 @@ Reply PortdServer::sequence(const void* message, std::size_t size,
     reply.value = sequencerunner::run(m_steps, filled, io);
     results = filled;
     return reply;
-}
-
-bool PortdServer::allowed(int32_t port) const {
-    return m_windows.contains(port);
 }
 
 int PortdServer::serve(int fd) {

@@ -12,6 +12,7 @@
 #include "kernel/portwindows.h"
 #include "portio/hw/portaccessor.h"
 #include "portio/hw/portdprotocol.h"
+#include "portio/hw/portreach.h"
 
 // The helper's logic without the machine: the first reply, then one request at a time.
 // Every port access is checked against the windows before the accessor is called: the four
@@ -60,11 +61,12 @@ private:
 
     // The one rule for every port a request names, single accesses and sequences: inside the
     // windows the start opened.
-    bool allowed(int32_t port) const;
+    bool allowed(int32_t port) const { return m_reach.contains(port); }
 
     PortAccessor& m_ports;
     std::string m_lockdownPath;
-    kernelports::PortWindows m_windows;       // the COM windows, and others from a successful start
+    // The COM windows, and the others a successful start opened.
+    PortReach m_reach{kernelports::PortWindows{}};
     std::vector<unsigned char> m_received;    // the message being handled
     std::vector<IOSCM_Step> m_steps;          // a sequence's steps
     std::vector<IOSCM_StepResult> m_results;  // and their results
