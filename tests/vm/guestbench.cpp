@@ -40,11 +40,10 @@ public:
             return;
         m_pid = fork();
         if (m_pid == 0) {
+            // Only calls that are safe after a fork: the buffers were made before it.
             close(ends[0]);
-            std::vector<unsigned char> request(portd::sequenceRequestSize(kWrites) + 1);
-            const std::vector<unsigned char> reply(portd::sequenceReplySize(kWrites));
-            while (recv(ends[1], request.data(), request.size(), 0) > 0)
-                send(ends[1], reply.data(), reply.size(), MSG_NOSIGNAL);
+            while (recv(ends[1], m_request.data(), m_request.size(), 0) > 0)
+                send(ends[1], m_reply.data(), m_reply.size() - 1, MSG_NOSIGNAL);
             _exit(0);
         }
         close(ends[1]);
