@@ -17,12 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/standinhelper.h"
 #include "cli/base/console.h"
 #include "cli/base/portowners.h"
 #include "cli/base/stopsignal.h"
@@ -37,12 +36,6 @@ cli::NoPortOwners noOwners;
 constexpr double kGoal = 0.8;  // of the bare loop's reads per second
 constexpr int16_t kMsr = 0x2FE;
 constexpr int kCaptureMs = 100;
-
-bool isMemoryHelper(const std::filesystem::path& helper) {
-    std::ifstream file(helper, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
-    return bytes.find("regwise-memory-portd: its ports are memory") != std::string::npos;
-}
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -108,13 +101,10 @@ bool measure(const char* name, PortLibrary& library, int rounds) {
 
 int main(int argc, char* argv[]) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
-    const std::filesystem::path folder =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path();
-    if (!isMemoryHelper(folder / "regwise-portd")) {
-        std::fprintf(stderr, "%s is not the benchmark's stand-in helper: refusing to start it\n",
-                     (folder / "regwise-portd").c_str());
+    const std::optional<std::filesystem::path> standIn = standInHelperFolder();
+    if (!standIn)
         return 1;
-    }
+    const std::filesystem::path& folder = *standIn;
     std::printf(
         "capture's samples per second against a bare InpB loop on COM2's MSR, "
         "medians of %d rounds of %d ms taken in turn (goal: x%.1f or more)\n",

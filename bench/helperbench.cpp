@@ -40,6 +40,7 @@
 
 #include <sstream>
 
+#include "bench/standinhelper.h"
 #include "cli/base/console.h"
 #include "cli/base/stopsignal.h"
 #include "cli/script/runner.h"
@@ -54,12 +55,6 @@ namespace {
 // request handling may add a fifth.
 constexpr double kGoalRatio = 1.2;
 constexpr int16_t kPort = 0x3FF;  // COM1's scratch register
-
-bool isMemoryHelper(const std::filesystem::path& helper) {
-    std::ifstream file(helper, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
-    return bytes.find("regwise-memory-portd: its ports are memory") != std::string::npos;
-}
 
 // Two processes and a SOCK_SEQPACKET socketpair between them: the other process, this
 // program started again as "helperbench --echo" exactly as the library starts its helper
@@ -247,14 +242,10 @@ int main(int argc, char* argv[]) {
     if (argc > 1 && std::strcmp(argv[1], "--echo") == 0)
         return echo();
     const int batches = argc > 1 ? std::max(1, std::atoi(argv[1])) : 201;
-    const std::filesystem::path folder =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path();
-
-    if (!isMemoryHelper(folder / "regwise-portd")) {
-        std::fprintf(stderr, "%s is not the benchmark's stand-in helper: refusing to start it\n",
-                     (folder / "regwise-portd").c_str());
+    const std::optional<std::filesystem::path> standIn = standInHelperFolder();
+    if (!standIn)
         return 1;
-    }
+    const std::filesystem::path& folder = *standIn;
     // The benchmark stays on one CPU; the two other processes are placed on that CPU, then
     // on another, since a round trip costs several times more across cores than on one and
     // the scheduler would otherwise pick either at random for each process.

@@ -5,11 +5,12 @@
 // with ports that are memory. Built into a folder of its own beside a copy of
 // libregwise-portio.so and never installed; it touches no port.
 
+#include "bench/standinhelper.h"
 #include "portio/hw/helpermain.h"
 #include "tests/fakes/memoryports.h"
 
-// helperbench looks for this text in the file before it lets the library start a helper.
-[[gnu::used]] extern const char kMemoryHelperMark[] = "regwise-memory-portd: its ports are memory";
+// The benchmarks look for the mark in this file before they let the library start a helper.
+[[gnu::used]] static const char* const kMark = kStandInHelperMark;
 
 int main() {
     MemoryPorts ports;
